@@ -1,0 +1,21 @@
+#include "app/FixedPages.h"
+
+#include "app/BrowserFailure.h"
+#include "app/Module1.h"
+#include "platform/Failure.h"
+
+void CorvaneCommand(Module1& m)
+{
+    m.MainBrowser->Navigate(FixedPages::Corvane);
+    m.WriteLogLine(QStringLiteral(" User visits Corvane Blog"));
+}
+
+void SupportCommand(Module1& m)
+{
+    try {
+        m.WriteLogLine(QStringLiteral(" User visits support page"));
+        m.MainBrowser->Navigate(FixedPages::Support);
+    } catch (const Failure&) {
+        BrowserFailure(m);
+    }
+}

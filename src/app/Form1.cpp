@@ -1,0 +1,149 @@
+#include "app/Form1.h"
+
+#include "app/BrowserFailure.h"
+#include "app/ClassicComboBox.h"
+#include "app/FixedPages.h"
+#include "app/Handler.h"
+#include "app/Module1.h"
+#include "capture/CaptureCommands.h"
+#include "links/LinkCursor.h"
+#include "links/LoadThemeFile.h"
+#include "platform/Failure.h"
+#include "platform/ProgramExit.h"
+#include "themes/ThemeCommands.h"
+
+#include <QGuiApplication>
+#include <QIcon>
+#include <QPushButton>
+#include <QScreen>
+
+static void initFormResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
+Form1::Form1(Module1& m, QWidget* parent) : QWidget(parent), CommonDialog1(m.platform.dialogs), m(m)
+{
+    initFormResources();
+    m.form1 = this;
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QString::fromLatin1(DesignedCaption));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/icon.png")));
+    QPalette grey = palette();
+    grey.setColor(QPalette::Window, QColor(192, 192, 192));
+    setPalette(grey);
+    setAutoFillBackground(true);
+    layOut();
+    connectHandlers();
+}
+
+int Form1::twipsToPixels(int twips) const
+{
+    return qRound(twips * logicalDpiX() / 1440.0);
+}
+
+QPushButton* Form1::addButton(const char* name, const QString& caption, QRect twips)
+{
+    auto* button = new QPushButton(caption, this);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(twipsToPixels(twips.x()), twipsToPixels(twips.y()),
+                        twipsToPixels(twips.width()), twipsToPixels(twips.height()));
+    button->setAutoDefault(false);
+    return button;
+}
+
+void Form1::layOut()
+{
+    setFixedHeight(twipsToPixels(ClientHeightTwips));
+    resize(twipsToPixels(ClientWidthTwips), twipsToPixels(ClientHeightTwips));
+    // Created in tab order, which Qt follows for focus chains.
+    QList<QWidget*> chain{
+        addButton("Command5", QStringLiteral("File"), {120, 120, 735, 495}),
+        addButton("Command2", QStringLiteral("Left"), {1080, 120, 735, 495}),
+        addButton("Command4", QStringLiteral("Right"), {1800, 120, 735, 495}),
+        addButton("Command3", QStringLiteral("Corvane"), {2760, 120, 735, 495}),
+        addButton("Command1", QStringLiteral("End"), {3720, 120, 735, 495}),
+        addButton("Command6", QStringLiteral("Grab"), {4560, 480, 1215, 255}),
+        addButton("Command7", QStringLiteral("Edit"), {5760, 480, 1215, 255}),
+        addButton("Command9", QStringLiteral("New"), {6960, 480, 1095, 255}),
+        addButton("Command8", QStringLiteral("Support"), {8040, 480, 1215, 255}),
+    };
+    Combo1 = new ClassicComboBox(this);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->setGeometry(twipsToPixels(4560), twipsToPixels(120), twipsToPixels(4695),
+                        twipsToPixels(315));
+    chain << Combo1;
+    for (qsizetype i = 0; i + 1 < chain.size(); ++i)
+        setTabOrder(chain.at(i), chain.at(i + 1));
+}
+
+void Form1::connectHandlers()
+{
+    auto on = [this](const char* name, void (*command)(Module1&)) {
+        connect(findChild<QPushButton*>(QString::fromLatin1(name)), &QPushButton::clicked, this,
+                [this, command] { runHandler(m, [this, command] { command(m); }); });
+    };
+    on("Command5", &FileCommand);
+    on("Command2", &MoveLeft);
+    on("Command4", &MoveRight);
+    on("Command6", &GrabCommand);
+    on("Command7", &EditCommand);
+    on("Command9", &NewCommand);
+    on("Command3", &CorvaneCommand);
+    on("Command8", &SupportCommand);
+    connect(findChild<QPushButton*>(QStringLiteral("Command1")), &QPushButton::clicked, this,
+            [this] { runHandler(m, [this] { Command1_Click(); }); });
+    connect(Combo1, &ClassicComboBox::picked, this,
+            [this] { runHandler(m, [this] { SelectFromList(m); }); });
+}
+
+void Form1::moveToTopOfScreen()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    move(0, 0);
+    if (screen)
+        resize(screen->geometry().width(), height());
+}
+
+void Form1::createBrowserPair()
+{
+    m.MainBrowser = m.browserFactory.create();
+    m.PrefetchBrowser = m.browserFactory.create();
+    m.PrefetchBrowser->setVisible(false);
+    m.MainBrowser->setVisible(true);
+    m.MainBrowser->setTop(78);
+    m.MainBrowser->setLeft(0);
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect pixels = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+    const qreal dpiX = screen ? screen->logicalDotsPerInchX() : 96.0;
+    const qreal dpiY = screen ? screen->logicalDotsPerInchY() : 96.0;
+    m.MainBrowser->setWidth(pixels.width() * 1440.0 / dpiX * 0.067);
+    m.MainBrowser->setHeight(pixels.height() * 1440.0 / dpiY * 0.055);
+}
+
+void Form1::Form_Load()
+{
+    moveToTopOfScreen();
+    m.log.InitActivityLog();
+    m.WriteLogLine(QStringLiteral(" Program Activated"));
+    m.ThemeFile = m.defaultThemeFile();
+    try {
+        createBrowserPair();
+        LoadThemeFile(m);
+        m.WriteLogLine(QStringLiteral(" Program initiation considered normal"));
+    } catch (const Failure&) {
+        BrowserFailure(m);
+    }
+}
+
+void Form1::Command1_Click()
+{
+    try {
+        m.log.WriteSessionEnd({QStringLiteral(" Program terminated normally")});
+        if (m.MainBrowser)
+            m.MainBrowser->Quit();
+    } catch (const Failure&) {
+        // Ends all the same, with nothing further written.
+    }
+    ProgramExit::now(0);
+}

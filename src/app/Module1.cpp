@@ -1,0 +1,9 @@
+#include "app/Module1.h"
+
+#include "platform/Clock.h"
+
+Module1::Module1(Platform& platform, BrowserFactory& browserFactory)
+    : platform(platform), browserFactory(browserFactory),
+      log(platform.installDir + QStringLiteral("error.log"), platform.clock, platform.dialogs),
+      ThemeFile(defaultThemeFile())
+{}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "app/LinkSlots.h"
+#include "browser/Browser.h"
+#include "log/ActivityLog.h"
+#include "platform/Platform.h"
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+class Form1;
+
+// The state that every window and procedure shares for the whole run. One object, passed by
+// reference, so that each test starts from a fresh one.
+class Module1
+{
+public:
+    Module1(Platform& platform, BrowserFactory& browserFactory);
+
+    Platform& platform;
+    BrowserFactory& browserFactory;
+    ActivityLog log;
+
+    QString ThemeFile;
+    LinkSlots Links;
+    qint16 LinkCount = 0;
+    qint16 LinkIndex = 0;
+    qint16 SavedIndex = 0;
+    qint16 RestoreFlag = 0;
+    QString NewThemeName;
+
+    std::unique_ptr<Browser> MainBrowser;
+    std::unique_ptr<Browser> PrefetchBrowser;
+
+    // The main window, and the modeless dialogs while they are open.
+    Form1* form1 = nullptr;
+    QPointer<QWidget> Form2;
+    QPointer<QWidget> Form3;
+    QPointer<QWidget> Form4;
+
+    QString installPath(const QString& name) const { return platform.installDir + name; }
+    QString defaultThemeFile() const { return installPath(QStringLiteral("default.qld")); }
+    QString starterPage() const { return installPath(QStringLiteral("newquillon.htm")); }
+    void WriteLogLine(const QString& message) { log.WriteLogLine(message); }
+};

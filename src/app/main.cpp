@@ -1,0 +1,32 @@
+#include "app/Form1.h"
+#include "app/Handler.h"
+#include "app/Module1.h"
+#include "browser/ChromiumBrowserFactory.h"
+#include "platform/Clock.h"
+#include "platform/InstallDir.h"
+#include "platform/widgets/QtDialogs.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    // Windows are placed by position, which only X11 allows (XWayland on a Wayland desktop).
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillon"));
+    QApplication::setDesktopFileName(QStringLiteral("quillon"));
+
+    const QString installDir = InstallDir::locate();
+    InstallDir::installIfMissing(installDir);
+
+    QtDialogs dialogs;
+    SystemClock clock;
+    Platform platform{dialogs, clock, installDir};
+    ChromiumBrowserFactory browsers;
+    Module1 m(platform, browsers);
+    Form1 form(m);
+    runHandler(m, [&form] { form.Form_Load(); });
+    form.show();
+    return app.exec();
+}

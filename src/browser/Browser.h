@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+// One browser instance as the toolbar drives it: the visible window or the hidden one that
+// loads the next link ahead of the user. Every operation throws Failure (462 when the
+// instance is gone) instead of returning an error, so the caller's failure path decides.
+class Browser
+{
+public:
+    virtual ~Browser() = default;
+
+    virtual void setVisible(bool visible) = 0;
+    // Screen pixels. Fractional values are accepted and rounded by the instance.
+    virtual void setTop(double pixels) = 0;
+    virtual void setLeft(double pixels) = 0;
+    virtual void setWidth(double pixels) = 0;
+    virtual void setHeight(double pixels) = 0;
+
+    // Starts loading and returns at once; never waits for the page. A local path becomes a
+    // file: URL and an empty string shows a blank page.
+    virtual void Navigate(const QString& url) = 0;
+    // The address of the page now shown, after redirects.
+    virtual QString LocationURL() = 0;
+    virtual void Quit() = 0;
+};
+
+// Creates a new, separate instance on every call (429 when the browser cannot be started).
+// The first instance is the visible window, the second the hidden prefetch instance.
+class BrowserFactory
+{
+public:
+    virtual ~BrowserFactory() = default;
+    virtual std::unique_ptr<Browser> create() = 0;
+};

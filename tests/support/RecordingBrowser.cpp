@@ -1,0 +1,68 @@
+#include "support/RecordingBrowser.h"
+
+#include "platform/Failure.h"
+
+namespace {
+class RecordingBrowser : public Browser
+{
+public:
+    RecordingBrowser(RecordingBrowserFactory& factory, QString name)
+        : m_factory(factory), m_name(std::move(name))
+    {}
+
+    void setVisible(bool visible) override
+    {
+        record(QStringLiteral("Visible=") + (visible ? "true" : "false"));
+    }
+    void setTop(double pixels) override { record(QStringLiteral("Top=%1").arg(pixels)); }
+    void setLeft(double pixels) override { record(QStringLiteral("Left=%1").arg(pixels)); }
+    void setWidth(double pixels) override { record(QStringLiteral("Width=%1").arg(pixels)); }
+    void setHeight(double pixels) override { record(QStringLiteral("Height=%1").arg(pixels)); }
+    void Navigate(const QString& url) override
+    {
+        record(QStringLiteral("Navigate(%1)").arg(url));
+        m_lastUrl = url;
+    }
+    QString LocationURL() override
+    {
+        record(QStringLiteral("LocationURL"));
+        return m_factory.location.value(m_name, m_lastUrl);
+    }
+    void Quit() override { record(QStringLiteral("Quit")); }
+
+private:
+    void record(const QString& what) { m_factory.failAfterRecording(m_name + '.' + what); }
+
+    RecordingBrowserFactory& m_factory;
+    QString m_name;
+    QString m_lastUrl;
+};
+} // namespace
+
+void RecordingBrowserFactory::failAfterRecording(const QString& call)
+{
+    calls << call;
+    for (auto it = failures.begin(); it != failures.end(); ++it) {
+        if (call.startsWith(it.key())) {
+            const int number = it.value();
+            failures.erase(it);
+            throw Failure(number);
+        }
+    }
+}
+
+std::unique_ptr<Browser> RecordingBrowserFactory::create()
+{
+    const QString name = created++ == 0 ? QStringLiteral("Main") : QStringLiteral("Prefetch");
+    failAfterRecording(QStringLiteral("create ") + name);
+    return std::make_unique<RecordingBrowser>(*this, name);
+}
+
+QStringList RecordingBrowserFactory::callsStartingWith(const QString& prefix) const
+{
+    QStringList matching;
+    for (const QString& call : calls)
+        if (call.startsWith(prefix))
+            matching << call;
+    return matching;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "browser/Browser.h"
+
+#include <QMap>
+#include <QStringList>
+
+// A browser that writes every call, in order, into one list shared by all its instances:
+// "Main.Navigate(http://a/)", "Prefetch.Visible=false" and so on. The first instance made is
+// "Main", the second "Prefetch". Any call can be told to fail.
+class RecordingBrowserFactory : public BrowserFactory
+{
+public:
+    std::unique_ptr<Browser> create() override;
+
+    // The first call whose record starts with `prefix` (e.g. "create", "Main.Navigate")
+    // throws Failure(number) after it has been recorded.
+    void failOn(const QString& prefix, int number = 462) { failures.insert(prefix, number); }
+    void failAfterRecording(const QString& call);
+
+    // The calls whose record starts with `prefix`.
+    QStringList callsStartingWith(const QString& prefix) const;
+
+    QStringList calls;
+    QMap<QString, int> failures;
+    // What LocationURL answers, per instance; the last Navigate when not set.
+    QMap<QString, QString> location;
+    int created = 0;
+};
