@@ -1,0 +1,293 @@
+#include "app/ClassicComboBox.h"
+#include "app/FixedPages.h"
+#include "support/Harness.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+
+class TestApp : public QObject
+{
+    Q_OBJECT
+
+private:
+    static QPushButton* button(Harness& h, const char* name)
+    {
+        return h.form->findChild<QPushButton*>(QString::fromLatin1(name));
+    }
+    static QStringList startupBrowserCalls()
+    {
+        return {"create Main",       "create Prefetch", "Prefetch.Visible=false",
+                "Main.Visible=true", "Main.Top=78",     "Main.Left=0"};
+    }
+
+private slots:
+    void startupWritesItsEntriesInOrder()
+    {
+        Harness h;
+        h.start();
+        QVERIFY(!h.ended);
+        const QStringList log = h.logMessages();
+        QCOMPARE(log.first(), QStringLiteral("Error log started 1/3/26 09:05"));
+        QCOMPARE(log.mid(8), (QStringList{" Program Activated",
+                                          ' ' + h.path("default.qld") + " opens normally",
+                                          " Program initiation considered normal"}));
+        QCOMPARE(h.m->ThemeFile, h.path("default.qld"));
+        QCOMPARE(h.browsers.calls.mid(0, 6), startupBrowserCalls());
+    }
+
+    void browserIsPlacedBelowTheToolbarInScreenPixels()
+    {
+        Harness h;
+        h.start();
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        const double twipsWide = screen->geometry().width() * 1440.0 /
+                                 screen->logicalDotsPerInchX();
+        const double twipsHigh = screen->geometry().height() * 1440.0 /
+                                 screen->logicalDotsPerInchY();
+        QCOMPARE(h.browsers.calls.at(6), QStringLiteral("Main.Width=%1").arg(twipsWide * 0.067));
+        QCOMPARE(h.browsers.calls.at(7), QStringLiteral("Main.Height=%1").arg(twipsHigh * 0.055));
+    }
+
+    void existingLogGetsOnlyTheNewEntries()
+    {
+        Harness h;
+        h.write("error.log", "earlier\r\n");
+        h.start();
+        QCOMPARE(h.logMessages().first(), QStringLiteral("earlier"));
+        QCOMPARE(h.logMessages().at(1), QStringLiteral(" Program Activated"));
+    }
+
+    void endWritesTheSessionEndAndQuitsOnlyTheVisibleBrowser()
+    {
+        Harness h;
+        h.start();
+        h.browsers.calls.clear();
+        QTest::mouseClick(button(h, "Command1"), Qt::LeftButton);
+        QCOMPARE(h.ended, std::optional<int>(0));
+        QCOMPARE(h.logMessages().mid(h.logMessages().size() - 3),
+                 (QStringList{" Program terminated normally", "End of this session", "+"}));
+        QCOMPARE(h.browsers.calls, QStringList{"Main.Quit"});
+        QVERIFY(h.read("error.log").endsWith("End of this session\r\n+\r\n"));
+    }
+
+    void endThatCannotWriteTheLogEndsWithoutQuitting()
+    {
+        Harness h;
+        h.start();
+        h.browsers.calls.clear();
+        QVERIFY(QFile::remove(h.path("error.log")));
+        QVERIFY(QDir(h.installDir).removeRecursively());
+        QTest::mouseClick(button(h, "Command1"), Qt::LeftButton);
+        QCOMPARE(h.ended, std::optional<int>(0));
+        QVERIFY(h.browsers.calls.isEmpty());
+        QVERIFY(h.dialogs.boxes.isEmpty());
+    }
+
+    void browserThatCannotBeCreatedEndsThroughBrowserFailure_data()
+    {
+        QTest::addColumn<QString>("failingCall");
+        QTest::newRow("visible instance") << "create Main";
+        QTest::newRow("hidden instance") << "create Prefetch";
+        QTest::newRow("placing the window") << "Main.Top";
+    }
+    void browserThatCannotBeCreatedEndsThroughBrowserFailure()
+    {
+        QFETCH(QString, failingCall);
+        Harness h;
+        h.browsers.failOn(failingCall, 429);
+        h.start();
+        QCOMPARE(h.ended, std::optional<int>(1));
+        QCOMPARE(h.dialogs.boxes.size(), 1);
+        QCOMPARE(h.dialogs.boxes[0].text, QStringLiteral("Internet Explorer Error"));
+        QCOMPARE(h.dialogs.boxes[0].title, QStringLiteral("MSIE Detection Error"));
+        QVERIFY(h.dialogs.boxes[0].icon == BoxIcon::Exclamation);
+        QCOMPARE(h.logMessages().mid(8),
+                 (QStringList{" Program Activated", " Microsoft Explorer detection failure",
+                              " Program terminated with error", "End of this session", "+"}));
+        QVERIFY(h.browsers.callsStartingWith("Main.Quit").isEmpty());
+    }
+
+    void missingInstallDirectoryEndsBeforeAnyBrowserExists()
+    {
+        // Its parent is a file, so the folder can neither be found nor made.
+        QTemporaryDir temp;
+        Harness h(false);
+        h.write(h.temp.path() + "/blocker", "x");
+        h.installDir = h.temp.path() + "/blocker/Quillon2/";
+        h.platform->installDir = h.installDir;
+        h.m = std::make_unique<Module1>(*h.platform, h.browsers);
+        h.form = std::make_unique<Form1>(*h.m);
+        h.start();
+        QCOMPARE(h.ended, std::optional<int>(1));
+        QCOMPARE(h.dialogs.boxes.size(), 2);
+        QCOMPARE(h.dialogs.boxes[0].text, QStringLiteral("Error  76"));
+        QCOMPARE(h.dialogs.boxes[0].title, QStringLiteral("Error"));
+        QVERIFY(h.dialogs.boxes[1].text.contains(QStringLiteral("76")));
+        QVERIFY(h.dialogs.boxes[1].text.contains(QStringLiteral("Path not found")));
+        QCOMPARE(h.browsers.created, 0);
+    }
+
+    void toolbarSpansTheScreenAtItsTop()
+    {
+        Harness h;
+        h.start();
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        QCOMPARE(h.form->pos(), QPoint(0, 0));
+        QCOMPARE(h.form->width(), screen->geometry().width());
+        QCOMPARE(h.form->height(), h.form->twipsToPixels(765));
+        QCOMPARE(h.form->windowTitle(), "Quillon Version 2.8    " + h.path("default.qld").toUpper());
+        QCOMPARE(h.form->palette().color(QPalette::Window), QColor(192, 192, 192));
+        QVERIFY(!h.form->windowIcon().isNull());
+    }
+
+    void controlsSitAtTheirDesignedPlaces_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QRect>("twips");
+        QTest::newRow("File") << "Command5" << "File" << QRect(120, 120, 735, 495);
+        QTest::newRow("Left") << "Command2" << "Left" << QRect(1080, 120, 735, 495);
+        QTest::newRow("Right") << "Command4" << "Right" << QRect(1800, 120, 735, 495);
+        QTest::newRow("Corvane") << "Command3" << "Corvane" << QRect(2760, 120, 735, 495);
+        QTest::newRow("End") << "Command1" << "End" << QRect(3720, 120, 735, 495);
+        QTest::newRow("Grab") << "Command6" << "Grab" << QRect(4560, 480, 1215, 255);
+        QTest::newRow("Edit") << "Command7" << "Edit" << QRect(5760, 480, 1215, 255);
+        QTest::newRow("New") << "Command9" << "New" << QRect(6960, 480, 1095, 255);
+        QTest::newRow("Support") << "Command8" << "Support" << QRect(8040, 480, 1215, 255);
+        QTest::newRow("list") << "Combo1" << "" << QRect(4560, 120, 4695, 315);
+    }
+    void controlsSitAtTheirDesignedPlaces()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        QFETCH(QRect, twips);
+        Harness h;
+        QWidget* control = h.form->findChild<QWidget*>(name);
+        QVERIFY(control);
+        auto px = [&](int t) { return h.form->twipsToPixels(t); };
+        QCOMPARE(control->geometry(),
+                 QRect(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height())));
+        if (auto* asButton = qobject_cast<QPushButton*>(control)) {
+            QCOMPARE(asButton->text(), caption);
+            QVERIFY(!asButton->autoDefault());
+        }
+    }
+
+    void tabMovesThroughTheControlsInDesignedOrder()
+    {
+        Harness h;
+        h.form->show();
+        QVERIFY(QTest::qWaitForWindowActive(h.form.get()));
+        const QStringList order{"Command5", "Command2", "Command4", "Command3", "Command1",
+                                "Command6", "Command7", "Command9", "Command8", "Combo1"};
+        h.form->findChild<QWidget*>(order.first())->setFocus();
+        QStringList visited;
+        for (int i = 0; i < order.size(); ++i) {
+            QWidget* focused = QApplication::focusWidget();
+            while (focused && focused->objectName().isEmpty())
+                focused = focused->parentWidget(); // the list's text field
+            visited << (focused ? focused->objectName() : QString());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(visited, order);
+    }
+
+    void corvaneRequestsThePageBeforeItsEntry()
+    {
+        Harness h;
+        h.start();
+        h.browsers.calls.clear();
+        QTest::mouseClick(button(h, "Command3"), Qt::LeftButton);
+        QCOMPARE(h.browsers.calls, QStringList{"Main.Navigate(" + FixedPages::Corvane + ")"});
+        QCOMPARE(h.logMessages().last(), QStringLiteral(" User visits Corvane Blog"));
+        QVERIFY(QUrl(FixedPages::Corvane).path().size() <= 1);
+    }
+
+    void corvaneWhoseNavigateFailsEndsWithoutItsEntry()
+    {
+        Harness h;
+        h.start();
+        h.browsers.failOn("Main.Navigate");
+        QTest::mouseClick(button(h, "Command3"), Qt::LeftButton);
+        QCOMPARE(h.ended, std::optional<int>(1));
+        QCOMPARE(h.logMessages().last(), QStringLiteral(" Program initiation considered normal"));
+        QCOMPARE(h.dialogs.boxes.size(), 1);
+        QVERIFY(h.dialogs.boxes[0].text.contains(QStringLiteral("462")));
+    }
+
+    void supportWritesItsEntryBeforeThePage()
+    {
+        Harness h;
+        h.start();
+        h.browsers.calls.clear();
+        QTest::mouseClick(button(h, "Command8"), Qt::LeftButton);
+        QCOMPARE(h.browsers.calls, QStringList{"Main.Navigate(" + FixedPages::Support + ")"});
+        QCOMPARE(QUrl(FixedPages::Support).path(), QStringLiteral("/quillon"));
+        QCOMPARE(h.logMessages().last(), QStringLiteral(" User visits support page"));
+    }
+
+    void supportWithTheBrowserGoneEndsThroughBrowserFailure()
+    {
+        Harness h;
+        h.start();
+        h.browsers.failOn("Main.Navigate", 462);
+        QTest::mouseClick(button(h, "Command8"), Qt::LeftButton);
+        QCOMPARE(h.ended, std::optional<int>(1));
+        QCOMPARE(h.dialogs.boxes.size(), 1);
+        QCOMPARE(h.dialogs.boxes[0].title, QStringLiteral("MSIE Detection Error"));
+        QCOMPARE(h.logMessages().mid(h.logMessages().size() - 5),
+                 (QStringList{" User visits support page", " Microsoft Explorer detection failure",
+                              " Program terminated with error", "End of this session", "+"}));
+    }
+
+    void closingTheWindowWritesNothing()
+    {
+        Harness h;
+        h.start();
+        h.form->show();
+        const QByteArray before = h.read("error.log");
+        QVERIFY(h.form->close());
+        QCOMPARE(h.read("error.log"), before);
+        QVERIFY(!h.ended);
+    }
+
+    void listRunsItsHandlerOnlyForAPick()
+    {
+        Harness h;
+        h.start();
+        ClassicComboBox* combo = h.form->Combo1;
+        const int entries = combo->count();
+        const QByteArray before = h.read("error.log");
+        combo->setText(QStringLiteral("typed by the program"));
+        QTest::keyClicks(combo->lineEdit(), QStringLiteral("xyz"));
+        QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
+        QTest::keyClick(combo->lineEdit(), Qt::Key_Down);
+        QCOMPARE(h.read("error.log"), before);
+        QCOMPARE(combo->count(), entries);
+        QCOMPARE(combo->Text(), QStringLiteral("typed by the programxyz"));
+
+        emit combo->activated(1); // what a pick from the dropped-down list emits
+        QCOMPARE(h.logMessages().last(), QStringLiteral(" User selects from listbox"));
+    }
+
+    void addingToAnEmptyListKeepsTheShownText()
+    {
+        Harness h;
+        ClassicComboBox* combo = h.form->Combo1;
+        combo->Clear();
+        combo->setText(QStringLiteral("Current link added to end of file."));
+        combo->AddItem(QStringLiteral("http://a.example/"));
+        combo->AddItem(QStringLiteral("http://b.example/"));
+        QCOMPARE(combo->Text(), QStringLiteral("Current link added to end of file."));
+        QCOMPARE(combo->count(), 2);
+        combo->Clear();
+        QCOMPARE(combo->Text(), QString());
+        QCOMPARE(combo->count(), 0);
+    }
+};
+
+QTEST_MAIN(TestApp)
+#include "test_app.moc"

@@ -1,0 +1,225 @@
+#include "platform/Clock.h"
+#include "platform/Failure.h"
+#include "platform/FileStore.h"
+#include "platform/InstallDir.h"
+#include "platform/TextFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+
+class TestPlatform : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir temp;
+    QString file(const QString& name) const { return temp.path() + '/' + name; }
+    void put(const QString& name, const QByteArray& bytes) const
+    {
+        QFile out(file(name));
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+    }
+    static QByteArray bytesOf(const QString& path)
+    {
+        QFile in(path);
+        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("<missing>");
+    }
+
+private slots:
+    void errnoMapsToOneNumber_data()
+    {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<bool>("folderExists");
+        QTest::addColumn<int>("number");
+        QTest::newRow("missing file") << ENOENT << true << 53;
+        QTest::newRow("missing folder") << ENOENT << false << 76;
+        QTest::newRow("part of path is a file") << ENOTDIR << true << 76;
+        QTest::newRow("name too long") << ENAMETOOLONG << true << 52;
+        QTest::newRow("access refused") << EACCES << true << 75;
+        QTest::newRow("not permitted") << EPERM << true << 75;
+        QTest::newRow("read-only file system") << EROFS << true << 75;
+        QTest::newRow("a folder") << EISDIR << true << 75;
+        QTest::newRow("disk full") << ENOSPC << true << 61;
+        QTest::newRow("quota") << EDQUOT << true << 61;
+        QTest::newRow("other I/O") << EIO << true << 57;
+    }
+    void errnoMapsToOneNumber()
+    {
+        QFETCH(int, error);
+        QFETCH(bool, folderExists);
+        QFETCH(int, number);
+        const QString path = folderExists ? file("x.qld") : file("gone/x.qld");
+        QCOMPARE(Failure::fromErrno(error, path).number(), number);
+    }
+
+    void emptyNameIsBadFileName()
+    {
+        QCOMPARE(Failure::fromErrno(ENOENT, QString()).number(), 52);
+        QVERIFY_THROWS_EXCEPTION(Failure, TextFile(QString(), TextFile::Mode::Read));
+    }
+
+    void numbersInTextsCarryOneBlankOrMinus()
+    {
+        QCOMPARE(QStringLiteral("Error ") + formatNumber(76), QStringLiteral("Error  76"));
+        QCOMPARE(formatNumber(-5), QStringLiteral("-5"));
+        QCOMPARE(formatNumber(0), QStringLiteral(" 0"));
+    }
+
+    void readLineEndsAtCrLfLoneCrOrEnd_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QList<QByteArray>>("lines");
+        QTest::newRow("empty file") << QByteArray() << QList<QByteArray>{};
+        QTest::newRow("CR LF") << QByteArray("a\r\nb\r\n") << QList<QByteArray>{"a", "b"};
+        QTest::newRow("lone CR") << QByteArray("a\rb\r") << QList<QByteArray>{"a", "b"};
+        QTest::newRow("no last line end") << QByteArray("a\r\nb") << QList<QByteArray>{"a", "b"};
+        QTest::newRow("lone LF stays") << QByteArray("a\nb\r\n") << QList<QByteArray>{"a\nb"};
+        QTest::newRow("empty lines") << QByteArray("\r\n\r\na\r\n")
+                                     << QList<QByteArray>{"", "", "a"};
+        QTest::newRow("LF CR") << QByteArray("a\n\rb") << QList<QByteArray>{"a\n", "b"};
+        QTest::newRow("high bytes") << QByteArray("caf\xe9\r\n")
+                                    << QList<QByteArray>{QByteArray("caf\xe9")};
+    }
+    void readLineEndsAtCrLfLoneCrOrEnd()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QList<QByteArray>, lines);
+        put("lines.txt", content);
+        TextFile in(file("lines.txt"), TextFile::Mode::Read);
+        QList<QByteArray> read;
+        while (!in.atEnd())
+            read << in.readLine();
+        QCOMPARE(read, lines);
+    }
+
+    void writeAndAppendEndLinesWithCrLf()
+    {
+        {
+            TextFile out(file("w.txt"), TextFile::Mode::Write);
+            out.writeLine("one");
+        }
+        {
+            TextFile out(file("w.txt"), TextFile::Mode::Append);
+            out.writeLine("two");
+        }
+        QCOMPARE(bytesOf(file("w.txt")), QByteArray("one\r\ntwo\r\n"));
+        TextFile(file("w.txt"), TextFile::Mode::Write).writeLine("new");
+        QCOMPARE(bytesOf(file("w.txt")), QByteArray("new\r\n"));
+    }
+
+    void openFailuresCarryTheirNumbers_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("number");
+        QTest::newRow("read missing file") << "none.qld" << int(TextFile::Mode::Read) << 53;
+        QTest::newRow("read in missing folder") << "gone/a.qld" << int(TextFile::Mode::Read) << 76;
+        QTest::newRow("append in missing folder")
+            << "gone/a.log" << int(TextFile::Mode::Append) << 76;
+        QTest::newRow("read a folder") << "folder" << int(TextFile::Mode::Read) << 75;
+        QTest::newRow("write a folder") << "folder" << int(TextFile::Mode::Write) << 75;
+    }
+    void openFailuresCarryTheirNumbers()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, mode);
+        QFETCH(int, number);
+        QDir(temp.path()).mkpath(QStringLiteral("folder"));
+        try {
+            TextFile opened(file(name), TextFile::Mode(mode));
+            QFAIL("opened");
+        } catch (const Failure& failure) {
+            QCOMPARE(failure.number(), number);
+        }
+    }
+
+    void deleteRemovesAndReportsMissing()
+    {
+        put("d.txt", "x");
+        TextFile::remove(file("d.txt"));
+        QVERIFY(!QFile::exists(file("d.txt")));
+        try {
+            TextFile::remove(file("d.txt"));
+            QFAIL("removed twice");
+        } catch (const Failure& failure) {
+            QCOMPARE(failure.number(), 53);
+        }
+    }
+
+    void clockFormats_data()
+    {
+        QTest::addColumn<QDateTime>("moment");
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("text");
+        const QDateTime morning(QDate(2026, 1, 3), QTime(9, 5));
+        const QDateTime evening(QDate(2026, 12, 6), QTime(14, 8));
+        QTest::newRow("padded date") << morning << "mm/dd/yy" << "01/03/26";
+        QTest::newRow("short date") << morning << "m/d/yy" << "1/3/26";
+        QTest::newRow("morning") << morning << "hh:mm" << "09:05";
+        QTest::newRow("evening date") << evening << "mm/dd/yy" << "12/06/26";
+        QTest::newRow("24-hour") << evening << "hh:mm" << "14:08";
+        QTest::newRow("year 2000") << QDateTime(QDate(2000, 10, 11), QTime(0, 0)) << "m/d/yy"
+                                   << "10/11/00";
+    }
+    void clockFormats()
+    {
+        QFETCH(QDateTime, moment);
+        QFETCH(QString, pattern);
+        QFETCH(QString, text);
+        QCOMPARE(Clock::format(moment, pattern), text);
+    }
+
+    void replaceIsAtomicAndKeepsOldBytesOnFailure()
+    {
+        put("t.qld", "old\r\n");
+        FileStore::replace(file("t.qld"), "new\r\n");
+        QCOMPARE(bytesOf(file("t.qld")), QByteArray("new\r\n"));
+        try {
+            FileStore::replace(file("gone/t.qld"), "x");
+            QFAIL("wrote into a missing folder");
+        } catch (const Failure& failure) {
+            QCOMPARE(failure.number(), 76);
+        }
+        QCOMPARE(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden).filter("t.qld").size(),
+                 1);
+    }
+
+    void createExclusiveNeverOpensAnExistingFile()
+    {
+        put("taken.qld", "keep me\r\n");
+        QVERIFY_THROWS_EXCEPTION(Failure, FileStore::createExclusive(file("taken.qld"), "x"));
+        QCOMPARE(bytesOf(file("taken.qld")), QByteArray("keep me\r\n"));
+        FileStore::createExclusive(file("fresh.qld"), "a\r\n");
+        QCOMPARE(bytesOf(file("fresh.qld")), QByteArray("a\r\n"));
+        QVERIFY(FileStore::exists(file("fresh.qld")));
+        QVERIFY(!FileStore::exists(file("none.qld")));
+    }
+
+    void firstRunInstallsDefaultsOnlyIntoAMissingFolder()
+    {
+        const QString dir = file("Quillon2/");
+        InstallDir::installIfMissing(dir);
+        const QByteArray theme = bytesOf(dir + "default.qld");
+        QVERIFY(theme.startsWith("http"));
+        QVERIFY(theme.endsWith("\r\n"));
+        QVERIFY(!QByteArray(theme).replace("\r\n", "").contains('\n'));
+        QVERIFY(bytesOf(dir + "newquillon.htm").contains("<html"));
+
+        const QString existing = file("existing/");
+        QDir().mkpath(existing);
+        InstallDir::installIfMissing(existing);
+        QVERIFY(QDir(existing).isEmpty());
+
+        put("plainfile", "x");
+        InstallDir::installIfMissing(file("plainfile/Quillon2/"));
+        QCOMPARE(bytesOf(file("plainfile")), QByteArray("x"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPlatform)
+#include "test_platform.moc"
