@@ -1,7 +1,82 @@
 #include "capture/CaptureCommands.h"
 
 #include "app/Module1.h"
+#include "capture/CaptureFailure.h"
+#include "capture/Form2.h"
+#include "capture/Form3.h"
+#include "links/LoadThemeFile.h"
+#include "platform/Dialogs.h"
+#include "platform/Failure.h"
+#include "platform/TextFile.h"
 
-void GrabCommand(Module1&) {}
+#include <memory>
 
-void EditCommand(Module1&) {}
+namespace {
+QPointer<QWidget>& openDialog(Module1& m, CaptureDialog dialog)
+{
+    return dialog == CaptureDialog::Form2 ? m.Form2 : m.Form3;
+}
+
+std::unique_ptr<CaptureDialogWindow> makeDialog(Module1& m, CaptureDialog dialog)
+{
+    if (dialog == CaptureDialog::Form2)
+        return std::make_unique<Form2>(m);
+    return std::make_unique<Form3>(m);
+}
+
+void bringToFront(QWidget* window)
+{
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+// A dialog whose load fails is never shown and does not stay loaded: the next command loads
+// it afresh.
+void show(Module1& m, CaptureDialog dialog)
+{
+    QPointer<QWidget>& open = openDialog(m, dialog);
+    if (open) {
+        bringToFront(open);
+        return;
+    }
+    std::unique_ptr<CaptureDialogWindow> loading = makeDialog(m, dialog);
+    loading->Form_Load();
+    open = loading.release();
+    bringToFront(open);
+}
+
+void fallBackToDefaultThemeFile(Module1& m)
+{
+    m.platform.dialogs.messageBox(
+        QStringLiteral("File no longer active.  You must have deleted it."),
+        QStringLiteral("Dead File Error"), BoxIcon::CriticalStop);
+    m.WriteLogLine(QStringLiteral(" Dead file error occurred trying to add to ") + m.ThemeFile);
+    m.ThemeFile = m.defaultThemeFile();
+    LoadThemeFile(m);
+}
+} // namespace
+
+void CheckThemeFileAndShow(Module1& m, CaptureDialog dialog)
+{
+    try {
+        TextFile::probe(m.ThemeFile);
+        show(m, dialog);
+    } catch (const Failure& failure) {
+        if (failure.number() == FailureNumber::FileNotFound)
+            fallBackToDefaultThemeFile(m);
+        else
+            reportAddFailure(m, failure.number(), m.ThemeFile);
+    }
+}
+
+void GrabCommand(Module1& m)
+{
+    CheckThemeFileAndShow(m, CaptureDialog::Form2);
+}
+
+void EditCommand(Module1& m)
+{
+    CheckThemeFileAndShow(m, CaptureDialog::Form3);
+}

@@ -1,0 +1,76 @@
+#include "capture/Form2.h"
+
+#include "app/ClassicComboBox.h"
+#include "app/Form1.h"
+#include "app/Module1.h"
+#include "capture/CaptureFailure.h"
+#include "capture/LinkRecord.h"
+#include "links/LoadThemeFile.h"
+#include "platform/Failure.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+Browser& mainBrowser(Module1& m)
+{
+    if (!m.MainBrowser)
+        throw Failure(FailureNumber::ObjectDisconnected);
+    return *m.MainBrowser;
+}
+} // namespace
+
+Form2::Form2(Module1& m)
+    : CaptureDialogWindow(m, "Form2", QStringLiteral("Add the Current Link"),
+                          {ClientWidthTwips, ClientHeightTwips})
+{
+    Text1 = new QLineEdit(this);
+    place(Text1, "Text1", {120, 120, 6375, 375});
+    Command1 = addButton("Command1", QStringLiteral("Add It"), {1920, 600, 1215, 495});
+    Command2 = addButton("Command2", QStringLiteral("Cancel"), {3240, 600, 1215, 495});
+    setTabOrder(Text1, Command1);
+    setTabOrder(Command1, Command2);
+
+    onClick(Command1, [this] { Command1_Click(); });
+    onClick(Command2, [this] { Command2_Click(); });
+    // The line edit passes Enter on to this window, which has no default button to click:
+    // Add It runs once.
+    connect(Text1, &QLineEdit::returnPressed, this,
+            [this] { runHandler([this] { Command1_Click(); }); });
+}
+
+void Form2::Form_Load()
+{
+    Text1->setText(mainBrowser(m).LocationURL());
+    m.WriteLogLine(QStringLiteral(" User grabs ") + mainBrowser(m).LocationURL());
+}
+
+void Form2::Command1_Click()
+{
+    const QString path = m.ThemeFile;
+    try {
+        LinkRecord::appendTo(path, Text1->text());
+    } catch (const Failure& failure) {
+        // The file keeps its content and the dialog its text, so the user can try again.
+        reportAddFailure(m, failure.number(), path);
+        return;
+    }
+    reloadInPlace();
+    m.WriteLogLine(QStringLiteral(" Grab job processed successfully"));
+    Unload();
+}
+
+void Form2::reloadInPlace()
+{
+    m.SavedIndex = m.LinkIndex;
+    m.RestoreFlag = 1;
+    m.form1->Combo1->Clear();
+    m.form1->Combo1->setText(QStringLiteral("Current link added to end of file."));
+    LoadThemeFile(m);
+}
+
+void Form2::Command2_Click()
+{
+    m.WriteLogLine(QStringLiteral(" User terminates grab, nothing recorded"));
+    Unload();
+}
