@@ -7,22 +7,33 @@
 #include "platform/Failure.h"
 #include "platform/Int16.h"
 
+namespace {
+// The link that "Right" shows next: the following one, or link 1 after the last.
+qint16 nextIndex(const Module1& m)
+{
+    return m.LinkIndex < m.LinkCount ? add16(m.LinkIndex, 1) : qint16(1);
+}
+} // namespace
+
 void ShowCurrentLink(Module1& m)
 {
     try {
         m.form1->Combo1->setText(m.Links.at(m.LinkIndex));
         m.MainBrowser->Navigate(m.Links.at(m.LinkIndex));
-        m.PrefetchBrowser->Navigate(m.Links.at(add16(m.LinkIndex, 1)));
+        // An empty list has nothing to fetch ahead.
+        if (m.LinkCount > 0)
+            m.PrefetchBrowser->Navigate(m.Links.at(nextIndex(m)));
     } catch (const Failure&) {
         BrowserFailure(m);
     }
 }
 
+// The cursor stays on 1..LinkCount, and on 1 when the list is empty.
 void MoveLeft(Module1& m)
 {
     m.LinkIndex = add16(m.LinkIndex, -1);
-    if (m.LinkIndex == 0)
-        m.LinkIndex = m.LinkCount;
+    if (m.LinkIndex < 1)
+        m.LinkIndex = qMax(m.LinkCount, qint16(1));
     ShowCurrentLink(m);
 }
 

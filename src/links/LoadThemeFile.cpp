@@ -1,9 +1,8 @@
 #include "links/LoadThemeFile.h"
 
-#include "app/Module1.h"
+#include "links/ThemeFileLoad.h"
 
 void LoadThemeFile(Module1& m)
 {
-    m.RestoreFlag = 0;
-    m.SavedIndex = 0;
+    ThemeFileLoad(m).run();
 }

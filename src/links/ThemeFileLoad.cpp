@@ -1,0 +1,165 @@
+#include "links/ThemeFileLoad.h"
+
+#include "app/ClassicComboBox.h"
+#include "app/Form1.h"
+#include "app/Module1.h"
+#include "links/LinkCursor.h"
+#include "links/format/ThemeLinks.h"
+#include "links/format/ThemeTidy.h"
+#include "platform/Dialogs.h"
+#include "platform/Failure.h"
+#include "platform/FileStore.h"
+#include "platform/TextFile.h"
+
+namespace {
+// The hand-over from the caller is spent by every load, complete or not.
+class HandOverReset
+{
+public:
+    explicit HandOverReset(Module1& m) : m(m) {}
+    ~HandOverReset()
+    {
+        m.RestoreFlag = 0;
+        m.SavedIndex = 0;
+    }
+    HandOverReset(const HandOverReset&) = delete;
+    HandOverReset& operator=(const HandOverReset&) = delete;
+
+private:
+    Module1& m;
+};
+
+const QString captionPrefix = QStringLiteral("Quillon Version 2.8    ");
+} // namespace
+
+void ThemeFileLoad::run()
+{
+    const HandOverReset reset(m);
+    try {
+        load();
+    } catch (const Failure& failure) {
+        handle(failure.number());
+    }
+}
+
+void ThemeFileLoad::load()
+{
+    const std::optional<QByteArray> content = readThemeFile();
+    if (!content) {
+        keepPreviousList();
+        return;
+    }
+    const QByteArray tidied = ThemeTidy::tidy(*content);
+    writeTidied(tidied, *content);
+    takeOver(readLinks(tidied));
+    fillCombo();
+    m.WriteLogLine(QLatin1Char(' ') + m.ThemeFile + QStringLiteral(" opens normally"));
+    if (m.RestoreFlag == 0)
+        ShowCurrentLink(m);
+    m.RestoreFlag = 0;
+    m.form1->setWindowTitle(captionPrefix + m.ThemeFile.toUpper());
+}
+
+std::optional<QByteArray> ThemeFileLoad::readThemeFile()
+{
+    for (;;) {
+        try {
+            return TextFile::readAll(m.ThemeFile);
+        } catch (const Failure& failure) {
+            if (failure.number() != FailureNumber::BadFileName &&
+                failure.number() != FailureNumber::FileNotFound)
+                throw;
+            if (!fallBackToDefault(failure.number()))
+                return std::nullopt;
+        }
+    }
+}
+
+// A missing or unnamed theme file gives way to the default one. When the default theme file
+// itself cannot be opened there is nothing left to fall back to: the load ends after its
+// box, so that the user never meets the same box twice in a row.
+bool ThemeFileLoad::fallBackToDefault(int number)
+{
+    const bool defaultFailed = m.ThemeFile == m.defaultThemeFile();
+    m.platform.dialogs.messageBox(
+        QStringLiteral("Theme File Error - WILL KEEP CURRENT THEME FILE."),
+        QStringLiteral("File Error"), BoxIcon::CriticalStop);
+    m.ThemeFile = m.defaultThemeFile();
+    if (number == FailureNumber::BadFileName)
+        m.WriteLogLine(QStringLiteral(" User closes file dialoge with no file"));
+    return !defaultFailed;
+}
+
+// The tidied bytes replace the file in one step, and only when they differ. A file that
+// cannot be rewritten (read-only, full disk) keeps its old bytes, which hold the same links:
+// the load goes on and the next one tries again.
+void ThemeFileLoad::writeTidied(const QByteArray& tidied, const QByteArray& content)
+{
+    if (tidied == content)
+        return;
+    try {
+        FileStore::replace(m.ThemeFile, tidied);
+    } catch (const Failure&) {
+    }
+}
+
+// More than the list can hold is reported as it always was, and the load goes on with the
+// links that fit.
+QStringList ThemeFileLoad::readLinks(const QByteArray& tidied)
+{
+    const ThemeLinks::Result result = ThemeLinks::read(tidied, LinkSlots::Last);
+    if (result.overflow)
+        reportUnknown(FailureNumber::SubscriptOutOfRange);
+    return result.links;
+}
+
+void ThemeFileLoad::takeOver(const QStringList& links)
+{
+    const auto count = qint16(links.size());
+    for (qint16 i = 1; i <= count; ++i)
+        m.Links.set(i, links.at(i - 1));
+    m.Links.clearAbove(count);
+    m.LinkCount = count;
+    // A restored position that the shorter list no longer has becomes its last link.
+    const qint16 wanted = m.SavedIndex != 0 ? m.SavedIndex : qint16(1);
+    m.LinkIndex = qBound(qint16(1), wanted, qMax(count, qint16(1)));
+    m.SavedIndex = 0;
+}
+
+void ThemeFileLoad::fillCombo()
+{
+    if (m.RestoreFlag == 0)
+        m.form1->Combo1->Clear();
+    const qint16 count = m.LinkCount;
+    for (qint16 i = 1; i <= count; ++i)
+        m.form1->Combo1->AddItem(m.Links.at(i));
+}
+
+void ThemeFileLoad::reportUnknown(int number)
+{
+    m.log.WriteRecord(QStringLiteral("The following error was recoded: ") + formatNumber(number) +
+                      QLatin1Char(' '));
+    m.platform.dialogs.messageBox(QStringLiteral("Uknown Error ") + formatNumber(number),
+                                  QStringLiteral("Most Mysterious Occurrence"),
+                                  BoxIcon::CriticalStop);
+}
+
+void ThemeFileLoad::handle(int number)
+{
+    if (number == FailureNumber::PathNotFound)
+        m.WriteLogLine(QStringLiteral(" User cancels new theme file selection"));
+    else
+        reportUnknown(number);
+    keepPreviousList();
+}
+
+// A load that ends early leaves the list as it was; a caller that emptied Combo1 for a
+// reload gets its entries back, and the text that Combo1 shows stays.
+void ThemeFileLoad::keepPreviousList()
+{
+    if (m.form1->Combo1->count() != 0)
+        return;
+    const qint16 count = m.LinkCount;
+    for (qint16 i = 1; i <= count; ++i)
+        m.form1->Combo1->AddItem(m.Links.at(i));
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QStringList>
+
+#include <optional>
+
+class Module1;
+
+// One run of LoadThemeFile: reads the file named by ThemeFile, tidies it on disk, takes its
+// links over and shows them. Whatever happens, the list that the user sees stays usable.
+class ThemeFileLoad
+{
+public:
+    explicit ThemeFileLoad(Module1& m) : m(m) {}
+
+    void run();
+
+private:
+    void load();
+    std::optional<QByteArray> readThemeFile();
+    bool fallBackToDefault(int number);
+    void writeTidied(const QByteArray& tidied, const QByteArray& content);
+    QStringList readLinks(const QByteArray& tidied);
+    void takeOver(const QStringList& links);
+    void fillCombo();
+    void reportUnknown(int number);
+    void handle(int number);
+    void keepPreviousList();
+
+    Module1& m;
+};

@@ -1,0 +1,91 @@
+#include "links/format/FieldReader.h"
+
+namespace {
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+bool isTerminator(char c)
+{
+    return c == ',' || c == '\r' || c == '\n';
+}
+} // namespace
+
+FieldReader::FieldReader(const QByteArray& data) : m_data(data)
+{
+    const qsizetype cr = m_data.indexOf('\r');
+    m_lineEnd = cr < 0 ? m_data.size() : cr;
+}
+
+QByteArray FieldReader::readField()
+{
+    skipBlanks();
+    followLine(m_pos);
+    if (m_pos < m_data.size() && m_data.at(m_pos) == '"')
+        return readQuoted();
+    return readUnquoted();
+}
+
+void FieldReader::skipBlanks()
+{
+    while (m_pos < m_data.size() && isBlank(m_data.at(m_pos)))
+        ++m_pos;
+}
+
+QByteArray FieldReader::readQuoted()
+{
+    const qsizetype open = m_pos;
+    const qsizetype close = m_data.indexOf('"', open + 1);
+    if (close < 0) {
+        m_pos = m_data.size();
+        return m_data.mid(open + 1);
+    }
+    m_pos = close + 1;
+    skipToTerminator();
+    consumeTerminator();
+    return m_data.mid(open + 1, close - open - 1);
+}
+
+QByteArray FieldReader::readUnquoted()
+{
+    const qsizetype start = m_pos;
+    skipToTerminator();
+    qsizetype end = m_pos;
+    while (end > start && isBlank(m_data.at(end - 1)))
+        --end;
+    consumeTerminator();
+    return m_data.mid(start, end - start);
+}
+
+void FieldReader::skipToTerminator()
+{
+    while (m_pos < m_data.size() && !isTerminator(m_data.at(m_pos)))
+        ++m_pos;
+}
+
+void FieldReader::consumeTerminator()
+{
+    if (m_pos >= m_data.size())
+        return;
+    const char terminator = m_data.at(m_pos++);
+    if (terminator == '\r' && m_pos < m_data.size() && m_data.at(m_pos) == '\n')
+        ++m_pos;
+}
+
+void FieldReader::followLine(qsizetype fieldStart)
+{
+    // Each CR is passed once, so following the lines costs no more than reading the data.
+    while (fieldStart > m_lineEnd) {
+        m_lineStart = m_lineEnd + 1;
+        if (m_lineStart < m_data.size() && m_data.at(m_lineStart) == '\n')
+            ++m_lineStart;
+        const qsizetype cr = m_data.indexOf('\r', m_lineStart);
+        m_lineEnd = cr < 0 ? m_data.size() : cr;
+    }
+}
+
+QByteArrayView FieldReader::lastFieldLine() const
+{
+    return QByteArrayView(m_data).sliced(m_lineStart, m_lineEnd - m_lineStart);
+}
