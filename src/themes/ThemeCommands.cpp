@@ -1,7 +1,84 @@
 #include "themes/ThemeCommands.h"
 
+#include "app/ClassicComboBox.h"
+#include "app/Form1.h"
 #include "app/Module1.h"
+#include "links/LoadThemeFile.h"
+#include "platform/Dialogs.h"
+#include "platform/Failure.h"
+#include "platform/ProgramExit.h"
+#include "platform/TextFile.h"
+#include "themes/Form4.h"
+#include "themes/ThemeReload.h"
 
-void FileCommand(Module1&) {}
+namespace {
+const QString ThemeFilter = QStringLiteral("Quillon Data Files (*.qld)|*.qld");
 
-void NewCommand(Module1&) {}
+// Proves that the chosen file can be opened. Whatever keeps it from opening (no such file, a
+// folder that is not there, a folder chosen as a file, access refused) is a name the user has
+// to correct, so it is reported as a file that cannot be found rather than ending the program.
+void probeChosenFile(const QString& path)
+{
+    try {
+        TextFile::probe(path);
+    } catch (const Failure&) {
+        throw Failure(FailureNumber::FileNotFound);
+    }
+}
+
+// One showing of the dialog and what follows it. Returns normally when the command is done.
+void chooseThemeFile(Module1& m)
+{
+    CommonDialog& dialog = m.form1->CommonDialog1;
+    dialog.ShowOpen();
+    if (dialog.FileName.isEmpty()) {
+        m.WriteLogLine(QStringLiteral(" User canceled new file operation - kept current file ") +
+                       m.ThemeFile);
+        ReloadThemeFileInPlace(m);
+        return;
+    }
+    m.ThemeFile = dialog.FileName;
+    probeChosenFile(dialog.FileName);
+    LoadThemeFile(m);
+}
+
+void reportBadFileName(Module1& m, const QString& previousThemeFile)
+{
+    CommonDialog& dialog = m.form1->CommonDialog1;
+    m.WriteLogLine(QStringLiteral(" User attempted to open bad file name ") + dialog.FileName);
+    m.platform.dialogs.messageBox(QStringLiteral("Check File Name"),
+                                  QStringLiteral("File Open Error"), BoxIcon::CriticalStop);
+    m.ThemeFile = previousThemeFile;
+    dialog.FileName.clear();
+}
+} // namespace
+
+void FileCommand(Module1& m)
+{
+    const QString previousThemeFile = m.ThemeFile;
+    bool dialogPrepared = false;
+    for (;;) {
+        try {
+            if (!dialogPrepared) {
+                m.WriteLogLine(QStringLiteral(" User Activates File Dialog"));
+                CommonDialog& dialog = m.form1->CommonDialog1;
+                dialog.InitDir = m.platform.installDir;
+                dialog.Filter = ThemeFilter;
+                dialog.FileName.clear();
+                dialogPrepared = true;
+            }
+            chooseThemeFile(m);
+            return;
+        } catch (const Failure& failure) {
+            if (failure.number() != FailureNumber::FileNotFound)
+                ProgramExit::now(0);
+            // A failure while reporting leaves this handler and gets the generic report.
+            reportBadFileName(m, previousThemeFile);
+        }
+    }
+}
+
+void NewCommand(Module1& m)
+{
+    Form4::showFor(m);
+}

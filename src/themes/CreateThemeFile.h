@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+class Module1;
+
+// Creates the theme file NewThemeName in the install directory with the starter link and makes
+// it current; on any failure the previous theme file is reloaded in place. Closes Form4 in
+// every case.
+void CreateThemeFile(Module1& m, const QString& previousThemeFile);

@@ -1,0 +1,7 @@
+#pragma once
+
+class Module1;
+
+// Reads the current theme file again while keeping the position, the browsers' pages and the
+// text that Combo1 shows: the way back after a dialog that changed nothing.
+void ReloadThemeFileInPlace(Module1& m);
