@@ -9,8 +9,8 @@ EditedText::EditedText(const QByteArray& content)
         m_shown << LineCodec::decode(m_lines.at(i));
         if (m_shown.constLast().contains(QLatin1Char('\n')))
             m_linesOfSeveralRows << i;
-        else if (!m_lineOfText.contains(m_shown.constLast()))
-            m_lineOfText.insert(m_shown.constLast(), i);
+        else
+            m_linesOfText[m_shown.constLast()] << i;
     }
 }
 
@@ -44,17 +44,18 @@ QByteArray EditedText::fileBytes(const QString& boxText) const
 {
     const QStringList rows = boxText.split(QLatin1Char('\n'));
     QList<QByteArray> lines;
+    Taken taken;
     for (qsizetype row = 0; row < rows.size();)
-        lines << lineFor(rows, row);
+        lines << lineFor(rows, row, taken);
     return lines.join("\r\n") + "\r\n";
 }
 
 // The bytes for the text at `row`, which moves past the rows used. An original line that
 // holds a lone LF shows as several rows and is matched as a whole.
-QByteArray EditedText::lineFor(const QStringList& rows, qsizetype& row) const
+QByteArray EditedText::lineFor(const QStringList& rows, qsizetype& row, Taken& taken) const
 {
     qsizetype rowCount = 1;
-    if (const QByteArray* original = originalSpanning(rows, row, rowCount)) {
+    if (const QByteArray* original = originalSpanning(rows, row, rowCount, taken)) {
         row += rowCount;
         return *original;
     }
@@ -64,7 +65,7 @@ QByteArray EditedText::lineFor(const QStringList& rows, qsizetype& row) const
 
 // The original line whose text equals the rows from `row` on; the longest wins.
 const QByteArray* EditedText::originalSpanning(const QStringList& rows, qsizetype row,
-                                               qsizetype& rowCount) const
+                                               qsizetype& rowCount, Taken& taken) const
 {
     const QByteArray* longest = nullptr;
     for (const qsizetype i : m_linesOfSeveralRows) {
@@ -77,6 +78,11 @@ const QByteArray* EditedText::originalSpanning(const QStringList& rows, qsizetyp
     }
     if (longest)
         return longest;
-    const auto single = m_lineOfText.constFind(rows.at(row));
-    return single == m_lineOfText.cend() ? nullptr : &m_lines.at(*single);
+    // Lines of the same text are matched in file order; a copy made by the user takes the
+    // bytes of the last of them.
+    const auto single = m_linesOfText.constFind(rows.at(row));
+    if (single == m_linesOfText.cend())
+        return nullptr;
+    const qsizetype use = qMin(taken[rows.at(row)]++, single->size() - 1);
+    return &m_lines.at(single->at(use));
 }

@@ -25,14 +25,17 @@ public:
     static QList<QByteArray> splitLines(const QByteArray& content);
 
 private:
-    QByteArray lineFor(const QStringList& rows, qsizetype& row) const;
-    const QByteArray* originalSpanning(const QStringList& rows, qsizetype row,
-                                       qsizetype& rowCount) const;
+    // How many of the original lines of each text the rows have used so far.
+    using Taken = QHash<QString, qsizetype>;
+    QByteArray lineFor(const QStringList& rows, qsizetype& row, Taken& taken) const;
+    const QByteArray* originalSpanning(const QStringList& rows, qsizetype row, qsizetype& rowCount,
+                                       Taken& taken) const;
 
     QList<QByteArray> m_lines;
     QStringList m_shown; // m_lines decoded, in the same order
-    // The first original line of each shown text, and the lines that show as several rows.
-    QHash<QString, qsizetype> m_lineOfText;
+    // The original lines of each shown text in file order (two encodings can show alike),
+    // and the lines that show as several rows.
+    QHash<QString, QList<qsizetype>> m_linesOfText;
     QList<qsizetype> m_linesOfSeveralRows;
     bool m_windows1252 = false;
 };
