@@ -64,6 +64,9 @@ private slots:
     void emptyNameCancels();
     void failedCreationReloadsPreviousInPlace_data();
     void failedCreationReloadsPreviousInPlace();
+    void failedCreationFallsBackToFileOpenedMeanwhile();
+    void unwritableLogEndsWithGenericReport_data();
+    void unwritableLogEndsWithGenericReport();
     void newWhileOpenRaisesSameDialog();
     void escapeAndFrameCloseDoNothingElse();
     void cancelCloses();
@@ -257,6 +260,59 @@ void NewCommandTest::failedCreationReloadsPreviousInPlace()
                           opensNormally(h.m->defaultThemeFile())}));
     QVERIFY(!h.m->Form4);
     QVERIFY(!h.ended);
+}
+
+void NewCommandTest::failedCreationFallsBackToFileOpenedMeanwhile()
+{
+    Harness h;
+    const QString other = h.path(QStringLiteral("other.qld"));
+    h.write(other, "http://a.example/\r\nhttp://b.example/\r\n");
+    h.start();
+    Form4* form = clickNew(h);
+    h.dialogs.answerOpen(other);
+    h.run([&h] { FileCommand(*h.m); });
+    h.run([&h] { MoveRight(*h.m); });
+
+    enterName(form, QStringLiteral("sub/x"));
+
+    QCOMPARE(h.m->ThemeFile, other);
+    QCOMPARE(h.m->LinkIndex, 2);
+    QCOMPARE(h.form->Combo1->Text(), QStringLiteral("http://b.example/"));
+    QCOMPARE(h.form->Combo1->count(), 2);
+    QVERIFY(!h.m->Form4);
+}
+
+void NewCommandTest::unwritableLogEndsWithGenericReport_data()
+{
+    QTest::addColumn<bool>("openFirst");
+    QTest::addColumn<QString>("button"); // empty: the New button itself
+    QTest::newRow("New") << false << "";
+    QTest::newRow("Cancel") << true << "Command2";
+    QTest::newRow("Create It with no name") << true << "Command1";
+}
+
+void NewCommandTest::unwritableLogEndsWithGenericReport()
+{
+    QFETCH(bool, openFirst);
+    QFETCH(QString, button);
+    Harness h;
+    h.start();
+    Form4* form = openFirst ? clickNew(h) : nullptr;
+    ImmutableFile log(h.path(QStringLiteral("error.log")));
+    if (!log.made)
+        QSKIP("chattr +i is not available here; cannot refuse the log's append");
+
+    if (form)
+        QTest::mouseClick(form->findChild<QPushButton*>(button), Qt::LeftButton);
+    else
+        form = clickNew(h);
+
+    QVERIFY(h.ended.has_value());
+    QCOMPARE(h.dialogs.boxes.size(), 1);
+    QVERIFY(h.dialogs.boxes.at(0).text.contains(QStringLiteral("75")));
+    if (!openFirst)
+        QVERIFY(!form);
+    QCOMPARE(h.m->ThemeFile, h.m->defaultThemeFile());
 }
 
 void NewCommandTest::newWhileOpenRaisesSameDialog()
