@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+// The browser's profile directory: a lasting one of the program's own, or, when another running
+// copy holds that one or it cannot be made, a fresh temporary one that goes when the browser
+// ends.
+class BrowserProfile
+{
+public:
+    // `preferred` is the lasting directory; empty for the program's usual place. Throws
+    // Failure 429 when not even a temporary directory can be made.
+    static BrowserProfile choose(const QString& preferred = {});
+    static BrowserProfile makeTemporary();
+    // <config home>/Quillon2/browser-profile, or empty when there is no config home.
+    static QString defaultPath();
+    // True when a running browser on this machine holds `path` (its SingletonLock link).
+    static bool isHeldByRunningBrowser(const QString& path);
+
+    const QString& path() const { return m_path; }
+    bool isTemporary() const { return m_temporary; }
+
+private:
+    BrowserProfile(QString path, bool temporary) : m_path(std::move(path)), m_temporary(temporary)
+    {}
+
+    QString m_path;
+    bool m_temporary;
+};

@@ -1,0 +1,136 @@
+#include "browser/ChromiumBrowser.h"
+
+#include "browser/ChromiumConnection.h"
+#include "browser/NavigationUrl.h"
+#include "platform/Failure.h"
+
+#include <cmath>
+
+namespace {
+QString str(const char* text)
+{
+    return QString::fromLatin1(text);
+}
+
+// Fractional pixels are rounded; values no screen has are held to what a window can take.
+int wholePixels(double pixels)
+{
+    if (!std::isfinite(pixels))
+        return 0;
+    return int(std::lround(std::clamp(pixels, -1.0e6, 1.0e6)));
+}
+} // namespace
+
+ChromiumBrowser::ChromiumBrowser(std::shared_ptr<ChromiumConnection> connection, Kind kind,
+                                 QString targetId, QString sessionId)
+    : m_connection(std::move(connection)), m_kind(kind), m_targetId(std::move(targetId)),
+      m_sessionId(std::move(sessionId))
+{}
+
+void ChromiumBrowser::requireTarget() const
+{
+    if (!m_connection->hasTarget(m_targetId))
+        throw Failure(FailureNumber::ObjectDisconnected);
+}
+
+void ChromiumBrowser::setVisible(bool visible)
+{
+    requireTarget();
+    // The hidden instance has no window to show, whatever it is told.
+    if (m_kind == Kind::Hidden)
+        return;
+    const QJsonObject window = windowOfTarget();
+    const QString state =
+        window.value(str("bounds")).toObject().value(str("windowState")).toString();
+    const QString wanted = visible ? str("normal") : str("minimized");
+    if (visible ? state == QLatin1String("minimized") : state != QLatin1String("minimized"))
+        setWindowBounds({{str("windowState"), wanted}}, window.value(str("windowId")).toInt());
+}
+
+void ChromiumBrowser::setTop(double pixels)
+{
+    placeWindow(str("top"), pixels);
+}
+
+void ChromiumBrowser::setLeft(double pixels)
+{
+    placeWindow(str("left"), pixels);
+}
+
+void ChromiumBrowser::setWidth(double pixels)
+{
+    placeWindow(str("width"), pixels);
+}
+
+void ChromiumBrowser::setHeight(double pixels)
+{
+    placeWindow(str("height"), pixels);
+}
+
+QJsonObject ChromiumBrowser::windowOfTarget()
+{
+    return m_connection->command(str("Browser.getWindowForTarget"),
+                                 {{str("targetId"), m_targetId}});
+}
+
+void ChromiumBrowser::setWindowBounds(const QJsonObject& bounds, int windowId)
+{
+    m_connection->command(str("Browser.setWindowBounds"),
+                          {{str("windowId"), windowId}, {str("bounds"), bounds}});
+}
+
+void ChromiumBrowser::placeWindow(const QString& edge, double pixels)
+{
+    requireTarget();
+    if (m_kind == Kind::Hidden)
+        return;
+    const QJsonObject window = windowOfTarget();
+    const int windowId = window.value(str("windowId")).toInt();
+    // A maximized or minimized window takes no position; it is made normal first.
+    const QString state =
+        window.value(str("bounds")).toObject().value(str("windowState")).toString();
+    if (state != QLatin1String("normal"))
+        setWindowBounds({{str("windowState"), str("normal")}}, windowId);
+    setWindowBounds({{edge, wholePixels(pixels)}}, windowId);
+}
+
+void ChromiumBrowser::Navigate(const QString& url)
+{
+    requireTarget();
+    QString address = navigationUrl(url);
+    if (m_kind == Kind::Hidden && !isWorthLoadingAhead(address))
+        address = str("about:blank");
+    m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
+    // The answer comes only when the server has answered; the toolbar does not wait for it.
+    m_connection->post(str("Page.navigate"), {{str("url"), address}}, m_sessionId);
+}
+
+QString ChromiumBrowser::LocationURL()
+{
+    requireTarget();
+    const QJsonObject reply =
+        m_connection->command(str("Target.getTargetInfo"), {{str("targetId"), m_targetId}});
+    return reply.value(str("targetInfo")).toObject().value(str("url")).toString();
+}
+
+void ChromiumBrowser::Quit()
+{
+    if (m_kind == Kind::Hidden) {
+        requireTarget();
+        m_connection->command(str("Target.closeTarget"), {{str("targetId"), m_targetId}});
+        return;
+    }
+    // The browser goes whether or not its window was still there; a window that was already
+    // gone is still reported.
+    const bool hadWindow = m_connection->hasTarget(m_targetId);
+    m_connection->quit();
+    if (!hadWindow)
+        throw Failure(FailureNumber::ObjectDisconnected);
+}
+
+bool ChromiumBrowser::waitForLoadEvent(int timeoutMs)
+{
+    return m_connection->waitUntil(
+        [this] { return m_connection->loadEventCount(m_sessionId) > m_loadEventsBeforeNavigate; },
+        timeoutMs);
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "browser/Browser.h"
+
+#include <QJsonObject>
+#include <QString>
+
+#include <memory>
+
+class ChromiumConnection;
+
+// An instance in the system's Chromium: the tab of its window, or a hidden target that shares
+// the window's profile and so its HTTP cache.
+class ChromiumBrowser : public Browser
+{
+public:
+    enum class Kind { Window, Hidden };
+
+    ChromiumBrowser(std::shared_ptr<ChromiumConnection> connection, Kind kind, QString targetId,
+                    QString sessionId);
+
+    void setVisible(bool visible) override;
+    void setTop(double pixels) override;
+    void setLeft(double pixels) override;
+    void setWidth(double pixels) override;
+    void setHeight(double pixels) override;
+    void Navigate(const QString& url) override;
+    QString LocationURL() override;
+    void Quit() override;
+
+    // For tests and benchmarks: waits until the page that the last Navigate started has fired
+    // its load event. The toolbar itself never waits for a page.
+    bool waitForLoadEvent(int timeoutMs);
+    Kind kind() const { return m_kind; }
+    const QString& targetId() const { return m_targetId; }
+    const QString& sessionId() const { return m_sessionId; }
+    ChromiumConnection& connection() { return *m_connection; }
+
+private:
+    void requireTarget() const;
+    QJsonObject windowOfTarget();
+    void setWindowBounds(const QJsonObject& bounds, int windowId);
+    void placeWindow(const QString& edge, double pixels);
+
+    std::shared_ptr<ChromiumConnection> m_connection;
+    Kind m_kind;
+    QString m_targetId;
+    QString m_sessionId;
+    int m_loadEventsBeforeNavigate = 0;
+};

@@ -1,0 +1,69 @@
+#include "browser/ChromiumBrowserFactory.h"
+
+#include "browser/BrowserProfile.h"
+#include "browser/ChromiumBrowser.h"
+#include "browser/ChromiumConnection.h"
+#include "platform/Failure.h"
+
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <csignal>
+
+ChromiumBrowserFactory::ChromiumBrowserFactory() = default;
+
+ChromiumBrowserFactory::ChromiumBrowserFactory(QString executable, QString profileDirectory)
+    : m_executable(std::move(executable)), m_profileDirectory(std::move(profileDirectory))
+{}
+
+QString ChromiumBrowserFactory::findExecutable()
+{
+    for (const char* name :
+         {"chromium", "chromium-browser", "google-chrome", "google-chrome-stable"}) {
+        const QString path = QStandardPaths::findExecutable(QString::fromLatin1(name));
+        if (!path.isEmpty())
+            return path;
+    }
+    return {};
+}
+
+std::unique_ptr<Browser> ChromiumBrowserFactory::create()
+{
+    if (m_connection && m_connection->isAlive())
+        return createHidden();
+    return createWindow();
+}
+
+std::unique_ptr<Browser> ChromiumBrowserFactory::createWindow()
+{
+    // A browser that is gone must be a failure of the caller's next write, not its death.
+    std::signal(SIGPIPE, SIG_IGN);
+    const QString executable = m_executable.isEmpty() ? findExecutable() : m_executable;
+    const QFileInfo info(executable);
+    if (executable.isEmpty() || !info.isFile() || !info.isExecutable())
+        throw Failure(FailureNumber::CannotCreateObject);
+    constexpr int failure = FailureNumber::CannotCreateObject;
+    const BrowserProfile profile = BrowserProfile::choose(m_profileDirectory);
+    try {
+        m_connection = ChromiumConnection::launch(executable, profile);
+    } catch (const Failure&) {
+        // A lasting profile that another browser took meanwhile, or that the browser cannot
+        // use: one more try on a fresh one.
+        if (profile.isTemporary())
+            throw;
+        m_connection = ChromiumConnection::launch(executable, BrowserProfile::makeTemporary());
+    }
+    const QString targetId = m_connection->windowTargetId();
+    const QString sessionId = m_connection->attach(targetId, failure);
+    m_connection->command(QStringLiteral("Page.enable"), {}, sessionId, failure);
+    return std::make_unique<ChromiumBrowser>(m_connection, ChromiumBrowser::Kind::Window, targetId,
+                                             sessionId);
+}
+
+std::unique_ptr<Browser> ChromiumBrowserFactory::createHidden()
+{
+    const auto [targetId, sessionId] =
+        m_connection->createHiddenTarget(FailureNumber::CannotCreateObject);
+    return std::make_unique<ChromiumBrowser>(m_connection, ChromiumBrowser::Kind::Hidden, targetId,
+                                             sessionId);
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "browser/Browser.h"
+
+#include <QString>
+
+#include <memory>
+
+class ChromiumConnection;
+
+// Starts the system's Chromium on the first create() and returns its window; every later
+// create() returns a new hidden instance in the same browser.
+class ChromiumBrowserFactory : public BrowserFactory
+{
+public:
+    // Finds the browser on PATH and uses the program's lasting profile directory.
+    ChromiumBrowserFactory();
+    // A given executable and profile directory (tests); empty for the usual ones.
+    ChromiumBrowserFactory(QString executable, QString profileDirectory);
+
+    std::unique_ptr<Browser> create() override;
+
+    // The first of chromium, chromium-browser, google-chrome, google-chrome-stable on PATH.
+    static QString findExecutable();
+    // The running browser, once the first create() has started it.
+    std::shared_ptr<ChromiumConnection> connection() const { return m_connection; }
+
+private:
+    std::unique_ptr<Browser> createWindow();
+    std::unique_ptr<Browser> createHidden();
+
+    QString m_executable;
+    QString m_profileDirectory;
+    std::shared_ptr<ChromiumConnection> m_connection;
+};

@@ -1,0 +1,210 @@
+#include "browser/ChromiumConnection.h"
+
+#include "browser/ChromiumProcess.h"
+#include "browser/DevToolsPipe.h"
+#include "browser/HiddenTargetGuard.h"
+#include "platform/Failure.h"
+
+#include <QDir>
+#include <QJsonArray>
+
+#include <unistd.h>
+
+namespace {
+// A temporary profile is removed by a shell that waits for the browser, so that it goes also
+// when the program itself is killed and never gets to clean up.
+const char* const removeProfileAfterwards = "profile=$1; shift; \"$@\"; rm -rf -- \"$profile\"";
+
+QString str(const char* text)
+{
+    return QString::fromLatin1(text);
+}
+} // namespace
+
+QStringList ChromiumConnection::browserArguments(const QString& profileDir)
+{
+    QStringList arguments{
+        str("--remote-debugging-pipe"),
+        str("--user-data-dir=") + profileDir,
+        str("--no-first-run"),
+        str("--no-default-browser-check"),
+        str("--disable-background-networking"),
+        str("--disable-component-update"),
+        str("--disable-sync"),
+        // A browser that ended with the program is not a crash to offer a restore for.
+        str("--hide-crash-restore-bubble"),
+        // No desktop keyring prompt for a profile that keeps no passwords of ours.
+        str("--password-store=basic"),
+        // Windows are placed by position, which only X11 (or XWayland) allows.
+        str("--ozone-platform=x11"),
+    };
+    // The browser's sandbox refuses to run as root; never given up otherwise.
+    if (geteuid() == 0)
+        arguments << str("--no-sandbox");
+    arguments << str("about:blank");
+    return arguments;
+}
+
+std::shared_ptr<ChromiumConnection> ChromiumConnection::launch(const QString& executable,
+                                                               const BrowserProfile& profile)
+{
+    QString program = executable;
+    QStringList arguments = browserArguments(profile.path());
+    if (profile.isTemporary()) {
+        arguments = QStringList{str("-c"), str(removeProfileAfterwards), str("quillon-browser"),
+                                profile.path(), executable} +
+                    arguments;
+        program = str("/bin/sh");
+    }
+    // The browser keeps its crash reports beside the profile, not in the user's own browser's
+    // configuration.
+    const QStringList environment{str("CHROME_CONFIG_HOME=") + profile.path()};
+    auto process = std::make_unique<ChromiumProcess>(program, arguments, environment);
+    std::shared_ptr<ChromiumConnection> connection(
+        new ChromiumConnection(std::move(process), profile));
+    connection->start();
+    return connection;
+}
+
+ChromiumConnection::ChromiumConnection(std::unique_ptr<ChromiumProcess> process,
+                                       BrowserProfile profile)
+    : m_process(std::move(process)), m_profile(std::move(profile))
+{
+    const ChromiumProcess::Pipe pipe = m_process->takePipe();
+    m_pipe = std::make_unique<DevToolsPipe>(pipe.commandFd, pipe.eventFd);
+    m_guard = std::make_unique<HiddenTargetGuard>(*m_pipe);
+    m_pipe->setEventHandler([this](const QJsonObject& event) { handleEvent(event); });
+}
+
+ChromiumConnection::~ChromiumConnection()
+{
+    // Closing the pipe ends the browser; the process waits a moment and kills what is left.
+    m_pipe->close();
+    m_process.reset();
+    removeTemporaryProfile();
+}
+
+void ChromiumConnection::start()
+{
+    constexpr int failure = FailureNumber::CannotCreateObject;
+    if (!m_pipe->call(str("Browser.getVersion"), {}, {}, StartTimeoutMs))
+        throw Failure(failure);
+    command(str("Target.setDiscoverTargets"), {{str("discover"), true}}, {}, failure);
+    if (!waitUntil([this] { return !firstPageTarget().isEmpty(); }, StartTimeoutMs))
+        throw Failure(failure);
+    m_windowTargetId = firstPageTarget();
+}
+
+QString ChromiumConnection::firstPageTarget() const
+{
+    for (auto it = m_typeOfTarget.begin(); it != m_typeOfTarget.end(); ++it) {
+        if (it.value() == QLatin1String("page"))
+            return it.key();
+    }
+    return {};
+}
+
+bool ChromiumConnection::isAlive() const
+{
+    return m_pipe->isOpen();
+}
+
+bool ChromiumConnection::hasTarget(const QString& targetId) const
+{
+    return isAlive() && m_typeOfTarget.contains(targetId);
+}
+
+std::pair<QString, QString> ChromiumConnection::createHiddenTarget(int failureNumber)
+{
+    const QJsonObject created =
+        command(str("Target.createTarget"),
+                {{str("url"), str("about:blank")}, {str("hidden"), true}}, {}, failureNumber);
+    const QString targetId = created.value(str("targetId")).toString();
+    // Known at once, whether or not its creation event has been read yet.
+    m_typeOfTarget.insert(targetId, str("other"));
+    const QString sessionId = attach(targetId, failureNumber);
+    if (!m_guard->install(targetId, sessionId, ReplyTimeoutMs))
+        throw Failure(failureNumber);
+    return {targetId, sessionId};
+}
+
+QString ChromiumConnection::attach(const QString& targetId, int failureNumber)
+{
+    const QJsonObject attached =
+        command(str("Target.attachToTarget"), {{str("targetId"), targetId}, {str("flatten"), true}},
+                {}, failureNumber);
+    const QString sessionId = attached.value(str("sessionId")).toString();
+    if (sessionId.isEmpty())
+        throw Failure(failureNumber);
+    return sessionId;
+}
+
+QJsonObject ChromiumConnection::command(const QString& method, const QJsonObject& params,
+                                        const QString& sessionId, int failureNumber)
+{
+    const auto reply = m_pipe->call(method, params, sessionId, ReplyTimeoutMs);
+    if (!reply || !reply->contains(str("result")))
+        throw Failure(failureNumber);
+    return reply->value(str("result")).toObject();
+}
+
+void ChromiumConnection::post(const QString& method, const QJsonObject& params,
+                              const QString& sessionId)
+{
+    if (m_pipe->send(method, params, sessionId) == 0)
+        throw Failure(FailureNumber::ObjectDisconnected);
+}
+
+bool ChromiumConnection::waitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    return m_pipe->waitUntil(done, timeoutMs);
+}
+
+void ChromiumConnection::handleEvent(const QJsonObject& event)
+{
+    const QString method = event.value(str("method")).toString();
+    const QJsonObject params = event.value(str("params")).toObject();
+    if (method.startsWith(QLatin1String("Target.")))
+        trackTarget(method, params);
+    else if (method == QLatin1String("Page.loadEventFired"))
+        ++m_loadEvents[event.value(str("sessionId")).toString()];
+    m_guard->handleEvent(event);
+}
+
+void ChromiumConnection::trackTarget(const QString& method, const QJsonObject& params)
+{
+    if (method == QLatin1String("Target.targetCreated")) {
+        const QJsonObject info = params.value(str("targetInfo")).toObject();
+        m_typeOfTarget.insert(info.value(str("targetId")).toString(),
+                              info.value(str("type")).toString());
+    } else if (method == QLatin1String("Target.targetDestroyed")) {
+        m_typeOfTarget.remove(params.value(str("targetId")).toString());
+    } else if (method == QLatin1String("Target.detachedFromTarget")) {
+        // A session of ours that ends leaves its instance without a way to drive the target.
+        m_typeOfTarget.remove(params.value(str("targetId")).toString());
+    }
+}
+
+void ChromiumConnection::quit()
+{
+    if (m_pipe->isOpen()) {
+        m_pipe->send(str("Browser.close"));
+        // The browser closes its end once it has shut down.
+        m_pipe->waitUntil([] { return false; }, ReplyTimeoutMs);
+    }
+    m_pipe->close();
+    if (!m_process->waitForExit(ReplyTimeoutMs))
+        m_process->kill();
+    removeTemporaryProfile();
+}
+
+pid_t ChromiumConnection::processGroup() const
+{
+    return m_process->pid();
+}
+
+void ChromiumConnection::removeTemporaryProfile()
+{
+    if (m_profile.isTemporary())
+        QDir(m_profile.path()).removeRecursively();
+}

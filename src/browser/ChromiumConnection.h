@@ -1,0 +1,80 @@
+#pragma once
+
+#include "browser/BrowserProfile.h"
+
+#include <QHash>
+#include <QJsonObject>
+#include <QSet>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <sys/types.h>
+
+class ChromiumProcess;
+class DevToolsPipe;
+class HiddenTargetGuard;
+
+// One running browser and the pipe to it, shared by the instances that live in it. It keeps the
+// set of live targets current from the browser's Target events, so that an instance whose
+// window was closed knows it without asking.
+class ChromiumConnection
+{
+public:
+    // Time for the browser to start and answer its first command, and for any later answer.
+    static constexpr int StartTimeoutMs = 10000;
+    static constexpr int ReplyTimeoutMs = 5000;
+
+    // Starts the browser with its window on about:blank; Failure 429 when it does not come up.
+    static std::shared_ptr<ChromiumConnection> launch(const QString& executable,
+                                                      const BrowserProfile& profile);
+    // The arguments that the browser is started with, for a profile in `profileDir`.
+    static QStringList browserArguments(const QString& profileDir);
+
+    ~ChromiumConnection();
+    ChromiumConnection(const ChromiumConnection&) = delete;
+    ChromiumConnection& operator=(const ChromiumConnection&) = delete;
+
+    bool isAlive() const;
+    bool hasTarget(const QString& targetId) const;
+    // The tab of the window that the browser opened at start.
+    const QString& windowTargetId() const { return m_windowTargetId; }
+    // A new hidden target, attached and guarded; returns {targetId, sessionId}. Throws
+    // `failureNumber` when the browser refuses.
+    std::pair<QString, QString> createHiddenTarget(int failureNumber);
+    // Attaches to a target for page commands; returns the session id.
+    QString attach(const QString& targetId, int failureNumber);
+
+    // Sends a command and waits for its result; throws `failureNumber` (462 unless told) when
+    // the browser is gone, refuses or does not answer in time.
+    QJsonObject command(const QString& method, const QJsonObject& params = {},
+                        const QString& sessionId = {}, int failureNumber = 462);
+    // Sends a command without waiting; throws 462 when the browser is gone.
+    void post(const QString& method, const QJsonObject& params, const QString& sessionId = {});
+    // Reads the browser's messages until `done` holds or the time runs out.
+    bool waitUntil(const std::function<bool()>& done, int timeoutMs);
+    // The number of load events that the target of `sessionId` has reported.
+    int loadEventCount(const QString& sessionId) const { return m_loadEvents.value(sessionId); }
+
+    // Closes the browser and makes sure that its processes are gone.
+    void quit();
+
+    pid_t processGroup() const;
+    const BrowserProfile& profile() const { return m_profile; }
+
+private:
+    ChromiumConnection(std::unique_ptr<ChromiumProcess> process, BrowserProfile profile);
+    void start();
+    void handleEvent(const QJsonObject& event);
+    void trackTarget(const QString& method, const QJsonObject& params);
+    QString firstPageTarget() const;
+    void removeTemporaryProfile();
+
+    std::unique_ptr<ChromiumProcess> m_process;
+    std::unique_ptr<DevToolsPipe> m_pipe;
+    std::unique_ptr<HiddenTargetGuard> m_guard;
+    BrowserProfile m_profile;
+    QString m_windowTargetId;
+    QHash<QString, QString> m_typeOfTarget;
+    QHash<QString, int> m_loadEvents;
+};

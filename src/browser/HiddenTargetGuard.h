@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QHash>
+#include <QJsonObject>
+#include <QSet>
+#include <QString>
+
+class DevToolsPipe;
+
+// Keeps everything that the hidden instance loads out of the user's way. It shares the
+// window's profile (that is what makes the prefetch warm the cache), so every measure is taken
+// per target, never for the whole profile: the visible window keeps the browser's usual ways.
+// - downloads: a document that would be saved is stopped as its response arrives, and any
+//   download that still begins is cancelled at once;
+// - JavaScript dialogs (alert, confirm, prompt, beforeunload) are dismissed;
+// - popups that it opens are closed;
+// - sound: media elements are muted and audio contexts kept suspended, on top of the browser's
+//   autoplay rule (no sound without a user's gesture, which a hidden page never gets);
+// - permission prompts have no window to show in and end unanswered, so nothing is granted.
+class HiddenTargetGuard
+{
+public:
+    explicit HiddenTargetGuard(DevToolsPipe& pipe) : m_pipe(pipe) {}
+
+    // Sets the measures up on a newly attached hidden target before it loads anything; false
+    // when the browser refused one of them.
+    bool install(const QString& targetId, const QString& sessionId, int timeoutMs);
+    // Every event of the browser passes here; those of guarded targets are answered.
+    void handleEvent(const QJsonObject& event);
+
+private:
+    void handleSessionEvent(const QString& method, const QJsonObject& params,
+                            const QString& sessionId);
+    void answerPausedResponse(const QJsonObject& params, const QString& sessionId);
+    void closePopup(const QJsonObject& targetInfo);
+    void forgetTarget(const QString& targetId);
+
+    DevToolsPipe& m_pipe;
+    QHash<QString, QString> m_targetOfSession;
+    QSet<QString> m_targets;
+};

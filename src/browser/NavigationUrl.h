@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+// What the browser is sent for a link of a theme file: an empty link shows a blank page, a local
+// path becomes a file: URL, an address without a scheme ("www.example.com") gets http, and an
+// address with a scheme goes as it is.
+QString navigationUrl(const QString& link);
+
+// True for the addresses that the hidden instance loads ahead; only fetches over the network
+// warm the cache, so it shows a blank page for everything else (files, data: URLs, scripts).
+bool isWorthLoadingAhead(const QString& url);

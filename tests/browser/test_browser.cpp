@@ -1,0 +1,537 @@
+// The browser pair on the real Chromium, over its pipe, against pages that the test serves
+// itself on 127.0.0.1. Needs an X display (xvfb-run).
+#include "BrowserProcesses.h"
+#include "LocalHttpServer.h"
+#include "browser/BrowserProfile.h"
+#include "browser/ChromiumBrowser.h"
+#include "browser/ChromiumBrowserFactory.h"
+#include "browser/ChromiumConnection.h"
+#include "platform/Failure.h"
+
+#include <QDirIterator>
+#include <QJsonArray>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+#include <csignal>
+
+namespace {
+QByteArray page(const QByteArray& title, const QByteArray& body = {})
+{
+    return "<!doctype html><title>" + title + "</title>" + body;
+}
+
+QByteArray wave()
+{
+    // One second of a 440 Hz tone, 8 kHz mono 16 bit.
+    QByteArray samples;
+    for (int i = 0; i < 8000; ++i) {
+        const qint16 value = qint16(8000 * std::sin(i * 2 * M_PI * 440 / 8000));
+        samples.append(reinterpret_cast<const char*>(&value), 2);
+    }
+    auto le32 = [](quint32 v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); };
+    auto le16 = [](quint16 v) { return QByteArray(reinterpret_cast<const char*>(&v), 2); };
+    return "RIFF" + le32(36 + quint32(samples.size())) + "WAVEfmt " + le32(16) + le16(1) + le16(1) +
+           le32(8000) + le32(16000) + le16(2) + le16(16) + "data" + le32(quint32(samples.size())) +
+           samples;
+}
+
+HttpResponse respond(const QString& path)
+{
+    HttpResponse response;
+    const QByteArray name = path.toLatin1();
+    if (path.startsWith(QLatin1String("/page/"))) {
+        response.body = page(name.mid(6));
+    } else if (path == QLatin1String("/redirect")) {
+        response.status = 302;
+        response.headers = {{"Location", "/final"}};
+    } else if (path == QLatin1String("/final")) {
+        response.body = page("final");
+    } else if (path == QLatin1String("/attachment")) {
+        response.contentType = "text/plain";
+        response.headers = {
+            {"Content-Disposition", "attachment; filename=\"quillon-download.txt\""}};
+        response.body = "saved text";
+    } else if (path == QLatin1String("/archive.zip")) {
+        response.contentType = "application/zip";
+        response.body = "PK\x03\x04 not really an archive";
+    } else if (path == QLatin1String("/download-link")) {
+        response.body = page("link", "<a id=a href=\"/attachment\">get</a>"
+                                     "<script>document.getElementById('a').click()</script>");
+    } else if (path == QLatin1String("/alert")) {
+        response.body =
+            page("alert", "<script>alert('hello'); document.title = 'dismissed'</script>");
+    } else if (path == QLatin1String("/confirm")) {
+        response.body =
+            page("confirm", "<script>document.title = 'answered ' + confirm('sure?')</script>");
+    } else if (path == QLatin1String("/prompt")) {
+        response.body =
+            page("prompt", "<script>document.title = 'answered ' + prompt('name?')</script>");
+    } else if (path == QLatin1String("/beforeunload")) {
+        response.body = page("stay", "<script>onbeforeunload = (e) => { e.preventDefault(); "
+                                     "return e.returnValue = 'stay'; }</script>");
+    } else if (path == QLatin1String("/popup")) {
+        response.body =
+            page("popup", "<script>window.open('/page/opened', '_blank'); "
+                          "window.open('/page/opened-window', 'w', 'width=300')</script>");
+    } else if (path == QLatin1String("/sound")) {
+        response.body = page("sound", "<audio autoplay loop src=\"/tone.wav\"></audio><script>"
+                                      "window.tone = new Audio('/tone.wav'); tone.loop = true;"
+                                      "tone.play().catch(() => {});"
+                                      "window.context = new AudioContext(); context.resume();"
+                                      "</script>");
+    } else if (path == QLatin1String("/tone.wav")) {
+        response.contentType = "audio/wav";
+        response.body = wave();
+    } else if (path == QLatin1String("/permission")) {
+        response.body = page("permission", "<script>Notification.requestPermission();"
+                                           "navigator.geolocation.getCurrentPosition(() => {}, "
+                                           "() => {})</script>");
+    } else {
+        response.status = 404;
+        response.body = page("missing");
+    }
+    return response;
+}
+
+int visibleWindowCount()
+{
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"),
+                  {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                   QStringLiteral("--class"), QStringLiteral("chromium")});
+    xdotool.waitForFinished();
+    const QByteArray windows = xdotool.readAllStandardOutput().trimmed();
+    return windows.isEmpty() ? 0 : int(windows.split('\n').size());
+}
+} // namespace
+
+class BrowserTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void windowLandsWhereAsked_data();
+    void windowLandsWhereAsked();
+    void locationFollowsRedirects();
+    void navigateTakesPathsAndEmptyLinks_data();
+    void navigateTakesPathsAndEmptyLinks();
+    void hiddenInstanceLoadsOutOfSight();
+    void hiddenInstanceKeepsPageEffectsFromTheUser_data();
+    void hiddenInstanceKeepsPageEffectsFromTheUser();
+    void hiddenInstanceMakesNoSound();
+    void hiddenInstanceGrantsNoPermission();
+    void goneWindowFailsNextOperation_data();
+    void goneWindowFailsNextOperation();
+    void quitLeavesNoProcess();
+    void browserThatCannotStartFailsCreation_data();
+    void browserThatCannotStartFailsCreation();
+    void profileHeldByAnotherCopyGivesTemporaryOne();
+    void killedProgramLeavesNoBrowser_data();
+    void killedProgramLeavesNoBrowser();
+
+private:
+    ChromiumBrowser& mainBrowser() { return static_cast<ChromiumBrowser&>(*m_main); }
+    ChromiumBrowser& hiddenBrowser() { return static_cast<ChromiumBrowser&>(*m_hidden); }
+    QJsonObject windowBounds(ChromiumBrowser& browser);
+    QJsonValue evaluate(ChromiumBrowser& browser, const QString& expression);
+    int pageTargetCount(ChromiumConnection& connection);
+    QStringList strayDownloads() const;
+    void loadInHidden(const QString& path);
+
+    QTemporaryDir m_home;
+    QString m_profileDir;
+    std::unique_ptr<LocalHttpServer> m_server;
+    std::unique_ptr<ChromiumBrowserFactory> m_factory;
+    std::unique_ptr<Browser> m_main;
+    std::unique_ptr<Browser> m_hidden;
+};
+
+void BrowserTest::initTestCase()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        QSKIP("needs an X display: run under xvfb-run");
+    if (ChromiumBrowserFactory::findExecutable().isEmpty())
+        QSKIP("no Chromium on PATH");
+    QVERIFY(m_home.isValid());
+    // Downloads, if any got through, would land in this home's Downloads folder.
+    qputenv("HOME", m_home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", (m_home.path() + QStringLiteral("/.config")).toUtf8());
+    QVERIFY(QDir(m_home.path()).mkpath(QStringLiteral("Downloads")));
+    m_profileDir = m_home.path() + QStringLiteral("/.config/Quillon2/browser-profile");
+    QCOMPARE(BrowserProfile::defaultPath(), m_profileDir);
+    m_server = std::make_unique<LocalHttpServer>(respond);
+    m_factory = std::make_unique<ChromiumBrowserFactory>();
+    m_main = m_factory->create();
+    m_hidden = m_factory->create();
+    QCOMPARE(m_factory->connection()->profile().path(), m_profileDir);
+    m_hidden->setVisible(false);
+    m_main->setVisible(true);
+}
+
+void BrowserTest::cleanupTestCase()
+{
+    if (m_main)
+        m_main->Quit();
+}
+
+QJsonObject BrowserTest::windowBounds(ChromiumBrowser& browser)
+{
+    return browser.connection()
+        .command(QStringLiteral("Browser.getWindowForTarget"),
+                 {{QStringLiteral("targetId"), browser.targetId()}})
+        .value(QStringLiteral("bounds"))
+        .toObject();
+}
+
+QJsonValue BrowserTest::evaluate(ChromiumBrowser& browser, const QString& expression)
+{
+    const QJsonObject reply =
+        browser.connection().command(QStringLiteral("Runtime.evaluate"),
+                                     {{QStringLiteral("expression"), expression},
+                                      {QStringLiteral("awaitPromise"), true},
+                                      {QStringLiteral("returnByValue"), true}},
+                                     browser.sessionId());
+    return reply.value(QStringLiteral("result")).toObject().value(QStringLiteral("value"));
+}
+
+int BrowserTest::pageTargetCount(ChromiumConnection& connection)
+{
+    const QJsonArray targets = connection.command(QStringLiteral("Target.getTargets"))
+                                   .value(QStringLiteral("targetInfos"))
+                                   .toArray();
+    int pages = 0;
+    for (const QJsonValue& target : targets)
+        pages +=
+            target.toObject().value(QStringLiteral("type")).toString() == QLatin1String("page");
+    return pages;
+}
+
+QStringList BrowserTest::strayDownloads() const
+{
+    QStringList found;
+    QDirIterator it(m_home.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString name = it.fileName();
+        if (path.startsWith(m_home.path() + QStringLiteral("/Downloads/")) ||
+            name.startsWith(QLatin1String("quillon-download")) ||
+            name.endsWith(QLatin1String(".crdownload")) ||
+            name.startsWith(QLatin1String("archive")))
+            found.append(path);
+    }
+    return found;
+}
+
+// Sends the hidden instance to `path` and waits until a plain page after it has loaded, so that
+// whatever the first page started has had its chance.
+void BrowserTest::loadInHidden(const QString& path)
+{
+    hiddenBrowser().Navigate(m_server->url(path));
+    QTRY_VERIFY(m_server->requestCount(path) > 0);
+    QTest::qWait(300);
+    const QString next = QStringLiteral("/page/after") + path;
+    hiddenBrowser().Navigate(m_server->url(next));
+    QVERIFY2(hiddenBrowser().waitForLoadEvent(10000), "the hidden instance is stuck");
+    QCOMPARE(hiddenBrowser().LocationURL(), m_server->url(next));
+}
+
+void BrowserTest::windowLandsWhereAsked_data()
+{
+    QTest::addColumn<double>("top");
+    QTest::addColumn<double>("left");
+    QTest::addColumn<double>("width");
+    QTest::addColumn<double>("height");
+    QTest::addColumn<QRect>("expected");
+    QTest::newRow("whole pixels") << 78.0 << 0.0 << 800.0 << 500.0 << QRect(0, 78, 800, 500);
+    QTest::newRow("fractions are rounded")
+        << 100.5 << 20.49 << 640.4 << 480.6 << QRect(20, 101, 640, 481);
+    QTest::newRow("start-up products of a 1024 x 768 screen")
+        << 78.0 << 0.0 << 1024 * 15 * 0.067 << 768 * 15 * 0.055 << QRect(0, 78, 1029, 634);
+}
+
+void BrowserTest::windowLandsWhereAsked()
+{
+    QFETCH(double, top);
+    QFETCH(double, left);
+    QFETCH(double, width);
+    QFETCH(double, height);
+    QFETCH(QRect, expected);
+    m_main->setTop(top);
+    m_main->setLeft(left);
+    m_main->setWidth(width);
+    m_main->setHeight(height);
+    const QJsonObject bounds = windowBounds(mainBrowser());
+    const QRect actual(bounds.value(QStringLiteral("left")).toInt(),
+                       bounds.value(QStringLiteral("top")).toInt(),
+                       bounds.value(QStringLiteral("width")).toInt(),
+                       bounds.value(QStringLiteral("height")).toInt());
+    QCOMPARE(actual, expected);
+    QCOMPARE(bounds.value(QStringLiteral("windowState")).toString(), QStringLiteral("normal"));
+}
+
+void BrowserTest::locationFollowsRedirects()
+{
+    m_main->Navigate(m_server->url(QStringLiteral("/redirect")));
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QCOMPARE(m_main->LocationURL(), m_server->url(QStringLiteral("/final")));
+}
+
+void BrowserTest::navigateTakesPathsAndEmptyLinks_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QString>("expected");
+    const QString file = m_home.path() + QStringLiteral("/starter page.htm");
+    QFile starter(file);
+    if (starter.open(QIODevice::WriteOnly))
+        starter.write(page("starter"));
+    QTest::newRow("local path") << file << QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded);
+    QTest::newRow("empty link") << QString() << QStringLiteral("about:blank");
+}
+
+void BrowserTest::navigateTakesPathsAndEmptyLinks()
+{
+    QFETCH(QString, link);
+    QFETCH(QString, expected);
+    m_main->Navigate(m_server->url(QStringLiteral("/page/before")));
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    m_main->Navigate(link);
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QCOMPARE(m_main->LocationURL(), expected);
+}
+
+void BrowserTest::hiddenInstanceLoadsOutOfSight()
+{
+    const int windowsBefore = visibleWindowCount();
+    const QString path = QStringLiteral("/page/ahead");
+    m_hidden->Navigate(m_server->url(path));
+    QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
+    QCOMPARE(m_server->requestCount(path), 1);
+    QCOMPARE(m_hidden->LocationURL(), m_server->url(path));
+    // Still one tab, in one window; the hidden target is no page of a window.
+    QCOMPARE(pageTargetCount(hiddenBrowser().connection()), 1);
+    QCOMPARE(visibleWindowCount(), windowsBefore);
+    QVERIFY(windowsBefore >= 1);
+}
+
+void BrowserTest::hiddenInstanceKeepsPageEffectsFromTheUser_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("titleAfter"); // empty: not checked
+    QTest::newRow("attachment") << QStringLiteral("/attachment") << QString();
+    QTest::newRow("file type that is saved") << QStringLiteral("/archive.zip") << QString();
+    QTest::newRow("script clicks a download link") << QStringLiteral("/download-link") << QString();
+    QTest::newRow("alert") << QStringLiteral("/alert") << QStringLiteral("dismissed");
+    QTest::newRow("confirm") << QStringLiteral("/confirm") << QStringLiteral("answered false");
+    QTest::newRow("prompt") << QStringLiteral("/prompt") << QStringLiteral("answered null");
+    QTest::newRow("beforeunload") << QStringLiteral("/beforeunload") << QString();
+    QTest::newRow("popups") << QStringLiteral("/popup") << QString();
+}
+
+void BrowserTest::hiddenInstanceKeepsPageEffectsFromTheUser()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, titleAfter);
+    const int windowsBefore = visibleWindowCount();
+    if (!titleAfter.isEmpty()) {
+        m_hidden->Navigate(m_server->url(path));
+        QVERIFY2(hiddenBrowser().waitForLoadEvent(10000), "a dialog holds the page");
+        QCOMPARE(evaluate(hiddenBrowser(), QStringLiteral("document.title")).toString(),
+                 titleAfter);
+    }
+    loadInHidden(path);
+    QCOMPARE(strayDownloads(), QStringList());
+    QCOMPARE(pageTargetCount(hiddenBrowser().connection()), 1);
+    QCOMPARE(visibleWindowCount(), windowsBefore);
+}
+
+void BrowserTest::hiddenInstanceMakesNoSound()
+{
+    m_hidden->Navigate(m_server->url(QStringLiteral("/sound")));
+    QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
+    const QString audible =
+        QStringLiteral("new Promise((done) => setTimeout(() => done("
+                       "[...document.querySelectorAll('audio'), window.tone]"
+                       ".filter((m) => !m.paused && !m.muted && m.volume > 0).length), 1000))");
+    QCOMPARE(evaluate(hiddenBrowser(), audible).toInt(-1), 0);
+    QVERIFY(evaluate(hiddenBrowser(), QStringLiteral("context.state")).toString() !=
+            QLatin1String("running"));
+    // Also once the page tries to unmute what plays.
+    const QString unmuted = QStringLiteral(
+        "tone.muted = true; tone.play().then(() => { tone.muted = false; return !tone.paused && "
+        "!tone.muted; }, () => false)");
+    QCOMPARE(evaluate(hiddenBrowser(), unmuted).toBool(), false);
+}
+
+void BrowserTest::hiddenInstanceGrantsNoPermission()
+{
+    const int windowsBefore = visibleWindowCount();
+    loadInHidden(QStringLiteral("/permission"));
+    m_hidden->Navigate(m_server->url(QStringLiteral("/permission")));
+    QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
+    const QString asked = QStringLiteral(
+        "Promise.all([Notification.requestPermission(), new Promise((done) => "
+        "navigator.geolocation.getCurrentPosition(() => done('granted'), () => done('refused')))])"
+        ".then((answers) => answers.join(' '))");
+    const QString answers = evaluate(hiddenBrowser(), asked).toString();
+    QVERIFY2(!answers.contains(QLatin1String("granted")), qPrintable(answers));
+    QCOMPARE(visibleWindowCount(), windowsBefore);
+}
+
+namespace {
+// The failure number that `operation` throws, 0 when it succeeds.
+int failureOf(const std::function<void()>& operation)
+{
+    try {
+        operation();
+    } catch (const Failure& failure) {
+        return failure.number();
+    }
+    return 0;
+}
+
+enum class Loss { WindowClosed, TabClosed, BrowserKilled };
+} // namespace
+
+void BrowserTest::goneWindowFailsNextOperation_data()
+{
+    QTest::addColumn<int>("loss");
+    QTest::addColumn<bool>("hiddenSurvives");
+    QTest::newRow("window closed") << int(Loss::WindowClosed) << false;
+    QTest::newRow("tab closed, window kept") << int(Loss::TabClosed) << true;
+    QTest::newRow("browser killed") << int(Loss::BrowserKilled) << false;
+}
+
+void BrowserTest::goneWindowFailsNextOperation()
+{
+    QFETCH(int, loss);
+    QFETCH(bool, hiddenSurvives);
+    QTemporaryDir profile;
+    ChromiumBrowserFactory factory(QString(), profile.path());
+    auto main = factory.create();
+    auto hidden = factory.create();
+    auto& window = static_cast<ChromiumBrowser&>(*main);
+    ChromiumConnection& connection = window.connection();
+    const pid_t group = connection.processGroup();
+    if (Loss(loss) == Loss::TabClosed)
+        connection.command(QStringLiteral("Target.createTarget"),
+                           {{QStringLiteral("url"), QStringLiteral("about:blank")}});
+    if (Loss(loss) == Loss::BrowserKilled)
+        ::kill(-group, SIGKILL);
+    else
+        connection.command(QStringLiteral("Target.closeTarget"),
+                           {{QStringLiteral("targetId"), window.targetId()}});
+    QTRY_VERIFY_WITH_TIMEOUT(!connection.hasTarget(window.targetId()), 15000);
+
+    const QString link = m_server->url(QStringLiteral("/page/lost"));
+    QCOMPARE(failureOf([&] { main->Navigate(link); }), FailureNumber::ObjectDisconnected);
+    QCOMPARE(failureOf([&] { main->LocationURL(); }), FailureNumber::ObjectDisconnected);
+    QCOMPARE(failureOf([&] { main->setTop(78); }), FailureNumber::ObjectDisconnected);
+    QCOMPARE(failureOf([&] { main->setVisible(true); }), FailureNumber::ObjectDisconnected);
+    QCOMPARE(failureOf([&] { hidden->Navigate(link); }),
+             hiddenSurvives ? 0 : FailureNumber::ObjectDisconnected);
+    QCOMPARE(failureOf([&] { main->Quit(); }), FailureNumber::ObjectDisconnected);
+    QCOMPARE(browserProcesses(group, profile.path()), QList<pid_t>());
+}
+
+void BrowserTest::quitLeavesNoProcess()
+{
+    QTemporaryDir profile;
+    ChromiumBrowserFactory factory(QString(), profile.path());
+    auto main = factory.create();
+    auto hidden = factory.create();
+    hidden->Navigate(m_server->url(QStringLiteral("/page/before-quit")));
+    const pid_t group = factory.connection()->processGroup();
+    QVERIFY(!browserProcesses(group, profile.path()).isEmpty());
+    main->Quit();
+    QCOMPARE(browserProcesses(group, profile.path()), QList<pid_t>());
+    QCOMPARE(failureOf([&] { main->Navigate(QString()); }), FailureNumber::ObjectDisconnected);
+    QCOMPARE(failureOf([&] { hidden->Navigate(QString()); }), FailureNumber::ObjectDisconnected);
+}
+
+void BrowserTest::browserThatCannotStartFailsCreation_data()
+{
+    QTest::addColumn<QString>("executable");
+    QTest::addColumn<QByteArray>("script"); // written to `executable` when given
+    const QString dir = m_home.path();
+    QTest::newRow("missing") << QStringLiteral("/nonexistent/chromium") << QByteArray();
+    QTest::newRow("not executable") << dir + QStringLiteral("/plain-file") << QByteArray("x");
+    QTest::newRow("ends at once") << dir + QStringLiteral("/ends")
+                                  << QByteArray("#!/bin/sh\nexit 3\n");
+    QTest::newRow("never answers")
+        << dir + QStringLiteral("/silent") << QByteArray("#!/bin/sh\nexec sleep 60\n");
+}
+
+void BrowserTest::browserThatCannotStartFailsCreation()
+{
+    QFETCH(QString, executable);
+    QFETCH(QByteArray, script);
+    if (!script.isEmpty()) {
+        QFile file(executable);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(script);
+        file.close();
+        if (script.startsWith("#!"))
+            file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    QTemporaryDir profile;
+    ChromiumBrowserFactory factory(executable, profile.path());
+    QCOMPARE(failureOf([&] { factory.create(); }), FailureNumber::CannotCreateObject);
+}
+
+void BrowserTest::profileHeldByAnotherCopyGivesTemporaryOne()
+{
+    ChromiumBrowserFactory second(QString(), m_profileDir);
+    auto main = second.create();
+    const QString temporary = second.connection()->profile().path();
+    QVERIFY(second.connection()->profile().isTemporary());
+    QVERIFY(temporary != m_profileDir);
+    QVERIFY(QFileInfo(temporary).isDir());
+    main->Navigate(m_server->url(QStringLiteral("/page/second-copy")));
+    QVERIFY(static_cast<ChromiumBrowser&>(*main).waitForLoadEvent(10000));
+    main->Quit();
+    QVERIFY(!QFileInfo::exists(temporary));
+    // The first copy goes on undisturbed.
+    m_main->Navigate(m_server->url(QStringLiteral("/page/first-copy")));
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+}
+
+void BrowserTest::killedProgramLeavesNoBrowser_data()
+{
+    QTest::addColumn<bool>("profileHeld");
+    QTest::newRow("own profile") << false;
+    QTest::newRow("temporary profile") << true;
+}
+
+void BrowserTest::killedProgramLeavesNoBrowser()
+{
+    QFETCH(bool, profileHeld);
+    QTemporaryDir ownProfile;
+    const QString held = QStringLiteral("/page/held-") + QString::number(profileHeld);
+    QProcess holder;
+    holder.start(QCoreApplication::applicationDirPath() + QStringLiteral("/browser_holder"),
+                 {profileHeld ? m_profileDir : ownProfile.path(), m_server->url(held)});
+    QVERIFY(holder.waitForReadyRead(30000));
+    const QList<QByteArray> ready = holder.readAllStandardOutput().trimmed().split(' ');
+    const pid_t group = pid_t(ready.value(0).toInt());
+    const QString profile = QString::fromLocal8Bit(ready.value(1));
+    QVERIFY2(group > 0, ready.value(0).constData());
+    QCOMPARE(profile != ownProfile.path(), profileHeld);
+    QTRY_VERIFY_WITH_TIMEOUT(m_server->requestCount(held) > 0, 15000);
+    QVERIFY(!browserProcesses(group, profile).isEmpty());
+
+    holder.kill(); // SIGKILL: nothing of the program runs any more
+    QVERIFY(holder.waitForFinished());
+    QTRY_VERIFY_WITH_TIMEOUT(browserProcesses(group, profile).isEmpty(), 20000);
+    if (profileHeld)
+        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(profile), 10000);
+}
+
+QTEST_GUILESS_MAIN(BrowserTest)
+#include "test_browser.moc"

@@ -1,0 +1,197 @@
+// What the browser component decides without a browser: the address that a link becomes, which
+// responses the hidden instance may load, the profile directory and the browser's arguments.
+#include "browser/BrowserProfile.h"
+#include "browser/ChromiumConnection.h"
+#include "browser/HiddenResponsePolicy.h"
+#include "browser/NavigationUrl.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+class BrowserRulesTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void linkBecomesAddress_data();
+    void linkBecomesAddress();
+    void onlyNetworkAddressesLoadAhead_data();
+    void onlyNetworkAddressesLoadAhead();
+    void hiddenResponses_data();
+    void hiddenResponses();
+    void profileInUseIsRecognised_data();
+    void profileInUseIsRecognised();
+    void unusableProfileGivesTemporaryOne();
+    void defaultProfileLivesInConfigHome();
+    void argumentsGiveQuietStart();
+};
+
+void BrowserRulesTest::linkBecomesAddress_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QString>("address");
+    QTest::newRow("empty") << QString() << QStringLiteral("about:blank");
+    QTest::newRow("blanks only") << QStringLiteral("  ") << QStringLiteral("about:blank");
+    QTest::newRow("web address") << QStringLiteral("https://example.org/a?b=c")
+                                 << QStringLiteral("https://example.org/a?b=c");
+    QTest::newRow("trailing blank")
+        << QStringLiteral("http://example.org/ ") << QStringLiteral("http://example.org/");
+    QTest::newRow("no scheme") << QStringLiteral("www.example.org/page")
+                               << QStringLiteral("http://www.example.org/page");
+    QTest::newRow("local path") << QStringLiteral("/home/me/Quillon2/newquillon.htm")
+                                << QStringLiteral("file:///home/me/Quillon2/newquillon.htm");
+    QTest::newRow("local path with blank")
+        << QStringLiteral("/tmp/my page.htm") << QStringLiteral("file:///tmp/my%20page.htm");
+    QTest::newRow("file address") << QStringLiteral("file:///tmp/a.htm")
+                                  << QStringLiteral("file:///tmp/a.htm");
+    QTest::newRow("about") << QStringLiteral("about:blank") << QStringLiteral("about:blank");
+}
+
+void BrowserRulesTest::linkBecomesAddress()
+{
+    QFETCH(QString, link);
+    QFETCH(QString, address);
+    QCOMPARE(navigationUrl(link), address);
+}
+
+void BrowserRulesTest::onlyNetworkAddressesLoadAhead_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("loaded");
+    QTest::newRow("http") << QStringLiteral("http://example.org/") << true;
+    QTest::newRow("https") << QStringLiteral("HTTPS://example.org/") << true;
+    QTest::newRow("file") << QStringLiteral("file:///tmp/a.zip") << false;
+    QTest::newRow("data") << QStringLiteral("data:application/octet-stream,x") << false;
+    QTest::newRow("javascript") << QStringLiteral("javascript:alert(1)") << false;
+    QTest::newRow("blank") << QStringLiteral("about:blank") << false;
+}
+
+void BrowserRulesTest::onlyNetworkAddressesLoadAhead()
+{
+    QFETCH(QString, address);
+    QFETCH(bool, loaded);
+    QCOMPARE(isWorthLoadingAhead(address), loaded);
+}
+
+namespace {
+QJsonArray headers(std::initializer_list<std::pair<const char*, const char*>> pairs)
+{
+    QJsonArray list;
+    for (const auto& [name, value] : pairs)
+        list.append(QJsonObject{{QStringLiteral("name"), QString::fromLatin1(name)},
+                                {QStringLiteral("value"), QString::fromLatin1(value)}});
+    return list;
+}
+} // namespace
+
+void BrowserRulesTest::hiddenResponses_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QJsonArray>("responseHeaders");
+    QTest::addColumn<bool>("mayLoad");
+    QTest::newRow("page") << 200 << headers({{"Content-Type", "text/html; charset=utf-8"}}) << true;
+    QTest::newRow("header names in any case")
+        << 200 << headers({{"content-type", "TEXT/HTML"}}) << true;
+    QTest::newRow("plain text") << 200 << headers({{"Content-Type", "text/plain"}}) << true;
+    QTest::newRow("image") << 200 << headers({{"Content-Type", "image/png"}}) << true;
+    QTest::newRow("error page") << 404 << headers({{"Content-Type", "text/html"}}) << true;
+    QTest::newRow("redirect without type") << 302 << headers({{"Location", "/b"}}) << true;
+    QTest::newRow("no content") << 204 << headers({}) << true;
+    QTest::newRow("inline disposition")
+        << 200 << headers({{"Content-Type", "text/html"}, {"Content-Disposition", "inline"}})
+        << true;
+    QTest::newRow("attachment") << 200
+                                << headers(
+                                       {{"Content-Type", "text/html"},
+                                        {"Content-Disposition", "Attachment; filename=\"a.htm\""}})
+                                << false;
+    QTest::newRow("archive") << 200 << headers({{"Content-Type", "application/zip"}}) << false;
+    QTest::newRow("binary") << 200 << headers({{"Content-Type", "application/octet-stream"}})
+                            << false;
+    QTest::newRow("pdf") << 200 << headers({{"Content-Type", "application/pdf"}}) << false;
+    QTest::newRow("audio") << 200 << headers({{"Content-Type", "audio/mpeg"}}) << false;
+    QTest::newRow("video") << 200 << headers({{"Content-Type", "video/mp4"}}) << false;
+    QTest::newRow("calendar text") << 200 << headers({{"Content-Type", "text/calendar"}}) << false;
+    QTest::newRow("no type, would be guessed") << 200 << headers({}) << false;
+    QTest::newRow("bare image/") << 200 << headers({{"Content-Type", "image/"}}) << false;
+}
+
+void BrowserRulesTest::hiddenResponses()
+{
+    QFETCH(int, status);
+    QFETCH(QJsonArray, responseHeaders);
+    QFETCH(bool, mayLoad);
+    QCOMPARE(HiddenResponsePolicy::mayLoad(status, responseHeaders), mayLoad);
+}
+
+void BrowserRulesTest::profileInUseIsRecognised_data()
+{
+    QTest::addColumn<QString>("lock"); // where SingletonLock points; empty for no lock
+    QTest::addColumn<bool>("held");
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    const QString here = QString::fromLocal8Bit(host);
+    QTest::newRow("no lock") << QString() << false;
+    QTest::newRow("running process here")
+        << here + QLatin1Char('-') + QString::number(getpid()) << true;
+    QTest::newRow("ended process here") << here + QStringLiteral("-2147483000") << false;
+    QTest::newRow("other machine") << QStringLiteral("elsewhere-12") << true;
+    QTest::newRow("not a lock of the browser") << QStringLiteral("garbage") << false;
+}
+
+void BrowserRulesTest::profileInUseIsRecognised()
+{
+    QFETCH(QString, lock);
+    QFETCH(bool, held);
+    QTemporaryDir dir;
+    if (!lock.isEmpty())
+        QVERIFY(QFile::link(lock, dir.path() + QStringLiteral("/SingletonLock")));
+    QCOMPARE(BrowserProfile::isHeldByRunningBrowser(dir.path()), held);
+    const BrowserProfile chosen = BrowserProfile::choose(dir.path());
+    QCOMPARE(chosen.isTemporary(), held);
+    if (chosen.isTemporary())
+        QDir(chosen.path()).removeRecursively();
+}
+
+void BrowserRulesTest::unusableProfileGivesTemporaryOne()
+{
+    QTemporaryDir dir;
+    const QString file = dir.path() + QStringLiteral("/a-file");
+    QFile(file).open(QIODevice::WriteOnly);
+    const BrowserProfile chosen = BrowserProfile::choose(file + QStringLiteral("/profile"));
+    QVERIFY(chosen.isTemporary());
+    QVERIFY(QFileInfo(chosen.path()).isDir());
+    QVERIFY(QDir(chosen.path()).isEmpty());
+    QVERIFY(QDir(chosen.path()).removeRecursively());
+}
+
+void BrowserRulesTest::defaultProfileLivesInConfigHome()
+{
+    QTemporaryDir dir;
+    qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
+    QCOMPARE(BrowserProfile::defaultPath(),
+             dir.path() + QStringLiteral("/Quillon2/browser-profile"));
+    const BrowserProfile chosen = BrowserProfile::choose();
+    QVERIFY(!chosen.isTemporary());
+    QVERIFY(QFileInfo(BrowserProfile::defaultPath()).isDir());
+}
+
+void BrowserRulesTest::argumentsGiveQuietStart()
+{
+    const QStringList arguments = ChromiumConnection::browserArguments(QStringLiteral("/p"));
+    for (const char* flag : {"--remote-debugging-pipe", "--user-data-dir=/p", "--no-first-run",
+                             "--no-default-browser-check", "--disable-background-networking",
+                             "--disable-component-update", "--disable-sync",
+                             "--hide-crash-restore-bubble", "--ozone-platform=x11"})
+        QVERIFY2(arguments.contains(QString::fromLatin1(flag)), flag);
+    QCOMPARE(arguments.contains(QStringLiteral("--no-sandbox")), geteuid() == 0);
+    QCOMPARE(arguments.last(), QStringLiteral("about:blank"));
+    QVERIFY(!arguments.contains(QStringLiteral("--enable-automation")));
+}
+
+QTEST_GUILESS_MAIN(BrowserRulesTest)
+#include "test_browser_rules.moc"
