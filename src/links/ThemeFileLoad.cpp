@@ -157,6 +157,7 @@ void ThemeFileLoad::handle(int number)
 // reload gets its entries back, and the text that Combo1 shows stays.
 void ThemeFileLoad::keepPreviousList()
 {
+    m.LinkIndex = qBound(qint16(1), m.LinkIndex, qMax(m.LinkCount, qint16(1)));
     if (m.form1->Combo1->count() != 0)
         return;
     const qint16 count = m.LinkCount;

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+class Harness;
+
+// "http://site.example/1" ... one per line, each ending with CR LF.
+QByteArray numberedLinks(int count);
+QString numberedLink(int number);
+
+// Started program (browsers exist), then `bytes` loaded as <install dir>/name; the calls and
+// boxes of the start-up are forgotten.
+void startWithTheme(Harness& h, const QByteArray& bytes, const QString& name = "list.qld");
+// Loads `bytes` as the current theme file, as a normal load (RestoreFlag 0).
+void loadTheme(Harness& h, const QByteArray& bytes, const QString& name = "list.qld");
+// A reload in place as Add It and Process do it: position saved, Combo1 emptied.
+void reloadInPlace(Harness& h);
+
+QStringList comboEntries(const Harness& h);
+QString comboText(const Harness& h);
+QString caption(const Harness& h);
+
+// Makes a file or folder immutable for as long as it lives, so that even root cannot write
+// it. `ok()` is false when the file system refuses the flag.
+class ImmutableFlag
+{
+public:
+    explicit ImmutableFlag(const QString& path);
+    ~ImmutableFlag();
+    ImmutableFlag(const ImmutableFlag&) = delete;
+    ImmutableFlag& operator=(const ImmutableFlag&) = delete;
+
+    bool ok() const { return m_set; }
+
+private:
+    bool change(bool immutable);
+
+    QString m_path;
+    bool m_set = false;
+};
+
+// How many descriptors of this process are open on `path` (read from /proc/self/fd).
+int openDescriptorsOn(const QString& path);
+// The names in a folder, files and folders alike, sorted.
+QStringList folderEntries(const QString& dir);

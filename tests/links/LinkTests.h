@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+
+// The test classes of the link list, each defined in its own file and run from main.cpp.
+std::unique_ptr<QObject> makeThemeFormatTests();
+std::unique_ptr<QObject> makeThemeLoadTests();
+std::unique_ptr<QObject> makeLinkCursorTests();
+std::unique_ptr<QObject> makeThemeFileSafetyTests();
