@@ -54,20 +54,22 @@ void closeBoth(int fds[2])
     _exit(127);
 }
 
-// In the child between fork() and exec(). The pipe's ends are first moved to free numbers, so
-// that dup2() onto 3 and 4 always makes fresh descriptors without close-on-exec (dup2 of a
-// descriptor onto itself would keep the flag).
+// In the child between fork() and exec(). Every descriptor is first moved to a free number, so
+// that none is overwritten by another's dup2() and dup2() onto 3 and 4 always makes fresh
+// descriptors without close-on-exec (dup2 of a descriptor onto itself would keep the flag).
 [[noreturn]] void execChild(const char* path, char** argv, char** envp, int commandRead,
                             int eventWrite, int nullFd, int errorFd)
 {
     setpgid(0, 0);
+    const int movedErrorFd = fcntl(errorFd, F_DUPFD_CLOEXEC, 10);
+    if (movedErrorFd >= 0)
+        errorFd = movedErrorFd;
     const int command = fcntl(commandRead, F_DUPFD_CLOEXEC, 10);
     const int event = fcntl(eventWrite, F_DUPFD_CLOEXEC, 10);
-    if (command < 0 || event < 0 || dup2(command, 3) < 0 || dup2(event, 4) < 0)
+    const int null = fcntl(nullFd, F_DUPFD_CLOEXEC, 10);
+    if (command < 0 || event < 0 || null < 0 || dup2(command, 3) < 0 || dup2(event, 4) < 0 ||
+        dup2(null, 0) < 0 || dup2(null, 1) < 0 || dup2(null, 2) < 0)
         failInChild(errorFd);
-    dup2(nullFd, 0);
-    dup2(nullFd, 1);
-    dup2(nullFd, 2);
     // Descriptors that the program opened without close-on-exec stay out of the browser.
     close_range(5, ~0U, CLOSE_RANGE_CLOEXEC);
     signal(SIGPIPE, SIG_DFL);

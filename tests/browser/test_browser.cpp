@@ -428,6 +428,9 @@ void BrowserTest::goneWindowFailsNextOperation()
         connection.command(QStringLiteral("Target.closeTarget"),
                            {{QStringLiteral("targetId"), window.targetId()}});
     QTRY_VERIFY_WITH_TIMEOUT(!connection.hasTarget(window.targetId()), 15000);
+    // Without its last window the browser ends, the hidden target with it.
+    if (!hiddenSurvives)
+        QTRY_VERIFY_WITH_TIMEOUT(!connection.isAlive(), 15000);
 
     const QString link = m_server->url(QStringLiteral("/page/lost"));
     QCOMPARE(failureOf([&] { main->Navigate(link); }), FailureNumber::ObjectDisconnected);
