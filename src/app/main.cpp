@@ -1,23 +1,12 @@
 #include "app/Form1.h"
 #include "app/Handler.h"
 #include "app/Module1.h"
+#include "browser/ChromiumBrowserFactory.h"
 #include "platform/Clock.h"
 #include "platform/InstallDir.h"
 #include "platform/widgets/QtDialogs.h"
 
 #include <QApplication>
-
-#if __has_include("browser/ChromiumBrowserFactory.h")
-#include "browser/ChromiumBrowserFactory.h"
-#else
-#include "platform/Failure.h"
-// TEMPORARY until the Chromium component lands.
-class ChromiumBrowserFactory : public BrowserFactory
-{
-public:
-    std::unique_ptr<Browser> create() override { throw Failure(429); }
-};
-#endif
 
 int main(int argc, char* argv[])
 {

@@ -50,24 +50,32 @@ TextFile::TextFile(const QString& path, Mode mode) : m_path(path)
 {
     if (path.isEmpty())
         throw Failure(FailureNumber::BadFileName);
-    m_fd = ::open(QFile::encodeName(path).constData(), openFlags(mode) | O_CLOEXEC, 0644);
+    // A pipe opened for reading would block until a writer came: open without waiting and
+    // refuse anything that is not a plain file, as a folder is refused.
+    const int waitFlag = mode == Mode::Read ? O_NONBLOCK : 0;
+    m_fd =
+        ::open(QFile::encodeName(path).constData(), openFlags(mode) | O_CLOEXEC | waitFlag, 0644);
     if (m_fd < 0)
         failWithErrno(path);
     if (mode == Mode::Read) {
         struct stat info
         {
         };
-        if (::fstat(m_fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-            close();
+        if (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            ::close(m_fd);
+            m_fd = -1;
             throw Failure(FailureNumber::PermissionDenied);
         }
-        try {
-            m_content = readDescriptor(m_fd, path);
-        } catch (...) {
-            close();
-            throw;
-        }
+        ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
     }
+}
+
+void TextFile::load()
+{
+    if (m_loaded)
+        return;
+    m_content = readDescriptor(m_fd, m_path);
+    m_loaded = true;
 }
 
 TextFile::~TextFile()
@@ -76,13 +84,15 @@ TextFile::~TextFile()
         ::close(m_fd);
 }
 
-bool TextFile::atEnd() const
+bool TextFile::atEnd()
 {
+    load();
     return m_pos >= m_content.size();
 }
 
 QByteArray TextFile::readLine()
 {
+    load();
     const qsizetype start = m_pos;
     const qsizetype cr = m_content.indexOf('\r', start);
     if (cr < 0) {
@@ -143,5 +153,6 @@ void TextFile::remove(const QString& path)
 QByteArray TextFile::readAll(const QString& path)
 {
     TextFile file(path, Mode::Read);
+    file.load();
     return file.m_content;
 }

@@ -17,7 +17,7 @@ public:
     TextFile(const TextFile&) = delete;
     TextFile& operator=(const TextFile&) = delete;
 
-    bool atEnd() const;
+    bool atEnd();
     QByteArray readLine();
     void writeLine(const QByteArray& text);
     void write(const QByteArray& bytes);
@@ -29,8 +29,12 @@ public:
     static QByteArray readAll(const QString& path);
 
 private:
+    // Reading takes the whole file at the first read, so that opening only proves access.
+    void load();
+
     QString m_path;
     int m_fd = -1;
     QByteArray m_content; // reading: the whole file, read at open
     qsizetype m_pos = 0;
+    bool m_loaded = false;
 };

@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <sys/stat.h>
 
 class TestPlatform : public QObject
 {
@@ -79,11 +80,11 @@ private slots:
         QTest::newRow("lone CR") << QByteArray("a\rb\r") << QList<QByteArray>{"a", "b"};
         QTest::newRow("no last line end") << QByteArray("a\r\nb") << QList<QByteArray>{"a", "b"};
         QTest::newRow("lone LF stays") << QByteArray("a\nb\r\n") << QList<QByteArray>{"a\nb"};
-        QTest::newRow("empty lines") << QByteArray("\r\n\r\na\r\n")
-                                     << QList<QByteArray>{"", "", "a"};
+        QTest::newRow("empty lines")
+            << QByteArray("\r\n\r\na\r\n") << QList<QByteArray>{"", "", "a"};
         QTest::newRow("LF CR") << QByteArray("a\n\rb") << QList<QByteArray>{"a\n", "b"};
-        QTest::newRow("high bytes") << QByteArray("caf\xe9\r\n")
-                                    << QList<QByteArray>{QByteArray("caf\xe9")};
+        QTest::newRow("high bytes")
+            << QByteArray("caf\xe9\r\n") << QList<QByteArray>{QByteArray("caf\xe9")};
     }
     void readLineEndsAtCrLfLoneCrOrEnd()
     {
@@ -123,6 +124,7 @@ private slots:
             << "gone/a.log" << int(TextFile::Mode::Append) << 76;
         QTest::newRow("read a folder") << "folder" << int(TextFile::Mode::Read) << 75;
         QTest::newRow("write a folder") << "folder" << int(TextFile::Mode::Write) << 75;
+        QTest::newRow("read a pipe without waiting") << "pipe" << int(TextFile::Mode::Read) << 75;
     }
     void openFailuresCarryTheirNumbers()
     {
@@ -130,6 +132,7 @@ private slots:
         QFETCH(int, mode);
         QFETCH(int, number);
         QDir(temp.path()).mkpath(QStringLiteral("folder"));
+        ::mkfifo(QFile::encodeName(file("pipe")).constData(), 0644);
         try {
             TextFile opened(file(name), TextFile::Mode(mode));
             QFAIL("opened");
@@ -158,11 +161,16 @@ private slots:
         QTest::addColumn<QString>("text");
         const QDateTime morning(QDate(2026, 1, 3), QTime(9, 5));
         const QDateTime evening(QDate(2026, 12, 6), QTime(14, 8));
-        QTest::newRow("padded date") << morning << "mm/dd/yy" << "01/03/26";
-        QTest::newRow("short date") << morning << "m/d/yy" << "1/3/26";
-        QTest::newRow("morning") << morning << "hh:mm" << "09:05";
-        QTest::newRow("evening date") << evening << "mm/dd/yy" << "12/06/26";
-        QTest::newRow("24-hour") << evening << "hh:mm" << "14:08";
+        QTest::newRow("padded date") << morning << "mm/dd/yy"
+                                     << "01/03/26";
+        QTest::newRow("short date") << morning << "m/d/yy"
+                                    << "1/3/26";
+        QTest::newRow("morning") << morning << "hh:mm"
+                                 << "09:05";
+        QTest::newRow("evening date") << evening << "mm/dd/yy"
+                                      << "12/06/26";
+        QTest::newRow("24-hour") << evening << "hh:mm"
+                                 << "14:08";
         QTest::newRow("year 2000") << QDateTime(QDate(2000, 10, 11), QTime(0, 0)) << "m/d/yy"
                                    << "10/11/00";
     }
@@ -185,8 +193,7 @@ private slots:
         } catch (const Failure& failure) {
             QCOMPARE(failure.number(), 76);
         }
-        QCOMPARE(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden).filter("t.qld").size(),
-                 1);
+        QCOMPARE(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden).filter("t.qld").size(), 1);
     }
 
     void createExclusiveNeverOpensAnExistingFile()
