@@ -1,0 +1,96 @@
+// How much the hidden instance's prefetch helps: the time from Navigate on the visible window to
+// its page's load event, for links that the hidden instance had loaded before and for links it
+// had not, against a local server that holds every answer back 300 ms and lets it be cached.
+#include "LocalHttpServer.h"
+#include "browser/ChromiumBrowser.h"
+#include "browser/ChromiumBrowserFactory.h"
+#include "platform/Failure.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+constexpr int ServerDelayMs = 300;
+constexpr int LinksPerKind = 12;
+constexpr int LoadTimeoutMs = 20000;
+
+HttpResponse cacheablePage(const QString& path)
+{
+    HttpResponse response;
+    response.headers = {{"Cache-Control", "max-age=3600"}};
+    if (path.endsWith(QLatin1String(".css"))) {
+        response.contentType = "text/css";
+        response.body = "body { font-family: sans-serif; margin: 2em; }";
+        return response;
+    }
+    // A page with a stylesheet of its own, so that the load event waits for two answers.
+    const QByteArray name = path.toLatin1();
+    response.body = "<!doctype html><title>" + name + "</title><link rel=stylesheet href=\"" +
+                    name + ".css\"><p>" + name + "</p>";
+    return response;
+}
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Milliseconds from Navigate to the load event on the visible window.
+double timeVisibleLoad(ChromiumBrowser& window, const QString& url)
+{
+    QElapsedTimer clock;
+    clock.start();
+    window.Navigate(url);
+    if (!window.waitForLoadEvent(LoadTimeoutMs))
+        throw Failure(FailureNumber::ObjectDisconnected, QStringLiteral("no load event"));
+    return double(clock.nsecsElapsed()) / 1e6;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir profile;
+    LocalHttpServer server(cacheablePage, ServerDelayMs);
+    ChromiumBrowserFactory factory(QString(), profile.path());
+    try {
+        auto window = factory.create();
+        auto hidden = factory.create();
+        auto& visible = static_cast<ChromiumBrowser&>(*window);
+        auto& ahead = static_cast<ChromiumBrowser&>(*hidden);
+        QList<double> cold;
+        QList<double> prefetched;
+        // The two kinds take turns, so that both meet the same machine and browser state.
+        for (int i = 0; i < LinksPerKind; ++i) {
+            cold.append(timeVisibleLoad(visible, server.url(QStringLiteral("/cold/%1").arg(i))));
+            const QString next = server.url(QStringLiteral("/ahead/%1").arg(i));
+            hidden->Navigate(next);
+            if (!ahead.waitForLoadEvent(LoadTimeoutMs))
+                throw Failure(FailureNumber::ObjectDisconnected, QStringLiteral("no prefetch"));
+            prefetched.append(timeVisibleLoad(visible, next));
+        }
+        window->Quit();
+        const double coldMedian = median(cold);
+        const double prefetchedMedian = median(prefetched);
+        std::printf("server delay %d ms per answer, %d links of each kind\n", ServerDelayMs,
+                    LinksPerKind);
+        std::printf("not loaded ahead:        median %7.1f ms  (min %.1f, max %.1f)\n", coldMedian,
+                    *std::min_element(cold.begin(), cold.end()),
+                    *std::max_element(cold.begin(), cold.end()));
+        std::printf("loaded ahead (hidden):   median %7.1f ms  (min %.1f, max %.1f)\n",
+                    prefetchedMedian, *std::min_element(prefetched.begin(), prefetched.end()),
+                    *std::max_element(prefetched.begin(), prefetched.end()));
+        std::printf("ratio not ahead / ahead: %.1fx\n", coldMedian / prefetchedMedian);
+        return 0;
+    } catch (const Failure& failure) {
+        std::fprintf(stderr, "browser failure %d: %s\n", failure.number(),
+                     qPrintable(failure.description()));
+        return 1;
+    }
+}
