@@ -76,8 +76,8 @@ std::optional<QByteArray> ThemeFileLoad::readThemeFile()
 }
 
 // A missing or unnamed theme file gives way to the default one. When the default theme file
-// itself cannot be opened there is nothing left to fall back to: the load ends after its
-// box, so that the user never meets the same box twice in a row.
+// itself cannot be opened there is nothing left to fall back to: after its box the load ends
+// instead of asking again, and the list on show stays.
 bool ThemeFileLoad::fallBackToDefault(int number)
 {
     const bool defaultFailed = m.ThemeFile == m.defaultThemeFile();
