@@ -164,6 +164,9 @@ private slots:
         QTest::newRow("fields of one line share its encoding")
             << QByteArray("\xc3\xa9,\xfc\r\n")
             << QStringList{QStringLiteral("\u00c3\u00a9"), QStringLiteral("\u00fc")};
+        QTest::newRow("quoted field running into a Windows-1252 line")
+            << QByteArray("\"caf\xc3\xa9\r\ncaf\xe9\"\r\n")
+            << QStringList{QStringLiteral("caf\u00c3\u00a9\r\ncaf\u00e9")};
     }
     void linksDecodeWithTheirLinesEncoding()
     {

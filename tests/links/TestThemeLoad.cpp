@@ -369,6 +369,7 @@ private slots:
         QCOMPARE(h.browsers.calls, QStringList{});
         QCOMPARE(h.m->RestoreFlag, 0);
         QCOMPARE(h.m->SavedIndex, 0);
+        QCOMPARE(openDescriptorsOn(h.path(themeFile)), 0);
         QVERIFY(!h.ended);
     }
 

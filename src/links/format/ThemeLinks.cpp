@@ -34,9 +34,9 @@ ThemeLinks::Result ThemeLinks::read(const QByteArray& tidied, int limit)
             break;
         }
         const QByteArray field = reader.readField();
-        result.links << (encoding.isUtf8(reader.lastFieldLine())
-                             ? QString::fromUtf8(field)
-                             : LineCodec::fromWindows1252(field));
+        // A quoted field may run on into lines of another encoding; it must then hold up too.
+        const bool utf8 = encoding.isUtf8(reader.lastFieldLine()) && LineCodec::isValidUtf8(field);
+        result.links << (utf8 ? QString::fromUtf8(field) : LineCodec::fromWindows1252(field));
     }
     return result;
 }
