@@ -195,17 +195,14 @@ class TestUserSession(unittest.TestCase):
 
     def test_a_whole_session_then_a_second_start(self):
         s = self.session
-        s.start()
-        self.check_start_up(s)
-        self.open_chosen_file(s)
-        self.step_right_and_left_round(s)
-        self.pick_from_the_list(s)
-        self.grab_and_add(s)
-        self.edit_and_process(s)
-        self.create_new_files(s)
-        self.open_bad_name_then_cancel(s)
-        self.support_then_end(s)
-        self.second_start_adds_below(s)
+        steps = [s.start, self.check_start_up, self.open_chosen_file,
+                 self.step_right_and_left_round, self.pick_from_the_list, self.grab_and_add,
+                 self.edit_and_process, self.create_new_files, self.open_bad_name_then_cancel,
+                 self.support_then_end, self.second_start_adds_below]
+        for step in steps:
+            began = time.monotonic()
+            step() if step == s.start else step(s)
+            print(f"{step.__name__}: {time.monotonic() - began:.1f} s", file=sys.stderr)
 
     def check_start_up(self, s):
         self.assertTrue(os.path.isfile(s.install_dir + "default.qld"))
