@@ -69,7 +69,12 @@ void FieldReader::consumeTerminator()
     if (m_pos >= m_data.size())
         return;
     const char terminator = m_data.at(m_pos++);
-    if (terminator == '\r' && m_pos < m_data.size() && m_data.at(m_pos) == '\n')
+    // An LF straight before a CR is the last of a file's LF line ends meeting the CR LF that
+    // the tidying adds: one line end, not an empty line.
+    if (terminator == '\n' && m_pos < m_data.size() && m_data.at(m_pos) == '\r')
+        ++m_pos;
+    if ((terminator == '\r' || terminator == '\n') && m_pos < m_data.size() &&
+        m_data.at(m_pos - 1) == '\r' && m_data.at(m_pos) == '\n')
         ++m_pos;
 }
 

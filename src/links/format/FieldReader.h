@@ -10,7 +10,8 @@
 // - Blanks (spaces and tabs) before a field are skipped.
 // - An unquoted field ends at a comma, a CR (with the LF after it), a lone LF or the end of
 //   the data; its trailing blanks are dropped. A lone LF thus ends a field as a line end
-//   does, although the file itself keeps it inside the line.
+//   does, although the file itself keeps it inside the line; an LF followed by a CR (LF)
+//   is one line end, so a file written with LF line ends reads one link per line.
 // - A field that starts with a double quote runs to the next double quote, commas and line
 //   ends included, and loses both quotes; without a closing quote it runs to the end of the
 //   data. After the closing quote everything up to the next comma or line end is skipped.
