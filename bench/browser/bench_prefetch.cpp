@@ -64,6 +64,7 @@ int main(int argc, char** argv)
         auto hidden = factory.create();
         auto& visible = static_cast<ChromiumBrowser&>(*window);
         auto& ahead = static_cast<ChromiumBrowser&>(*hidden);
+        visible.watchLoadEvents();
         QList<double> cold;
         QList<double> prefetched;
         // The two kinds take turns, so that both meet the same machine and browser state.

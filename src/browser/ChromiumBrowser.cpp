@@ -128,6 +128,12 @@ void ChromiumBrowser::Quit()
         throw Failure(FailureNumber::ObjectDisconnected);
 }
 
+void ChromiumBrowser::watchLoadEvents()
+{
+    requireTarget();
+    m_connection->command(str("Page.enable"), {}, m_sessionId);
+}
+
 bool ChromiumBrowser::waitForLoadEvent(int timeoutMs)
 {
     return m_connection->waitUntil(

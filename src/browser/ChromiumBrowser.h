@@ -28,8 +28,10 @@ public:
     QString LocationURL() override;
     void Quit() override;
 
-    // For tests and benchmarks: waits until the page that the last Navigate started has fired
-    // its load event. The toolbar itself never waits for a page.
+    // For tests and benchmarks: waitForLoadEvent() waits until the page that the last Navigate
+    // started has fired its load event, once watchLoadEvents() has asked the browser to report
+    // them (the hidden instance always reports them). The toolbar itself never waits for a page.
+    void watchLoadEvents();
     bool waitForLoadEvent(int timeoutMs);
     Kind kind() const { return m_kind; }
     const QString& targetId() const { return m_targetId; }

@@ -47,15 +47,14 @@ std::unique_ptr<Browser> ChromiumBrowserFactory::createWindow()
     try {
         m_connection = ChromiumConnection::launch(executable, profile);
     } catch (const Failure&) {
-        // A lasting profile that another browser took meanwhile, or that the browser cannot
-        // use: one more try on a fresh one.
-        if (profile.isTemporary())
+        // Another copy that took the lasting profile between the check and the start: the
+        // browser then hands over to that copy and ends. One more try on a fresh profile.
+        if (profile.isTemporary() || !BrowserProfile::isHeldByRunningBrowser(profile.path()))
             throw;
         m_connection = ChromiumConnection::launch(executable, BrowserProfile::makeTemporary());
     }
     const QString targetId = m_connection->windowTargetId();
     const QString sessionId = m_connection->attach(targetId, failure);
-    m_connection->command(QStringLiteral("Page.enable"), {}, sessionId, failure);
     return std::make_unique<ChromiumBrowser>(m_connection, ChromiumBrowser::Kind::Window, targetId,
                                              sessionId);
 }

@@ -171,6 +171,7 @@ void BrowserTest::initTestCase()
     m_main = m_factory->create();
     m_hidden = m_factory->create();
     QCOMPARE(m_factory->connection()->profile().path(), m_profileDir);
+    mainBrowser().watchLoadEvents();
     m_hidden->setVisible(false);
     m_main->setVisible(true);
 }
@@ -492,6 +493,7 @@ void BrowserTest::profileHeldByAnotherCopyGivesTemporaryOne()
 {
     ChromiumBrowserFactory second(QString(), m_profileDir);
     auto main = second.create();
+    static_cast<ChromiumBrowser&>(*main).watchLoadEvents();
     const QString temporary = second.connection()->profile().path();
     QVERIFY(second.connection()->profile().isTemporary());
     QVERIFY(temporary != m_profileDir);
