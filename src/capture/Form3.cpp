@@ -4,7 +4,7 @@
 #include "app/Form1.h"
 #include "app/Module1.h"
 #include "capture/CaptureFailure.h"
-#include "links/LoadThemeFile.h"
+#include "links/ReloadInPlace.h"
 #include "platform/Dialogs.h"
 #include "platform/Failure.h"
 #include "platform/FileStore.h"
@@ -82,7 +82,7 @@ void Form3::Command1_Click()
     }
     // Another theme file opened meanwhile stays the current list as it is.
     if (m_path == m.ThemeFile)
-        reloadInPlace();
+        ReloadThemeFileInPlace(m);
     m.WriteLogLine(QStringLiteral(" Successfully processed edit job"));
     Unload();
 }
@@ -103,16 +103,6 @@ void Form3::warnOfChange()
         QStringLiteral("This theme file has changed since the edit began.  Nothing was written."
                        "  Click Process again to replace it with your text."),
         QStringLiteral("File Changed"), BoxIcon::Exclamation);
-}
-
-void Form3::reloadInPlace()
-{
-    m.SavedIndex = m.LinkIndex;
-    m.RestoreFlag = 1;
-    const QString shown = m.form1->Combo1->Text();
-    m.form1->Combo1->Clear();
-    LoadThemeFile(m);
-    m.form1->Combo1->setText(shown);
 }
 
 void Form3::Command2_Click()

@@ -32,7 +32,6 @@ private:
     void Command2_Click(); // Cancel
     bool changedSinceSeen();
     void warnOfChange();
-    void reloadInPlace();
 
     QString m_path;
     EditedText m_loaded;

@@ -1,4 +1,4 @@
-#include "themes/ThemeReload.h"
+#include "links/ReloadInPlace.h"
 
 #include "app/ClassicComboBox.h"
 #include "app/Form1.h"

@@ -3,5 +3,5 @@
 class Module1;
 
 // Reads the current theme file again while keeping the position, the browsers' pages and the
-// text that Combo1 shows: the way back after a dialog that changed nothing.
+// text that Combo1 shows: after a dialog changed the file, or changed nothing.
 void ReloadThemeFileInPlace(Module1& m);

@@ -5,7 +5,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Failure.h"
 #include "platform/FileStore.h"
-#include "themes/ThemeReload.h"
+#include "links/ReloadInPlace.h"
 
 namespace {
 void closeForm4(Module1& m)

@@ -9,7 +9,7 @@
 #include "platform/ProgramExit.h"
 #include "platform/TextFile.h"
 #include "themes/Form4.h"
-#include "themes/ThemeReload.h"
+#include "links/ReloadInPlace.h"
 
 namespace {
 const QString ThemeFilter = QStringLiteral("Quillon Data Files (*.qld)|*.qld");
