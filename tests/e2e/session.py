@@ -191,7 +191,18 @@ class TestUserSession(unittest.TestCase):
         if self.session.process and self.session.process.poll() is None:
             os.killpg(self.session.process.pid, signal.SIGKILL)
         self.server.shutdown()
+        self.server.server_close()
         shutil.rmtree(self.home, ignore_errors=True)
+
+    def test_start_and_end(self):
+        s = self.session
+        s.start()
+        self.check_start_up(s)
+        s.button("End")
+        s.wait_ended()
+        self.assertEqual(s.messages()[-3:],
+                         [" Program terminated normally", "End of this session", "+"])
+        wait_for("no browser left", lambda: not chromium_processes_of(self.home))
 
     def test_a_whole_session_then_a_second_start(self):
         s = self.session
