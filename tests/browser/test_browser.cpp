@@ -61,6 +61,14 @@ HttpResponse respond(const QString& path)
     } else if (path == QLatin1String("/download-link")) {
         response.body = page("link", "<a id=a href=\"/attachment\">get</a>"
                                      "<script>document.getElementById('a').click()</script>");
+    } else if (path == QLatin1String("/download-attribute")) {
+        response.body = page("save as", "<a id=a href=\"/attachment\" download>get</a>"
+                                        "<script>document.getElementById('a').click()</script>");
+    } else if (path == QLatin1String("/blob-download")) {
+        response.body = page("blob", "<script>const a = document.createElement('a');"
+                                     "a.href = URL.createObjectURL(new Blob(['x'.repeat(100000)]));"
+                                     "a.download = 'quillon-download-blob.txt';"
+                                     "document.body.append(a); a.click()</script>");
     } else if (path == QLatin1String("/alert")) {
         response.body =
             page("alert", "<script>alert('hello'); document.title = 'dismissed'</script>");
@@ -328,6 +336,9 @@ void BrowserTest::hiddenInstanceKeepsPageEffectsFromTheUser_data()
     QTest::newRow("attachment") << QStringLiteral("/attachment") << QString();
     QTest::newRow("file type that is saved") << QStringLiteral("/archive.zip") << QString();
     QTest::newRow("script clicks a download link") << QStringLiteral("/download-link") << QString();
+    QTest::newRow("script clicks a link to be saved")
+        << QStringLiteral("/download-attribute") << QString();
+    QTest::newRow("script saves data of its own") << QStringLiteral("/blob-download") << QString();
     QTest::newRow("alert") << QStringLiteral("/alert") << QStringLiteral("dismissed");
     QTest::newRow("confirm") << QStringLiteral("/confirm") << QStringLiteral("answered false");
     QTest::newRow("prompt") << QStringLiteral("/prompt") << QStringLiteral("answered null");

@@ -1,6 +1,7 @@
 // What the browser component decides without a browser: the address that a link becomes, which
 // responses the hidden instance may load, the profile directory and the browser's arguments.
 #include "browser/BrowserProfile.h"
+#include "browser/ChromiumBrowserFactory.h"
 #include "browser/ChromiumConnection.h"
 #include "browser/HiddenResponsePolicy.h"
 #include "browser/NavigationUrl.h"
@@ -28,6 +29,8 @@ private slots:
     void unusableProfileGivesTemporaryOne();
     void defaultProfileLivesInConfigHome();
     void argumentsGiveQuietStart();
+    void browserIsFoundOnPath_data();
+    void browserIsFoundOnPath();
 };
 
 void BrowserRulesTest::linkBecomesAddress_data()
@@ -191,6 +194,45 @@ void BrowserRulesTest::argumentsGiveQuietStart()
     QCOMPARE(arguments.contains(QStringLiteral("--no-sandbox")), geteuid() == 0);
     QCOMPARE(arguments.last(), QStringLiteral("about:blank"));
     QVERIFY(!arguments.contains(QStringLiteral("--enable-automation")));
+}
+
+void BrowserRulesTest::browserIsFoundOnPath_data()
+{
+    QTest::addColumn<QStringList>("installed");
+    QTest::addColumn<QString>("found");
+    QTest::newRow("none") << QStringList() << QString();
+    QTest::newRow("only a non-executable file")
+        << QStringList{QStringLiteral("-chromium")} << QString();
+    QTest::newRow("google-chrome-stable") << QStringList{QStringLiteral("google-chrome-stable")}
+                                          << QStringLiteral("google-chrome-stable");
+    QTest::newRow("chromium first")
+        << QStringList{QStringLiteral("google-chrome"), QStringLiteral("chromium-browser"),
+                       QStringLiteral("chromium")}
+        << QStringLiteral("chromium");
+    QTest::newRow("chromium-browser before google-chrome")
+        << QStringList{QStringLiteral("google-chrome"), QStringLiteral("chromium-browser")}
+        << QStringLiteral("chromium-browser");
+}
+
+void BrowserRulesTest::browserIsFoundOnPath()
+{
+    QFETCH(QStringList, installed); // a leading '-' makes a file that cannot be run
+    QFETCH(QString, found);
+    QTemporaryDir dir;
+    for (const QString& entry : installed) {
+        const bool runnable = !entry.startsWith(QLatin1Char('-'));
+        QFile file(dir.path() + QLatin1Char('/') + (runnable ? entry : entry.mid(1)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n");
+        file.close();
+        if (runnable)
+            file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", dir.path().toUtf8());
+    const QString result = ChromiumBrowserFactory::findExecutable();
+    qputenv("PATH", path);
+    QCOMPARE(result, found.isEmpty() ? QString() : dir.path() + QLatin1Char('/') + found);
 }
 
 QTEST_GUILESS_MAIN(BrowserRulesTest)
