@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QThread>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -99,9 +100,17 @@ ChromiumProcess::ChromiumProcess(const QString& program, const QStringList& argu
     argv.add(program);
     for (const QString& argument : arguments)
         argv.add(argument);
+    // The program's environment, less the names that `extraEnvironment` sets anew.
+    QList<QByteArray> replaced;
+    for (const QString& entry : extraEnvironment)
+        replaced.append(entry.section(QLatin1Char('='), 0, 0).toLocal8Bit() + '=');
     CStringList envp;
-    for (char** entry = environ; entry && *entry; ++entry)
-        envp.addRaw(*entry);
+    for (char** entry = environ; entry && *entry; ++entry) {
+        const QByteArray text(*entry);
+        if (std::none_of(replaced.begin(), replaced.end(),
+                         [&](const QByteArray& name) { return text.startsWith(name); }))
+            envp.addRaw(*entry);
+    }
     for (const QString& entry : extraEnvironment)
         envp.add(entry);
     const std::string path = program.toStdString();
