@@ -121,6 +121,9 @@ class Session:
             x0, y0, _, _ = geometry(window)
         x = x0 + twips(left) + twips(width) // 2
         y = y0 + twips(top) + twips(height) // 2
+        # A hand never clicks twice without the pointer moving a little. Under Xvfb the toolbar
+        # sees a second synthetic press on the very same pixel only many seconds late.
+        xdotool("mousemove", "--sync", x + 3, y + 1)
         xdotool("mousemove", "--sync", x, y)
         xdotool("click", "1")
 
@@ -145,7 +148,9 @@ class Session:
 
     def dialog(self, pattern):
         window = wait_for(f"the window {pattern!r}", lambda: windows_named(pattern))[0]
-        xdotool("mousemove", "--sync", *self.centre(window))
+        x, y = self.centre(window)
+        xdotool("mousemove", "--sync", x + 3, y + 1)
+        xdotool("mousemove", "--sync", x, y)
         xdotool("windowfocus", "--sync", window, check=False)
         return window
 
