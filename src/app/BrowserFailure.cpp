@@ -1,14 +1,22 @@
 #include "app/BrowserFailure.h"
 
+#include "app/Handler.h"
 #include "app/Module1.h"
 #include "platform/Dialogs.h"
+#include "platform/Failure.h"
 #include "platform/ProgramExit.h"
 
 void BrowserFailure(Module1& m)
 {
     m.platform.dialogs.messageBox(QStringLiteral("Internet Explorer Error"),
                                   QStringLiteral("MSIE Detection Error"), BoxIcon::Exclamation);
-    m.log.WriteSessionEnd({QStringLiteral(" Microsoft Explorer detection failure"),
-                           QStringLiteral(" Program terminated with error")});
+    try {
+        m.log.WriteSessionEnd({QStringLiteral(" Microsoft Explorer detection failure"),
+                               QStringLiteral(" Program terminated with error")});
+    } catch (const Failure& failure) {
+        // No failure path of its own: the end comes through the generic report, and no caller
+        // may take this for a failure of its own step.
+        reportUnhandledFailure(m, failure);
+    }
     ProgramExit::now(1);
 }

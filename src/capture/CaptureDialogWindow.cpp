@@ -13,8 +13,6 @@ CaptureDialogWindow::CaptureDialogWindow(Module1& m, const char* name, const QSt
     setObjectName(QString::fromLatin1(name));
     setWindowTitle(caption);
     setAttribute(Qt::WA_DeleteOnClose);
-    // The toolbar is the program: closing it ends the run even while a dialog is open.
-    setAttribute(Qt::WA_QuitOnClose, false);
     setFixedSize(twipsToPixels(clientTwips.width()), twipsToPixels(clientTwips.height()));
 }
 

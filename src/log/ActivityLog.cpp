@@ -3,6 +3,7 @@
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Failure.h"
+#include "platform/FileStore.h"
 #include "platform/TextFile.h"
 
 namespace {
@@ -30,9 +31,13 @@ void ActivityLog::InitActivityLog()
             return;
         }
     }
-    TextFile log(m_path, TextFile::Mode::Write);
-    log.write(header());
-    log.close();
+    try {
+        FileStore::createExclusive(m_path, header());
+    } catch (const Failure&) {
+        // Another copy of the program made it in the meantime: its entries stay.
+        if (!FileStore::exists(m_path))
+            throw;
+    }
 }
 
 QByteArray ActivityLog::header() const

@@ -1,7 +1,6 @@
 #include "platform/FileStore.h"
 
 #include "platform/Failure.h"
-#include "platform/TextFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -35,6 +34,11 @@ void FileStore::replace(const QString& path, const QByteArray& bytes)
 {
     if (path.isEmpty())
         throw Failure(FailureNumber::BadFileName);
+    // A file that its owner made read-only stays as it is, although its folder would let a
+    // new file take its place.
+    const QByteArray name = QFile::encodeName(path);
+    if (::access(name.constData(), F_OK) == 0 && ::access(name.constData(), W_OK) != 0)
+        throw Failure::fromErrno(errno, path);
     QSaveFile file(path);
     // Without this, a folder that refuses new files would make QSaveFile write in place.
     file.setDirectWriteFallback(false);
@@ -61,8 +65,23 @@ void FileStore::createExclusive(const QString& path, const QByteArray& bytes)
     const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0)
         throw Failure::fromErrno(errno == EEXIST ? EACCES : errno, path);
-    ::close(fd);
-    TextFile file(path, TextFile::Mode::Append);
-    file.write(bytes);
-    file.close();
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    int error = 0;
+    while (left > 0 && error == 0) {
+        const ssize_t done = ::write(fd, data, size_t(left));
+        if (done > 0) {
+            data += done;
+            left -= done;
+        } else if (errno != EINTR) {
+            error = errno;
+        }
+    }
+    if (::close(fd) != 0 && error == 0 && errno != EINTR)
+        error = errno;
+    if (error != 0) {
+        // A half-written new file would only block the name for the next try.
+        ::unlink(name.constData());
+        throw Failure::fromErrno(error, path);
+    }
 }

@@ -5,6 +5,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <cstdio>
 
 static void initResources()
 {
@@ -33,12 +36,26 @@ bool copyResource(const QString& name, const QString& dir)
 
 void InstallDir::installIfMissing(const QString& dir)
 {
-    const QFileInfo info(dir);
-    if (info.exists() || QFileInfo(QDir::cleanPath(dir)).exists())
+    const QString target = QDir::cleanPath(dir);
+    if (QFileInfo::exists(target))
         return;
-    if (!QDir().mkpath(dir))
+    const QString parent = QFileInfo(target).absolutePath();
+    if (!QDir().mkpath(parent))
+        return;
+    // Filled beside its final place and renamed into it, so that a start that is killed or
+    // meets a full disk half-way leaves no folder that a later start would take as installed.
+    QTemporaryDir staging(target + QStringLiteral(".install-XXXXXX"));
+    if (!staging.isValid())
         return;
     initResources();
-    copyResource(QStringLiteral("default.qld"), dir);
-    copyResource(QStringLiteral("newquillon.htm"), dir);
+    const QString staged = staging.path() + QLatin1Char('/');
+    if (!copyResource(QStringLiteral("default.qld"), staged) ||
+        !copyResource(QStringLiteral("newquillon.htm"), staged))
+        return;
+    QFile::setPermissions(staging.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                              QFile::ReadGroup | QFile::ExeGroup |
+                                              QFile::ReadOther | QFile::ExeOther);
+    if (::rename(QFile::encodeName(staging.path()).constData(),
+                 QFile::encodeName(target).constData()) == 0)
+        staging.setAutoRemove(false);
 }

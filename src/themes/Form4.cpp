@@ -39,8 +39,6 @@ Form4::Form4(Module1& m) : QWidget(nullptr, Qt::Dialog), m(m)
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("Create New Theme File"));
     setAttribute(Qt::WA_DeleteOnClose);
-    // Closing the toolbar ends the program even while this window is open.
-    setAttribute(Qt::WA_QuitOnClose, false);
     layOut();
     connectHandlers();
     // Without an owner nothing else would delete it, and it must not outlive the shared state.

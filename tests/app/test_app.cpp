@@ -1,6 +1,10 @@
 #include "app/ClassicComboBox.h"
 #include "app/FixedPages.h"
 #include "support/Harness.h"
+#include "support/ImmutableFile.h"
+#include "themes/ThemeCommands.h"
+
+#include <QTimer>
 
 #include <QFile>
 #include <QLineEdit>
@@ -31,9 +35,9 @@ private slots:
         QVERIFY(!h.ended);
         const QStringList log = h.logMessages();
         QCOMPARE(log.first(), QStringLiteral("Error log started 1/3/26 09:05"));
-        QCOMPARE(log.mid(8), (QStringList{" Program Activated",
-                                          ' ' + h.path("default.qld") + " opens normally",
-                                          " Program initiation considered normal"}));
+        QCOMPARE(log.mid(8),
+                 (QStringList{" Program Activated", ' ' + h.path("default.qld") + " opens normally",
+                              " Program initiation considered normal"}));
         QCOMPARE(h.m->ThemeFile, h.path("default.qld"));
         QCOMPARE(h.browsers.calls.mid(0, 6), startupBrowserCalls());
     }
@@ -43,10 +47,10 @@ private slots:
         Harness h;
         h.start();
         const QScreen* screen = QGuiApplication::primaryScreen();
-        const double twipsWide = screen->geometry().width() * 1440.0 /
-                                 screen->logicalDotsPerInchX();
-        const double twipsHigh = screen->geometry().height() * 1440.0 /
-                                 screen->logicalDotsPerInchY();
+        const double twipsWide =
+            screen->geometry().width() * 1440.0 / screen->logicalDotsPerInchX();
+        const double twipsHigh =
+            screen->geometry().height() * 1440.0 / screen->logicalDotsPerInchY();
         QCOMPARE(h.browsers.calls.at(6), QStringLiteral("Main.Width=%1").arg(twipsWide * 0.067));
         QCOMPARE(h.browsers.calls.at(7), QStringLiteral("Main.Height=%1").arg(twipsHigh * 0.055));
     }
@@ -110,6 +114,73 @@ private slots:
         QVERIFY(h.browsers.callsStartingWith("Main.Quit").isEmpty());
     }
 
+    void browserFailureThatCannotLogEndsThroughTheGenericReport()
+    {
+        Harness h;
+        h.start();
+        const ImmutableFile log(h.path("error.log"));
+        if (!log.made())
+            QSKIP("the file system refuses the immutable flag, so the log stays writable");
+        h.browsers.failOn("Main.Navigate", 462);
+        QTest::mouseClick(button(h, "Command8"), Qt::LeftButton); // Support
+        QCOMPARE(h.ended, std::optional<int>(1));
+        QCOMPARE(h.dialogs.boxes.size(), 2);
+        QCOMPARE(h.dialogs.boxes[0].text, QStringLiteral("Internet Explorer Error"));
+        QVERIFY(h.dialogs.boxes[1].text.contains(QStringLiteral("75")));
+    }
+
+    void unwritableExistingLogEndsTheStartWithoutItsBox()
+    {
+        Harness h;
+        h.write("error.log", "earlier\r\n");
+        const ImmutableFile log(h.path("error.log"));
+        if (!log.made())
+            QSKIP("the file system refuses the immutable flag, so the log stays writable");
+        h.start();
+        QCOMPARE(h.ended, std::optional<int>(1));
+        QCOMPARE(h.dialogs.boxes.size(), 1); // the generic report only
+        QVERIFY(h.dialogs.boxes[0].text.contains(QStringLiteral("75")));
+        QCOMPARE(h.browsers.created, 0);
+        QCOMPARE(h.read("error.log"), QByteArray("earlier\r\n"));
+    }
+
+    void endWhoseQuitFailsStillEnds()
+    {
+        Harness h;
+        h.start();
+        h.browsers.failOn("Main.Quit", 462);
+        QTest::mouseClick(button(h, "Command1"), Qt::LeftButton);
+        QCOMPARE(h.ended, std::optional<int>(0));
+        QVERIFY(h.dialogs.boxes.isEmpty());
+        QCOMPARE(h.logMessages().last(), QStringLiteral("+"));
+    }
+
+    void anOpenDialogKeepsTheProgramRunning()
+    {
+        Harness h;
+        h.start();
+        h.form->show();
+        h.run([&h] { NewCommand(*h.m); });
+        QVERIFY(h.m->Form4);
+        // Qt Test turns this off; it is what lets closing the last window end the program.
+        QGuiApplication::setQuitOnLastWindowClosed(true);
+        bool runningWithoutToolbar = false;
+        QTimer::singleShot(0, h.form.get(), [&] {
+            h.form->close();
+            QTimer::singleShot(50, h.m->Form4, [&] {
+                runningWithoutToolbar = true;
+                h.m->Form4->close();
+            });
+        });
+        // Only a safety net for a run that would otherwise never end.
+        QTimer::singleShot(30000, qApp, &QCoreApplication::quit);
+        QApplication::exec();
+        QGuiApplication::setQuitOnLastWindowClosed(false);
+        QVERIFY(runningWithoutToolbar);
+        QVERIFY(!h.m->Form4);
+        QVERIFY(!h.ended);
+    }
+
     void missingInstallDirectoryEndsBeforeAnyBrowserExists()
     {
         // Its parent is a file, so the folder can neither be found nor made.
@@ -138,7 +209,8 @@ private slots:
         QCOMPARE(h.form->pos(), QPoint(0, 0));
         QCOMPARE(h.form->width(), screen->geometry().width());
         QCOMPARE(h.form->height(), h.form->twipsToPixels(765));
-        QCOMPARE(h.form->windowTitle(), "Quillon Version 2.8    " + h.path("default.qld").toUpper());
+        QCOMPARE(h.form->windowTitle(),
+                 "Quillon Version 2.8    " + h.path("default.qld").toUpper());
         QCOMPARE(h.form->palette().color(QPalette::Window), QColor(192, 192, 192));
         QVERIFY(!h.form->windowIcon().isNull());
     }
@@ -148,16 +220,26 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QRect>("twips");
-        QTest::newRow("File") << "Command5" << "File" << QRect(120, 120, 735, 495);
-        QTest::newRow("Left") << "Command2" << "Left" << QRect(1080, 120, 735, 495);
-        QTest::newRow("Right") << "Command4" << "Right" << QRect(1800, 120, 735, 495);
-        QTest::newRow("Corvane") << "Command3" << "Corvane" << QRect(2760, 120, 735, 495);
-        QTest::newRow("End") << "Command1" << "End" << QRect(3720, 120, 735, 495);
-        QTest::newRow("Grab") << "Command6" << "Grab" << QRect(4560, 480, 1215, 255);
-        QTest::newRow("Edit") << "Command7" << "Edit" << QRect(5760, 480, 1215, 255);
-        QTest::newRow("New") << "Command9" << "New" << QRect(6960, 480, 1095, 255);
-        QTest::newRow("Support") << "Command8" << "Support" << QRect(8040, 480, 1215, 255);
-        QTest::newRow("list") << "Combo1" << "" << QRect(4560, 120, 4695, 315);
+        QTest::newRow("File") << "Command5"
+                              << "File" << QRect(120, 120, 735, 495);
+        QTest::newRow("Left") << "Command2"
+                              << "Left" << QRect(1080, 120, 735, 495);
+        QTest::newRow("Right") << "Command4"
+                               << "Right" << QRect(1800, 120, 735, 495);
+        QTest::newRow("Corvane") << "Command3"
+                                 << "Corvane" << QRect(2760, 120, 735, 495);
+        QTest::newRow("End") << "Command1"
+                             << "End" << QRect(3720, 120, 735, 495);
+        QTest::newRow("Grab") << "Command6"
+                              << "Grab" << QRect(4560, 480, 1215, 255);
+        QTest::newRow("Edit") << "Command7"
+                              << "Edit" << QRect(5760, 480, 1215, 255);
+        QTest::newRow("New") << "Command9"
+                             << "New" << QRect(6960, 480, 1095, 255);
+        QTest::newRow("Support") << "Command8"
+                                 << "Support" << QRect(8040, 480, 1215, 255);
+        QTest::newRow("list") << "Combo1"
+                              << "" << QRect(4560, 120, 4695, 315);
     }
     void controlsSitAtTheirDesignedPlaces()
     {

@@ -4,6 +4,7 @@
 #include "capture/Form3.h"
 #include "links/LoadThemeFile.h"
 #include "support/Harness.h"
+#include "support/ImmutableFile.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,25 +21,6 @@ namespace {
 const QByteArray threeLinks = "http://a/\r\nhttp://b/\r\nhttp://c/\r\n";
 const QStringList threeLinkList{"http://a/", "http://b/", "http://c/"};
 
-// Makes a file immutable for as long as it lives: even root cannot replace it then.
-class ImmutableFile
-{
-public:
-    explicit ImmutableFile(QString path) : m_path(std::move(path))
-    {
-        m_made = QProcess::execute(QStringLiteral("chattr"), {"+i", m_path}) == 0;
-    }
-    ~ImmutableFile()
-    {
-        if (m_made)
-            QProcess::execute(QStringLiteral("chattr"), {"-i", m_path});
-    }
-    bool made() const { return m_made; }
-
-private:
-    QString m_path;
-    bool m_made = false;
-};
 } // namespace
 
 class TestCapture : public QObject

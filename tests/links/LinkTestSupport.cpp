@@ -10,8 +10,6 @@
 #include <QFileInfo>
 
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 QString numberedLink(int number)
@@ -66,32 +64,6 @@ QString comboText(const Harness& h)
 QString caption(const Harness& h)
 {
     return h.form->windowTitle();
-}
-
-ImmutableFlag::ImmutableFlag(const QString& path) : m_path(path)
-{
-    m_set = change(true);
-}
-
-ImmutableFlag::~ImmutableFlag()
-{
-    if (m_set)
-        change(false);
-}
-
-bool ImmutableFlag::change(bool immutable)
-{
-    const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    int flags = 0;
-    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    if (done) {
-        flags = immutable ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    }
-    ::close(fd);
-    return done;
 }
 
 int openDescriptorsOn(const QString& path)

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "support/ImmutableFile.h"
+
 class Harness;
 
 // "http://site.example/1" ... one per line, each ending with CR LF.
@@ -21,25 +23,6 @@ void reloadInPlace(Harness& h);
 QStringList comboEntries(const Harness& h);
 QString comboText(const Harness& h);
 QString caption(const Harness& h);
-
-// Makes a file or folder immutable for as long as it lives, so that even root cannot write
-// it. `ok()` is false when the file system refuses the flag.
-class ImmutableFlag
-{
-public:
-    explicit ImmutableFlag(const QString& path);
-    ~ImmutableFlag();
-    ImmutableFlag(const ImmutableFlag&) = delete;
-    ImmutableFlag& operator=(const ImmutableFlag&) = delete;
-
-    bool ok() const { return m_set; }
-
-private:
-    bool change(bool immutable);
-
-    QString m_path;
-    bool m_set = false;
-};
 
 // How many descriptors of this process are open on `path` (read from /proc/self/fd).
 int openDescriptorsOn(const QString& path);

@@ -50,8 +50,8 @@ private slots:
         const QByteArray untidy("http://a/\r\n\r\nhttp://b/,http://c/");
         h.write("shelf/list.qld", untidy);
         const QStringList before = folderEntries(h.path("shelf"));
-        const ImmutableFlag flag(wholeFolder ? h.path("shelf") : h.path("shelf/list.qld"));
-        if (!flag.ok())
+        const ImmutableFile flag(wholeFolder ? h.path("shelf") : h.path("shelf/list.qld"));
+        if (!flag.made())
             QSKIP(
                 "This file system refuses the immutable flag, so no write can be refused to root");
 

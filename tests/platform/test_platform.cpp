@@ -216,6 +216,8 @@ private slots:
         QVERIFY(theme.endsWith("\r\n"));
         QVERIFY(!QByteArray(theme).replace("\r\n", "").contains('\n'));
         QVERIFY(bytesOf(dir + "newquillon.htm").contains("<html"));
+        QCOMPARE(QDir(temp.path()).entryList({"Quillon2*"}, QDir::Dirs | QDir::Hidden),
+                 QStringList{"Quillon2"});
 
         const QString existing = file("existing/");
         QDir().mkpath(existing);

@@ -235,7 +235,7 @@ void FileCommandTest::logThatCannotBeWrittenEndsProgram()
     h.start();
     const QByteArray logBefore = h.read(QStringLiteral("error.log"));
     ImmutableFile log(h.path(QStringLiteral("error.log")));
-    if (!log.made)
+    if (!log.made())
         QSKIP("chattr +i is not available here; cannot refuse the log's append");
     h.dialogs.answerOpen(h.m->defaultThemeFile());
 

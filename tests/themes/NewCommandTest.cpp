@@ -166,7 +166,7 @@ void NewCommandTest::existingNameIsNeverTouched()
     std::unique_ptr<ImmutableFile> immutable;
     if (kind == QLatin1String("immutable")) {
         immutable = std::make_unique<ImmutableFile>(path);
-        if (!immutable->made)
+        if (!immutable->made())
             QSKIP("chattr +i is not available here");
     }
     h.start();
@@ -299,7 +299,7 @@ void NewCommandTest::unwritableLogEndsWithGenericReport()
     h.start();
     Form4* form = openFirst ? clickNew(h) : nullptr;
     ImmutableFile log(h.path(QStringLiteral("error.log")));
-    if (!log.made)
+    if (!log.made())
         QSKIP("chattr +i is not available here; cannot refuse the log's append");
 
     if (form)

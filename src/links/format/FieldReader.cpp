@@ -38,8 +38,12 @@ QByteArray FieldReader::readQuoted()
     const qsizetype open = m_pos;
     const qsizetype close = m_data.indexOf('"', open + 1);
     if (close < 0) {
-        m_pos = m_data.size();
-        return m_data.mid(open + 1);
+        // A stray quote with none to close it takes its own line, not the rest of the list.
+        const qsizetype lineEnd = m_data.indexOf('\r', open + 1);
+        m_pos = lineEnd < 0 ? m_data.size() : lineEnd;
+        const QByteArray field = m_data.mid(open + 1, m_pos - open - 1);
+        consumeTerminator();
+        return field;
     }
     m_pos = close + 1;
     skipToTerminator();

@@ -13,8 +13,9 @@
 //   does, although the file itself keeps it inside the line; an LF followed by a CR (LF)
 //   is one line end, so a file written with LF line ends reads one link per line.
 // - A field that starts with a double quote runs to the next double quote, commas and line
-//   ends included, and loses both quotes; without a closing quote it runs to the end of the
-//   data. After the closing quote everything up to the next comma or line end is skipped.
+//   ends included, and loses both quotes; without a closing quote anywhere after it, it runs
+//   to the end of its line. After the closing quote everything up to the next comma or line end is
+//   skipped.
 // - A line that holds nothing but blanks, and an empty line, yield one empty field.
 // - A comma at the end of a line yields one more, empty field when a line end follows it
 //   (always, in a tidied file); a comma that is the very last byte of the data yields none,
