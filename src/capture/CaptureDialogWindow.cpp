@@ -1,5 +1,6 @@
 #include "capture/CaptureDialogWindow.h"
 
+#include "app/DialogWindow.h"
 #include "app/Handler.h"
 #include "app/Module1.h"
 
@@ -8,7 +9,7 @@
 
 CaptureDialogWindow::CaptureDialogWindow(Module1& m, const char* name, const QString& caption,
                                          QSize clientTwips)
-    : QWidget(nullptr, Qt::Dialog), m(m)
+    : QWidget(nullptr, dialogWindowFlags), m(m)
 {
     setObjectName(QString::fromLatin1(name));
     setWindowTitle(caption);

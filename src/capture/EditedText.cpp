@@ -6,12 +6,22 @@ EditedText::EditedText(const QByteArray& content)
     : m_lines(splitLines(content)), m_windows1252(LineCodec::isWindows1252File(content))
 {
     for (qsizetype i = 0; i < m_lines.size(); ++i) {
-        m_shown << LineCodec::decode(m_lines.at(i));
+        m_shown << shownText(m_lines.at(i));
         if (m_shown.constLast().contains(QLatin1Char('\n')))
             m_linesOfSeveralRows << i;
         else
             m_linesOfText[m_shown.constLast()] << i;
     }
+}
+
+// The text box breaks a line at a lone LF and at the separators that it takes for line
+// breaks; the line then shows as several rows and is matched as a whole.
+QString EditedText::shownText(const QByteArray& line)
+{
+    QString text = LineCodec::decode(line);
+    for (const char16_t separator : {u'\u2028', u'\u2029', u'\ufdd0', u'\ufdd1'})
+        text.replace(QChar(separator), QLatin1Char('\n'));
+    return text;
 }
 
 QList<QByteArray> EditedText::splitLines(const QByteArray& content)

@@ -25,6 +25,7 @@ public:
     static QList<QByteArray> splitLines(const QByteArray& content);
 
 private:
+    static QString shownText(const QByteArray& line);
     // How many of the original lines of each text the rows have used so far.
     using Taken = QHash<QString, qsizetype>;
     QByteArray lineFor(const QStringList& rows, qsizetype& row, Taken& taken) const;

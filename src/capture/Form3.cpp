@@ -102,7 +102,8 @@ void Form3::warnOfChange()
     m.platform.dialogs.messageBox(
         QStringLiteral("This theme file has changed since the edit began.  Nothing was written."
                        "  Click Process again to replace it with your text."),
-        QStringLiteral("File Changed"), BoxIcon::Exclamation);
+        QStringLiteral("File Changed"), BoxIcon::CriticalStop);
+    m.WriteLogLine(QStringLiteral(" Edit job held back, file changed on disk: ") + m_path);
 }
 
 void Form3::Command2_Click()

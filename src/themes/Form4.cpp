@@ -1,5 +1,6 @@
 #include "themes/Form4.h"
 
+#include "app/DialogWindow.h"
 #include "app/Form1.h"
 #include "app/Handler.h"
 #include "app/Module1.h"
@@ -34,7 +35,7 @@ void Form4::showFor(Module1& m)
     m.Form4->activateWindow();
 }
 
-Form4::Form4(Module1& m) : QWidget(nullptr, Qt::Dialog), m(m)
+Form4::Form4(Module1& m) : QWidget(nullptr, dialogWindowFlags), m(m)
 {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("Create New Theme File"));
@@ -80,6 +81,7 @@ void Form4::layOut()
     Text1->setGeometry(pixels({120, 480, 6375, 285}));
     // Covered by the name box, as it always was; nothing uses it.
     Label1 = addLabel("Label1", QStringLiteral("Label1"), {2760, 480, 1215, 495});
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label1->stackUnder(Text1);
     Command1 = addButton("Command1", QStringLiteral("Create It"), {1800, 960, 1215, 495});
     Command2 = addButton("Command2", QStringLiteral("Cancel"), {3240, 960, 1215, 495});
