@@ -209,6 +209,25 @@ class TestUserSession(unittest.TestCase):
                          [" Program terminated normally", "End of this session", "+"])
         wait_for("no browser left", lambda: not chromium_processes_of(self.home))
 
+    def test_support_after_the_browser_window_was_closed(self):
+        s = self.session
+        s.start()
+        browser = wait_for("the browser window", lambda: windows_named(" - Chromium$"))[0]
+        # Closed as a user does: its last tab closed with the keyboard.
+        x, y, width, height = geometry(browser)
+        xdotool("mousemove", "--sync", x + width // 2, y + height // 2)
+        xdotool("windowfocus", "--sync", browser, check=False)
+        s.key("ctrl+w")
+        wait_for("the browser gone", lambda: not chromium_processes_of(self.home))
+        s.button("Support")
+        box = s.close_box("MSIE Detection Error")
+        self.assertTrue(box)
+        s.wait_ended()
+        self.assertEqual(s.messages()[-5:], [" User visits support page",
+                                             " Microsoft Explorer detection failure",
+                                             " Program terminated with error",
+                                             "End of this session", "+"])
+
     def test_a_whole_session_then_a_second_start(self):
         s = self.session
         steps = [s.start, self.check_start_up, self.open_chosen_file,
