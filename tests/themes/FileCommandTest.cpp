@@ -248,10 +248,9 @@ void FileCommandTest::logThatCannotBeWrittenEndsProgram()
     QCOMPARE(h.read(QStringLiteral("error.log")), logBefore);
 }
 
-int runFileCommandTests(int argc, char** argv)
+std::unique_ptr<QObject> makeFileCommandTests()
 {
-    FileCommandTest test;
-    return QTest::qExec(&test, argc, argv);
+    return std::make_unique<FileCommandTest>();
 }
 
 #include "FileCommandTest.moc"

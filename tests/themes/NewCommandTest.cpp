@@ -434,10 +434,9 @@ void NewCommandTest::layoutFollowsDesign()
     form->close();
 }
 
-int runNewCommandTests(int argc, char** argv)
+std::unique_ptr<QObject> makeNewCommandTests()
 {
-    NewCommandTest test;
-    return QTest::qExec(&test, argc, argv);
+    return std::make_unique<NewCommandTest>();
 }
 
 #include "NewCommandTest.moc"

@@ -1,12 +1,15 @@
+#include "support/TestRunner.h"
+
 #include <QApplication>
 
-int runFileCommandTests(int argc, char** argv);
-int runNewCommandTests(int argc, char** argv);
+std::unique_ptr<QObject> makeFileCommandTests();
+std::unique_ptr<QObject> makeNewCommandTests();
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    int failed = runFileCommandTests(argc, argv);
-    failed += runNewCommandTests(argc, argv);
-    return failed;
+    std::vector<std::unique_ptr<QObject>> tests;
+    tests.push_back(makeFileCommandTests());
+    tests.push_back(makeNewCommandTests());
+    return runTestClasses(argc, argv, tests);
 }
