@@ -193,8 +193,9 @@ void ChromiumConnection::quit()
         m_pipe->waitUntil([] { return false; }, ReplyTimeoutMs);
     }
     m_pipe->close();
-    if (!m_process->waitForExit(ReplyTimeoutMs))
-        m_process->kill();
+    m_process->waitForExit(ReplyTimeoutMs);
+    // Helpers that outlive the browser's own process for a moment of their shutdown go now.
+    m_process->kill();
     removeTemporaryProfile();
 }
 

@@ -160,9 +160,10 @@ ChromiumProcess::~ChromiumProcess()
         close(m_pipe.commandFd);
     if (m_pipe.eventFd >= 0)
         close(m_pipe.eventFd);
-    // Without its pipe the browser ends by itself; only one that hangs is killed.
-    if (!waitForExit(3000))
-        kill();
+    // Without its pipe the browser ends by itself; one that hangs, and helpers still shutting
+    // down after it, are killed.
+    waitForExit(3000);
+    kill();
 }
 
 ChromiumProcess::Pipe ChromiumProcess::takePipe()

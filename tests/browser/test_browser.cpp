@@ -452,7 +452,8 @@ void BrowserTest::goneWindowFailsNextOperation()
     QCOMPARE(failureOf([&] { hidden->Navigate(link); }),
              hiddenSurvives ? 0 : FailureNumber::ObjectDisconnected);
     QCOMPARE(failureOf([&] { main->Quit(); }), FailureNumber::ObjectDisconnected);
-    QCOMPARE(browserProcesses(group, profile.path()), QList<pid_t>());
+    // Killed processes take a moment of the kernel's to be gone from the process table.
+    QTRY_COMPARE_WITH_TIMEOUT(browserProcesses(group, profile.path()), QList<pid_t>(), 10000);
 }
 
 void BrowserTest::quitLeavesNoProcess()
@@ -465,7 +466,7 @@ void BrowserTest::quitLeavesNoProcess()
     const pid_t group = factory.connection()->processGroup();
     QVERIFY(!browserProcesses(group, profile.path()).isEmpty());
     main->Quit();
-    QCOMPARE(browserProcesses(group, profile.path()), QList<pid_t>());
+    QTRY_COMPARE_WITH_TIMEOUT(browserProcesses(group, profile.path()), QList<pid_t>(), 10000);
     QCOMPARE(failureOf([&] { main->Navigate(QString()); }), FailureNumber::ObjectDisconnected);
     QCOMPARE(failureOf([&] { hidden->Navigate(QString()); }), FailureNumber::ObjectDisconnected);
 }
