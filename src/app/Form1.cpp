@@ -105,6 +105,19 @@ void Form1::moveToTopOfScreen()
         resize(screen->geometry().width(), height());
 }
 
+// The frame that a window manager puts round the toolbar is known only once the window is on
+// the screen; the whole window, frame included, then spans the screen's width.
+void Form1::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    const int frameWidth = frameGeometry().width() - width();
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (m_fittedToFrame || frameWidth <= 0 || !screen)
+        return;
+    m_fittedToFrame = true;
+    resize(screen->geometry().width() - frameWidth, height());
+}
+
 void Form1::createBrowserPair()
 {
     m.MainBrowser = m.browserFactory.create();

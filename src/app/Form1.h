@@ -28,6 +28,9 @@ public:
 
     int twipsToPixels(int twips) const;
 
+protected:
+    void moveEvent(QMoveEvent* event) override;
+
 private:
     QPushButton* addButton(const char* name, const QString& caption, QRect twips);
     void layOut();
@@ -38,4 +41,5 @@ private:
     void Command1_Click(); // End
 
     Module1& m;
+    bool m_fittedToFrame = false;
 };
