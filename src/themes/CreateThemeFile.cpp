@@ -2,10 +2,10 @@
 
 #include "app/Module1.h"
 #include "links/LoadThemeFile.h"
+#include "links/ReloadInPlace.h"
 #include "platform/Dialogs.h"
 #include "platform/Failure.h"
 #include "platform/FileStore.h"
-#include "links/ReloadInPlace.h"
 
 namespace {
 void closeForm4(Module1& m)

@@ -4,12 +4,12 @@
 #include "app/Form1.h"
 #include "app/Module1.h"
 #include "links/LoadThemeFile.h"
+#include "links/ReloadInPlace.h"
 #include "platform/Dialogs.h"
 #include "platform/Failure.h"
 #include "platform/ProgramExit.h"
 #include "platform/TextFile.h"
 #include "themes/Form4.h"
-#include "links/ReloadInPlace.h"
 
 namespace {
 const QString ThemeFilter = QStringLiteral("Quillon Data Files (*.qld)|*.qld");
