@@ -203,11 +203,7 @@ class TestUserSession(unittest.TestCase):
         s = self.session
         s.start()
         self.check_start_up(s)
-        s.button("End")
-        s.wait_ended()
-        self.assertEqual(s.messages()[-3:],
-                         [" Program terminated normally", "End of this session", "+"])
-        wait_for("no browser left", lambda: not chromium_processes_of(self.home))
+        self.end(s)
 
     def test_support_after_the_browser_window_was_closed(self):
         s = self.session
@@ -318,25 +314,29 @@ class TestUserSession(unittest.TestCase):
         s.wait_page(2)
 
     def create_new_files(self, s):
-        s.button("New")
-        s.dialog("^Create New Theme File$")
-        s.wait_entry(" User selects NEW")
-        s.type("fresh")
-        s.key("Return")
+        starter = (s.install_dir + "newquillon.htm\r\n").encode()
+        self.type_new_name(s, "fresh")
         s.wait_entry(" fresh.qld successfully created")
-        with open(s.install_dir + "fresh.qld", "rb") as theme:
-            self.assertEqual(theme.read(), (s.install_dir + "newquillon.htm\r\n").encode())
+        self.assertEqual(self.bytes_of(s.install_dir + "fresh.qld"), starter)
         wait_for("the new caption", lambda: s.caption().endswith("FRESH.QLD"))
         wait_for("the starter page", lambda: "Your new Quillon theme file" in s.browser_title())
 
-        s.button("New")
-        s.dialog("^Create New Theme File$")
-        s.type("fresh")
-        s.key("Return")
+        self.type_new_name(s, "fresh")
         s.close_box("File Creation Error")
         s.wait_entry(" fresh.qld already existed, file creation aborted")
-        with open(s.install_dir + "fresh.qld", "rb") as theme:
-            self.assertEqual(theme.read(), (s.install_dir + "newquillon.htm\r\n").encode())
+        self.assertEqual(self.bytes_of(s.install_dir + "fresh.qld"), starter)
+
+    def type_new_name(self, s, name):
+        s.button("New")
+        s.dialog("^Create New Theme File$")
+        s.wait_entry(" User selects NEW")
+        s.type(name)
+        s.key("Return")
+
+    @staticmethod
+    def bytes_of(path):
+        with open(path, "rb") as file:
+            return file.read()
 
     def open_bad_name_then_cancel(self, s):
         s.button("File")
@@ -358,6 +358,9 @@ class TestUserSession(unittest.TestCase):
     def support_then_end(self, s):
         s.button("Support")
         s.wait_entry(" User visits support page")
+        self.end(s)
+
+    def end(self, s):
         s.button("End")
         s.wait_ended()
         self.assertEqual(s.messages()[-3:],
@@ -372,9 +375,7 @@ class TestUserSession(unittest.TestCase):
         added = [re.sub(r"^\d\d/\d\d/\d\d \d\d:\d\d", "", line)
                  for line in after[len(before):].split("\r\n")[:-1]]
         self.assertEqual(added[0], " Program Activated")
-        s.button("End")
-        s.wait_ended()
-        wait_for("no browser left", lambda: not chromium_processes_of(self.home))
+        self.end(s)
 
 
 if __name__ == "__main__":
