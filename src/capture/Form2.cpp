@@ -1,11 +1,9 @@
 #include "capture/Form2.h"
 
-#include "app/ClassicComboBox.h"
-#include "app/Form1.h"
 #include "app/Module1.h"
 #include "capture/CaptureFailure.h"
 #include "capture/LinkRecord.h"
-#include "links/LoadThemeFile.h"
+#include "links/ReloadInPlace.h"
 #include "platform/Failure.h"
 
 #include <QLineEdit>
@@ -55,18 +53,9 @@ void Form2::Command1_Click()
         reportAddFailure(m, failure.number(), path);
         return;
     }
-    reloadInPlace();
+    ReloadThemeFileInPlace(m, QStringLiteral("Current link added to end of file."));
     m.WriteLogLine(QStringLiteral(" Grab job processed successfully"));
     Unload();
-}
-
-void Form2::reloadInPlace()
-{
-    m.SavedIndex = m.LinkIndex;
-    m.RestoreFlag = 1;
-    m.form1->Combo1->Clear();
-    m.form1->Combo1->setText(QStringLiteral("Current link added to end of file."));
-    LoadThemeFile(m);
 }
 
 void Form2::Command2_Click()

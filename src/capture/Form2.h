@@ -24,5 +24,4 @@ public:
 private:
     void Command1_Click(); // Add It, also Enter in Text1
     void Command2_Click(); // Cancel
-    void reloadInPlace();
 };

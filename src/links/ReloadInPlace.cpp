@@ -7,9 +7,13 @@
 
 void ReloadThemeFileInPlace(Module1& m)
 {
+    ReloadThemeFileInPlace(m, m.form1->Combo1->Text());
+}
+
+void ReloadThemeFileInPlace(Module1& m, const QString& shownText)
+{
     m.SavedIndex = m.LinkIndex;
     m.RestoreFlag = 1;
-    const QString shownText = m.form1->Combo1->Text();
     m.form1->Combo1->Clear();
     LoadThemeFile(m);
     m.form1->Combo1->setText(shownText);

@@ -130,6 +130,11 @@ void ThemeFileLoad::fillCombo()
 {
     if (m.RestoreFlag == 0)
         m.form1->Combo1->Clear();
+    addLinksToCombo();
+}
+
+void ThemeFileLoad::addLinksToCombo()
+{
     const qint16 count = m.LinkCount;
     for (qint16 i = 1; i <= count; ++i)
         m.form1->Combo1->AddItem(m.Links.at(i));
@@ -158,9 +163,6 @@ void ThemeFileLoad::handle(int number)
 void ThemeFileLoad::keepPreviousList()
 {
     m.LinkIndex = qBound(qint16(1), m.LinkIndex, qMax(m.LinkCount, qint16(1)));
-    if (m.form1->Combo1->count() != 0)
-        return;
-    const qint16 count = m.LinkCount;
-    for (qint16 i = 1; i <= count; ++i)
-        m.form1->Combo1->AddItem(m.Links.at(i));
+    if (m.form1->Combo1->count() == 0)
+        addLinksToCombo();
 }

@@ -24,6 +24,7 @@ private:
     QStringList readLinks(const QByteArray& tidied);
     void takeOver(const QStringList& links);
     void fillCombo();
+    void addLinksToCombo();
     void reportUnknown(int number);
     void handle(int number);
     void keepPreviousList();
