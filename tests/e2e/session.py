@@ -278,13 +278,26 @@ class TestUserSession(unittest.TestCase):
         s.wait_page(1)
 
     def pick_from_the_list(self, s):
-        # The arrow of the drop-down list, at its right end.
-        xdotool("mousemove", "--sync", twips(4560 + 4695) - 8, twips(120 + 315 // 2))
+        # Into the field, whose text is the current link and so an entry, and out with Tab:
+        # no pick, and the browser stays where it is.
+        field_y = twips(120 + 315 // 2)
+        xdotool("mousemove", "--sync", twips(4560) + 40, field_y + 1)
+        xdotool("mousemove", "--sync", twips(4560) + 43, field_y)
+        xdotool("click", "1")
+        time.sleep(0.3)
+        s.key("Tab")
+        time.sleep(1.0)
+        self.assertNotIn(" User selects from listbox", s.messages())
+        self.assertTrue(s.browser_title().startswith("E2E Page 1 "))
+        # The arrow of the drop-down list, at its right end; a pick of the third entry.
+        xdotool("mousemove", "--sync", twips(4560 + 4695) - 8, field_y)
         xdotool("click", "1")
         time.sleep(0.5)
-        s.key("Down", "Down", "Return")
+        s.key("Home", "Down", "Down", "Return")
         s.wait_entry(" User selects from listbox")
         s.wait_page(3)
+        time.sleep(1.0)
+        self.assertEqual(s.messages().count(" User selects from listbox"), 1)
 
     def grab_and_add(self, s):
         s.button("Grab")
