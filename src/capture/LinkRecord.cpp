@@ -1,23 +1,20 @@
 #include "capture/LinkRecord.h"
 
 #include "links/format/LineCodec.h"
+#include "links/format/LinkField.h"
 #include "platform/FileStore.h"
 #include "platform/TextFile.h"
 
-QString LinkRecord::asField(const QString& text)
+QByteArray LinkRecord::bytes(const QString& text, const QByteArray& content)
 {
-    if (text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')))
-        return QLatin1Char('"') + text + QLatin1Char('"');
-    return text;
-}
-
-QByteArray LinkRecord::bytes(const QString& text, bool windows1252File)
-{
-    return "\r\n" + LineCodec::encode(asField(text), windows1252File) + "\r\n";
+    const bool lineEnded = content.isEmpty() || content.endsWith('\r') || content.endsWith("\r\n");
+    const QByteArray line =
+        LineCodec::encode(LinkField::asField(text), LineCodec::isWindows1252File(content)) + "\r\n";
+    return lineEnded ? line : "\r\n" + line;
 }
 
 void LinkRecord::appendTo(const QString& path, const QString& text)
 {
     const QByteArray content = FileStore::exists(path) ? TextFile::readAll(path) : QByteArray();
-    FileStore::replace(path, content + bytes(text, LineCodec::isWindows1252File(content)));
+    FileStore::append(path, bytes(text, content));
 }

@@ -57,6 +57,55 @@ void FileStore::replace(const QString& path, const QByteArray& bytes)
         failSave(file, path);
 }
 
+namespace {
+// One write of the whole; a short one is as good as a full disk.
+int writeWhole(int fd, const QByteArray& bytes)
+{
+    for (;;) {
+        const ssize_t done = ::write(fd, bytes.constData(), size_t(bytes.size()));
+        if (done == bytes.size())
+            return 0;
+        if (done >= 0)
+            return ENOSPC;
+        if (errno != EINTR)
+            return errno;
+    }
+}
+
+int appendAndSync(int fd, const QByteArray& bytes)
+{
+    struct stat info
+    {
+    };
+    if (::fstat(fd, &info) != 0)
+        return errno;
+    // A pipe or a device is no theme file (and a pipe would wait for a reader).
+    if (!S_ISREG(info.st_mode))
+        return EACCES;
+    int error = writeWhole(fd, bytes);
+    if (error == 0 && ::fsync(fd) != 0)
+        error = errno;
+    if (error != 0)
+        while (::ftruncate(fd, info.st_size) != 0 && errno == EINTR) {
+        }
+    return error;
+}
+} // namespace
+
+void FileStore::append(const QString& path, const QByteArray& bytes)
+{
+    if (path.isEmpty())
+        throw Failure(FailureNumber::BadFileName);
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0)
+        throw Failure::fromErrno(errno, path);
+    const int error = appendAndSync(fd, bytes);
+    ::close(fd);
+    if (error != 0)
+        throw Failure::fromErrno(error, path);
+}
+
 void FileStore::createExclusive(const QString& path, const QByteArray& bytes)
 {
     if (path.isEmpty())

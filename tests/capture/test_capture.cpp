@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <unistd.h>
+
 using Dialog = CaptureDialog;
 Q_DECLARE_METATYPE(CaptureDialog)
 
@@ -209,6 +211,37 @@ private slots:
         QCOMPARE(h.read("default.qld"), threeLinks + "http://new/\r\n");
         QCOMPARE(h.logMessages().count(" Grab job processed successfully"), 1);
         QVERIFY(h.m->Form2.isNull());
+    }
+
+    // A folder that takes no new files, and a theme file with a second name elsewhere: the
+    // record goes into the file itself, which keeps both names.
+    void addItWritesIntoTheFileItself()
+    {
+        Harness h;
+        startWith(h, threeLinks);
+        const QString folder = h.temp.path() + "/locked";
+        QVERIFY(QDir().mkpath(folder));
+        const QString theme = folder + "/links.qld";
+        const QString secondName = h.temp.path() + "/second.qld";
+        h.write(theme, threeLinks);
+        QCOMPARE(
+            ::link(QFile::encodeName(theme).constData(), QFile::encodeName(secondName).constData()),
+            0);
+        h.m->ThemeFile = theme;
+        h.browsers.location["Main"] = "http://new/";
+        Form2* form = grab(h);
+        QVERIFY(form);
+        {
+            const ImmutableFile locked(folder);
+            if (!locked.made())
+                QSKIP("chattr +i is not available here, so no folder can be locked to root");
+            clickIn(form, "Command1");
+        }
+        QCOMPARE(h.dialogs.boxes.size(), 0);
+        QCOMPARE(h.read(theme), threeLinks + "http://new/\r\n");
+        QCOMPARE(h.read(secondName), threeLinks + "http://new/\r\n");
+        QCOMPARE(comboItems(h), threeLinkList + QStringList{"http://new/"});
+        QCOMPARE(logTail(h, 1), QStringList{" Grab job processed successfully"});
     }
 
     // --- Edit ---

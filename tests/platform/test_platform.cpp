@@ -10,6 +10,8 @@
 #include <QTest>
 
 #include <cerrno>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 class TestPlatform : public QObject
@@ -194,6 +196,33 @@ private slots:
             QCOMPARE(failure.number(), 76);
         }
         QCOMPARE(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden).filter("t.qld").size(), 1);
+    }
+
+    // A write that the system cuts short (here a file size limit, as a full disk would) leaves
+    // the old bytes and nothing of the new ones.
+    void appendAddsAllOrNothing()
+    {
+        put("a.qld", "old\r\n");
+        FileStore::append(file("a.qld"), "one\r\n");
+        FileStore::append(file("new.qld"), "two\r\n");
+        QCOMPARE(bytesOf(file("a.qld")), QByteArray("old\r\none\r\n"));
+        QCOMPARE(bytesOf(file("new.qld")), QByteArray("two\r\n"));
+        rlimit previous{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &previous), 0);
+        const auto previousHandler = ::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = previous;
+        small.rlim_cur = 14;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        int number = 0;
+        try {
+            FileStore::append(file("a.qld"), "a long record\r\n");
+        } catch (const Failure& failure) {
+            number = failure.number();
+        }
+        ::setrlimit(RLIMIT_FSIZE, &previous);
+        ::signal(SIGXFSZ, previousHandler);
+        QCOMPARE(number, 61);
+        QCOMPARE(bytesOf(file("a.qld")), QByteArray("old\r\none\r\n"));
     }
 
     void createExclusiveNeverOpensAnExistingFile()
