@@ -3,6 +3,7 @@
 #include "app/Module1.h"
 #include "links/LoadThemeFile.h"
 #include "links/ReloadInPlace.h"
+#include "links/format/LinkField.h"
 #include "platform/Dialogs.h"
 #include "platform/Failure.h"
 #include "platform/FileStore.h"
@@ -30,7 +31,8 @@ void CreateThemeFile(Module1& m, const QString& previousThemeFile)
     const QString path = m.installPath(m.NewThemeName);
     try {
         // Exclusive: a name that turned up since the existence test is never emptied.
-        FileStore::createExclusive(path, m.starterPage().toUtf8() + QByteArrayLiteral("\r\n"));
+        FileStore::createExclusive(path, LinkField::asField(m.starterPage()).toUtf8() +
+                                             QByteArrayLiteral("\r\n"));
         m.ThemeFile = path;
         LoadThemeFile(m);
         m.WriteLogLine(QLatin1Char(' ') + m.NewThemeName + QStringLiteral(" successfully created"));

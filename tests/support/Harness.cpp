@@ -7,7 +7,8 @@
 #include <QFile>
 #include <QRegularExpression>
 
-Harness::Harness(bool installed) : installDir(temp.path() + QStringLiteral("/Quillon2/"))
+Harness::Harness(bool installed, const QString& folder)
+    : installDir(temp.path() + QLatin1Char('/') + folder + QLatin1Char('/'))
 {
     if (installed)
         InstallDir::installIfMissing(installDir);

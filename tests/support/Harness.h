@@ -17,8 +17,9 @@
 class Harness
 {
 public:
-    // `installed`: make the install directory with the shipped default files.
-    explicit Harness(bool installed = true);
+    // `installed`: make the install directory with the shipped default files. `folder`: the
+    // install directory's path below the temporary directory.
+    explicit Harness(bool installed = true, const QString& folder = QStringLiteral("Quillon2"));
     ~Harness();
 
     // Runs the start-up as the program does, through the handler wrapper.

@@ -56,6 +56,7 @@ class NewCommandTest : public QObject
 private slots:
     void cleanup() { flushDeferredDeletes(); }
 
+    void enterCreatesAndLoadsOnce_data();
     void enterCreatesAndLoadsOnce();
     void extensionCompletion_data();
     void extensionCompletion();
@@ -73,9 +74,20 @@ private slots:
     void layoutFollowsDesign();
 };
 
+void NewCommandTest::enterCreatesAndLoadsOnce_data()
+{
+    QTest::addColumn<QString>("installFolder");
+    QTest::addColumn<bool>("quoted");
+    QTest::newRow("plain install path") << "Quillon2" << false;
+    // A home folder named so: the starter link must still read back as one link.
+    QTest::newRow("comma in the install path") << "a,b/Quillon2" << true;
+}
+
 void NewCommandTest::enterCreatesAndLoadsOnce()
 {
-    Harness h;
+    QFETCH(QString, installFolder);
+    QFETCH(bool, quoted);
+    Harness h(true, installFolder);
     h.start();
     h.browsers.calls.clear();
     const qsizetype logged = h.logMessages().size();
@@ -85,7 +97,8 @@ void NewCommandTest::enterCreatesAndLoadsOnce()
     enterName(form, QStringLiteral("links"));
 
     const QString created = h.path(QStringLiteral("links.qld"));
-    QCOMPARE(h.read(created), starterLine(h));
+    const QByteArray starter = h.m->starterPage().toUtf8();
+    QCOMPARE(h.read(created), (quoted ? '"' + starter + '"' : starter) + "\r\n");
     QCOMPARE(h.m->ThemeFile, created);
     QCOMPARE(h.m->NewThemeName, QStringLiteral("links.qld"));
     QCOMPARE(h.form->Combo1->count(), 1);
