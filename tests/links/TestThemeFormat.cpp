@@ -130,7 +130,14 @@ private slots:
         QTest::newRow("comma as the very last byte") << QByteArray("a,") << QByteArrayList{"a"};
         QTest::newRow("line of blanks")
             << QByteArray("a\r\n   \r\nb\r\n") << QByteArrayList{"a", "", "b"};
-        QTest::newRow("empty line") << QByteArray("a\r\n\r\nb") << QByteArrayList{"a", "", "b"};
+        QTest::newRow("empty line") << QByteArray("a\r\n\r\nb") << QByteArrayList{"a", "b"};
+        QTest::newRow("empty LF line") << QByteArray("a\n\nb\n\r\n") << QByteArrayList{"a", "b"};
+        QTest::newRow("empty LF lines at the end")
+            << QByteArray("a\nb\n\n\r\n") << QByteArrayList{"a", "b"};
+        QTest::newRow("empty lines at the start")
+            << QByteArray("\n\r\n\ra\r\n") << QByteArrayList{"a"};
+        QTest::newRow("LF line of blanks")
+            << QByteArray("a\n  \nb\n\r\n") << QByteArrayList{"a", "", "b"};
         QTest::newRow("blanks at the very end") << QByteArray("a\r\n  ") << QByteArrayList{"a", ""};
         QTest::newRow("lone LF ends a field")
             << QByteArray("a\nb \n c\r\n") << QByteArrayList{"a", "b", "c"};

@@ -16,6 +16,7 @@ FieldReader::FieldReader(const QByteArray& data) : m_data(data)
 {
     const qsizetype cr = m_data.indexOf('\r');
     m_lineEnd = cr < 0 ? m_data.size() : cr;
+    skipEmptyLines();
 }
 
 QByteArray FieldReader::readField()
@@ -73,12 +74,17 @@ void FieldReader::consumeTerminator()
     if (m_pos >= m_data.size())
         return;
     const char terminator = m_data.at(m_pos++);
-    // An LF straight before a CR is the last of a file's LF line ends meeting the CR LF that
-    // the tidying adds: one line end, not an empty line.
-    if (terminator == '\n' && m_pos < m_data.size() && m_data.at(m_pos) == '\r')
+    if (terminator == '\r' && m_pos < m_data.size() && m_data.at(m_pos) == '\n')
         ++m_pos;
-    if ((terminator == '\r' || terminator == '\n') && m_pos < m_data.size() &&
-        m_data.at(m_pos - 1) == '\r' && m_data.at(m_pos) == '\n')
+    if (terminator != ',')
+        skipEmptyLines();
+}
+
+// Line ends straight after a line end are empty lines, whichever of CR LF, a lone CR or a
+// lone LF ends them: no link, so that a file reads the same links in every line-end style.
+void FieldReader::skipEmptyLines()
+{
+    while (m_pos < m_data.size() && (m_data.at(m_pos) == '\r' || m_data.at(m_pos) == '\n'))
         ++m_pos;
 }
 

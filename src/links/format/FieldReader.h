@@ -10,13 +10,14 @@
 // - Blanks (spaces and tabs) before a field are skipped.
 // - An unquoted field ends at a comma, a CR (with the LF after it), a lone LF or the end of
 //   the data; its trailing blanks are dropped. A lone LF thus ends a field as a line end
-//   does, although the file itself keeps it inside the line; an LF followed by a CR (LF)
-//   is one line end, so a file written with LF line ends reads one link per line.
+//   does, although the file itself keeps it inside the line.
+// - An empty line yields no field, whatever ends it: a file written with LF line ends reads
+//   the links of the same file written with CR LF.
 // - A field that starts with a double quote runs to the next double quote, commas and line
 //   ends included, and loses both quotes; without a closing quote anywhere after it, it runs
 //   to the end of its line. After the closing quote everything up to the next comma or line end is
 //   skipped.
-// - A line that holds nothing but blanks, and an empty line, yield one empty field.
+// - A line that holds nothing but blanks yields one empty field.
 // - A comma at the end of a line yields one more, empty field when a line end follows it
 //   (always, in a tidied file); a comma that is the very last byte of the data yields none,
 //   since the data is then at its end.
@@ -37,6 +38,7 @@ private:
     QByteArray readUnquoted();
     void skipToTerminator();
     void consumeTerminator();
+    void skipEmptyLines();
     void followLine(qsizetype fieldStart);
 
     const QByteArray m_data;
