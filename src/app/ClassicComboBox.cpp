@@ -42,7 +42,7 @@ void ClassicComboBox::Clear()
 void ClassicComboBox::AddItem(const QString& entry)
 {
     const QSignalBlocker blocker(m_combo);
-    m_combo->addItem(entry, entry);
+    m_combo->addItem(listText(entry), entry);
     // Qt selects the first entry added to an empty list; the shown text must not change.
     if (m_combo->currentIndex() != -1)
         m_combo->setCurrentIndex(-1);
@@ -68,6 +68,13 @@ int ClassicComboBox::count() const
 QString ClassicComboBox::itemText(int index) const
 {
     return m_combo->itemData(index).toString();
+}
+
+QString ClassicComboBox::listText(const QString& entry)
+{
+    if (entry.size() <= ListTextLength)
+        return entry;
+    return entry.left(ListTextLength - 1) + QChar(0x2026);
 }
 
 void ClassicComboBox::showInField(const QString& text)

@@ -27,6 +27,11 @@ public:
     // Entry `index` whole, as it was added.
     QString itemText(int index) const;
 
+    // An entry as the dropped-down list shows it: a link longer than a reader takes in at a
+    // glance is cut, with an ellipsis, so that a huge one neither freezes nor bloats the list.
+    static QString listText(const QString& entry);
+    static constexpr int ListTextLength = 300;
+
 signals:
     void picked();
 

@@ -44,13 +44,15 @@ void ThemeFileLoad::run()
 
 void ThemeFileLoad::load()
 {
-    const std::optional<QByteArray> content = readThemeFile();
+    std::optional<QByteArray> content = readThemeFile();
     if (!content) {
         keepPreviousList();
         return;
     }
     const QByteArray tidied = ThemeTidy::tidy(*content);
     writeTidied(tidied, *content);
+    // A huge file is held once while its links are read.
+    content.reset();
     takeOver(readLinks(tidied));
     fillCombo();
     m.WriteLogLine(QLatin1Char(' ') + m.ThemeFile + QStringLiteral(" opens normally"));

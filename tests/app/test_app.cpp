@@ -416,6 +416,33 @@ private slots:
         QCOMPARE(h.m->LinkIndex, qint16(1));
     }
 
+    // A huge link would freeze the list that shows it whole; the pick still sends all of it.
+    void longEntryIsCutInTheListAndPickedWhole()
+    {
+        Harness h;
+        const QString longLink = "http://long.example/" + QString(5000, QLatin1Char('x'));
+        h.write("default.qld", "http://a/\r\n" + longLink.toUtf8() + "\r\n");
+        h.start();
+        h.form->show();
+        QVERIFY(QTest::qWaitForWindowActive(h.form.get()));
+        QComboBox* list = innerList(h.form->Combo1);
+        list->setFocus();
+        list->showPopup();
+        QAbstractItemView* view = list->view();
+        QTRY_VERIFY(view->isVisible());
+        const QModelIndex second = view->model()->index(1, 0);
+        const QString shown = second.data().toString();
+        QVERIFY(shown.size() < 400);
+        QVERIFY(shown.endsWith(QChar(0x2026)));
+        QVERIFY(longLink.startsWith(shown.chopped(1)));
+        QCOMPARE(view->model()->index(0, 0).data().toString(), QStringLiteral("http://a/"));
+        view->setCurrentIndex(second);
+        h.browsers.calls.clear();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(h.browsers.calls, QStringList{"Main.Navigate(" + longLink + ")"});
+        QCOMPARE(h.form->Combo1->Text(), longLink);
+    }
+
     void addingToAnEmptyListKeepsTheShownText()
     {
         Harness h;

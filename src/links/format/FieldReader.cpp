@@ -21,6 +21,11 @@ FieldReader::FieldReader(const QByteArray& data) : m_data(data)
 
 QByteArray FieldReader::readField()
 {
+    return readFieldView().toByteArray();
+}
+
+QByteArrayView FieldReader::readFieldView()
+{
     skipBlanks();
     followLine(m_pos);
     if (m_pos < m_data.size() && m_data.at(m_pos) == '"')
@@ -34,7 +39,7 @@ void FieldReader::skipBlanks()
         ++m_pos;
 }
 
-QByteArray FieldReader::readQuoted()
+QByteArrayView FieldReader::readQuoted()
 {
     const qsizetype open = m_pos;
     const qsizetype close = m_data.indexOf('"', open + 1);
@@ -42,17 +47,17 @@ QByteArray FieldReader::readQuoted()
         // A stray quote with none to close it takes its own line, not the rest of the list.
         const qsizetype lineEnd = m_data.indexOf('\r', open + 1);
         m_pos = lineEnd < 0 ? m_data.size() : lineEnd;
-        const QByteArray field = m_data.mid(open + 1, m_pos - open - 1);
+        const QByteArrayView field = data().sliced(open + 1, m_pos - open - 1);
         consumeTerminator();
         return field;
     }
     m_pos = close + 1;
     skipToTerminator();
     consumeTerminator();
-    return m_data.mid(open + 1, close - open - 1);
+    return data().sliced(open + 1, close - open - 1);
 }
 
-QByteArray FieldReader::readUnquoted()
+QByteArrayView FieldReader::readUnquoted()
 {
     const qsizetype start = m_pos;
     skipToTerminator();
@@ -60,7 +65,7 @@ QByteArray FieldReader::readUnquoted()
     while (end > start && isBlank(m_data.at(end - 1)))
         --end;
     consumeTerminator();
-    return m_data.mid(start, end - start);
+    return data().sliced(start, end - start);
 }
 
 void FieldReader::skipToTerminator()
@@ -102,5 +107,5 @@ void FieldReader::followLine(qsizetype fieldStart)
 
 QByteArrayView FieldReader::lastFieldLine() const
 {
-    return QByteArrayView(m_data).sliced(m_lineStart, m_lineEnd - m_lineStart);
+    return data().sliced(m_lineStart, m_lineEnd - m_lineStart);
 }

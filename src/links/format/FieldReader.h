@@ -28,14 +28,17 @@ public:
 
     bool atEnd() const { return m_pos >= m_data.size(); }
     QByteArray readField();
+    // The same field as a view into the data, valid as long as the reader.
+    QByteArrayView readFieldView();
     // The line of the file (up to its CR, lone LFs included) on which the last field began:
     // a link is decoded with the encoding of its line.
     QByteArrayView lastFieldLine() const;
 
 private:
     void skipBlanks();
-    QByteArray readQuoted();
-    QByteArray readUnquoted();
+    QByteArrayView data() const { return m_data; }
+    QByteArrayView readQuoted();
+    QByteArrayView readUnquoted();
     void skipToTerminator();
     void consumeTerminator();
     void skipEmptyLines();

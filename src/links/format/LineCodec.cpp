@@ -1,7 +1,5 @@
 #include "links/format/LineCodec.h"
 
-#include <QStringDecoder>
-
 #include <array>
 
 namespace {
@@ -20,14 +18,12 @@ char16_t toUnicode(uchar byte)
 }
 } // namespace
 
-bool LineCodec::isValidUtf8(const QByteArray& bytes)
+bool LineCodec::isValidUtf8(QByteArrayView bytes)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder.decode(bytes);
-    return !decoder.hasError();
+    return bytes.isValidUtf8();
 }
 
-QString LineCodec::fromWindows1252(const QByteArray& bytes)
+QString LineCodec::fromWindows1252(QByteArrayView bytes)
 {
     QString text;
     text.reserve(bytes.size());

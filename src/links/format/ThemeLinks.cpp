@@ -12,7 +12,7 @@ public:
     {
         if (line.constData() != m_line.constData() || line.size() != m_line.size()) {
             m_line = line;
-            m_utf8 = LineCodec::isValidUtf8(line.toByteArray());
+            m_utf8 = LineCodec::isValidUtf8(line);
         }
         return m_utf8;
     }
@@ -33,7 +33,7 @@ ThemeLinks::Result ThemeLinks::read(const QByteArray& tidied, int limit)
             result.overflow = true;
             break;
         }
-        const QByteArray field = reader.readField();
+        const QByteArrayView field = reader.readFieldView();
         // A quoted field may run on into lines of another encoding; it must then hold up too.
         const bool utf8 = encoding.isUtf8(reader.lastFieldLine()) && LineCodec::isValidUtf8(field);
         result.links << (utf8 ? QString::fromUtf8(field) : LineCodec::fromWindows1252(field));

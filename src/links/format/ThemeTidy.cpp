@@ -1,7 +1,26 @@
 #include "links/format/ThemeTidy.h"
 
+namespace {
+// Non-empty lines, each ending with CR LF: nothing to change, and nothing to copy.
+bool isTidy(const QByteArray& content)
+{
+    if (!content.isEmpty() && !content.endsWith("\r\n"))
+        return false;
+    qsizetype pos = 0;
+    while (pos < content.size()) {
+        const qsizetype cr = content.indexOf('\r', pos);
+        if (cr == pos || content.at(cr + 1) != '\n')
+            return false;
+        pos = cr + 2;
+    }
+    return true;
+}
+} // namespace
+
 QByteArray ThemeTidy::tidy(const QByteArray& content)
 {
+    if (isTidy(content))
+        return content;
     QByteArray tidied;
     tidied.reserve(content.size() + 2);
     const qsizetype size = content.size();
