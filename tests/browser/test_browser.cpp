@@ -12,6 +12,7 @@
 
 #include <QDirIterator>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -175,6 +176,8 @@ private slots:
     void locationFollowsRedirects();
     void navigateTakesPathsAndEmptyLinks_data();
     void navigateTakesPathsAndEmptyLinks();
+    void scriptLinksNeverRun_data();
+    void scriptLinksNeverRun();
     void hiddenInstanceLoadsOutOfSight();
     void hiddenInstanceKeepsPageEffectsFromTheUser_data();
     void hiddenInstanceKeepsPageEffectsFromTheUser();
@@ -424,6 +427,46 @@ void BrowserTest::navigateTakesPathsAndEmptyLinks()
     m_main->Navigate(link);
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
     QCOMPARE(m_main->LocationURL(), expected);
+}
+
+void BrowserTest::scriptLinksNeverRun_data()
+{
+    QTest::addColumn<QString>("link");
+    const QString script = QStringLiteral(":void(document.title='pwned '+location.origin)");
+    QTest::newRow("plain") << QStringLiteral("javascript") + script;
+    QTest::newRow("upper case") << QStringLiteral("JAVASCRIPT") + script;
+    QTest::newRow("mixed case") << QStringLiteral("JaVaScRiPt") + script;
+    QTest::newRow("leading blanks") << QStringLiteral("   javascript") + script;
+    QTest::newRow("leading control characters")
+        << QString(QChar(1)) + QChar(0x1f) + QChar(0x0b) + QStringLiteral("javascript") + script;
+    QTest::newRow("tab inside the scheme") << QStringLiteral("java\tscript") + script;
+    QTest::newRow("line feed inside the scheme") << QStringLiteral("javas\ncript") + script;
+    QTest::newRow("CR LF inside the scheme") << QStringLiteral("jav\r\nascript") + script;
+    QTest::newRow("tab before the colon") << QStringLiteral("javascript\t") + script;
+    QTest::newRow("no-break space before it (the link reader trims it)")
+        << QString(QChar(0xa0)) + QStringLiteral("javascript") + script;
+}
+
+void BrowserTest::scriptLinksNeverRun()
+{
+    QFETCH(QString, link);
+    m_main->Navigate(m_server->url(QStringLiteral("/page/reading")));
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    // The browser's own URL parser takes the spelling (after the link reader's trim) for script.
+    const QString quoted =
+        QString::fromUtf8(QJsonDocument(QJsonArray{link.trimmed()}).toJson(QJsonDocument::Compact));
+    QCOMPARE(
+        evaluate(mainBrowser(), QStringLiteral("new URL(%1[0]).protocol").arg(quoted)).toString(),
+        QStringLiteral("javascript:"));
+    m_main->Navigate(link);
+    QVERIFY2(mainBrowser().waitForLoadEvent(10000), "no blank page");
+    QCOMPARE(m_main->LocationURL(), QStringLiteral("about:blank"));
+    QCOMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(), QString());
+    // The window goes on as before.
+    m_main->Navigate(m_server->url(QStringLiteral("/page/after-script")));
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QCOMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
+             QStringLiteral("after-script"));
 }
 
 void BrowserTest::hiddenInstanceLoadsOutOfSight()
