@@ -20,7 +20,8 @@ public:
     virtual void setHeight(double pixels) = 0;
 
     // Starts loading and returns at once; never waits for the page. A local path becomes a
-    // file: URL and an empty string shows a blank page.
+    // file: URL and an empty string shows a blank page. A javascript: URL is never run: it
+    // shows a blank page too.
     virtual void Navigate(const QString& url) = 0;
     // The address of the page now shown, after redirects.
     virtual QString LocationURL() = 0;

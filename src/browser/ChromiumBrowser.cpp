@@ -98,6 +98,10 @@ void ChromiumBrowser::Navigate(const QString& url)
 {
     requireTarget();
     QString address = navigationUrl(url);
+    // A javascript: link would run in the page on show, in that site's origin: never run,
+    // whatever the spelling; a blank page instead.
+    if (isScriptUrl(url) || isScriptUrl(address))
+        address = str("about:blank");
     if (m_kind == Kind::Hidden && !isWorthLoadingAhead(address))
         address = str("about:blank");
     m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);

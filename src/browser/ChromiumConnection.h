@@ -25,7 +25,8 @@ public:
     static constexpr int StartTimeoutMs = 10000;
     static constexpr int ReplyTimeoutMs = 5000;
 
-    // Starts the browser with its window on about:blank; Failure 429 when it does not come up.
+    // Starts the browser and creates its one window, on about:blank; Failure 429 when it does not
+    // come up.
     static std::shared_ptr<ChromiumConnection> launch(const QString& executable,
                                                       const BrowserProfile& profile);
     // The arguments that the browser is started with, for a profile in `profileDir`.
@@ -37,7 +38,7 @@ public:
 
     bool isAlive() const;
     bool hasTarget(const QString& targetId) const;
-    // The tab of the window that the browser opened at start.
+    // The tab of the window that the program created at start.
     const QString& windowTargetId() const { return m_windowTargetId; }
     // A new hidden target, attached and guarded; returns {targetId, sessionId}. Throws
     // `failureNumber` when the browser refuses.
@@ -67,7 +68,7 @@ private:
     void start();
     void handleEvent(const QJsonObject& event);
     void trackTarget(const QString& method, const QJsonObject& params);
-    QString firstPageTarget() const;
+    bool hasPageTarget() const;
     void removeTemporaryProfile();
 
     std::unique_ptr<ChromiumProcess> m_process;

@@ -10,3 +10,8 @@ QString navigationUrl(const QString& link);
 // True for the addresses that the hidden instance loads ahead; only fetches over the network
 // warm the cache, so it shows a blank page for everything else (files, data: URLs, scripts).
 bool isWorthLoadingAhead(const QString& url);
+
+// True for an address that the browser would run as script in the page on show: the scheme
+// javascript in any spelling that a browser's URL parser takes for it (any case, blanks and
+// control characters before it, tabs and line breaks anywhere in it).
+bool isScriptUrl(const QString& address);

@@ -6,10 +6,13 @@
 #include "browser/ChromiumBrowser.h"
 #include "browser/ChromiumBrowserFactory.h"
 #include "browser/ChromiumConnection.h"
+#include "browser/ChromiumProcess.h"
+#include "browser/DevToolsPipe.h"
 #include "platform/Failure.h"
 
 #include <QDirIterator>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -17,6 +20,7 @@
 
 #include <cmath>
 #include <csignal>
+#include <optional>
 
 namespace {
 QByteArray page(const QByteArray& title, const QByteArray& body = {})
@@ -105,6 +109,47 @@ HttpResponse respond(const QString& path)
     return response;
 }
 
+// Runs the browser as a user would have run it: with `arguments` added to the usual ones but with
+// its own start-up window on `links` (as tabs), lets the tabs load, then ends it with Browser.close
+// as the toolbar's End does. The profile then holds the session of those tabs. Returns the
+// addresses of the browser's tabs just before the end; nothing when it did not run as it should.
+std::optional<QStringList> runBrowserOnce(const QString& profile, const QStringList& links,
+                                          const LocalHttpServer& server)
+{
+    QStringList arguments = ChromiumConnection::browserArguments(profile);
+    arguments.removeAll(QStringLiteral("--no-startup-window"));
+    ChromiumProcess process(ChromiumBrowserFactory::findExecutable(), arguments + links, {});
+    const ChromiumProcess::Pipe ends = process.takePipe();
+    DevToolsPipe pipe(ends.commandFd, ends.eventFd);
+    if (!pipe.call(QStringLiteral("Browser.getVersion"), {}, {}, 10000))
+        return {};
+    for (const QString& link : links) {
+        const QString path = QUrl(link).path();
+        if (!pipe.waitUntil([&] { return server.requestCount(path) > 0; }, 10000))
+            return {};
+    }
+    // Restored tabs come a moment after the window; the session is written a moment after the
+    // tabs have loaded.
+    pipe.waitUntil([] { return false; }, 2000);
+    const auto targets = pipe.call(QStringLiteral("Target.getTargets"), {}, {}, 5000);
+    if (!targets)
+        return {};
+    QStringList tabs;
+    for (const QJsonValue& target : targets->value(QStringLiteral("result"))
+                                        .toObject()
+                                        .value(QStringLiteral("targetInfos"))
+                                        .toArray()) {
+        if (target[QStringLiteral("type")].toString() == QLatin1String("page"))
+            tabs.append(target[QStringLiteral("url")].toString());
+    }
+    pipe.send(QStringLiteral("Browser.close"));
+    pipe.waitUntil([] { return false; }, 5000);
+    if (!process.waitForExit(10000))
+        return {};
+    tabs.sort();
+    return tabs;
+}
+
 int visibleWindowCount()
 {
     QProcess xdotool;
@@ -125,11 +170,14 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
 
+    void restoredSessionNeverTakesTheWindow();
     void windowLandsWhereAsked_data();
     void windowLandsWhereAsked();
     void locationFollowsRedirects();
     void navigateTakesPathsAndEmptyLinks_data();
     void navigateTakesPathsAndEmptyLinks();
+    void scriptLinksNeverRun_data();
+    void scriptLinksNeverRun();
     void hiddenInstanceLoadsOutOfSight();
     void hiddenInstanceKeepsPageEffectsFromTheUser_data();
     void hiddenInstanceKeepsPageEffectsFromTheUser();
@@ -251,6 +299,72 @@ void BrowserTest::loadInHidden(const QString& path)
     QCOMPARE(hiddenBrowser().LocationURL(), m_server->url(next));
 }
 
+void BrowserTest::restoredSessionNeverTakesTheWindow()
+{
+    // A used profile: the user set "Continue where you left off" and had two tabs open at the
+    // last End.
+    QTemporaryDir profile;
+    QVERIFY(QDir(profile.path()).mkpath(QStringLiteral("Default")));
+    QFile preferences(profile.path() + QStringLiteral("/Default/Preferences"));
+    QVERIFY(preferences.open(QIODevice::WriteOnly));
+    preferences.write(R"({"session":{"restore_on_startup":1}})");
+    preferences.close();
+    const QStringList tabs{m_server->url(QStringLiteral("/page/restored-one")),
+                           m_server->url(QStringLiteral("/page/restored-two"))};
+    QCOMPARE(runBrowserOnce(profile.path(), tabs, *m_server), tabs);
+    QVERIFY(QDir(profile.path() + QStringLiteral("/Default/Sessions")).count() > 2);
+    QVERIFY(preferences.open(QIODevice::ReadOnly));
+    QVERIFY(preferences.readAll().contains(R"("restore_on_startup":1)"));
+    preferences.close();
+    // What the profile would do for a browser that opens a window of its own: both tabs back.
+    {
+        QTemporaryDir copy;
+        QVERIFY(QProcess::execute(QStringLiteral("cp"),
+                                  {QStringLiteral("-a"), profile.path() + QStringLiteral("/."),
+                                   copy.path()}) == 0);
+        const QString own = m_server->url(QStringLiteral("/page/control"));
+        QCOMPARE(runBrowserOnce(copy.path(), {own}, *m_server),
+                 QStringList({own, tabs.at(0), tabs.at(1)}));
+    }
+
+    ChromiumBrowserFactory factory(QString(), profile.path());
+    auto main = factory.create();
+    auto hidden = factory.create();
+    auto& window = static_cast<ChromiumBrowser&>(*main);
+    window.watchLoadEvents();
+    const QRect placed(0, 78, 900, 600);
+    main->setTop(placed.top());
+    main->setLeft(placed.left());
+    main->setWidth(placed.width());
+    main->setHeight(placed.height());
+    main->setVisible(true);
+    // Right: the window shows the next link while the hidden instance loads the one after.
+    const QString next = m_server->url(QStringLiteral("/page/restore-next"));
+    main->Navigate(next);
+    hidden->Navigate(m_server->url(QStringLiteral("/page/restore-after")));
+    QVERIFY(window.waitForLoadEvent(10000));
+    QCOMPARE(main->LocationURL(), next);
+    // The restore setting opened nothing: one page, in one window.
+    QTest::qWait(2000);
+    QCOMPARE(pageTargetCount(window.connection()), 1);
+    // The page is on show in the placed window: its title is the title of that window.
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"),
+                  {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                   QStringLiteral("--name"), QStringLiteral("^restore-next")});
+    QVERIFY(xdotool.waitForFinished());
+    const QList<QByteArray> shown = xdotool.readAllStandardOutput().trimmed().split('\n');
+    QCOMPARE(shown.size(), 1);
+    QVERIFY(!shown.first().isEmpty());
+    const QJsonObject bounds = windowBounds(window);
+    QCOMPARE(QRect(bounds.value(QStringLiteral("left")).toInt(),
+                   bounds.value(QStringLiteral("top")).toInt(),
+                   bounds.value(QStringLiteral("width")).toInt(),
+                   bounds.value(QStringLiteral("height")).toInt()),
+             placed);
+    main->Quit();
+}
+
 void BrowserTest::windowLandsWhereAsked_data()
 {
     QTest::addColumn<double>("top");
@@ -313,6 +427,46 @@ void BrowserTest::navigateTakesPathsAndEmptyLinks()
     m_main->Navigate(link);
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
     QCOMPARE(m_main->LocationURL(), expected);
+}
+
+void BrowserTest::scriptLinksNeverRun_data()
+{
+    QTest::addColumn<QString>("link");
+    const QString script = QStringLiteral(":void(document.title='pwned '+location.origin)");
+    QTest::newRow("plain") << QStringLiteral("javascript") + script;
+    QTest::newRow("upper case") << QStringLiteral("JAVASCRIPT") + script;
+    QTest::newRow("mixed case") << QStringLiteral("JaVaScRiPt") + script;
+    QTest::newRow("leading blanks") << QStringLiteral("   javascript") + script;
+    QTest::newRow("leading control characters")
+        << QString(QChar(1)) + QChar(0x1f) + QChar(0x0b) + QStringLiteral("javascript") + script;
+    QTest::newRow("tab inside the scheme") << QStringLiteral("java\tscript") + script;
+    QTest::newRow("line feed inside the scheme") << QStringLiteral("javas\ncript") + script;
+    QTest::newRow("CR LF inside the scheme") << QStringLiteral("jav\r\nascript") + script;
+    QTest::newRow("tab before the colon") << QStringLiteral("javascript\t") + script;
+    QTest::newRow("no-break space before it (the link reader trims it)")
+        << QString(QChar(0xa0)) + QStringLiteral("javascript") + script;
+}
+
+void BrowserTest::scriptLinksNeverRun()
+{
+    QFETCH(QString, link);
+    m_main->Navigate(m_server->url(QStringLiteral("/page/reading")));
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    // The browser's own URL parser takes the spelling (after the link reader's trim) for script.
+    const QString quoted =
+        QString::fromUtf8(QJsonDocument(QJsonArray{link.trimmed()}).toJson(QJsonDocument::Compact));
+    QCOMPARE(
+        evaluate(mainBrowser(), QStringLiteral("new URL(%1[0]).protocol").arg(quoted)).toString(),
+        QStringLiteral("javascript:"));
+    m_main->Navigate(link);
+    QVERIFY2(mainBrowser().waitForLoadEvent(10000), "no blank page");
+    QCOMPARE(m_main->LocationURL(), QStringLiteral("about:blank"));
+    QCOMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(), QString());
+    // The window goes on as before.
+    m_main->Navigate(m_server->url(QStringLiteral("/page/after-script")));
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QCOMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
+             QStringLiteral("after-script"));
 }
 
 void BrowserTest::hiddenInstanceLoadsOutOfSight()

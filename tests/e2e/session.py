@@ -224,6 +224,27 @@ class TestUserSession(unittest.TestCase):
                                              " Program terminated with error",
                                              "End of this session", "+"])
 
+    def test_a_javascript_link_shows_a_blank_page(self):
+        # A theme file passed on by someone else, with a link that would run in the page on show.
+        hostile = os.path.join(self.themes, "hostile.qld")
+        with open(hostile, "wb") as theme:
+            theme.write(f"{self.base}/page1\r\n".encode()
+                        + b'JavaScript:void(document.title="pwned "+location.origin)\r\n')
+        s = self.session
+        s.start()
+        s.button("File")
+        s.dialog("^Open$")
+        s.type(hostile)
+        s.key("Return")
+        s.wait_page(1)
+        s.button("Right")
+        wait_for("a blank page", lambda: s.browser_title() == "about:blank - Chromium")
+        time.sleep(0.5)
+        self.assertFalse(windows_named("pwned"))
+        s.button("Right")
+        s.wait_page(1)
+        self.end(s)
+
     def test_a_whole_session_then_a_second_start(self):
         s = self.session
         steps = [s.start, self.check_start_up, self.open_chosen_file,
