@@ -34,17 +34,33 @@ qsizetype writeSome(int fd, const std::string& bytes, qsizetype from)
     return done > 0 ? done : 0;
 }
 
-void feed(DevToolsPipe& pipe, int fd, const std::string& chunk, bool asAnswer)
+// Returns how many commands were sent meanwhile.
+int feed(DevToolsPipe& pipe, int fd, const std::string& chunk, bool asAnswer)
 {
+    int commands = 0;
     for (qsizetype sent = 0; sent < qsizetype(chunk.size());) {
         sent += writeSome(fd, chunk, sent);
         // Either a caller waits for an answer (which may be in the bytes or not), or the
         // event loop reads what has come.
-        if (asAnswer)
+        if (asAnswer) {
             pipe.call(QStringLiteral("Target.getTargets"), {}, {}, 0);
-        else
+            ++commands;
+        } else {
             pipe.waitUntil([] { return false; }, 0);
+        }
     }
+    return commands;
+}
+
+// Whatever came before, the NUL-framed answer to the next command reaches its caller. (A
+// frame left open by the bytes before may be that answer itself once the NUL closes it.)
+void answerStillArrives(DevToolsPipe& pipe, int fd, int nextId)
+{
+    const std::string nul(1, '\0');
+    const std::string answer = nul + "{\"id\":" + std::to_string(nextId) + ",\"result\":{}}" + nul;
+    fuzzCheck(writeSome(fd, answer, 0) == qsizetype(answer.size()), "the answer fits the pipe");
+    fuzzCheck(pipe.call(QStringLiteral("Browser.getVersion"), {}, {}, 1000).has_value(),
+              "an answer after any bytes reaches its caller");
 }
 } // namespace
 
@@ -71,10 +87,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             fuzzCheck(event.contains(QStringLiteral("method")), "an event names its method");
         });
         pipe.setClosedHandler([&closedCalls] { ++closedCalls; });
+        int commands = 0;
         while (input.remaining_bytes() > 0) {
             const bool asAnswer = input.ConsumeBool();
-            feed(pipe, events.write, input.ConsumeRandomLengthString(), asAnswer);
+            commands += feed(pipe, events.write, input.ConsumeRandomLengthString(), asAnswer);
         }
+        answerStillArrives(pipe, events.write, commands + 1);
         ::close(events.write);
         // The browser's end is gone: reading says so once, and a command then fails.
         pipe.waitUntil([] { return false; }, 1000);
