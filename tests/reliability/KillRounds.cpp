@@ -47,7 +47,7 @@ QByteArray KillRounds::killOnce(quint32 random, QString& failure) const
     }
     start.close();
     QProcess child;
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.setStandardErrorFile(QProcess::nullDevice());
     child.start(m_program, m_arguments);
     if (!child.waitForStarted()) {
         failure = child.errorString();
