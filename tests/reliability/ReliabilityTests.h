@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+
+// The test classes of the program's behaviour under kills and a full disk, each defined in its
+// own file and run from main.cpp.
+std::unique_ptr<QObject> makeKilledWritesTests();
+std::unique_ptr<QObject> makeFullDiskTests();
