@@ -38,14 +38,13 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     };
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("A toolbar across the top of the screen that steps through the links of a "
-                       "theme file in a browser window below it."));
+        QStringLiteral("Browsing toolbar that steps through a list of web links."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Shows this help and ends."));
+                                  QStringLiteral("Displays this help."));
     const QCommandLineOption stepEvery(
         QString::fromLatin1(stepEveryName),
-        QStringLiteral("Steps to the next link every <seconds> seconds (%1 to %2). A step of "
-                       "your own starts the interval again; while a dialog is open it waits.")
+        QStringLiteral("Steps to the next link every <seconds> seconds (%1 to %2). A page that "
+                       "you ask for starts the interval again; while a dialog is open it waits.")
             .arg(ShortestStepSeconds)
             .arg(LongestStepSeconds),
         QStringLiteral("seconds"));

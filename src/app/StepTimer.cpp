@@ -28,7 +28,8 @@ StepTimer::StepTimer(Module1& m, Form1& toolbar, std::chrono::milliseconds inter
 
 void StepTimer::watchUserSteps()
 {
-    for (const char* name : {"Command2", "Command4"})
+    // Left, Right and the two buttons that show a fixed page: each shows the user a page.
+    for (const char* name : {"Command2", "Command4", "Command3", "Command8"})
         connect(m_toolbar.findChild<QPushButton*>(QString::fromLatin1(name)), &QPushButton::clicked,
                 this, &StepTimer::restart);
     connect(m_toolbar.Combo1, &ClassicComboBox::picked, this, &StepTimer::restart);

@@ -8,10 +8,11 @@
 class Form1;
 class Module1;
 
-// Steps Right on its own at a fixed interval, as a signage screen does. A step of the user's
-// own (Left, Right, a pick from the list, a step key) starts the interval again. While any
-// dialog or message box of the program is open it does not step: it waits until the last one
-// has closed and then starts the interval again.
+// Steps Right on its own at a fixed interval, as a signage screen does. A page that the user
+// has asked for (Left, Right, a pick from the list, a step key, Corvane, Support) starts the
+// interval again, so that it is not stepped away from at once. While any dialog or message box
+// of the program is open it does not step: it waits until the last one has closed and then
+// starts the interval again.
 class StepTimer : public QObject
 {
     Q_OBJECT

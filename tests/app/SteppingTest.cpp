@@ -147,6 +147,7 @@ private slots:
         QTest::addColumn<DialogAction>("step");
         QTest::newRow("Right") << DialogAction([](Harness& h) { click(h, "Command4"); });
         QTest::newRow("Left") << DialogAction([](Harness& h) { click(h, "Command2"); });
+        QTest::newRow("Support") << DialogAction([](Harness& h) { click(h, "Command8"); });
         QTest::newRow("pick") << DialogAction([](Harness& h) { emit h.form->Combo1->picked(); });
         QTest::newRow("step key") << DialogAction(
             [](Harness& h) { pressStepKey(h, StepKey::Right); });
