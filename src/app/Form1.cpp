@@ -5,6 +5,7 @@
 #include "app/FixedPages.h"
 #include "app/Handler.h"
 #include "app/Module1.h"
+#include "app/StepKeys.h"
 #include "capture/CaptureCommands.h"
 #include "links/LinkCursor.h"
 #include "links/LoadThemeFile.h"
@@ -26,6 +27,7 @@ Form1::Form1(Module1& m, QWidget* parent) : QWidget(parent), CommonDialog1(m.pla
 {
     initFormResources();
     m.form1 = this;
+    m_stepKeys = new StepKeys(m, this);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromLatin1(DesignedCaption));
     setWindowIcon(QIcon(QStringLiteral(":/icons/icon.png")));
@@ -132,6 +134,7 @@ void Form1::createBrowserPair()
     const qreal dpiY = screen ? screen->logicalDotsPerInchY() : 96.0;
     m.MainBrowser->setWidth(pixels.width() * 1440.0 / dpiX * 0.067);
     m.MainBrowser->setHeight(pixels.height() * 1440.0 / dpiY * 0.055);
+    m_stepKeys->watch();
 }
 
 void Form1::Form_Load()

@@ -7,6 +7,7 @@
 class ClassicComboBox;
 class Module1;
 class QPushButton;
+class StepKeys;
 
 // The toolbar across the top of the screen. Its controls carry their designer names as
 // object names; its handlers are here, each run through runHandler.
@@ -27,6 +28,7 @@ public:
     static constexpr const char* DesignedCaption = "Quillon Version 2.8";
 
     int twipsToPixels(int twips) const;
+    StepKeys* stepKeys() const { return m_stepKeys; }
 
 protected:
     void moveEvent(QMoveEvent* event) override;
@@ -42,4 +44,5 @@ private:
 
     Module1& m;
     bool m_fittedToFrame = false;
+    StepKeys* m_stepKeys = nullptr;
 };

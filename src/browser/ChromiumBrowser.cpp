@@ -2,6 +2,7 @@
 
 #include "browser/ChromiumConnection.h"
 #include "browser/NavigationUrl.h"
+#include "browser/StepKeyBinding.h"
 #include "platform/Failure.h"
 
 #include <cmath>
@@ -26,6 +27,8 @@ ChromiumBrowser::ChromiumBrowser(std::shared_ptr<ChromiumConnection> connection,
     : m_connection(std::move(connection)), m_kind(kind), m_targetId(std::move(targetId)),
       m_sessionId(std::move(sessionId))
 {}
+
+ChromiumBrowser::~ChromiumBrowser() = default;
 
 void ChromiumBrowser::requireTarget() const
 {
@@ -130,6 +133,15 @@ void ChromiumBrowser::Quit()
     m_connection->quit();
     if (!hadWindow)
         throw Failure(FailureNumber::ObjectDisconnected);
+}
+
+void ChromiumBrowser::watchStepKeys(std::function<void(StepKey)> pressed)
+{
+    requireTarget();
+    if (m_kind == Kind::Hidden)
+        return;
+    m_stepKeys = std::make_unique<StepKeyBinding>(*m_connection, m_sessionId, std::move(pressed));
+    m_stepKeys->install();
 }
 
 void ChromiumBrowser::watchLoadEvents()

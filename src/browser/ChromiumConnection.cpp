@@ -180,6 +180,16 @@ void ChromiumConnection::handleEvent(const QJsonObject& event)
     else if (method == QLatin1String("Page.loadEventFired"))
         ++m_loadEvents[event.value(str("sessionId")).toString()];
     m_guard->handleEvent(event);
+    // A copy: a listener may remove itself.
+    const QMap<int, EventListener> listeners = m_listeners;
+    for (const EventListener& listener : listeners)
+        listener(event);
+}
+
+int ChromiumConnection::addEventListener(EventListener listener)
+{
+    m_listeners.insert(m_nextListenerId, std::move(listener));
+    return m_nextListenerId++;
 }
 
 void ChromiumConnection::trackTarget(const QString& method, const QJsonObject& params)

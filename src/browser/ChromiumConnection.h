@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QJsonObject>
+#include <QMap>
 #include <QSet>
 #include <QString>
 
@@ -54,6 +55,10 @@ public:
     void post(const QString& method, const QJsonObject& params, const QString& sessionId = {});
     // Reads the browser's messages until `done` holds or the time runs out.
     bool waitUntil(const std::function<bool()>& done, int timeoutMs);
+    // Every event of the browser also goes to `listener` until it is removed; returns its id.
+    using EventListener = std::function<void(const QJsonObject& event)>;
+    int addEventListener(EventListener listener);
+    void removeEventListener(int id) { m_listeners.remove(id); }
     // The number of load events that the target of `sessionId` has reported.
     int loadEventCount(const QString& sessionId) const { return m_loadEvents.value(sessionId); }
 
@@ -78,4 +83,6 @@ private:
     QString m_windowTargetId;
     QHash<QString, QString> m_typeOfTarget;
     QHash<QString, int> m_loadEvents;
+    QMap<int, EventListener> m_listeners;
+    int m_nextListenerId = 1;
 };

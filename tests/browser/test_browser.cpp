@@ -102,6 +102,19 @@ HttpResponse respond(const QString& path)
         response.body = page("permission", "<script>Notification.requestPermission();"
                                            "navigator.geolocation.getCurrentPosition(() => {}, "
                                            "() => {})</script>");
+    } else if (path == QLatin1String("/forged-keys")) {
+        // Everything a page's script can do to look like the step keys.
+        response.body = page("forging", R"(<input id=field><script>
+            const right = () => new KeyboardEvent('keydown', {key: 'F9', code: 'F9',
+                keyCode: 120, bubbles: true, cancelable: true});
+            onload = () => {
+              for (const target of [window, document, document.body, field])
+                target.dispatchEvent(right());
+              field.focus();
+              field.dispatchEvent(right());
+              try { quillonStepKey('right'); } catch (e) {}
+              document.title = 'forged';
+            };</script>)");
     } else {
         response.status = 404;
         response.body = page("missing");
@@ -183,6 +196,7 @@ private slots:
     void hiddenInstanceKeepsPageEffectsFromTheUser();
     void hiddenInstanceMakesNoSound();
     void hiddenInstanceGrantsNoPermission();
+    void onlyTheUsersStepKeysReachTheProgram();
     void goneWindowFailsNextOperation_data();
     void goneWindowFailsNextOperation();
     void quitLeavesNoProcess();
@@ -198,6 +212,7 @@ private:
     QJsonObject windowBounds(ChromiumBrowser& browser);
     QJsonValue evaluate(ChromiumBrowser& browser, const QString& expression);
     int pageTargetCount(ChromiumConnection& connection);
+    void pressKeyInWindow(const QString& key);
     QStringList strayDownloads() const;
     void loadInHidden(const QString& path);
 
@@ -548,6 +563,51 @@ void BrowserTest::hiddenInstanceGrantsNoPermission()
     const QString answers = evaluate(hiddenBrowser(), asked).toString();
     QVERIFY2(!answers.contains(QLatin1String("granted")), qPrintable(answers));
     QCOMPARE(visibleWindowCount(), windowsBefore);
+}
+
+// Real X input: the window gets the focus, a click puts it into the page, then the key.
+void BrowserTest::pressKeyInWindow(const QString& key)
+{
+    QProcess search;
+    search.start(QStringLiteral("xdotool"),
+                 {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                  QStringLiteral("--class"), QStringLiteral("chromium")});
+    search.waitForFinished();
+    const QString window =
+        QString::fromLatin1(search.readAllStandardOutput().trimmed().split('\n').last());
+    QVERIFY(!window.isEmpty());
+    const QStringList steps[] = {
+        {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window},
+        {QStringLiteral("mousemove"), QStringLiteral("--window"), window, QStringLiteral("400"),
+         QStringLiteral("400"), QStringLiteral("click"), QStringLiteral("1")},
+        {QStringLiteral("key"), key},
+    };
+    for (const QStringList& arguments : steps)
+        QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), arguments), 0);
+}
+
+void BrowserTest::onlyTheUsersStepKeysReachTheProgram()
+{
+    QList<StepKey> pressed;
+    m_main->watchStepKeys([&pressed](StepKey key) { pressed << key; });
+    m_main->setTop(78);
+    m_main->setLeft(0);
+    m_main->setWidth(800);
+    m_main->setHeight(600);
+    m_main->Navigate(m_server->url(QStringLiteral("/page/keys")));
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    pressKeyInWindow(QStringLiteral("F9"));
+    QTRY_COMPARE(pressed, QList<StepKey>{StepKey::Right});
+
+    // The next document has the listener too, and none of its script's keys count.
+    m_main->Navigate(m_server->url(QStringLiteral("/forged-keys")));
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QTRY_COMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
+                 QStringLiteral("forged"));
+    pressKeyInWindow(QStringLiteral("F8"));
+    QTRY_COMPARE(pressed.size(), 2);
+    QCOMPARE(pressed, (QList<StepKey>{StepKey::Right, StepKey::Left}));
+    QCOMPARE(m_main->LocationURL(), m_server->url(QStringLiteral("/forged-keys")));
 }
 
 namespace {

@@ -170,6 +170,15 @@ class Session:
         wait_for(f"the box {title!r} to close", lambda: not windows_named(f"^{re.escape(title)}$"))
         return box
 
+    def press_in_browser(self, key):
+        """A key pressed while reading the page in the browser window."""
+        browser = wait_for("the browser window", lambda: windows_named(" - Chromium$"))[0]
+        xdotool("windowfocus", "--sync", browser, check=False)
+        x, y = self.centre(browser)
+        xdotool("mousemove", "--sync", x, y)
+        xdotool("click", "1")
+        self.key(key)
+
     def wait_ended(self):
         self.process.wait(timeout=WAIT)
 
@@ -248,7 +257,8 @@ class TestUserSession(unittest.TestCase):
     def test_a_whole_session_then_a_second_start(self):
         s = self.session
         steps = [s.start, self.check_start_up, self.open_chosen_file,
-                 self.step_right_and_left_round, self.pick_from_the_list, self.grab_and_add,
+                 self.step_right_and_left_round, self.step_with_the_key, self.pick_from_the_list,
+                 self.grab_and_add,
                  self.edit_and_process, self.create_new_files, self.open_bad_name_then_cancel,
                  self.support_then_end, self.second_start_adds_below]
         for step in steps:
@@ -296,6 +306,14 @@ class TestUserSession(unittest.TestCase):
             s.button("Left")
             s.wait_page(expected)
         s.button("Right")
+        s.wait_page(1)
+
+    def step_with_the_key(self, s):
+        before = s.messages()
+        s.press_in_browser("F9")
+        s.wait_page(2)
+        self.assertEqual(s.messages(), before)
+        s.button("Left")
         s.wait_page(1)
 
     def pick_from_the_list(self, s):
