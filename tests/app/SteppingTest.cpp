@@ -134,7 +134,7 @@ private slots:
         });
         QTRY_VERIFY(closed);
         QCOMPARE(indexWhileOpen, 1);
-        QTRY_COMPARE(h.m->LinkIndex, 2);
+        QTRY_VERIFY(h.m->LinkIndex > 1);
     }
 
     void usersStepStartsTheIntervalAgain_data()
