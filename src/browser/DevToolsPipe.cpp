@@ -161,6 +161,10 @@ void DevToolsPipe::takeMessages()
 
 void DevToolsPipe::handleMessage(const QByteArray& text)
 {
+    // The console output of pages comes in floods once their runtime reports to us, and the
+    // program reads none of it: dropped before it is parsed.
+    if (text.startsWith(R"({"method":"Runtime.consoleAPICalled")"))
+        return;
     const QJsonObject message = QJsonDocument::fromJson(text).object();
     if (message.contains(QStringLiteral("id"))) {
         // Answers to commands that nobody waits for are dropped.

@@ -23,7 +23,6 @@ private slots:
         QTest::addColumn<QString>("error");
         const QString usage = QStringLiteral("Usage: quillon [options]");
         QTest::newRow("help") << QStringList{"--help"} << 0 << usage << QString();
-        QTest::newRow("short help") << QStringList{"-h"} << 0 << usage << QString();
         QTest::newRow("version") << QStringList{"--version"} << 0
                                  << QStringLiteral("Quillon Version 2.8\n") << QString();
         QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << QString()
