@@ -10,6 +10,10 @@
 #include <unistd.h>
 
 namespace {
+// Far above any message that the program asks for. A frame that runs on past it is a browser
+// that misbehaves: the pipe fails instead of taking all memory.
+constexpr qsizetype maxFrameSize = 64 * 1024 * 1024;
+
 void makeNonBlocking(int fd)
 {
     const int flags = fcntl(fd, F_GETFL);
@@ -136,6 +140,13 @@ void DevToolsPipe::readAvailable()
         const ssize_t n = ::read(m_eventFd, chunk, sizeof chunk);
         if (n > 0) {
             m_buffer.append(chunk, n);
+            if (m_buffer.size() > maxFrameSize)
+                takeMessages();
+            if (m_buffer.size() > maxFrameSize) {
+                m_buffer.clear();
+                markClosed();
+                return;
+            }
             continue;
         }
         if (n < 0 && errno == EINTR)
@@ -152,11 +163,14 @@ void DevToolsPipe::readAvailable()
 void DevToolsPipe::takeMessages()
 {
     qsizetype end;
-    while ((end = m_buffer.indexOf('\0')) >= 0) {
+    while ((end = m_buffer.indexOf('\0', m_scanned)) >= 0) {
         const QByteArray text = m_buffer.left(end);
         m_buffer.remove(0, end + 1);
+        m_scanned = 0;
         handleMessage(text);
     }
+    // A long frame arrives in many reads: each new read is searched once, not the whole frame.
+    m_scanned = m_buffer.size();
 }
 
 void DevToolsPipe::handleMessage(const QByteArray& text)

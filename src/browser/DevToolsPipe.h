@@ -53,6 +53,7 @@ private:
     int m_awaitedId = 0;
     std::optional<QJsonObject> m_awaitedReply;
     QByteArray m_buffer;
+    qsizetype m_scanned = 0; // the start of m_buffer that holds no NUL
     std::unique_ptr<QSocketNotifier> m_notifier;
     EventHandler m_eventHandler;
     std::function<void()> m_closedHandler;

@@ -9,5 +9,6 @@ int main(int argc, char** argv)
     std::vector<std::unique_ptr<QObject>> tests;
     tests.push_back(makeKilledWritesTests());
     tests.push_back(makeFullDiskTests());
+    tests.push_back(makeMisbehavingBrowserTests());
     return runTestClasses(argc, argv, tests);
 }
