@@ -105,6 +105,9 @@ void ChromiumBrowser::Navigate(const QString& url)
     // whatever the spelling; a blank page instead.
     if (isScriptUrl(url) || isScriptUrl(address))
         address = str("about:blank");
+    // An address longer than the browser takes would leave the page before on show.
+    if (isTooLongForBrowser(address))
+        address = str("about:blank");
     if (m_kind == Kind::Hidden && !isWorthLoadingAhead(address))
         address = str("about:blank");
     m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);

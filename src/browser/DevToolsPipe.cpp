@@ -57,6 +57,7 @@ DevToolsPipe::~DevToolsPipe()
 void DevToolsPipe::close()
 {
     m_notifier.reset();
+    m_replyHandlers.clear();
     if (m_commandFd >= 0)
         ::close(m_commandFd);
     if (m_eventFd >= 0)
@@ -78,6 +79,15 @@ int DevToolsPipe::send(const QString& method, const QJsonObject& params, const Q
     QByteArray text = QJsonDocument(message).toJson(QJsonDocument::Compact);
     text.append('\0');
     return writeMessage(text) ? id : 0;
+}
+
+int DevToolsPipe::send(const QString& method, const QJsonObject& params, const QString& sessionId,
+                       ReplyHandler onReply)
+{
+    const int id = send(method, params, sessionId);
+    if (id != 0)
+        m_replyHandlers.insert(id, std::move(onReply));
+    return id;
 }
 
 bool DevToolsPipe::writeMessage(const QByteArray& message)
@@ -181,9 +191,13 @@ void DevToolsPipe::handleMessage(const QByteArray& text)
         return;
     const QJsonObject message = QJsonDocument::fromJson(text).object();
     if (message.contains(QStringLiteral("id"))) {
-        // Answers to commands that nobody waits for are dropped.
-        if (m_awaitedId != 0 && message.value(QStringLiteral("id")).toInt() == m_awaitedId)
+        const int id = message.value(QStringLiteral("id")).toInt();
+        if (m_awaitedId != 0 && id == m_awaitedId) {
             m_awaitedReply = message;
+        } else if (const auto handler = m_replyHandlers.take(id)) {
+            handler(message);
+        }
+        // Answers to commands that nobody waits for are dropped.
         return;
     }
     if (m_eventHandler && message.contains(QStringLiteral("method")))

@@ -32,23 +32,42 @@ bool isWorthLoadingAhead(const QString& url)
     return scheme == QLatin1String("http") || scheme == QLatin1String("https");
 }
 
-bool isScriptUrl(const QString& address)
+QString urlScheme(const QString& address)
 {
-    // As the URL standard parses: tabs and line breaks are dropped wherever they are, then
-    // C0 control characters and blanks are taken off the front.
-    QString text;
-    text.reserve(std::min<qsizetype>(address.size(), 64));
+    QString scheme;
     for (const QChar c : address) {
         if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
             continue;
-        if (text.isEmpty() && c.unicode() <= 0x20)
+        if (scheme.isEmpty() && c.unicode() <= 0x20)
             continue;
         if (c == QLatin1Char(':'))
-            return text.compare(QLatin1String("javascript"), Qt::CaseInsensitive) == 0;
-        // No scheme is longer; the rest of a long link need not be read.
-        if (text.size() > 10)
-            return false;
-        text.append(c);
+            return scheme.toLower();
+        const bool letter = (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+                            (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+        const bool other = (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+                           c == QLatin1Char('+') || c == QLatin1Char('-') || c == QLatin1Char('.');
+        if (!letter && (scheme.isEmpty() || !other))
+            return {};
+        // Longer than any scheme worth telling apart; the rest of a long link is not read.
+        if (scheme.size() > 32)
+            return {};
+        scheme.append(c);
     }
-    return false;
+    return {};
+}
+
+bool isScriptUrl(const QString& address)
+{
+    return urlScheme(address) == QLatin1String("javascript");
+}
+
+bool isTooLongForBrowser(const QString& address)
+{
+    if (address.size() > MaxBrowserUrlLength)
+        return true;
+    // Encoding can make an address up to nine times longer (a character of four UTF-8 bytes,
+    // each written as %XX); only then is it worth encoding to know.
+    if (address.size() * 9 <= MaxBrowserUrlLength)
+        return false;
+    return QUrl(address).toEncoded().size() > MaxBrowserUrlLength;
 }
