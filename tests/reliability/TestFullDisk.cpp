@@ -16,7 +16,12 @@
 namespace {
 enum class Step { Tidy, AddIt, Process, New, Grab };
 
-const QByteArray threeLinks = "http://a/\r\nhttp://b/\r\nhttp://c/\r\n";
+// Exactly one page long: on tmpfs an append that still fits in a file's last page takes no
+// new space, so a shorter file would let Add It succeed on a disk with no page left.
+const QByteArray threeLinks = [] {
+    QByteArray bytes = "http://a/\r\nhttp://b/\r\nhttp://c/?";
+    return bytes + QByteArray(4096 - bytes.size() - 2, 'x') + "\r\n";
+}();
 const QString diskFull = QStringLiteral("Run-time error '61':\n\nDisk full");
 
 void click(QWidget* window, const char* button)
