@@ -183,6 +183,9 @@ HttpResponse respond(const QString& path)
             response.contentType = "image/svg+xml";
             response.headers = {{"Cache-Control", "max-age=3600"}};
             response.body = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"7\" height=\"5\"/>";
+        } else if (name == "cacheable") {
+            response.headers = {{"Cache-Control", "max-age=3600"}};
+            response.body = page(name, "<script>document.title = 'script ran'</script>");
         } else if (name.startsWith("redirect")) {
             response.status = 302;
             response.headers = {{"Location", "/kept/no-cache-redirected"}};
@@ -282,6 +285,7 @@ private slots:
     void keptDocumentOnlyWhenItMayBeServed_data();
     void keptDocumentOnlyWhenItMayBeServed();
     void windowServedFromKeptDocumentIsABrowser();
+    void windowNeverGetsTheSandbox();
     void hiddenInstanceGrantsNoPermission();
     void goneWindowFailsNextOperation_data();
     void goneWindowFailsNextOperation();
@@ -906,6 +910,26 @@ void BrowserTest::windowServedFromKeptDocumentIsABrowser()
         QFileInfo::exists(m_home.path() + QStringLiteral("/Downloads/quillon-download.txt")),
         10000);
     QFile::remove(m_home.path() + QStringLiteral("/Downloads/quillon-download.txt"));
+}
+
+void BrowserTest::windowNeverGetsTheSandbox()
+{
+    // A cacheable page loaded ahead: the window gets it first from the hidden load, then from
+    // the browser's cache; both times with the server's own headers, so its script runs.
+    const QString path = QStringLiteral("/kept/cacheable");
+    m_hidden->Navigate(m_server->url(path));
+    QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
+    QCOMPARE(evaluate(hiddenBrowser(), QStringLiteral("document.title")).toString(),
+             QStringLiteral("cacheable"));
+    for (int visit = 0; visit < 2; ++visit) {
+        m_main->Navigate(m_server->url(path));
+        QVERIFY(mainBrowser().waitForLoadEvent(10000));
+        QCOMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
+                 QStringLiteral("script ran"));
+        m_main->Navigate(m_server->url(QStringLiteral("/page/between-visits")));
+        QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    }
+    QCOMPARE(m_server->requestCount(path), 1);
 }
 
 void BrowserTest::hiddenInstanceGrantsNoPermission()
