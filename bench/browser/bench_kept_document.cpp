@@ -44,11 +44,16 @@ HttpResponse realisticPage(const QString& path)
         response.body = "document.documentElement.dataset.ran = 'yes';\n" + QByteArray(8000, ' ');
         return response;
     }
-    if (file.endsWith(QLatin1String(".svg"))) {
+    if (file.endsWith(QLatin1String(".png"))) {
+        // A 64 x 48 picture of one colour.
         response.headers = {{"Cache-Control", "max-age=3600"}};
-        response.contentType = "image/svg+xml";
-        response.body = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"64\" height=\"48\">"
-                        "<rect width=\"64\" height=\"48\" fill=\"#48c\"/></svg>";
+        response.contentType = "image/png";
+        response.body = QByteArray::fromHex(
+            "89504e470d0a1a0a0000000d49484452000000400000003008020000002e29eb48000000434944415478da"
+            "edcf"
+            "410900000804b00b6738c319ca0a7e85c10a2cd5f35a040404040404040404040404040404040404040404"
+            "0404"
+            "040404040404040404040404ae160ba7211eeb8217d20000000049454e44ae426082");
         return response;
     }
     const QString caching = path.section(QLatin1Char('/'), 1, 1);
@@ -61,7 +66,7 @@ HttpResponse realisticPage(const QString& path)
         body += "<link rel=stylesheet href=\"style" + QByteArray::number(i) + ".css\">";
     body += "<script src=\"app.js\"></script><h1>A page</h1>";
     for (int i = 0; i < Images; ++i)
-        body += "<img src=\"picture" + QByteArray::number(i) + ".svg\" alt=\"\">";
+        body += "<img src=\"picture" + QByteArray::number(i) + ".png\" alt=\"\">";
     for (int i = 0; i < 20; ++i)
         body += "<p>" + QByteArray("Some words of an article, as a page has them. ").repeated(8) +
                 "</p>";
