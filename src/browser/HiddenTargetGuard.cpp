@@ -117,7 +117,8 @@ void HiddenTargetGuard::answerPausedResponse(const QJsonObject& params, const QS
         m_pipe.send(QStringLiteral("Fetch.continueResponse"), request, sessionId);
         return;
     }
-    if (HiddenResponsePolicy::mayLoad(status, headers)) {
+    if (HiddenResponsePolicy::mayLoad(status, headers) &&
+        !HiddenResponsePolicy::isTooLargeToHold(headers)) {
         loadAsPrefetch(params, sessionId);
         return;
     }

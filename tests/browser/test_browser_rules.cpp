@@ -29,6 +29,7 @@ private slots:
     void keptDocumentMayBeKept();
     void keptDocumentIsServedOnceWithinFiveMinutes();
     void keptDocumentsStayWithinTheirBounds();
+    void hiddenDocumentTooLargeToHold();
     void hiddenResponses_data();
     void hiddenResponses();
     void profileInUseIsRecognised_data();
@@ -216,6 +217,14 @@ void BrowserRulesTest::keptDocumentsStayWithinTheirBounds()
     documents.keep(QStringLiteral("https://example.org/huge"), QStringLiteral("GET"), 200, {}, {},
                    QByteArray(KeptDocuments::MaxBytes + 1, 'x'));
     QVERIFY(!documents.take(QStringLiteral("https://example.org/huge"), QStringLiteral("GET")));
+}
+
+void BrowserRulesTest::hiddenDocumentTooLargeToHold()
+{
+    QVERIFY(!HiddenResponsePolicy::isTooLargeToHold(headers({{"Content-Length", "1000"}})));
+    QVERIFY(!HiddenResponsePolicy::isTooLargeToHold({}));
+    QVERIFY(HiddenResponsePolicy::isTooLargeToHold(headers({{"content-length", "40000000"}})));
+    QVERIFY(!HiddenResponsePolicy::isTooLargeToHold(headers({{"Content-Length", "many"}})));
 }
 
 void BrowserRulesTest::hiddenResponses_data()
