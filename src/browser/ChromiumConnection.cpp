@@ -3,6 +3,8 @@
 #include "browser/ChromiumProcess.h"
 #include "browser/DevToolsPipe.h"
 #include "browser/HiddenTargetGuard.h"
+#include "browser/KeptDocumentServer.h"
+#include "browser/KeptDocuments.h"
 #include "platform/Failure.h"
 
 #include <QDir>
@@ -77,7 +79,9 @@ ChromiumConnection::ChromiumConnection(std::unique_ptr<ChromiumProcess> process,
 {
     const ChromiumProcess::Pipe pipe = m_process->takePipe();
     m_pipe = std::make_unique<DevToolsPipe>(pipe.commandFd, pipe.eventFd);
-    m_guard = std::make_unique<HiddenTargetGuard>(*m_pipe);
+    m_kept = std::make_unique<KeptDocuments>();
+    m_guard = std::make_unique<HiddenTargetGuard>(*m_pipe, *m_kept);
+    m_documentServer = std::make_unique<KeptDocumentServer>(*m_pipe, *m_kept);
     m_pipe->setEventHandler([this](const QJsonObject& event) { handleEvent(event); });
 }
 
@@ -180,6 +184,7 @@ void ChromiumConnection::handleEvent(const QJsonObject& event)
     else if (method == QLatin1String("Page.loadEventFired"))
         ++m_loadEvents[event.value(str("sessionId")).toString()];
     m_guard->handleEvent(event);
+    m_documentServer->handleEvent(event);
     // A copy: a listener may remove itself.
     const QMap<int, EventListener> listeners = m_listeners;
     for (const EventListener& listener : listeners)
@@ -190,6 +195,11 @@ int ChromiumConnection::addEventListener(EventListener listener)
 {
     m_listeners.insert(m_nextListenerId, std::move(listener));
     return m_nextListenerId++;
+}
+
+bool ChromiumConnection::serveKeptDocuments(const QString& targetId, const QString& sessionId)
+{
+    return m_documentServer->install(targetId, sessionId, ReplyTimeoutMs);
 }
 
 void ChromiumConnection::trackTarget(const QString& method, const QJsonObject& params)

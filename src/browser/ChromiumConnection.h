@@ -15,6 +15,8 @@
 class ChromiumProcess;
 class DevToolsPipe;
 class HiddenTargetGuard;
+class KeptDocumentServer;
+class KeptDocuments;
 
 // One running browser and the pipe to it, shared by the instances that live in it. It keeps the
 // set of live targets current from the browser's Target events, so that an instance whose
@@ -44,6 +46,11 @@ public:
     // A new hidden target, attached and guarded; returns {targetId, sessionId}. Throws
     // `failureNumber` when the browser refuses.
     std::pair<QString, QString> createHiddenTarget(int failureNumber);
+    // Answers the window's navigations from the documents that the hidden instance kept; false
+    // when the browser refused (the window then always goes to the network).
+    bool serveKeptDocuments(const QString& targetId, const QString& sessionId);
+    KeptDocuments& keptDocuments() { return *m_kept; }
+    KeptDocumentServer& keptDocumentServer() { return *m_documentServer; }
     // Attaches to a target for page commands; returns the session id.
     QString attach(const QString& targetId, int failureNumber);
 
@@ -78,7 +85,9 @@ private:
 
     std::unique_ptr<ChromiumProcess> m_process;
     std::unique_ptr<DevToolsPipe> m_pipe;
+    std::unique_ptr<KeptDocuments> m_kept;
     std::unique_ptr<HiddenTargetGuard> m_guard;
+    std::unique_ptr<KeptDocumentServer> m_documentServer;
     BrowserProfile m_profile;
     QString m_windowTargetId;
     QHash<QString, QString> m_typeOfTarget;

@@ -74,3 +74,11 @@ QJsonArray HiddenResponsePolicy::sandboxedHeaders(const QJsonArray& responseHead
                                {QStringLiteral("value"), QStringLiteral("nosniff")}});
     return headers;
 }
+
+bool HiddenResponsePolicy::isTooLargeToHold(const QJsonArray& responseHeaders)
+{
+    bool isNumber = false;
+    const qint64 length =
+        header(responseHeaders, QLatin1String("content-length")).trimmed().toLongLong(&isNumber);
+    return isNumber && length > MaxDocumentBytes;
+}

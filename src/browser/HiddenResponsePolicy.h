@@ -11,6 +11,11 @@ public:
     // `responseHeaders` as the Fetch domain gives them: [{name, value}, ...].
     static bool mayLoad(int statusCode, const QJsonArray& responseHeaders);
 
+    // A document is handed to the browser whole through the program (see HiddenTargetGuard);
+    // one that says it is larger than this is not loaded ahead at all.
+    static constexpr qint64 MaxDocumentBytes = 32 * 1024 * 1024;
+    static bool isTooLargeToHold(const QJsonArray& responseHeaders);
+
     static bool isRedirect(int statusCode) { return statusCode >= 300 && statusCode < 400; }
     // True when a redirect's Location names an address that is not http or https (a relative
     // one stays on the web).

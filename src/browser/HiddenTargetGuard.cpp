@@ -2,6 +2,7 @@
 
 #include "browser/DevToolsPipe.h"
 #include "browser/HiddenResponsePolicy.h"
+#include "browser/KeptDocuments.h"
 #include "browser/NavigationUrl.h"
 
 #include <QJsonArray>
@@ -116,7 +117,8 @@ void HiddenTargetGuard::answerPausedResponse(const QJsonObject& params, const QS
         m_pipe.send(QStringLiteral("Fetch.continueResponse"), request, sessionId);
         return;
     }
-    if (HiddenResponsePolicy::mayLoad(status, headers)) {
+    if (HiddenResponsePolicy::mayLoad(status, headers) &&
+        !HiddenResponsePolicy::isTooLargeToHold(headers)) {
         loadAsPrefetch(params, sessionId);
         return;
     }
@@ -137,7 +139,11 @@ void HiddenTargetGuard::loadAsPrefetch(const QJsonObject& params, const QString&
     const int status = params.value(QStringLiteral("responseStatusCode")).toInt();
     const QString phrase = params.value(QStringLiteral("responseStatusText")).toString();
     const QJsonArray headers = params.value(QStringLiteral("responseHeaders")).toArray();
-    auto onBody = [this, requestId, status, phrase, headers, sessionId](const QJsonObject& reply) {
+    const QJsonObject request = params.value(QStringLiteral("request")).toObject();
+    const bool mainFrame =
+        params.value(QStringLiteral("frameId")).toString() == m_targetOfSession.value(sessionId);
+    auto onBody = [this, requestId, status, phrase, headers, sessionId, request,
+                   mainFrame](const QJsonObject& reply) {
         const QJsonObject body = reply.value(QStringLiteral("result")).toObject();
         if (!reply.contains(QStringLiteral("result"))) {
             // The body did not arrive whole: nothing is shown rather than an unguarded page.
@@ -150,6 +156,11 @@ void HiddenTargetGuard::loadAsPrefetch(const QJsonObject& params, const QString&
         QString base64 = body.value(QStringLiteral("body")).toString();
         if (!body.value(QStringLiteral("base64Encoded")).toBool())
             base64 = QString::fromLatin1(base64.toUtf8().toBase64());
+        // The document as the server sent it, for the visible window's navigation to it.
+        if (mainFrame)
+            m_kept.keep(request.value(QStringLiteral("url")).toString(),
+                        request.value(QStringLiteral("method")).toString(), status, phrase, headers,
+                        QByteArray::fromBase64(base64.toLatin1()));
         QJsonObject fulfil{
             {QStringLiteral("requestId"), requestId},
             {QStringLiteral("responseCode"), status},

@@ -6,6 +6,7 @@
 #include <QString>
 
 class DevToolsPipe;
+class KeptDocuments;
 
 // Keeps everything that the hidden instance loads out of the user's way. It shares the
 // window's profile (that is what makes the prefetch warm the cache), so every measure is taken
@@ -20,7 +21,8 @@ class DevToolsPipe;
 class HiddenTargetGuard
 {
 public:
-    explicit HiddenTargetGuard(DevToolsPipe& pipe) : m_pipe(pipe) {}
+    // Main documents that it loads whole are handed to `kept` for the visible window.
+    HiddenTargetGuard(DevToolsPipe& pipe, KeptDocuments& kept) : m_pipe(pipe), m_kept(kept) {}
 
     // Sets the measures up on a newly attached hidden target before it loads anything; false
     // when the browser refused one of them.
@@ -37,6 +39,7 @@ private:
     void forgetTarget(const QString& targetId);
 
     DevToolsPipe& m_pipe;
+    KeptDocuments& m_kept;
     QHash<QString, QString> m_targetOfSession;
     QSet<QString> m_targets;
 };

@@ -8,8 +8,11 @@
 #include "browser/ChromiumConnection.h"
 #include "browser/ChromiumProcess.h"
 #include "browser/DevToolsPipe.h"
+#include "browser/KeptDocumentServer.h"
+#include "browser/KeptDocuments.h"
 #include "platform/Failure.h"
 
+#include <QDateTime>
 #include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -186,6 +189,27 @@ HttpResponse respond(const QString& path)
               try { quillonStepKey('right'); } catch (e) {}
               document.title = 'forged';
             };</script>)");
+    } else if (path.startsWith(QLatin1String("/kept/"))) {
+        // Pages whose documents may not be cached; their picture may.
+        const QByteArray name = path.toLatin1().mid(6);
+        if (name == "picture.svg") {
+            response.contentType = "image/svg+xml";
+            response.headers = {{"Cache-Control", "max-age=3600"}};
+            response.body = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"7\" height=\"5\"/>";
+        } else if (name == "cacheable") {
+            response.headers = {{"Cache-Control", "max-age=3600"}};
+            response.body = page(name, "<script>document.title = 'script ran'</script>");
+        } else if (name.startsWith("redirect")) {
+            response.status = 302;
+            response.headers = {{"Location", "/kept/no-cache-redirected"}};
+        } else {
+            response.headers = {
+                {"Cache-Control", name.startsWith("no-store") ? "no-store" : "no-cache"},
+                {"Set-Cookie", "kept=" + name + "; Path=/"}};
+            response.body = page(name, "<img id=picture src=\"/kept/picture.svg\"><script>"
+                                       "document.title = 'script ran ' + document.title"
+                                       "</script>");
+        }
     } else if (path.startsWith(QLatin1String("/np/"))) {
         response = noStatePrefetchPage(path);
     } else {
@@ -270,6 +294,11 @@ private slots:
     void hiddenInstanceMakesNoSound();
     void hiddenInstanceLoadsLikeNoStatePrefetch();
     void overlongLinkShowsBlankPage();
+    void keptDocumentServesTheNextPage();
+    void keptDocumentOnlyWhenItMayBeServed_data();
+    void keptDocumentOnlyWhenItMayBeServed();
+    void windowServedFromKeptDocumentIsABrowser();
+    void windowNeverGetsTheSandbox();
     void hiddenInstanceGrantsNoPermission();
     void onlyTheUsersStepKeysReachTheProgram();
     void goneWindowFailsNextOperation_data();
@@ -778,6 +807,144 @@ void BrowserTest::overlongLinkShowsBlankPage()
     m_main->Navigate(link);
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
     QCOMPARE(m_main->LocationURL(), QStringLiteral("about:blank"));
+}
+
+void BrowserTest::keptDocumentServesTheNextPage()
+{
+    const QString path = QStringLiteral("/kept/no-cache-next");
+    const QString link = m_server->url(path);
+    m_hidden->Navigate(link);
+    QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
+    QCOMPARE(m_server->requestCount(path), 1);
+    KeptDocumentServer& server = mainBrowser().connection().keptDocumentServer();
+    const int servedBefore = server.servedCount();
+    m_main->Navigate(link + QStringLiteral("#part"));
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    // No second request: the hidden instance's load was served.
+    QCOMPARE(m_server->requestCount(path), 1);
+    QCOMPARE(server.servedCount(), servedBefore + 1);
+    QCOMPARE(m_main->LocationURL(), link + QStringLiteral("#part"));
+    // It runs its scripts and shows its picture, and it is the server's own document: no
+    // sandbox (the script ran), its cookie is the profile's.
+    QCOMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
+             QStringLiteral("script ran no-cache-next"));
+    QCOMPARE(
+        evaluate(mainBrowser(), QStringLiteral("picture.complete && picture.naturalWidth")).toInt(),
+        7);
+    QVERIFY(evaluate(mainBrowser(), QStringLiteral("document.cookie"))
+                .toString()
+                .contains(QLatin1String("kept=no-cache-next")));
+    // Served once: the next visit goes to the network.
+    m_main->Navigate(m_server->url(QStringLiteral("/page/between")));
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    m_main->Navigate(link);
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QCOMPARE(m_server->requestCount(path), 2);
+}
+
+void BrowserTest::keptDocumentOnlyWhenItMayBeServed_data()
+{
+    QTest::addColumn<QString>("loadedAhead");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("how"); // "", "older", "reload"
+    QTest::newRow("no-store") << QStringLiteral("/kept/no-store-page")
+                              << QStringLiteral("/kept/no-store-page") << QString();
+    QTest::newRow("redirected") << QStringLiteral("/kept/redirect")
+                                << QStringLiteral("/kept/redirect") << QString();
+    QTest::newRow("older than five minutes")
+        << QStringLiteral("/kept/no-cache-old") << QStringLiteral("/kept/no-cache-old")
+        << QStringLiteral("older");
+    QTest::newRow("another address")
+        << QStringLiteral("/kept/no-cache-a") << QStringLiteral("/kept/no-cache-b") << QString();
+    QTest::newRow("reload") << QStringLiteral("/kept/no-cache-reloaded")
+                            << QStringLiteral("/kept/no-cache-reloaded")
+                            << QStringLiteral("reload");
+}
+
+void BrowserTest::keptDocumentOnlyWhenItMayBeServed()
+{
+    QFETCH(QString, loadedAhead);
+    QFETCH(QString, shown);
+    QFETCH(QString, how);
+    KeptDocuments& kept = mainBrowser().connection().keptDocuments();
+    m_hidden->Navigate(m_server->url(loadedAhead));
+    QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
+    const int before = m_server->requestCount(shown);
+    if (how == QLatin1String("older")) {
+        const qint64 later = KeptDocuments::MaxAgeMs + 1000;
+        kept.setClock([later] { return QDateTime::currentMSecsSinceEpoch() + later; });
+    }
+    if (how == QLatin1String("reload")) {
+        // Shown once from the hidden load, then reloaded by the user.
+        m_main->Navigate(m_server->url(shown));
+        QVERIFY(mainBrowser().waitForLoadEvent(10000));
+        QCOMPARE(m_server->requestCount(shown), before);
+        mainBrowser().connection().command(QStringLiteral("Page.reload"), {},
+                                           mainBrowser().sessionId());
+        QTRY_COMPARE(m_server->requestCount(shown), before + 1);
+        return;
+    } else {
+        m_main->Navigate(m_server->url(shown));
+    }
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    kept.setClock([] { return QDateTime::currentMSecsSinceEpoch(); });
+    QCOMPARE(m_server->requestCount(shown), before + 1);
+}
+
+void BrowserTest::windowServedFromKeptDocumentIsABrowser()
+{
+    // A page served from the hidden load, then what a browser does from there.
+    const QString link = m_server->url(QStringLiteral("/kept/no-cache-start"));
+    m_hidden->Navigate(link);
+    QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
+    m_main->Navigate(link);
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QCOMPARE(m_server->requestCount(QStringLiteral("/kept/no-cache-start")), 1);
+    ChromiumConnection& connection = mainBrowser().connection();
+    // Popups open.
+    const int pages = pageTargetCount(connection);
+    connection.command(
+        QStringLiteral("Runtime.evaluate"),
+        {{QStringLiteral("expression"), QStringLiteral("window.open('/page/popup-of-window'); 1")},
+         {QStringLiteral("userGesture"), true}},
+        mainBrowser().sessionId());
+    QTRY_COMPARE(pageTargetCount(connection), pages + 1);
+    QTRY_VERIFY(m_server->requestCount(QStringLiteral("/page/popup-of-window")) == 1);
+    // Dialogs show: the window's alert is there to be answered.
+    m_main->Navigate(m_server->url(QStringLiteral("/alert")));
+    QTRY_VERIFY(m_server->requestCount(QStringLiteral("/alert")) > 0);
+    QTest::qWait(500);
+    connection.command(QStringLiteral("Page.handleJavaScriptDialog"),
+                       {{QStringLiteral("accept"), true}}, mainBrowser().sessionId());
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QCOMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
+             QStringLiteral("dismissed"));
+    // Downloads are saved.
+    m_main->Navigate(m_server->url(QStringLiteral("/download-attribute")));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        QFileInfo::exists(m_home.path() + QStringLiteral("/Downloads/quillon-download.txt")),
+        10000);
+    QFile::remove(m_home.path() + QStringLiteral("/Downloads/quillon-download.txt"));
+}
+
+void BrowserTest::windowNeverGetsTheSandbox()
+{
+    // A cacheable page loaded ahead: the window gets it first from the hidden load, then from
+    // the browser's cache; both times with the server's own headers, so its script runs.
+    const QString path = QStringLiteral("/kept/cacheable");
+    m_hidden->Navigate(m_server->url(path));
+    QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
+    QCOMPARE(evaluate(hiddenBrowser(), QStringLiteral("document.title")).toString(),
+             QStringLiteral("cacheable"));
+    for (int visit = 0; visit < 2; ++visit) {
+        m_main->Navigate(m_server->url(path));
+        QVERIFY(mainBrowser().waitForLoadEvent(10000));
+        QCOMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
+                 QStringLiteral("script ran"));
+        m_main->Navigate(m_server->url(QStringLiteral("/page/between-visits")));
+        QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    }
+    QCOMPARE(m_server->requestCount(path), 1);
 }
 
 void BrowserTest::hiddenInstanceGrantsNoPermission()

@@ -4,6 +4,7 @@
 #include "browser/ChromiumBrowserFactory.h"
 #include "browser/ChromiumConnection.h"
 #include "browser/HiddenResponsePolicy.h"
+#include "browser/KeptDocuments.h"
 #include "browser/NavigationUrl.h"
 
 #include <QJsonArray>
@@ -24,6 +25,11 @@ private slots:
     void onlyNetworkAddressesLoadAhead();
     void scriptAddressesAreRecognised_data();
     void scriptAddressesAreRecognised();
+    void keptDocumentMayBeKept_data();
+    void keptDocumentMayBeKept();
+    void keptDocumentIsServedOnceWithinFiveMinutes();
+    void keptDocumentsStayWithinTheirBounds();
+    void hiddenDocumentTooLargeToHold();
     void hiddenResponses_data();
     void hiddenResponses();
     void profileInUseIsRecognised_data();
@@ -118,6 +124,108 @@ QJsonArray headers(std::initializer_list<std::pair<const char*, const char*>> pa
     return list;
 }
 } // namespace
+
+void BrowserRulesTest::keptDocumentMayBeKept_data()
+{
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QJsonArray>("responseHeaders");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("no-cache") << QStringLiteral("GET") << 200
+                              << headers({{"Cache-Control", "no-cache"}}) << true;
+    QTest::newRow("private, max-age=0")
+        << QStringLiteral("GET") << 200 << headers({{"cache-control", "private, max-age=0"}})
+        << true;
+    QTest::newRow("no header") << QStringLiteral("GET") << 200 << QJsonArray() << true;
+    QTest::newRow("no-store") << QStringLiteral("GET") << 200
+                              << headers({{"Cache-Control", "no-store"}}) << false;
+    QTest::newRow("no-store among others")
+        << QStringLiteral("GET") << 200
+        << headers({{"CACHE-CONTROL", "private, No-Store, max-age=0"}}) << false;
+    QTest::newRow("no-store on a second line")
+        << QStringLiteral("GET") << 200 << headers({{"Cache-Control", "private\nno-store"}})
+        << false;
+    QTest::newRow("POST") << QStringLiteral("POST") << 200 << QJsonArray() << false;
+    QTest::newRow("redirect") << QStringLiteral("GET") << 302 << QJsonArray() << false;
+    QTest::newRow("not found") << QStringLiteral("GET") << 404 << QJsonArray() << false;
+    QTest::newRow("no content") << QStringLiteral("GET") << 204 << QJsonArray() << true;
+}
+
+void BrowserRulesTest::keptDocumentMayBeKept()
+{
+    QFETCH(QString, method);
+    QFETCH(int, status);
+    QFETCH(QJsonArray, responseHeaders);
+    QFETCH(bool, kept);
+    QCOMPARE(KeptDocuments::mayBeKept(method, status, responseHeaders), kept);
+}
+
+void BrowserRulesTest::keptDocumentIsServedOnceWithinFiveMinutes()
+{
+    qint64 now = 1000;
+    KeptDocuments documents;
+    documents.setClock([&now] { return now; });
+    const QString url = QStringLiteral("https://example.org/next");
+    const QJsonArray sent = headers({{"Content-Type", "text/html"},
+                                     {"Set-Cookie", "a=b"},
+                                     {"Content-Encoding", "gzip"},
+                                     {"Content-Length", "4"},
+                                     {"X-Own", "kept"}});
+    documents.keep(url + QStringLiteral("#top"), QStringLiteral("GET"), 200, QStringLiteral("OK"),
+                   sent, "body");
+    QVERIFY(!documents.take(url, QStringLiteral("POST")));
+    QVERIFY(!documents.take(url + QStringLiteral("/other"), QStringLiteral("GET")));
+    now += KeptDocuments::MaxAgeMs;
+    const auto served = documents.take(url + QStringLiteral("#part"), QStringLiteral("GET"));
+    QVERIFY(served);
+    QCOMPARE(served->body, QByteArray("body"));
+    QCOMPARE(served->status, 200);
+    QCOMPARE(served->headers, headers({{"Content-Type", "text/html"}, {"X-Own", "kept"}}));
+    QVERIFY(!documents.take(url, QStringLiteral("GET")));
+    QCOMPARE(documents.bytes(), 0);
+    // Older than five minutes: not served.
+    documents.keep(url, QStringLiteral("GET"), 200, {}, {}, "body");
+    now += KeptDocuments::MaxAgeMs + 1;
+    QVERIFY(!documents.take(url, QStringLiteral("GET")));
+    QCOMPARE(documents.count(), 0);
+    // A later load of the same address replaces the earlier one, also by one that may not be
+    // kept.
+    documents.keep(url, QStringLiteral("GET"), 200, {}, {}, "first");
+    documents.keep(url, QStringLiteral("GET"), 200, {}, {}, "second");
+    QCOMPARE(documents.count(), 1);
+    documents.keep(url, QStringLiteral("GET"), 200, {}, headers({{"Cache-Control", "no-store"}}),
+                   "third");
+    QCOMPARE(documents.count(), 0);
+}
+
+void BrowserRulesTest::keptDocumentsStayWithinTheirBounds()
+{
+    KeptDocuments documents;
+    for (int i = 0; i < 10; ++i)
+        documents.keep(QStringLiteral("https://example.org/%1").arg(i), QStringLiteral("GET"), 200,
+                       {}, {}, QByteArray(1000, 'x'));
+    QCOMPARE(documents.count(), KeptDocuments::MaxDocuments);
+    QVERIFY(!documents.take(QStringLiteral("https://example.org/5"), QStringLiteral("GET")));
+    QVERIFY(documents.take(QStringLiteral("https://example.org/9"), QStringLiteral("GET")));
+    const QByteArray large(KeptDocuments::MaxBytes / 3, 'x');
+    for (int i = 0; i < 4; ++i)
+        documents.keep(QStringLiteral("https://example.org/large%1").arg(i), QStringLiteral("GET"),
+                       200, {}, {}, large);
+    QVERIFY(documents.bytes() <= KeptDocuments::MaxBytes);
+    QVERIFY(documents.peakBytes() <= KeptDocuments::MaxBytes);
+    QCOMPARE(documents.count(), 2);
+    documents.keep(QStringLiteral("https://example.org/huge"), QStringLiteral("GET"), 200, {}, {},
+                   QByteArray(KeptDocuments::MaxBytes + 1, 'x'));
+    QVERIFY(!documents.take(QStringLiteral("https://example.org/huge"), QStringLiteral("GET")));
+}
+
+void BrowserRulesTest::hiddenDocumentTooLargeToHold()
+{
+    QVERIFY(!HiddenResponsePolicy::isTooLargeToHold(headers({{"Content-Length", "1000"}})));
+    QVERIFY(!HiddenResponsePolicy::isTooLargeToHold({}));
+    QVERIFY(HiddenResponsePolicy::isTooLargeToHold(headers({{"content-length", "40000000"}})));
+    QVERIFY(!HiddenResponsePolicy::isTooLargeToHold(headers({{"Content-Length", "many"}})));
+}
 
 void BrowserRulesTest::hiddenResponses_data()
 {

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+
+class DevToolsPipe;
+class KeptDocuments;
+
+// Answers the visible window's top-level document requests from the documents that the hidden
+// instance kept, when one may be served; every other request (frames, other addresses, a
+// reload, anything not a GET) goes on to the network at once, untouched.
+class KeptDocumentServer
+{
+public:
+    KeptDocumentServer(DevToolsPipe& pipe, KeptDocuments& documents)
+        : m_pipe(pipe), m_documents(documents)
+    {}
+
+    // Starts pausing the document requests of the window's target; false when the browser
+    // refused (the window then simply always goes to the network).
+    bool install(const QString& targetId, const QString& sessionId, int timeoutMs);
+    void handleEvent(const QJsonObject& event);
+    // How many navigations were answered from a kept document so far.
+    int servedCount() const { return m_served; }
+
+private:
+    void answer(const QJsonObject& params);
+
+    DevToolsPipe& m_pipe;
+    KeptDocuments& m_documents;
+    QString m_targetId;
+    QString m_sessionId;
+    int m_served = 0;
+};

@@ -1,0 +1,123 @@
+#include "browser/KeptDocuments.h"
+
+#include <QElapsedTimer>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+namespace {
+QString headerName(const QJsonValue& entry)
+{
+    return entry.toObject().value(QLatin1String("name")).toString();
+}
+
+QString headerValue(const QJsonValue& entry)
+{
+    return entry.toObject().value(QLatin1String("value")).toString();
+}
+} // namespace
+
+KeptDocuments::KeptDocuments()
+{
+    m_clock = [] {
+        static QElapsedTimer clock;
+        if (!clock.isValid())
+            clock.start();
+        return clock.elapsed();
+    };
+}
+
+bool KeptDocuments::mayBeKept(const QString& method, int status, const QJsonArray& headers)
+{
+    if (method.compare(QLatin1String("GET"), Qt::CaseInsensitive) != 0 || status < 200 ||
+        status > 299)
+        return false;
+    for (const QJsonValue& entry : headers) {
+        if (headerName(entry).compare(QLatin1String("cache-control"), Qt::CaseInsensitive) != 0)
+            continue;
+        // Directives are separated by commas; a header may also hold several lines.
+        const QString value = headerValue(entry).toLower();
+        for (const QString& directive : value.split(QRegularExpression(QStringLiteral("[,\n]")))) {
+            if (directive.trimmed().section(QLatin1Char('='), 0, 0).trimmed() ==
+                QLatin1String("no-store"))
+                return false;
+        }
+    }
+    return true;
+}
+
+QJsonArray KeptDocuments::servedHeaders(const QJsonArray& headers)
+{
+    static const QStringList dropped{
+        QStringLiteral("content-encoding"), QStringLiteral("content-length"),
+        QStringLiteral("transfer-encoding"), QStringLiteral("set-cookie")};
+    QJsonArray served;
+    for (const QJsonValue& entry : headers) {
+        if (!dropped.contains(headerName(entry).toLower()))
+            served.append(entry);
+    }
+    return served;
+}
+
+QString KeptDocuments::withoutFragment(const QString& url)
+{
+    const qsizetype hash = url.indexOf(QLatin1Char('#'));
+    return hash < 0 ? url : url.left(hash);
+}
+
+qsizetype KeptDocuments::sizeOf(const Document& document)
+{
+    qsizetype size = document.body.size() + document.url.size() * 2;
+    for (const QJsonValue& entry : document.headers)
+        size += (headerName(entry).size() + headerValue(entry).size()) * 2;
+    return size;
+}
+
+void KeptDocuments::keep(const QString& url, const QString& method, int status,
+                         const QString& statusText, const QJsonArray& headers,
+                         const QByteArray& body)
+{
+    const QString address = withoutFragment(url);
+    for (qsizetype i = m_documents.size() - 1; i >= 0; --i) {
+        if (m_documents[i].url == address)
+            removeAt(i);
+    }
+    if (!mayBeKept(method, status, headers))
+        return;
+    Document document{address, status, statusText, servedHeaders(headers), body, m_clock()};
+    const qsizetype size = sizeOf(document);
+    if (size > MaxBytes)
+        return;
+    while (!m_documents.isEmpty() &&
+           (m_documents.size() >= MaxDocuments || m_bytes + size > MaxBytes))
+        removeAt(0);
+    m_documents.append(std::move(document));
+    m_bytes += size;
+    m_peakBytes = std::max(m_peakBytes, m_bytes);
+}
+
+std::optional<KeptDocuments::Document> KeptDocuments::take(const QString& url,
+                                                           const QString& method)
+{
+    if (method.compare(QLatin1String("GET"), Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    const QString address = withoutFragment(url);
+    const qint64 now = m_clock();
+    // Documents past their time go, whatever is asked.
+    for (qsizetype i = m_documents.size() - 1; i >= 0; --i) {
+        if (now - m_documents[i].keptAtMs > MaxAgeMs)
+            removeAt(i);
+    }
+    for (qsizetype i = 0; i < m_documents.size(); ++i) {
+        if (m_documents[i].url != address)
+            continue;
+        m_bytes -= sizeOf(m_documents[i]);
+        return m_documents.takeAt(i);
+    }
+    return std::nullopt;
+}
+
+void KeptDocuments::removeAt(qsizetype index)
+{
+    m_bytes -= sizeOf(m_documents[index]);
+    m_documents.removeAt(index);
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// The main documents that the hidden instance loaded ahead, kept so that the visible window's
+// navigation to the same address is answered without going to the network again, as browsers'
+// own navigational prefetch does: a document is served once, within five minutes. Only what
+// may be served is kept: a GET answered 2xx, received whole, not marked no-store.
+class KeptDocuments
+{
+public:
+    struct Document
+    {
+        QString url; // without fragment
+        int status = 200;
+        QString statusText;
+        // The server's own headers, less those that do not fit a body handed over decoded and
+        // whole (Content-Encoding, Content-Length, Transfer-Encoding) and Set-Cookie, which the
+        // shared profile already took.
+        QJsonArray headers;
+        QByteArray body;
+        qint64 keptAtMs = 0;
+    };
+
+    static constexpr qint64 MaxAgeMs = 5 * 60 * 1000;
+    static constexpr int MaxDocuments = 4;
+    // Bodies and headers together; a document larger than this alone is not kept.
+    static constexpr qsizetype MaxBytes = 16 * 1024 * 1024;
+
+    KeptDocuments();
+
+    // Keeps the document when it may be served later; the latest replaces one of the same
+    // address, and the oldest go when there are too many or they take too much memory.
+    void keep(const QString& url, const QString& method, int status, const QString& statusText,
+              const QJsonArray& headers, const QByteArray& body);
+    // The document kept for a GET of `url` (its fragment aside), when not older than five minutes;
+    // it is then no longer kept (served once).
+    std::optional<Document> take(const QString& url, const QString& method);
+
+    qsizetype bytes() const { return m_bytes; }
+    int count() const { return int(m_documents.size()); }
+    // The high-water mark of bytes() since start.
+    qsizetype peakBytes() const { return m_peakBytes; }
+    // Milliseconds of a monotonic clock; tests move it on.
+    void setClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
+
+    // What keep() and take() decide, for the tests.
+    static bool mayBeKept(const QString& method, int status, const QJsonArray& headers);
+    static QJsonArray servedHeaders(const QJsonArray& headers);
+    static QString withoutFragment(const QString& url);
+
+private:
+    static qsizetype sizeOf(const Document& document);
+    void removeAt(qsizetype index);
+
+    QList<Document> m_documents; // oldest first
+    qsizetype m_bytes = 0;
+    qsizetype m_peakBytes = 0;
+    std::function<qint64()> m_clock;
+};
