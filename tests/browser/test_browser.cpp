@@ -316,6 +316,7 @@ private:
     QJsonObject windowBounds(ChromiumBrowser& browser);
     QJsonValue evaluate(ChromiumBrowser& browser, const QString& expression);
     int pageTargetCount(ChromiumConnection& connection);
+    void closePageTargetsAt(ChromiumConnection& connection, const QString& path);
     void pressKeyInWindow(const QString& key);
     QStringList strayDownloads() const;
     void loadInHidden(const QString& path);
@@ -387,6 +388,21 @@ int BrowserTest::pageTargetCount(ChromiumConnection& connection)
         pages +=
             target.toObject().value(QStringLiteral("type")).toString() == QLatin1String("page");
     return pages;
+}
+
+// Later cases press keys in the window: no popup of an earlier one may take them.
+void BrowserTest::closePageTargetsAt(ChromiumConnection& connection, const QString& path)
+{
+    const QJsonArray targets = connection.command(QStringLiteral("Target.getTargets"))
+                                   .value(QStringLiteral("targetInfos"))
+                                   .toArray();
+    for (const QJsonValue& value : targets) {
+        const QJsonObject target = value.toObject();
+        if (target.value(QStringLiteral("url")).toString().endsWith(path))
+            connection.command(
+                QStringLiteral("Target.closeTarget"),
+                {{QStringLiteral("targetId"), target.value(QStringLiteral("targetId"))}});
+    }
 }
 
 QStringList BrowserTest::strayDownloads() const
@@ -910,6 +926,7 @@ void BrowserTest::windowServedFromKeptDocumentIsABrowser()
         mainBrowser().sessionId());
     QTRY_COMPARE(pageTargetCount(connection), pages + 1);
     QTRY_VERIFY(m_server->requestCount(QStringLiteral("/page/popup-of-window")) == 1);
+    closePageTargetsAt(connection, QStringLiteral("/page/popup-of-window"));
     // Dialogs show: the window's alert is there to be answered.
     m_main->Navigate(m_server->url(QStringLiteral("/alert")));
     QTRY_VERIFY(m_server->requestCount(QStringLiteral("/alert")) > 0);
@@ -962,14 +979,20 @@ void BrowserTest::hiddenInstanceGrantsNoPermission()
 // Real X input: the window gets the focus, a click puts it into the page, then the key.
 void BrowserTest::pressKeyInWindow(const QString& key)
 {
-    QProcess search;
-    search.start(QStringLiteral("xdotool"),
-                 {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                  QStringLiteral("--class"), QStringLiteral("chromium")});
-    search.waitForFinished();
-    const QString window =
-        QString::fromLatin1(search.readAllStandardOutput().trimmed().split('\n').last());
-    QVERIFY(!window.isEmpty());
+    // By the page's title, which the window shows a moment after the load: popups that earlier
+    // cases opened are Chromium windows too.
+    const QString title = evaluate(mainBrowser(), QStringLiteral("document.title")).toString();
+    const auto findWindow = [&title] {
+        QProcess search;
+        search.start(
+            QStringLiteral("xdotool"),
+            {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+             QLatin1Char('^') + QRegularExpression::escape(title) + QStringLiteral(" - ")});
+        search.waitForFinished();
+        return QString::fromLatin1(search.readAllStandardOutput().trimmed().split('\n').last());
+    };
+    QString window;
+    QTRY_VERIFY(!(window = findWindow()).isEmpty());
     const QStringList steps[] = {
         {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window},
         {QStringLiteral("mousemove"), QStringLiteral("--window"), window, QStringLiteral("400"),
