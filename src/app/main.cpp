@@ -1,10 +1,10 @@
 #include "app/Form1.h"
-#include "app/Handler.h"
-#include "app/Module1.h"
 #include "browser/ChromiumBrowserFactory.h"
 #include "platform/Clock.h"
 #include "platform/InstallDir.h"
 #include "platform/widgets/QtDialogs.h"
+#include "session/Handler.h"
+#include "session/Module1.h"
 
 #include <QApplication>
 

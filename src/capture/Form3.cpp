@@ -1,14 +1,12 @@
 #include "capture/Form3.h"
 
-#include "app/ClassicComboBox.h"
-#include "app/Form1.h"
-#include "app/Module1.h"
 #include "capture/CaptureFailure.h"
 #include "links/ReloadInPlace.h"
 #include "platform/Dialogs.h"
 #include "platform/Failure.h"
 #include "platform/FileStore.h"
 #include "platform/TextFile.h"
+#include "session/Module1.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -30,7 +28,8 @@ std::optional<QByteArray> contentNow(const QString& path)
 } // namespace
 
 Form3::Form3(Module1& m)
-    : CaptureDialogWindow(m, "Form3", QStringLiteral("Edit"), {ClientWidthTwips, ClientHeightTwips})
+    : ModelessDialog(m, m.Form3, "Form3", QStringLiteral("Edit"),
+                     {ClientWidthTwips, ClientHeightTwips})
 {
     Text1 = new QPlainTextEdit(this);
     place(Text1, "Text1", {120, 240, 9015, 3255});

@@ -1,14 +1,14 @@
 #include "themes/ThemeCommands.h"
 
-#include "app/ClassicComboBox.h"
-#include "app/Form1.h"
-#include "app/Module1.h"
 #include "links/LoadThemeFile.h"
 #include "links/ReloadInPlace.h"
+#include "platform/CommonDialog.h"
 #include "platform/Dialogs.h"
 #include "platform/Failure.h"
 #include "platform/ProgramExit.h"
 #include "platform/TextFile.h"
+#include "session/Module1.h"
+#include "session/Toolbar.h"
 #include "themes/Form4.h"
 
 namespace {
@@ -29,7 +29,7 @@ void probeChosenFile(const QString& path)
 // One showing of the dialog and what follows it. Returns normally when the command is done.
 void chooseThemeFile(Module1& m)
 {
-    CommonDialog& dialog = m.form1->CommonDialog1;
+    CommonDialog& dialog = m.toolbar->fileDialog();
     dialog.ShowOpen();
     if (dialog.FileName.isEmpty()) {
         m.WriteLogLine(QStringLiteral(" User canceled new file operation - kept current file ") +
@@ -44,7 +44,7 @@ void chooseThemeFile(Module1& m)
 
 void reportBadFileName(Module1& m, const QString& previousThemeFile)
 {
-    CommonDialog& dialog = m.form1->CommonDialog1;
+    CommonDialog& dialog = m.toolbar->fileDialog();
     m.WriteLogLine(QStringLiteral(" User attempted to open bad file name ") + dialog.FileName);
     m.platform.dialogs.messageBox(QStringLiteral("Check File Name"),
                                   QStringLiteral("File Open Error"), BoxIcon::CriticalStop);
@@ -61,7 +61,7 @@ void FileCommand(Module1& m)
         try {
             if (!dialogPrepared) {
                 m.WriteLogLine(QStringLiteral(" User Activates File Dialog"));
-                CommonDialog& dialog = m.form1->CommonDialog1;
+                CommonDialog& dialog = m.toolbar->fileDialog();
                 dialog.InitDir = m.platform.installDir;
                 dialog.Filter = ThemeFilter;
                 dialog.FileName.clear();

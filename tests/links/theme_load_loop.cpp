@@ -4,7 +4,7 @@
 // Prints "ready" and the milliseconds of the first round once that round is done.
 #include "app/ClassicComboBox.h"
 #include "app/Form1.h"
-#include "app/Module1.h"
+#include "session/Module1.h"
 #include "links/LoadThemeFile.h"
 #include "platform/FileStore.h"
 #include "platform/TextFile.h"

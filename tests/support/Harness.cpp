@@ -1,6 +1,6 @@
 #include "support/Harness.h"
 
-#include "app/Handler.h"
+#include "session/Handler.h"
 #include "platform/InstallDir.h"
 #include "platform/ProgramExit.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/Form1.h"
-#include "app/Module1.h"
+#include "session/Module1.h"
 #include "support/MockClock.h"
 #include "support/RecordingBrowser.h"
 #include "support/ScriptedDialogs.h"
