@@ -16,14 +16,13 @@ namespace {
 // The file's bytes now, or nothing when it has gone (with its folder or without).
 std::optional<QByteArray> contentNow(const QString& path)
 {
-    try {
-        return TextFile::readAll(path);
-    } catch (const Failure& failure) {
-        if (failure.number() == FailureNumber::FileNotFound ||
-            failure.number() == FailureNumber::PathNotFound)
-            return std::nullopt;
-        throw;
-    }
+    Outcome<QByteArray> read = TextFile::read(path);
+    if (read.ok())
+        return std::move(read.value());
+    if (read.failure() == FailureNumber::FileNotFound ||
+        read.failure() == FailureNumber::PathNotFound)
+        return std::nullopt;
+    throw Failure(read.failure());
 }
 } // namespace
 

@@ -11,9 +11,7 @@ void ReloadThemeFileInPlace(Module1& m)
 
 void ReloadThemeFileInPlace(Module1& m, const QString& shownText)
 {
-    m.SavedIndex = m.LinkIndex;
-    m.RestoreFlag = 1;
     m.toolbar->clearList();
-    LoadThemeFile(m);
+    ReloadThemeFile(m, m.LinkIndex);
     m.toolbar->setShownText(shownText);
 }

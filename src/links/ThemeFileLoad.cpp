@@ -32,8 +32,16 @@ private:
 const QString captionPrefix = QStringLiteral(QUILLON_VERSION_TEXT "    ");
 } // namespace
 
+ThemeFileLoad::ThemeFileLoad(Module1& m, std::optional<qint16> savedIndex)
+    : m(m), m_savedIndex(savedIndex)
+{}
+
+// The hand-over fields keep their classic names and meaning for the length of the load; they
+// are set here and nowhere else.
 void ThemeFileLoad::run()
 {
+    m.SavedIndex = m_savedIndex.value_or(0);
+    m.RestoreFlag = m_savedIndex ? 1 : 0;
     const HandOverReset reset(m);
     try {
         load();
@@ -62,19 +70,24 @@ void ThemeFileLoad::load()
     m.toolbar->setCaption(captionPrefix + m.ThemeFile.toUpper());
 }
 
+namespace {
+bool isMissingName(int number)
+{
+    return number == FailureNumber::BadFileName || number == FailureNumber::FileNotFound;
+}
+} // namespace
+
 std::optional<QByteArray> ThemeFileLoad::readThemeFile()
 {
-    for (;;) {
-        try {
-            return TextFile::readAll(m.ThemeFile);
-        } catch (const Failure& failure) {
-            if (failure.number() != FailureNumber::BadFileName &&
-                failure.number() != FailureNumber::FileNotFound)
-                throw;
-            if (!fallBackToDefault(failure.number()))
-                return std::nullopt;
-        }
+    Outcome<QByteArray> read = TextFile::read(m.ThemeFile);
+    while (!read.ok() && isMissingName(read.failure())) {
+        if (!fallBackToDefault(read.failure()))
+            return std::nullopt;
+        read = TextFile::read(m.ThemeFile);
     }
+    if (!read.ok())
+        throw Failure(read.failure());
+    return std::move(read.value());
 }
 
 // A missing or unnamed theme file gives way to the default one. When the default theme file

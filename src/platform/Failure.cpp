@@ -77,6 +77,24 @@ Failure Failure::fromErrno(int error, const QString& path)
     }
 }
 
+Failure Failure::fromSaveError(QFileDevice::FileError error, const QString& path)
+{
+    if (path.isEmpty())
+        return Failure(FailureNumber::BadFileName);
+    switch (error) {
+    case QFileDevice::OpenError:
+    case QFileDevice::RenameError:
+    case QFileDevice::PermissionsError:
+        return Failure(parentFolderExists(path) ? FailureNumber::PermissionDenied
+                                                : FailureNumber::PathNotFound);
+    case QFileDevice::WriteError:
+    case QFileDevice::ResizeError:
+        return Failure(FailureNumber::DiskFull);
+    default:
+        return Failure(FailureNumber::DeviceIO);
+    }
+}
+
 QString formatNumber(int number)
 {
     return number < 0 ? QString::number(number) : QLatin1Char(' ') + QString::number(number);

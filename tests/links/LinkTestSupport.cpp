@@ -42,10 +42,8 @@ void startWithTheme(Harness& h, const QByteArray& bytes, const QString& name)
 
 void reloadInPlace(Harness& h)
 {
-    h.m->SavedIndex = h.m->LinkIndex;
-    h.m->RestoreFlag = 1;
     h.form->Combo1->Clear();
-    h.run([&h] { LoadThemeFile(*h.m); });
+    h.run([&h] { ReloadThemeFile(*h.m, h.m->LinkIndex); });
 }
 
 QStringList comboEntries(const Harness& h)

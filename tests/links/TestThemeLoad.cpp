@@ -189,11 +189,9 @@ private slots:
         h.write("list.qld", numberedLinks(5) + "\r\n\r\nhttp://added.example/");
         const qsizetype before = h.logMessages().size();
 
-        h.m->SavedIndex = h.m->LinkIndex;
-        h.m->RestoreFlag = 1;
         h.form->Combo1->Clear();
         h.form->Combo1->setText(QStringLiteral("Current link added to end of file."));
-        h.run([&h] { LoadThemeFile(*h.m); });
+        h.run([&h] { ReloadThemeFile(*h.m, h.m->LinkIndex); });
 
         QCOMPARE(h.browsers.calls, QStringList{});
         QCOMPARE(h.m->LinkIndex, 3);
@@ -226,10 +224,8 @@ private slots:
         Harness h;
         startWithTheme(h, numberedLinks(10));
         h.write("list.qld", numberedLinks(links));
-        h.m->SavedIndex = qint16(saved);
-        h.m->RestoreFlag = 1;
         h.form->Combo1->Clear();
-        h.run([&h] { LoadThemeFile(*h.m); });
+        h.run([&h, saved] { ReloadThemeFile(*h.m, qint16(saved)); });
         QCOMPARE(h.m->LinkIndex, index);
         QCOMPARE(h.m->SavedIndex, 0);
     }
@@ -284,13 +280,16 @@ private slots:
         QFile::remove(h.path("default.qld"));
         h.m->ThemeFile = h.path("gone.qld");
         if (reload) {
-            h.m->SavedIndex = h.m->LinkIndex;
-            h.m->RestoreFlag = 1;
             h.form->Combo1->Clear();
             h.form->Combo1->setText(shown);
         }
 
-        h.run([&h] { LoadThemeFile(*h.m); });
+        h.run([&h, reload] {
+            if (reload)
+                ReloadThemeFile(*h.m, h.m->LinkIndex);
+            else
+                LoadThemeFile(*h.m);
+        });
 
         QCOMPARE(boxTexts(h),
                  (QStringList{missingBox + " | File Error", missingBox + " | File Error"}));
@@ -352,11 +351,9 @@ private slots:
         QStringList logAtBox;
         h.dialogs.onBox = [&](const ScriptedDialogs::Box&) { logAtBox = newLogLines(h, before); };
         h.m->ThemeFile = h.path(themeFile);
-        h.m->SavedIndex = 4;
-        h.m->RestoreFlag = 1;
         h.form->Combo1->Clear();
 
-        h.run([&h] { LoadThemeFile(*h.m); });
+        h.run([&h] { ReloadThemeFile(*h.m, 4); });
 
         QCOMPARE(boxTexts(h), boxes);
         QCOMPARE(newLogLines(h, before), logLines);

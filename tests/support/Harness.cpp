@@ -1,8 +1,8 @@
 #include "support/Harness.h"
 
-#include "session/Handler.h"
 #include "platform/InstallDir.h"
 #include "platform/ProgramExit.h"
+#include "session/Handler.h"
 
 #include <QFile>
 #include <QRegularExpression>
