@@ -4,9 +4,11 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <utility>
 
 Failure::Failure(int number, QString description)
-    : m_number(number), m_description(description.isEmpty() ? describe(number) : description),
+    : m_number(number),
+      m_description(description.isEmpty() ? describe(number) : std::move(description)),
       m_what(QStringLiteral("Error %1: %2").arg(number).arg(m_description).toUtf8())
 {}
 
