@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     chromium
     xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core
-    desktop-file-utils e2fsprogs procps python3
+    desktop-file-utils e2fsprogs procps python3 sqlite3
 )
 
 missing=()

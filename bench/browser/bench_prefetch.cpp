@@ -27,8 +27,16 @@ HttpResponse cacheablePage(const QString& path)
         response.body = "body { font-family: sans-serif; margin: 2em; }";
         return response;
     }
-    // A page with a stylesheet of its own, so that the load event waits for two answers.
+    // A page with a stylesheet of its own, so that the load event waits for two answers. The
+    // scripted pages name it only from their script, which the hidden instance does not run.
     const QByteArray name = path.toLatin1();
+    if (path.startsWith(QLatin1String("/scripted"))) {
+        response.body = "<!doctype html><title>" + name +
+                        "</title><script>const l = document.createElement('link');"
+                        "l.rel = 'stylesheet'; l.href = '" +
+                        name + ".css'; document.head.append(l)</script><p>" + name + "</p>";
+        return response;
+    }
     response.body = "<!doctype html><title>" + name + "</title><link rel=stylesheet href=\"" +
                     name + ".css\"><p>" + name + "</p>";
     return response;
@@ -67,14 +75,24 @@ int main(int argc, char** argv)
         visible.watchLoadEvents();
         QList<double> cold;
         QList<double> prefetched;
-        // The two kinds take turns, so that both meet the same machine and browser state.
-        for (int i = 0; i < LinksPerKind; ++i) {
-            cold.append(timeVisibleLoad(visible, server.url(QStringLiteral("/cold/%1").arg(i))));
-            const QString next = server.url(QStringLiteral("/ahead/%1").arg(i));
+        QList<double> scriptedCold;
+        QList<double> scriptedPrefetched;
+        auto loadAhead = [&](const QString& next) {
             hidden->Navigate(next);
             if (!ahead.waitForLoadEvent(LoadTimeoutMs))
                 throw Failure(FailureNumber::ObjectDisconnected, QStringLiteral("no prefetch"));
+        };
+        // The kinds take turns, so that all meet the same machine and browser state.
+        for (int i = 0; i < LinksPerKind; ++i) {
+            cold.append(timeVisibleLoad(visible, server.url(QStringLiteral("/cold/%1").arg(i))));
+            const QString next = server.url(QStringLiteral("/ahead/%1").arg(i));
+            loadAhead(next);
             prefetched.append(timeVisibleLoad(visible, next));
+            scriptedCold.append(
+                timeVisibleLoad(visible, server.url(QStringLiteral("/scripted-cold/%1").arg(i))));
+            const QString scripted = server.url(QStringLiteral("/scripted-ahead/%1").arg(i));
+            loadAhead(scripted);
+            scriptedPrefetched.append(timeVisibleLoad(visible, scripted));
         }
         window->Quit();
         const double coldMedian = median(cold);
@@ -88,6 +106,12 @@ int main(int argc, char** argv)
                     prefetchedMedian, *std::min_element(prefetched.begin(), prefetched.end()),
                     *std::max_element(prefetched.begin(), prefetched.end()));
         std::printf("ratio not ahead / ahead: %.1fx\n", coldMedian / prefetchedMedian);
+        const double scriptedColdMedian = median(scriptedCold);
+        const double scriptedMedian = median(scriptedPrefetched);
+        std::printf("stylesheet named only by script (the hidden instance runs no script):\n");
+        std::printf("not loaded ahead:        median %7.1f ms\n", scriptedColdMedian);
+        std::printf("loaded ahead (hidden):   median %7.1f ms\n", scriptedMedian);
+        std::printf("ratio not ahead / ahead: %.1fx\n", scriptedColdMedian / scriptedMedian);
         return 0;
     } catch (const Failure& failure) {
         std::fprintf(stderr, "browser failure %d: %s\n", failure.number(),

@@ -2,6 +2,7 @@
 
 #include "app/ClassicComboBox.h"
 #include "app/FixedPages.h"
+#include "app/StepKeys.h"
 #include "capture/CaptureCommands.h"
 #include "links/LinkCursor.h"
 #include "links/LoadThemeFile.h"
@@ -24,6 +25,7 @@ Form1::Form1(Module1& m, QWidget* parent) : QWidget(parent), CommonDialog1(m.pla
 {
     initResources();
     m.toolbar = this;
+    m_stepKeys = new StepKeys(m, this);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromLatin1(DesignedCaption));
     setWindowIcon(QIcon(QStringLiteral(":/icons/icon.png")));
@@ -154,6 +156,7 @@ void Form1::createBrowserPair()
     const qreal dpiY = screen ? screen->logicalDotsPerInchY() : 96.0;
     m.MainBrowser->setWidth(Twips::fromPixels(pixels.width(), dpiX) * 0.067);
     m.MainBrowser->setHeight(Twips::fromPixels(pixels.height(), dpiY) * 0.055);
+    m_stepKeys->watch();
 }
 
 void Form1::Form_Load()

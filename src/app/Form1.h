@@ -9,6 +9,7 @@
 class ClassicComboBox;
 class Module1;
 class QPushButton;
+class StepKeys;
 
 // The toolbar across the top of the screen. Its controls carry their designer names as
 // object names; its handlers are here, each run through runHandler.
@@ -29,6 +30,7 @@ public:
     static constexpr const char* DesignedCaption = QUILLON_VERSION_TEXT;
 
     int twipsToPixels(int twips) const;
+    StepKeys* stepKeys() const { return m_stepKeys; }
 
     QString shownText() const override;
     void setShownText(const QString& text) override;
@@ -51,4 +53,5 @@ private:
 
     Module1& m;
     bool m_fittedToFrame = false;
+    StepKeys* m_stepKeys = nullptr;
 };

@@ -1,4 +1,6 @@
+#include "app/CommandLine.h"
 #include "app/Form1.h"
+#include "app/StepTimer.h"
 #include "browser/ChromiumBrowserFactory.h"
 #include "platform/Clock.h"
 #include "platform/InstallDir.h"
@@ -10,6 +12,9 @@
 
 int main(int argc, char* argv[])
 {
+    const CommandLine options = CommandLine::parse(CommandLine::fromArgv(argc, argv));
+    if (options.action() != CommandLine::Action::Run)
+        return options.answer();
     // Windows are placed by position, which only X11 allows (XWayland on a Wayland desktop).
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "xcb");
@@ -27,6 +32,11 @@ int main(int argc, char* argv[])
     Module1 m(platform, browsers);
     Form1 form(m);
     runHandler(m, [&form] { form.Form_Load(); });
+    std::unique_ptr<StepTimer> stepTimer;
+    if (const auto interval = options.stepEvery()) {
+        stepTimer = std::make_unique<StepTimer>(m, form, *interval);
+        stepTimer->start();
+    }
     form.show();
     return app.exec();
 }

@@ -2,7 +2,11 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
+
+// The keys that step the toolbar from the page, as its Left and Right buttons do.
+enum class StepKey { Left, Right };
 
 // One browser instance as the toolbar drives it: the visible window or the hidden one that
 // loads the next link ahead of the user. Every operation throws Failure (462 when the
@@ -20,11 +24,16 @@ public:
     virtual void setHeight(double pixels) = 0;
 
     // Starts loading and returns at once; never waits for the page. A local path becomes a
-    // file: URL and an empty string shows a blank page.
+    // file: URL and an empty string shows a blank page. A javascript: URL is never run: it
+    // shows a blank page too.
     virtual void Navigate(const QString& url) = 0;
     // The address of the page now shown, after redirects.
     virtual QString LocationURL() = 0;
     virtual void Quit() = 0;
+
+    // Calls `pressed` for every step key that the user presses in the page on show. Only the
+    // visible instance shows pages to a user; the others take no keys.
+    virtual void watchStepKeys(std::function<void(StepKey)> pressed) { (void)pressed; }
 };
 
 // Creates a new, separate instance on every call (429 when the browser cannot be started).

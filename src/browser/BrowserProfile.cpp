@@ -4,12 +4,16 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <functional>
 #include <unistd.h>
 
 namespace {
@@ -32,6 +36,27 @@ QString hostName()
 bool processIsAlive(pid_t pid)
 {
     return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM);
+}
+
+// Reads the JSON object in `file`, lets `change` edit it and writes it back in one replace when
+// `change` returns true.
+void editJsonFile(const QString& file, const std::function<bool(QJsonObject&)>& change)
+{
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        return;
+    const QJsonDocument document = QJsonDocument::fromJson(in.readAll());
+    in.close();
+    if (!document.isObject())
+        return;
+    QJsonObject object = document.object();
+    if (!change(object))
+        return;
+    QSaveFile out(file);
+    if (out.open(QIODevice::WriteOnly)) {
+        out.write(QJsonDocument(object).toJson(QJsonDocument::Compact));
+        out.commit();
+    }
 }
 
 bool isUsableDirectory(const QString& path)
@@ -82,4 +107,26 @@ BrowserProfile BrowserProfile::makeTemporary()
     if (!mkdtemp(pattern.data()))
         throw Failure(FailureNumber::CannotCreateObject);
     return BrowserProfile(QFile::decodeName(pattern), true);
+}
+
+void BrowserProfile::preventSessionRestore(const QString& path)
+{
+    // The browser's values: 1 restores the last session, 4 opens given pages, 5 a new tab page,
+    // 6 both the last session and given pages.
+    constexpr int newTabPage = 5;
+    editJsonFile(path + QStringLiteral("/Default/Preferences"), [](QJsonObject& preferences) {
+        QJsonObject session = preferences.value(QStringLiteral("session")).toObject();
+        const QJsonValue startup = session.value(QStringLiteral("restore_on_startup"));
+        if (startup.isUndefined() || startup.toInt(-1) == newTabPage)
+            return false;
+        session.insert(QStringLiteral("restore_on_startup"), newTabPage);
+        preferences.insert(QStringLiteral("session"), session);
+        return true;
+    });
+    editJsonFile(path + QStringLiteral("/Local State"), [](QJsonObject& state) {
+        if (!state.value(QStringLiteral("was_restarted")).toBool())
+            return false;
+        state.insert(QStringLiteral("was_restarted"), false);
+        return true;
+    });
 }

@@ -16,6 +16,12 @@ public:
     static QString defaultPath();
     // True when a running browser on this machine holds `path` (its SingletonLock link).
     static bool isHeldByRunningBrowser(const QString& path);
+    // Makes the profile at `path` restore no earlier session when the browser's first window
+    // opens: the user's "Continue where you left off" (session.restore_on_startup in
+    // Default/Preferences) becomes the new tab page, and a restart after an update
+    // (was_restarted in Local State) is forgotten. Files that are missing or unreadable are left
+    // as they are: the browser then starts with its defaults, which restore nothing.
+    static void preventSessionRestore(const QString& path);
 
     const QString& path() const { return m_path; }
     bool isTemporary() const { return m_temporary; }

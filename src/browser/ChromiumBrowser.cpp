@@ -2,6 +2,7 @@
 
 #include "browser/ChromiumConnection.h"
 #include "browser/NavigationUrl.h"
+#include "browser/StepKeyBinding.h"
 #include "platform/Failure.h"
 
 #include <cmath>
@@ -26,6 +27,8 @@ ChromiumBrowser::ChromiumBrowser(std::shared_ptr<ChromiumConnection> connection,
     : m_connection(std::move(connection)), m_kind(kind), m_targetId(std::move(targetId)),
       m_sessionId(std::move(sessionId))
 {}
+
+ChromiumBrowser::~ChromiumBrowser() = default;
 
 void ChromiumBrowser::requireTarget() const
 {
@@ -98,6 +101,13 @@ void ChromiumBrowser::Navigate(const QString& url)
 {
     requireTarget();
     QString address = navigationUrl(url);
+    // A javascript: link would run in the page on show, in that site's origin: never run,
+    // whatever the spelling; a blank page instead.
+    if (isScriptUrl(url) || isScriptUrl(address))
+        address = str("about:blank");
+    // An address longer than the browser takes would leave the page before on show.
+    if (isTooLongForBrowser(address))
+        address = str("about:blank");
     if (m_kind == Kind::Hidden && !isWorthLoadingAhead(address))
         address = str("about:blank");
     m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
@@ -126,6 +136,15 @@ void ChromiumBrowser::Quit()
     m_connection->quit();
     if (!hadWindow)
         throw Failure(FailureNumber::ObjectDisconnected);
+}
+
+void ChromiumBrowser::watchStepKeys(std::function<void(StepKey)> pressed)
+{
+    requireTarget();
+    if (m_kind == Kind::Hidden)
+        return;
+    m_stepKeys = std::make_unique<StepKeyBinding>(*m_connection, m_sessionId, std::move(pressed));
+    m_stepKeys->install();
 }
 
 void ChromiumBrowser::watchLoadEvents()

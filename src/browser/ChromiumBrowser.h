@@ -8,6 +8,7 @@
 #include <memory>
 
 class ChromiumConnection;
+class StepKeyBinding;
 
 // An instance in the system's Chromium: the tab of its window, or a hidden target that shares
 // the window's profile and so its HTTP cache.
@@ -18,6 +19,7 @@ public:
 
     ChromiumBrowser(std::shared_ptr<ChromiumConnection> connection, Kind kind, QString targetId,
                     QString sessionId);
+    ~ChromiumBrowser() override;
 
     void setVisible(bool visible) override;
     void setTop(double pixels) override;
@@ -27,6 +29,7 @@ public:
     void Navigate(const QString& url) override;
     QString LocationURL() override;
     void Quit() override;
+    void watchStepKeys(std::function<void(StepKey)> pressed) override;
 
     // For tests and benchmarks: waitForLoadEvent() waits until the page that the last Navigate
     // started has fired its load event, once watchLoadEvents() has asked the browser to report
@@ -49,4 +52,5 @@ private:
     QString m_targetId;
     QString m_sessionId;
     int m_loadEventsBeforeNavigate = 0;
+    std::unique_ptr<StepKeyBinding> m_stepKeys;
 };

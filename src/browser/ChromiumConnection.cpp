@@ -37,17 +37,22 @@ QStringList ChromiumConnection::browserArguments(const QString& profileDir)
         str("--password-store=basic"),
         // Windows are placed by position, which only X11 (or XWayland) allows.
         str("--ozone-platform=x11"),
+        // No window, no restored tab: the one window is created over the pipe, so that the
+        // program's window is always the one it made (see start()).
+        str("--no-startup-window"),
     };
     // The browser's sandbox refuses to run as root; never given up otherwise.
     if (geteuid() == 0)
         arguments << str("--no-sandbox");
-    arguments << str("about:blank");
     return arguments;
 }
 
 std::shared_ptr<ChromiumConnection> ChromiumConnection::launch(const QString& executable,
                                                                const BrowserProfile& profile)
 {
+    // The first window that opens would otherwise restore the last session when the profile
+    // asks for it (the user's "Continue where you left off"), start-up window or not.
+    BrowserProfile::preventSessionRestore(profile.path());
     QString program = executable;
     QStringList arguments = browserArguments(profile.path());
     if (profile.isTemporary()) {
@@ -90,18 +95,24 @@ void ChromiumConnection::start()
     if (!m_pipe->call(str("Browser.getVersion"), {}, {}, StartTimeoutMs))
         throw Failure(failure);
     command(str("Target.setDiscoverTargets"), {{str("discover"), true}}, {}, failure);
-    if (!waitUntil([this] { return !firstPageTarget().isEmpty(); }, StartTimeoutMs))
+    // The browser started without a window; the program's window is the one it creates here,
+    // never a tab that the profile brought back.
+    const QJsonObject created =
+        command(str("Target.createTarget"),
+                {{str("url"), str("about:blank")}, {str("newWindow"), true}}, {}, failure);
+    m_windowTargetId = created.value(str("targetId")).toString();
+    if (m_windowTargetId.isEmpty())
         throw Failure(failure);
-    m_windowTargetId = firstPageTarget();
+    m_typeOfTarget.insert(m_windowTargetId, str("page"));
 }
 
-QString ChromiumConnection::firstPageTarget() const
+bool ChromiumConnection::hasPageTarget() const
 {
     for (auto it = m_typeOfTarget.begin(); it != m_typeOfTarget.end(); ++it) {
         if (it.value() == QLatin1String("page"))
-            return it.key();
+            return true;
     }
-    return {};
+    return false;
 }
 
 bool ChromiumConnection::isAlive() const
@@ -169,6 +180,16 @@ void ChromiumConnection::handleEvent(const QJsonObject& event)
     else if (method == QLatin1String("Page.loadEventFired"))
         ++m_loadEvents[event.value(str("sessionId")).toString()];
     m_guard->handleEvent(event);
+    // A copy: a listener may remove itself.
+    const QMap<int, EventListener> listeners = m_listeners;
+    for (const EventListener& listener : listeners)
+        listener(event);
+}
+
+int ChromiumConnection::addEventListener(EventListener listener)
+{
+    m_listeners.insert(m_nextListenerId, std::move(listener));
+    return m_nextListenerId++;
 }
 
 void ChromiumConnection::trackTarget(const QString& method, const QJsonObject& params)
@@ -179,6 +200,10 @@ void ChromiumConnection::trackTarget(const QString& method, const QJsonObject& p
                               info.value(str("type")).toString());
     } else if (method == QLatin1String("Target.targetDestroyed")) {
         m_typeOfTarget.remove(params.value(str("targetId")).toString());
+        // Started without a window, the browser would outlive its last one; it ends with it,
+        // as a browser does when the user closes its last window.
+        if (!m_windowTargetId.isEmpty() && !hasPageTarget())
+            m_pipe->send(str("Browser.close"));
     } else if (method == QLatin1String("Target.detachedFromTarget")) {
         // A session of ours that ends leaves its instance without a way to drive the target.
         m_typeOfTarget.remove(params.value(str("targetId")).toString());

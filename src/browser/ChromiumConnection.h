@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QJsonObject>
+#include <QMap>
 #include <QSet>
 #include <QString>
 
@@ -25,7 +26,8 @@ public:
     static constexpr int StartTimeoutMs = 10000;
     static constexpr int ReplyTimeoutMs = 5000;
 
-    // Starts the browser with its window on about:blank; Failure 429 when it does not come up.
+    // Starts the browser and creates its one window, on about:blank; Failure 429 when it does not
+    // come up.
     static std::shared_ptr<ChromiumConnection> launch(const QString& executable,
                                                       const BrowserProfile& profile);
     // The arguments that the browser is started with, for a profile in `profileDir`.
@@ -37,7 +39,7 @@ public:
 
     bool isAlive() const;
     bool hasTarget(const QString& targetId) const;
-    // The tab of the window that the browser opened at start.
+    // The tab of the window that the program created at start.
     const QString& windowTargetId() const { return m_windowTargetId; }
     // A new hidden target, attached and guarded; returns {targetId, sessionId}. Throws
     // `failureNumber` when the browser refuses.
@@ -53,6 +55,10 @@ public:
     void post(const QString& method, const QJsonObject& params, const QString& sessionId = {});
     // Reads the browser's messages until `done` holds or the time runs out.
     bool waitUntil(const std::function<bool()>& done, int timeoutMs);
+    // Every event of the browser also goes to `listener` until it is removed; returns its id.
+    using EventListener = std::function<void(const QJsonObject& event)>;
+    int addEventListener(EventListener listener);
+    void removeEventListener(int id) { m_listeners.remove(id); }
     // The number of load events that the target of `sessionId` has reported.
     int loadEventCount(const QString& sessionId) const { return m_loadEvents.value(sessionId); }
 
@@ -67,7 +73,7 @@ private:
     void start();
     void handleEvent(const QJsonObject& event);
     void trackTarget(const QString& method, const QJsonObject& params);
-    QString firstPageTarget() const;
+    bool hasPageTarget() const;
     void removeTemporaryProfile();
 
     std::unique_ptr<ChromiumProcess> m_process;
@@ -77,4 +83,6 @@ private:
     QString m_windowTargetId;
     QHash<QString, QString> m_typeOfTarget;
     QHash<QString, int> m_loadEvents;
+    QMap<int, EventListener> m_listeners;
+    int m_nextListenerId = 1;
 };

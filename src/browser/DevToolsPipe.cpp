@@ -10,6 +10,10 @@
 #include <unistd.h>
 
 namespace {
+// Far above any message that the program asks for. A frame that runs on past it is a browser
+// that misbehaves: the pipe fails instead of taking all memory.
+constexpr qsizetype maxFrameSize = 64 * 1024 * 1024;
+
 void makeNonBlocking(int fd)
 {
     const int flags = fcntl(fd, F_GETFL);
@@ -53,6 +57,7 @@ DevToolsPipe::~DevToolsPipe()
 void DevToolsPipe::close()
 {
     m_notifier.reset();
+    m_replyHandlers.clear();
     if (m_commandFd >= 0)
         ::close(m_commandFd);
     if (m_eventFd >= 0)
@@ -74,6 +79,15 @@ int DevToolsPipe::send(const QString& method, const QJsonObject& params, const Q
     QByteArray text = QJsonDocument(message).toJson(QJsonDocument::Compact);
     text.append('\0');
     return writeMessage(text) ? id : 0;
+}
+
+int DevToolsPipe::send(const QString& method, const QJsonObject& params, const QString& sessionId,
+                       ReplyHandler onReply)
+{
+    const int id = send(method, params, sessionId);
+    if (id != 0)
+        m_replyHandlers.insert(id, std::move(onReply));
+    return id;
 }
 
 bool DevToolsPipe::writeMessage(const QByteArray& message)
@@ -136,6 +150,13 @@ void DevToolsPipe::readAvailable()
         const ssize_t n = ::read(m_eventFd, chunk, sizeof chunk);
         if (n > 0) {
             m_buffer.append(chunk, n);
+            if (m_buffer.size() > maxFrameSize)
+                takeMessages();
+            if (m_buffer.size() > maxFrameSize) {
+                m_buffer.clear();
+                markClosed();
+                return;
+            }
             continue;
         }
         if (n < 0 && errno == EINTR)
@@ -152,20 +173,31 @@ void DevToolsPipe::readAvailable()
 void DevToolsPipe::takeMessages()
 {
     qsizetype end;
-    while ((end = m_buffer.indexOf('\0')) >= 0) {
+    while ((end = m_buffer.indexOf('\0', m_scanned)) >= 0) {
         const QByteArray text = m_buffer.left(end);
         m_buffer.remove(0, end + 1);
+        m_scanned = 0;
         handleMessage(text);
     }
+    // A long frame arrives in many reads: each new read is searched once, not the whole frame.
+    m_scanned = m_buffer.size();
 }
 
 void DevToolsPipe::handleMessage(const QByteArray& text)
 {
+    // The console output of pages comes in floods once their runtime reports to us, and the
+    // program reads none of it: dropped before it is parsed.
+    if (text.startsWith(R"({"method":"Runtime.consoleAPICalled")"))
+        return;
     const QJsonObject message = QJsonDocument::fromJson(text).object();
     if (message.contains(QStringLiteral("id"))) {
-        // Answers to commands that nobody waits for are dropped.
-        if (m_awaitedId != 0 && message.value(QStringLiteral("id")).toInt() == m_awaitedId)
+        const int id = message.value(QStringLiteral("id")).toInt();
+        if (m_awaitedId != 0 && id == m_awaitedId) {
             m_awaitedReply = message;
+        } else if (const auto handler = m_replyHandlers.take(id)) {
+            handler(message);
+        }
+        // Answers to commands that nobody waits for are dropped.
         return;
     }
     if (m_eventHandler && message.contains(QStringLiteral("method")))

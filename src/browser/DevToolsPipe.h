@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QJsonObject>
 #include <QString>
 
@@ -17,6 +18,8 @@ class DevToolsPipe
 {
 public:
     using EventHandler = std::function<void(const QJsonObject&)>;
+    // Gets the whole answer ({"result": ...} or {"error": ...}).
+    using ReplyHandler = std::function<void(const QJsonObject&)>;
 
     // Takes ownership of both descriptors.
     DevToolsPipe(int commandFd, int eventFd);
@@ -32,6 +35,10 @@ public:
     bool isOpen() const { return m_commandFd >= 0; }
     // Sends a command without waiting for its answer; returns its id, or 0 when the pipe is gone.
     int send(const QString& method, const QJsonObject& params = {}, const QString& sessionId = {});
+    // Sends a command and returns at once; `onReply` runs when its answer is read (never when
+    // the pipe closes first). Returns the id, or 0 when the pipe is gone.
+    int send(const QString& method, const QJsonObject& params, const QString& sessionId,
+             ReplyHandler onReply);
     // Sends a command and reads the pipe until its answer (with "result" or "error") arrives.
     // Nothing when the pipe is gone or the time runs out.
     std::optional<QJsonObject> call(const QString& method, const QJsonObject& params,
@@ -53,7 +60,9 @@ private:
     int m_awaitedId = 0;
     std::optional<QJsonObject> m_awaitedReply;
     QByteArray m_buffer;
+    qsizetype m_scanned = 0; // the start of m_buffer that holds no NUL
     std::unique_ptr<QSocketNotifier> m_notifier;
     EventHandler m_eventHandler;
     std::function<void()> m_closedHandler;
+    QHash<int, ReplyHandler> m_replyHandlers;
 };

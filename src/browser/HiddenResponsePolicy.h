@@ -10,4 +10,14 @@ class HiddenResponsePolicy
 public:
     // `responseHeaders` as the Fetch domain gives them: [{name, value}, ...].
     static bool mayLoad(int statusCode, const QJsonArray& responseHeaders);
+
+    static bool isRedirect(int statusCode) { return statusCode >= 300 && statusCode < 400; }
+    // True when a redirect's Location names an address that is not http or https (a relative
+    // one stays on the web).
+    static bool redirectLeavesTheWeb(const QJsonArray& responseHeaders);
+    // The response's headers for the decoded body that the hidden load is given, with the
+    // policy that makes it a no-state prefetch: Content-Security-Policy: sandbox
+    // allow-same-origin, and X-Content-Type-Options: nosniff (no binary text/plain is taken for a
+    // download). Content-Encoding, Content-Length, Transfer-Encoding and Set-Cookie go.
+    static QJsonArray sandboxedHeaders(const QJsonArray& responseHeaders);
 };

@@ -2,6 +2,7 @@
 
 #include "browser/DevToolsPipe.h"
 #include "browser/HiddenResponsePolicy.h"
+#include "browser/NavigationUrl.h"
 
 #include <QJsonArray>
 
@@ -98,13 +99,68 @@ void HiddenTargetGuard::answerPausedResponse(const QJsonObject& params, const QS
     }
     const int status = params.value(QStringLiteral("responseStatusCode")).toInt();
     const QJsonArray headers = params.value(QStringLiteral("responseHeaders")).toArray();
-    if (HiddenResponsePolicy::mayLoad(status, headers)) {
+    if (HiddenResponsePolicy::isRedirect(status)) {
+        // A redirect to mailto:, a custom protocol or a file would hand the address to the
+        // desktop or show what nobody asked for; only the web is loaded ahead.
+        if (HiddenResponsePolicy::redirectLeavesTheWeb(headers)) {
+            QJsonObject refusal = request;
+            refusal.insert(QStringLiteral("errorReason"), QStringLiteral("BlockedByClient"));
+            m_pipe.send(QStringLiteral("Fetch.failRequest"), refusal, sessionId);
+        } else {
+            m_pipe.send(QStringLiteral("Fetch.continueResponse"), request, sessionId);
+        }
+        return;
+    }
+    if (status == 204 || status == 205) {
+        // No document: the page on show stays.
         m_pipe.send(QStringLiteral("Fetch.continueResponse"), request, sessionId);
+        return;
+    }
+    if (HiddenResponsePolicy::mayLoad(status, headers)) {
+        loadAsPrefetch(params, sessionId);
         return;
     }
     QJsonObject refusal = request;
     refusal.insert(QStringLiteral("errorReason"), QStringLiteral("BlockedByClient"));
     m_pipe.send(QStringLiteral("Fetch.failRequest"), refusal, sessionId);
+}
+
+void HiddenTargetGuard::loadAsPrefetch(const QJsonObject& params, const QString& sessionId)
+{
+    // Loaded as a no-state prefetch: the document and what it names, no script in it or its
+    // frames (sandbox flags pass down to every frame), no popup, no download, no external
+    // protocol. allow-same-origin keeps the page's origin, so that what it loads lands in the
+    // cache partition that the visible window reads. The policy is given with the whole
+    // document (Fetch.fulfillRequest): a header only added to the response as it continues is
+    // not enforced by the browser.
+    const QJsonValue requestId = params.value(QStringLiteral("requestId"));
+    const int status = params.value(QStringLiteral("responseStatusCode")).toInt();
+    const QString phrase = params.value(QStringLiteral("responseStatusText")).toString();
+    const QJsonArray headers = params.value(QStringLiteral("responseHeaders")).toArray();
+    auto onBody = [this, requestId, status, phrase, headers, sessionId](const QJsonObject& reply) {
+        const QJsonObject body = reply.value(QStringLiteral("result")).toObject();
+        if (!reply.contains(QStringLiteral("result"))) {
+            // The body did not arrive whole: nothing is shown rather than an unguarded page.
+            m_pipe.send(QStringLiteral("Fetch.failRequest"),
+                        {{QStringLiteral("requestId"), requestId},
+                         {QStringLiteral("errorReason"), QStringLiteral("Failed")}},
+                        sessionId);
+            return;
+        }
+        QString base64 = body.value(QStringLiteral("body")).toString();
+        if (!body.value(QStringLiteral("base64Encoded")).toBool())
+            base64 = QString::fromLatin1(base64.toUtf8().toBase64());
+        QJsonObject fulfil{
+            {QStringLiteral("requestId"), requestId},
+            {QStringLiteral("responseCode"), status},
+            {QStringLiteral("responseHeaders"), HiddenResponsePolicy::sandboxedHeaders(headers)},
+            {QStringLiteral("body"), base64}};
+        if (!phrase.isEmpty())
+            fulfil.insert(QStringLiteral("responsePhrase"), phrase);
+        m_pipe.send(QStringLiteral("Fetch.fulfillRequest"), fulfil, sessionId);
+    };
+    m_pipe.send(QStringLiteral("Fetch.getResponseBody"), {{QStringLiteral("requestId"), requestId}},
+                sessionId, std::move(onBody));
 }
 
 void HiddenTargetGuard::closePopup(const QJsonObject& targetInfo)

@@ -32,6 +32,7 @@ private:
     void handleSessionEvent(const QString& method, const QJsonObject& params,
                             const QString& sessionId);
     void answerPausedResponse(const QJsonObject& params, const QString& sessionId);
+    void loadAsPrefetch(const QJsonObject& params, const QString& sessionId);
     void closePopup(const QJsonObject& targetInfo);
     void forgetTarget(const QString& targetId);
 

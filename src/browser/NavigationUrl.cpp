@@ -2,6 +2,8 @@
 
 #include <QUrl>
 
+#include <algorithm>
+
 namespace {
 // A scheme of one letter is a drive ("c:\..."), not a scheme.
 bool hasScheme(const QString& link)
@@ -28,4 +30,44 @@ bool isWorthLoadingAhead(const QString& url)
 {
     const QString scheme = QUrl(url).scheme().toLower();
     return scheme == QLatin1String("http") || scheme == QLatin1String("https");
+}
+
+QString urlScheme(const QString& address)
+{
+    QString scheme;
+    for (const QChar c : address) {
+        if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+            continue;
+        if (scheme.isEmpty() && c.unicode() <= 0x20)
+            continue;
+        if (c == QLatin1Char(':'))
+            return scheme.toLower();
+        const bool letter = (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+                            (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+        const bool other = (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+                           c == QLatin1Char('+') || c == QLatin1Char('-') || c == QLatin1Char('.');
+        if (!letter && (scheme.isEmpty() || !other))
+            return {};
+        // Longer than any scheme worth telling apart; the rest of a long link is not read.
+        if (scheme.size() > 32)
+            return {};
+        scheme.append(c);
+    }
+    return {};
+}
+
+bool isScriptUrl(const QString& address)
+{
+    return urlScheme(address) == QLatin1String("javascript");
+}
+
+bool isTooLongForBrowser(const QString& address)
+{
+    if (address.size() > MaxBrowserUrlLength)
+        return true;
+    // Encoding can make an address up to nine times longer (a character of four UTF-8 bytes,
+    // each written as %XX); only then is it worth encoding to know.
+    if (address.size() * 9 <= MaxBrowserUrlLength)
+        return false;
+    return QUrl(address).toEncoded().size() > MaxBrowserUrlLength;
 }

@@ -10,3 +10,18 @@ QString navigationUrl(const QString& link);
 // True for the addresses that the hidden instance loads ahead; only fetches over the network
 // warm the cache, so it shows a blank page for everything else (files, data: URLs, scripts).
 bool isWorthLoadingAhead(const QString& url);
+
+// The scheme of `address` as a browser's URL parser reads it, in lower case (tabs and line breaks
+// anywhere dropped, blanks and control characters before it taken off); empty when the address
+// has none (a relative one).
+QString urlScheme(const QString& address);
+
+// True for an address that the browser would run as script in the page on show: the scheme
+// javascript in any spelling that a browser's URL parser takes for it (any case, blanks and
+// control characters before it, tabs and line breaks anywhere in it).
+bool isScriptUrl(const QString& address);
+
+// The longest address that the browser takes (2 MiB, its limit after it has percent-encoded the
+// address); a longer one it refuses to load at all.
+constexpr qsizetype MaxBrowserUrlLength = 2 * 1024 * 1024;
+bool isTooLongForBrowser(const QString& address);

@@ -49,45 +49,60 @@ QByteArray EditedText::fileBytes(const QString& boxText) const
 {
     const QStringList rows = boxText.split(QLatin1Char('\n'));
     QList<QByteArray> lines;
-    Taken taken;
-    for (qsizetype row = 0; row < rows.size();)
-        lines << lineFor(rows, row, taken);
+    Cursor cursor;
+    while (cursor.row < rows.size())
+        lines << lineFor(rows, cursor);
     return lines.join("\r\n") + "\r\n";
 }
 
-// The bytes for the text at `row`, which moves past the rows used. An original line that
-// holds a lone LF shows as several rows and is matched as a whole.
-QByteArray EditedText::lineFor(const QStringList& rows, qsizetype& row, Taken& taken) const
+// The bytes for the text at the cursor's row, which moves past the rows used. The original
+// line after the last one matched comes first, so that an unchanged text finds every line
+// where it stood; else any original line of that text. An original line that holds a lone LF
+// shows as several rows and is matched as a whole.
+QByteArray EditedText::lineFor(const QStringList& rows, Cursor& cursor) const
 {
-    qsizetype rowCount = 1;
-    if (const QByteArray* original = originalSpanning(rows, row, rowCount, taken)) {
-        row += rowCount;
-        return *original;
+    qsizetype line = cursor.next;
+    if (shownAt(rows, cursor.row, line)) {
+        if (!m_shown.at(line).contains(QLatin1Char('\n')))
+            ++cursor.taken[m_shown.at(line)];
+    } else {
+        line = originalSpanning(rows, cursor.row, cursor);
     }
-    const QString& text = rows.at(row++);
-    return LineCodec::encode(text, m_windows1252);
+    if (line < 0)
+        return LineCodec::encode(rows.at(cursor.row++), m_windows1252);
+    cursor.row += m_shown.at(line).count(QLatin1Char('\n')) + 1;
+    cursor.next = line + 1;
+    return m_lines.at(line);
 }
 
-// The original line whose text equals the rows from `row` on; the longest wins.
-const QByteArray* EditedText::originalSpanning(const QStringList& rows, qsizetype row,
-                                               qsizetype& rowCount, Taken& taken) const
+bool EditedText::shownAt(const QStringList& rows, qsizetype row, qsizetype line) const
 {
-    const QByteArray* longest = nullptr;
+    if (line >= m_lines.size())
+        return false;
+    const qsizetype span = m_shown.at(line).count(QLatin1Char('\n')) + 1;
+    return row + span <= rows.size() &&
+           rows.mid(row, span).join(QLatin1Char('\n')) == m_shown.at(line);
+}
+
+// The original line whose text equals the rows from `row` on; the longest wins. -1 for none.
+qsizetype EditedText::originalSpanning(const QStringList& rows, qsizetype row, Cursor& cursor) const
+{
+    qsizetype longest = -1;
+    qsizetype rowCount = 1;
     for (const qsizetype i : m_linesOfSeveralRows) {
         const qsizetype span = m_shown.at(i).count(QLatin1Char('\n')) + 1;
-        if (span > rowCount && row + span <= rows.size() &&
-            rows.mid(row, span).join(QLatin1Char('\n')) == m_shown.at(i)) {
-            longest = &m_lines.at(i);
+        if (span > rowCount && shownAt(rows, row, i)) {
+            longest = i;
             rowCount = span;
         }
     }
-    if (longest)
+    if (longest >= 0)
         return longest;
     // Lines of the same text are matched in file order; a copy made by the user takes the
     // bytes of the last of them.
     const auto single = m_linesOfText.constFind(rows.at(row));
     if (single == m_linesOfText.cend())
-        return nullptr;
-    const qsizetype use = qMin(taken[rows.at(row)]++, single->size() - 1);
-    return &m_lines.at(single->at(use));
+        return -1;
+    const qsizetype use = qMin(cursor.taken[rows.at(row)]++, single->size() - 1);
+    return single->at(use);
 }

@@ -26,11 +26,16 @@ public:
 
 private:
     static QString shownText(const QByteArray& line);
-    // How many of the original lines of each text the rows have used so far.
-    using Taken = QHash<QString, qsizetype>;
-    QByteArray lineFor(const QStringList& rows, qsizetype& row, Taken& taken) const;
-    const QByteArray* originalSpanning(const QStringList& rows, qsizetype row, qsizetype& rowCount,
-                                       Taken& taken) const;
+    struct Cursor
+    {
+        qsizetype row = 0;
+        qsizetype next = 0; // the original line after the last one matched
+        // How many of the original lines of each text the rows have used so far.
+        QHash<QString, qsizetype> taken;
+    };
+    QByteArray lineFor(const QStringList& rows, Cursor& cursor) const;
+    bool shownAt(const QStringList& rows, qsizetype row, qsizetype line) const;
+    qsizetype originalSpanning(const QStringList& rows, qsizetype row, Cursor& cursor) const;
 
     QList<QByteArray> m_lines;
     QStringList m_shown; // m_lines decoded, in the same order

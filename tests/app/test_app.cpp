@@ -1,3 +1,4 @@
+#include "AppTests.h"
 #include "app/ClassicComboBox.h"
 #include "app/FixedPages.h"
 #include "support/Harness.h"
@@ -459,5 +460,9 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestApp)
+std::unique_ptr<QObject> makeAppTests()
+{
+    return std::make_unique<TestApp>();
+}
+
 #include "test_app.moc"

@@ -22,6 +22,8 @@ private slots:
     void linkBecomesAddress();
     void onlyNetworkAddressesLoadAhead_data();
     void onlyNetworkAddressesLoadAhead();
+    void scriptAddressesAreRecognised_data();
+    void scriptAddressesAreRecognised();
     void hiddenResponses_data();
     void hiddenResponses();
     void profileInUseIsRecognised_data();
@@ -78,6 +80,32 @@ void BrowserRulesTest::onlyNetworkAddressesLoadAhead()
     QFETCH(QString, address);
     QFETCH(bool, loaded);
     QCOMPARE(isWorthLoadingAhead(address), loaded);
+}
+
+void BrowserRulesTest::scriptAddressesAreRecognised_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("script");
+    QTest::newRow("plain") << QStringLiteral("javascript:alert(1)") << true;
+    QTest::newRow("upper case") << QStringLiteral("JAVASCRIPT:alert(1)") << true;
+    QTest::newRow("leading blanks") << QStringLiteral("  javascript:alert(1)") << true;
+    QTest::newRow("leading controls")
+        << QString(QChar(0)) + QChar(1) + QChar(0x1f) + QStringLiteral(" javascript:x") << true;
+    QTest::newRow("tab inside") << QStringLiteral("java\tscript:alert(1)") << true;
+    QTest::newRow("line breaks inside") << QStringLiteral("j\r\navascript\n:x") << true;
+    QTest::newRow("only the scheme") << QStringLiteral("javascript:") << true;
+    QTest::newRow("web address") << QStringLiteral("http://example.org/javascript:x") << false;
+    QTest::newRow("other scheme") << QStringLiteral("javascripts:x") << false;
+    QTest::newRow("blank inside") << QStringLiteral("java script:x") << false;
+    QTest::newRow("no colon") << QStringLiteral("javascript") << false;
+    QTest::newRow("empty") << QString() << false;
+}
+
+void BrowserRulesTest::scriptAddressesAreRecognised()
+{
+    QFETCH(QString, address);
+    QFETCH(bool, script);
+    QCOMPARE(isScriptUrl(address), script);
 }
 
 namespace {
@@ -186,13 +214,15 @@ void BrowserRulesTest::defaultProfileLivesInConfigHome()
 void BrowserRulesTest::argumentsGiveQuietStart()
 {
     const QStringList arguments = ChromiumConnection::browserArguments(QStringLiteral("/p"));
-    for (const char* flag : {"--remote-debugging-pipe", "--user-data-dir=/p", "--no-first-run",
-                             "--no-default-browser-check", "--disable-background-networking",
-                             "--disable-component-update", "--disable-sync",
-                             "--hide-crash-restore-bubble", "--ozone-platform=x11"})
+    for (const char* flag :
+         {"--remote-debugging-pipe", "--user-data-dir=/p", "--no-first-run",
+          "--no-default-browser-check", "--disable-background-networking",
+          "--disable-component-update", "--disable-sync", "--hide-crash-restore-bubble",
+          "--ozone-platform=x11", "--no-startup-window"})
         QVERIFY2(arguments.contains(QString::fromLatin1(flag)), flag);
     QCOMPARE(arguments.contains(QStringLiteral("--no-sandbox")), geteuid() == 0);
-    QCOMPARE(arguments.last(), QStringLiteral("about:blank"));
+    // No address: the browser opens no window of its own (and so restores no session).
+    QVERIFY(!arguments.contains(QStringLiteral("about:blank")));
     QVERIFY(!arguments.contains(QStringLiteral("--enable-automation")));
 }
 

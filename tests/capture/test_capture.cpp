@@ -278,6 +278,11 @@ private slots:
         // The text box breaks lines at these; the file's line must come back whole.
         QTest::newRow("line and paragraph separators")
             << QByteArray("http://a/\xe2\x80\xa8x\r\nhttp://b/\xe2\x80\xa9y\r\n");
+        // A line of several rows must not take the rows of its neighbours.
+        QTest::newRow("line ending in a lone LF before its twin")
+            << QByteArray("http://a/\n\r\nhttp://a/\r\n");
+        QTest::newRow("twin line after a line that holds it")
+            << QByteArray("http://a/\r\nhttp://a/\nhttp://a/\r\n");
     }
     void processWithoutAChangeKeepsLinksAndBytes()
     {

@@ -170,6 +170,15 @@ class Session:
         wait_for(f"the box {title!r} to close", lambda: not windows_named(f"^{re.escape(title)}$"))
         return box
 
+    def press_in_browser(self, key):
+        """A key pressed while reading the page in the browser window."""
+        browser = wait_for("the browser window", lambda: windows_named(" - Chromium$"))[0]
+        xdotool("windowfocus", "--sync", browser, check=False)
+        x, y = self.centre(browser)
+        xdotool("mousemove", "--sync", x, y)
+        xdotool("click", "1")
+        self.key(key)
+
     def wait_ended(self):
         self.process.wait(timeout=WAIT)
 
@@ -224,10 +233,32 @@ class TestUserSession(unittest.TestCase):
                                              " Program terminated with error",
                                              "End of this session", "+"])
 
+    def test_a_javascript_link_shows_a_blank_page(self):
+        # A theme file passed on by someone else, with a link that would run in the page on show.
+        hostile = os.path.join(self.themes, "hostile.qld")
+        with open(hostile, "wb") as theme:
+            theme.write(f"{self.base}/page1\r\n".encode()
+                        + b'JavaScript:void(document.title="pwned "+location.origin)\r\n')
+        s = self.session
+        s.start()
+        s.button("File")
+        s.dialog("^Open$")
+        s.type(hostile)
+        s.key("Return")
+        s.wait_page(1)
+        s.button("Right")
+        wait_for("a blank page", lambda: s.browser_title() == "about:blank - Chromium")
+        time.sleep(0.5)
+        self.assertFalse(windows_named("pwned"))
+        s.button("Right")
+        s.wait_page(1)
+        self.end(s)
+
     def test_a_whole_session_then_a_second_start(self):
         s = self.session
         steps = [s.start, self.check_start_up, self.open_chosen_file,
-                 self.step_right_and_left_round, self.pick_from_the_list, self.grab_and_add,
+                 self.step_right_and_left_round, self.step_with_the_key, self.pick_from_the_list,
+                 self.grab_and_add,
                  self.edit_and_process, self.create_new_files, self.open_bad_name_then_cancel,
                  self.support_then_end, self.second_start_adds_below]
         for step in steps:
@@ -275,6 +306,14 @@ class TestUserSession(unittest.TestCase):
             s.button("Left")
             s.wait_page(expected)
         s.button("Right")
+        s.wait_page(1)
+
+    def step_with_the_key(self, s):
+        before = s.messages()
+        s.press_in_browser("F9")
+        s.wait_page(2)
+        self.assertEqual(s.messages(), before)
+        s.button("Left")
         s.wait_page(1)
 
     def pick_from_the_list(self, s):

@@ -29,6 +29,10 @@ public:
         return m_factory.location.value(m_name, m_lastUrl);
     }
     void Quit() override { record(QStringLiteral("Quit")); }
+    void watchStepKeys(std::function<void(StepKey)> pressed) override
+    {
+        m_factory.stepKeyWatchers.insert(m_name, std::move(pressed));
+    }
 
 private:
     void record(const QString& what) { m_factory.failAfterRecording(m_name + '.' + what); }
@@ -56,6 +60,12 @@ std::unique_ptr<Browser> RecordingBrowserFactory::create()
     const QString name = created++ == 0 ? QStringLiteral("Main") : QStringLiteral("Prefetch");
     failAfterRecording(QStringLiteral("create ") + name);
     return std::make_unique<RecordingBrowser>(*this, name);
+}
+
+void RecordingBrowserFactory::pressStepKey(StepKey key, const QString& name)
+{
+    if (const auto watcher = stepKeyWatchers.value(name))
+        watcher(key);
 }
 
 QStringList RecordingBrowserFactory::callsStartingWith(const QString& prefix) const

@@ -18,6 +18,11 @@ public:
     void failOn(const QString& prefix, int number = 462) { failures.insert(prefix, number); }
     void failAfterRecording(const QString& call);
 
+    // What the user's step key in the page of instance `name` does; nothing when that instance
+    // has not been told to watch the keys. Watching is not recorded as a call.
+    void pressStepKey(StepKey key, const QString& name = QStringLiteral("Main"));
+    QMap<QString, std::function<void(StepKey)>> stepKeyWatchers;
+
     // The calls whose record starts with `prefix`.
     QStringList callsStartingWith(const QString& prefix) const;
 

@@ -1,0 +1,41 @@
+#include "FuzzCheck.h"
+
+#include "links/format/ThemeLinks.h"
+#include "links/format/ThemeTidy.h"
+
+// Tidying changes how a file is written, never which links it holds; nor does writing its
+// lines with LF instead of CR LF line ends.
+namespace {
+constexpr int limit = 500;
+
+bool sameLinks(const QByteArray& a, const QByteArray& b)
+{
+    const ThemeLinks::Result first = ThemeLinks::read(a, limit);
+    const ThemeLinks::Result second = ThemeLinks::read(b, limit);
+    return first.links == second.links && first.overflow == second.overflow;
+}
+
+// Every LF that is not already part of a CR LF becomes one.
+QByteArray lfAsCrLf(const QByteArray& content)
+{
+    QByteArray converted;
+    for (qsizetype i = 0; i < content.size(); ++i) {
+        if (content.at(i) == '\n' && (i == 0 || content.at(i - 1) != '\r'))
+            converted.append('\r');
+        converted.append(content.at(i));
+    }
+    return converted;
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QByteArray content = fuzzBytes(data, size);
+    const QByteArray tidied = ThemeTidy::tidy(content);
+    fuzzCheck(sameLinks(content, tidied), "a file and its tidied bytes read the same links");
+    // A quoted field keeps its line ends as they are written, so only unquoted files compare.
+    if (!content.contains('"'))
+        fuzzCheck(sameLinks(tidied, ThemeTidy::tidy(lfAsCrLf(content))),
+                  "a file with LF line ends loads the links of its CR LF twin");
+    return 0;
+}

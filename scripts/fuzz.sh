@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer)
+# into build-fuzz/ and runs each for SECONDS (default 60) on its corpus. The committed seeds
+# stay as they are: each run grows a working corpus in build-fuzz/corpus/. A crash, a broken
+# property, a leak or a hang ends the run with its input saved in build-fuzz/findings/.
+#   scripts/fuzz.sh [SECONDS] [TARGET...]
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+seconds=${1:-60}
+shift || true
+targets=("$@")
+((${#targets[@]})) || targets=(tidy field_reader theme_meaning edit_round_trip devtools_pipe)
+
+# Only fuzzing needs clang and its runtime; the normal build does not.
+packages=(clang-14 libclang-rt-14-dev)
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+        missing+=("$package")
+done
+if ((${#missing[@]})); then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}"
+fi
+
+build="$root/build-fuzz"
+# Debug keeps Qt's own bounds checks of its inline containers; -O1 keeps the runs fast.
+cmake -S "$root" -B "$build" -G Ninja -DQUILLON_FUZZ=ON -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" >/dev/null
+cmake --build "$build" --target fuzzers -j "$(nproc)"
+
+export QT_NO_GLIB=1
+export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+status=0
+for target in "${targets[@]}"; do
+    corpus="$build/corpus/$target"
+    findings="$build/findings/$target/"
+    mkdir -p "$corpus" "$findings"
+    echo "== fuzz_$target for ${seconds}s"
+    if ! "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+        -print_final_stats=1 -artifact_prefix="$findings" \
+        "$corpus" "$root/fuzz/corpus/$target" 2>"$build/fuzz_$target.log"; then
+        status=1
+        echo "fuzz_$target: FINDING, see $build/fuzz_$target.log and $findings"
+    fi
+    grep -E '^(#[0-9]+.*DONE|stat::number_of_executed_units|stat::peak_rss_mb|SUMMARY|property)' \
+        "$build/fuzz_$target.log" || true
+done
+exit $status

@@ -1,0 +1,28 @@
+#include "app/StepKeys.h"
+
+#include "links/LinkCursor.h"
+#include "session/Handler.h"
+#include "session/Module1.h"
+
+#include <QApplication>
+#include <QTimer>
+
+StepKeys::StepKeys(Module1& m, QObject* parent) : QObject(parent), m(m) {}
+
+void StepKeys::watch()
+{
+    // The browser reports a key while the program may be waiting for one of its answers, in
+    // the middle of a handler; the step runs from the event loop, after that handler.
+    m.MainBrowser->watchStepKeys(
+        [this](StepKey key) { QTimer::singleShot(0, this, [this, key] { press(key); }); });
+}
+
+void StepKeys::press(StepKey key)
+{
+    // A modal dialog blocks the toolbar's buttons; it blocks their keys too, so that no step
+    // runs inside the handler that waits for the dialog.
+    if (QApplication::activeModalWidget())
+        return;
+    runHandler(m, [this, key] { key == StepKey::Left ? MoveLeft(m) : MoveRight(m); });
+    emit stepped();
+}

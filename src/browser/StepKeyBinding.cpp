@@ -1,0 +1,72 @@
+#include "browser/StepKeyBinding.h"
+
+#include "browser/ChromiumConnection.h"
+
+namespace {
+const char* const worldName = "quillon-step-keys";
+const char* const bindingName = "quillonStepKey";
+
+// %1: the binding, %2 and %3: the keys for left and right.
+const char* const listenerScript = R"js((() => {
+  const report = globalThis['%1'];
+  const directions = { '%2': 'left', '%3': 'right' };
+  globalThis.addEventListener('keydown', (event) => {
+    const direction = directions[event.key];
+    if (!direction || !event.isTrusted || event.repeat || event.altKey || event.ctrlKey ||
+        event.metaKey || event.shiftKey)
+      return;
+    report(direction);
+  }, true);
+})();)js";
+
+QString str(const char* text)
+{
+    return QString::fromLatin1(text);
+}
+} // namespace
+
+StepKeyBinding::StepKeyBinding(ChromiumConnection& connection, QString sessionId,
+                               std::function<void(StepKey)> pressed)
+    : m_connection(connection), m_sessionId(std::move(sessionId)), m_pressed(std::move(pressed))
+{
+    m_listenerId =
+        m_connection.addEventListener([this](const QJsonObject& event) { handleEvent(event); });
+}
+
+StepKeyBinding::~StepKeyBinding()
+{
+    m_connection.removeEventListener(m_listenerId);
+}
+
+void StepKeyBinding::install()
+{
+    const QString source =
+        QString::fromUtf8(listenerScript).arg(str(bindingName), str(LeftKey), str(RightKey));
+    // Isolated worlds come with the page domain, binding calls with the runtime domain.
+    m_connection.command(str("Page.enable"), {}, m_sessionId);
+    m_connection.command(str("Runtime.enable"), {}, m_sessionId);
+    m_connection.command(
+        str("Runtime.addBinding"),
+        {{str("name"), str(bindingName)}, {str("executionContextName"), str(worldName)}},
+        m_sessionId);
+    m_connection.command(str("Page.addScriptToEvaluateOnNewDocument"),
+                         {{str("source"), source},
+                          {str("worldName"), str(worldName)},
+                          {str("runImmediately"), true}},
+                         m_sessionId);
+}
+
+void StepKeyBinding::handleEvent(const QJsonObject& event) const
+{
+    if (event.value(str("sessionId")).toString() != m_sessionId ||
+        event.value(str("method")).toString() != QLatin1String("Runtime.bindingCalled"))
+        return;
+    const QJsonObject params = event.value(str("params")).toObject();
+    if (params.value(str("name")).toString() != QLatin1String(bindingName))
+        return;
+    const QString direction = params.value(str("payload")).toString();
+    if (direction == QLatin1String("left"))
+        m_pressed(StepKey::Left);
+    else if (direction == QLatin1String("right"))
+        m_pressed(StepKey::Right);
+}

@@ -1,0 +1,96 @@
+#include "app/CommandLine.h"
+#include "AppTests.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The built program, with no display and a home of its own: an answer with status 2 came
+    // before any window (which would fail without a display) or install directory.
+    void programAnswersBeforeAnythingStarts_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("error");
+        const QString usage = QStringLiteral("Usage: quillon [options]");
+        QTest::newRow("help") << QStringList{"--help"} << 0 << usage << QString();
+        QTest::newRow("version") << QStringList{"--version"} << 0
+                                 << QStringLiteral("Quillon Version 2.8\n") << QString();
+        QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << QString()
+                                        << QStringLiteral("quillon: Unknown option 'bogus'.");
+        QTest::newRow("a file name") << QStringList{"list.qld"} << 2 << QString()
+                                     << QStringLiteral("quillon: Unexpected argument 'list.qld'.");
+        QTest::newRow("no interval")
+            << QStringList{"--step-every"} << 2 << QString()
+            << QStringLiteral("quillon: Missing value after '--step-every'.");
+        const QString wrong =
+            QStringLiteral("quillon: --step-every takes whole seconds from 5 to 86400, not '%1'.");
+        for (const char* value : {"4", "0", "-5", "86401", "4294967301", "7.5", "soon", ""})
+            QTest::addRow("interval '%s'", value)
+                << QStringList{"--step-every", value} << 2 << QString()
+                << wrong.arg(QString::fromLatin1(value));
+        QTest::newRow("line break in the value")
+            << QStringList{"--step-every=5\nrm -rf"} << 2 << QString()
+            << wrong.arg(QStringLiteral("5 rm -rf"));
+    }
+    void programAnswersBeforeAnythingStarts()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, output);
+        QFETCH(QString, error);
+        QTemporaryDir home;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        environment.insert(QStringLiteral("HOME"), home.path());
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), home.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(QUILLON_PROGRAM), arguments);
+        QVERIFY(program.waitForFinished());
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), status);
+        const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
+        const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+        QVERIFY2(out.startsWith(output), qPrintable(out));
+        QCOMPARE(err, error.isEmpty() ? QString() : error + '\n');
+        QCOMPARE(QDir(home.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList());
+    }
+
+    void acceptedIntervals_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("seconds"); // 0: no timed stepping
+        QTest::newRow("no option") << QStringList{"quillon"} << 0;
+        QTest::newRow("shortest") << QStringList{"quillon", "--step-every", "5"} << 5;
+        QTest::newRow("longest, with =") << QStringList{"quillon", "--step-every=86400"} << 86400;
+    }
+    void acceptedIntervals()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, seconds);
+        const CommandLine options = CommandLine::parse(arguments);
+        QCOMPARE(options.action(), CommandLine::Action::Run);
+        QCOMPARE(options.stepEvery().value_or(0s), std::chrono::seconds(seconds));
+    }
+};
+
+std::unique_ptr<QObject> makeCommandLineTests()
+{
+    return std::make_unique<TestCommandLine>();
+}
+
+#include "CommandLineTest.moc"

@@ -1,0 +1,169 @@
+#include "AppTests.h"
+#include "app/ClassicComboBox.h"
+#include "app/StepTimer.h"
+#include "platform/widgets/QtDialogs.h"
+#include "support/Harness.h"
+#include "themes/ThemeCommands.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+using namespace std::chrono_literals;
+
+namespace {
+// The shipped default theme file, which the start-up loads: five links.
+const QStringList defaultLinks{"https://www.debian.org/", "https://www.gnu.org/",
+                               "https://www.wikipedia.org/", "https://www.kernel.org/",
+                               "https://www.qt.io/"};
+
+void click(Harness& h, const char* name)
+{
+    QTest::mouseClick(h.form->findChild<QPushButton*>(QString::fromLatin1(name)), Qt::LeftButton);
+}
+
+void pressStepKey(Harness& h, StepKey key)
+{
+    h.browsers.pressStepKey(key);
+    // The key's step runs from the event loop, as the browser's report does.
+    QCoreApplication::processEvents();
+}
+
+// Something done to the program: a dialog opened or closed as the program does it (a modal
+// one blocks in its own event loop until closed), or a user's step.
+using Action = std::function<void(Harness&)>;
+} // namespace
+
+Q_DECLARE_METATYPE(Action)
+
+class TestStepping : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void keysStepAsTheButtonsDo_data()
+    {
+        QTest::addColumn<StepKey>("key");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("prefetched");
+        QTest::newRow("right") << StepKey::Right << 2 << 3;
+        QTest::newRow("left wraps to the last") << StepKey::Left << 5 << 1;
+    }
+    void keysStepAsTheButtonsDo()
+    {
+        QFETCH(StepKey, key);
+        QFETCH(int, index);
+        QFETCH(int, prefetched);
+        Harness h;
+        h.start();
+        h.browsers.calls.clear();
+        const QByteArray log = h.read("error.log");
+        pressStepKey(h, key);
+        QCOMPARE(h.m->LinkIndex, index);
+        QCOMPARE(h.browsers.calls,
+                 (QStringList{"Main.Navigate(" + defaultLinks.at(index - 1) + ")",
+                              "Prefetch.Navigate(" + defaultLinks.at(prefetched - 1) + ")"}));
+        QCOMPARE(h.read("error.log"), log);
+    }
+
+    void keyIsDroppedWhileAMessageBoxWaits()
+    {
+        Harness h;
+        h.start();
+        int indexWhileOpen = 0;
+        QTimer::singleShot(0, [&] {
+            pressStepKey(h, StepKey::Right);
+            indexWhileOpen = h.m->LinkIndex;
+            QApplication::activeModalWidget()->close();
+        });
+        QtDialogs().messageBox(QStringLiteral("text"), QStringLiteral("title"),
+                               BoxIcon::CriticalStop);
+        QCoreApplication::processEvents();
+        QCOMPARE(indexWhileOpen, 1);
+        QCOMPARE(h.m->LinkIndex, 1);
+    }
+
+    void timerStepsRightAndWritesNothing()
+    {
+        Harness h;
+        h.start();
+        h.browsers.calls.clear();
+        const QByteArray log = h.read("error.log");
+        StepTimer timer(*h.m, *h.form, 30ms);
+        timer.start();
+        QTRY_VERIFY(h.browsers.callsStartingWith("Main.Navigate").size() >= 2);
+        QCOMPARE(h.browsers.calls.mid(0, 4),
+                 (QStringList{"Main.Navigate(" + defaultLinks.at(1) + ")",
+                              "Prefetch.Navigate(" + defaultLinks.at(2) + ")",
+                              "Main.Navigate(" + defaultLinks.at(2) + ")",
+                              "Prefetch.Navigate(" + defaultLinks.at(3) + ")"}));
+        QCOMPARE(h.read("error.log"), log);
+    }
+
+    void timerWaitsWhileADialogIsOpen_data()
+    {
+        QTest::addColumn<Action>("open");
+        QTest::addColumn<Action>("close");
+        QTest::newRow("message box") << Action([](Harness&) {
+            QtDialogs().messageBox(QStringLiteral("text"), QStringLiteral("title"),
+                                   BoxIcon::CriticalStop);
+        }) << Action([](Harness&) { QApplication::activeModalWidget()->close(); });
+        QTest::newRow("New's dialog")
+            << Action([](Harness& h) { h.run([&h] { NewCommand(*h.m); }); })
+            << Action([](Harness& h) { h.m->Form4->close(); });
+    }
+    void timerWaitsWhileADialogIsOpen()
+    {
+        QFETCH(Action, open);
+        QFETCH(Action, close);
+        Harness h;
+        h.start();
+        StepTimer timer(*h.m, *h.form, 30ms);
+        int indexWhileOpen = 0;
+        bool closed = false;
+        QTimer::singleShot(0, [&] {
+            timer.start();
+            // Ten intervals with the dialog open.
+            QTimer::singleShot(300, [&] {
+                indexWhileOpen = h.m->LinkIndex;
+                close(h);
+                closed = true;
+            });
+            open(h);
+        });
+        QTRY_VERIFY(closed);
+        QCOMPARE(indexWhileOpen, 1);
+        QTRY_VERIFY(h.m->LinkIndex > 1);
+    }
+
+    void usersStepStartsTheIntervalAgain_data()
+    {
+        QTest::addColumn<Action>("step");
+        QTest::newRow("Right") << Action([](Harness& h) { click(h, "Command4"); });
+        QTest::newRow("Left") << Action([](Harness& h) { click(h, "Command2"); });
+        QTest::newRow("Support") << Action([](Harness& h) { click(h, "Command8"); });
+        QTest::newRow("pick") << Action([](Harness& h) { emit h.form->Combo1->picked(); });
+        QTest::newRow("step key") << Action([](Harness& h) { pressStepKey(h, StepKey::Right); });
+    }
+    void usersStepStartsTheIntervalAgain()
+    {
+        QFETCH(Action, step);
+        Harness h;
+        h.start();
+        StepTimer timer(*h.m, *h.form, 60s);
+        timer.start();
+        QTest::qWait(100);
+        const auto before = timer.remaining();
+        QVERIFY(before <= 59900ms);
+        step(h);
+        QVERIFY(timer.remaining() > before);
+    }
+};
+
+std::unique_ptr<QObject> makeSteppingTests()
+{
+    return std::make_unique<TestStepping>();
+}
+
+#include "SteppingTest.moc"
