@@ -89,6 +89,7 @@ Failure Failure::fromSaveError(QFileDevice::FileError error, const QString& path
     case QFileDevice::PermissionsError:
         return Failure(parentFolderExists(path) ? FailureNumber::PermissionDenied
                                                 : FailureNumber::PathNotFound);
+    case QFileDevice::ResourceError: // what Qt makes of a full disk
     case QFileDevice::WriteError:
     case QFileDevice::ResizeError:
         return Failure(FailureNumber::DiskFull);

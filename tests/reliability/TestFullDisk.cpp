@@ -16,7 +16,13 @@
 namespace {
 enum class Step { Tidy, AddIt, Process, New, Grab };
 
-const QByteArray threeLinks = "http://a/\r\nhttp://b/\r\nhttp://c/\r\n";
+// Three links that fill the small disk's page to its end: Add It appends in place, and an
+// append that still fits the file's last page would need no free page at all.
+QByteArray threeLinksFillingAPage()
+{
+    const QByteArray start = "http://a/\r\nhttp://b/\r\nhttp://c/?";
+    return start + QByteArray(4096 - start.size() - 2, 'x') + "\r\n";
+}
 const QString diskFull = QStringLiteral("Run-time error '61':\n\nDisk full");
 
 void click(QWidget* window, const char* button)
@@ -111,7 +117,7 @@ private slots:
         QFETCH(QStringList, boxes);
         QFETCH(QStringList, logged);
         Harness h;
-        h.write("default.qld", threeLinks);
+        h.write("default.qld", threeLinksFillingAPage());
         h.write("untidy.qld", "http://a/\r\n\r\nhttp://b/\rhttp://c/");
         SmallDisk disk(h.installDir);
         if (!disk.mounted())
