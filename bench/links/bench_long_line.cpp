@@ -3,8 +3,8 @@
 // program's memory after each step.
 #include "app/ClassicComboBox.h"
 #include "app/Form1.h"
-#include "app/Handler.h"
-#include "app/Module1.h"
+#include "session/Handler.h"
+#include "session/Module1.h"
 #include "platform/InstallDir.h"
 #include "support/MockClock.h"
 #include "support/ScriptedDialogs.h"

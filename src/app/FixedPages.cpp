@@ -1,8 +1,8 @@
 #include "app/FixedPages.h"
 
-#include "app/BrowserFailure.h"
-#include "app/Module1.h"
 #include "platform/Failure.h"
+#include "session/BrowserFailure.h"
+#include "session/Module1.h"
 
 void CorvaneCommand(Module1& m)
 {

@@ -1,16 +1,19 @@
 #include "app/Form1.h"
 
-#include "app/BrowserFailure.h"
 #include "app/ClassicComboBox.h"
 #include "app/FixedPages.h"
-#include "app/Handler.h"
-#include "app/Module1.h"
 #include "app/StepKeys.h"
 #include "capture/CaptureCommands.h"
 #include "links/LinkCursor.h"
 #include "links/LoadThemeFile.h"
 #include "platform/Failure.h"
 #include "platform/ProgramExit.h"
+#include "platform/Resources.h"
+#include "platform/Twips.h"
+#include "session/BrowserFailure.h"
+#include "session/Controls.h"
+#include "session/Handler.h"
+#include "session/Module1.h"
 #include "themes/ThemeCommands.h"
 
 #include <QGuiApplication>
@@ -18,15 +21,10 @@
 #include <QPushButton>
 #include <QScreen>
 
-static void initFormResources()
-{
-    Q_INIT_RESOURCE(resources);
-}
-
 Form1::Form1(Module1& m, QWidget* parent) : QWidget(parent), CommonDialog1(m.platform.dialogs), m(m)
 {
-    initFormResources();
-    m.form1 = this;
+    initResources();
+    m.toolbar = this;
     m_stepKeys = new StepKeys(m, this);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromLatin1(DesignedCaption));
@@ -41,17 +39,42 @@ Form1::Form1(Module1& m, QWidget* parent) : QWidget(parent), CommonDialog1(m.pla
 
 int Form1::twipsToPixels(int twips) const
 {
-    return qRound(twips * logicalDpiX() / 1440.0);
+    return Twips::toPixels(twips, logicalDpiX());
 }
 
-QPushButton* Form1::addButton(const char* name, const QString& caption, QRect twips)
+QString Form1::shownText() const
 {
-    auto* button = new QPushButton(caption, this);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(twipsToPixels(twips.x()), twipsToPixels(twips.y()),
-                        twipsToPixels(twips.width()), twipsToPixels(twips.height()));
-    button->setAutoDefault(false);
-    return button;
+    return Combo1->Text();
+}
+
+void Form1::setShownText(const QString& text)
+{
+    Combo1->setText(text);
+}
+
+void Form1::clearList()
+{
+    Combo1->Clear();
+}
+
+void Form1::addToList(const QString& entry)
+{
+    Combo1->AddItem(entry);
+}
+
+int Form1::listCount() const
+{
+    return Combo1->count();
+}
+
+void Form1::setCaption(const QString& caption)
+{
+    setWindowTitle(caption);
+}
+
+CommonDialog& Form1::fileDialog()
+{
+    return CommonDialog1;
 }
 
 void Form1::layOut()
@@ -59,21 +82,20 @@ void Form1::layOut()
     setFixedHeight(twipsToPixels(ClientHeightTwips));
     resize(twipsToPixels(ClientWidthTwips), twipsToPixels(ClientHeightTwips));
     // Created in tab order, which Qt follows for focus chains.
+    using Controls::addButton;
     QList<QWidget*> chain{
-        addButton("Command5", QStringLiteral("File"), {120, 120, 735, 495}),
-        addButton("Command2", QStringLiteral("Left"), {1080, 120, 735, 495}),
-        addButton("Command4", QStringLiteral("Right"), {1800, 120, 735, 495}),
-        addButton("Command3", QStringLiteral("Corvane"), {2760, 120, 735, 495}),
-        addButton("Command1", QStringLiteral("End"), {3720, 120, 735, 495}),
-        addButton("Command6", QStringLiteral("Grab"), {4560, 480, 1215, 255}),
-        addButton("Command7", QStringLiteral("Edit"), {5760, 480, 1215, 255}),
-        addButton("Command9", QStringLiteral("New"), {6960, 480, 1095, 255}),
-        addButton("Command8", QStringLiteral("Support"), {8040, 480, 1215, 255}),
+        addButton(this, "Command5", QStringLiteral("File"), {120, 120, 735, 495}),
+        addButton(this, "Command2", QStringLiteral("Left"), {1080, 120, 735, 495}),
+        addButton(this, "Command4", QStringLiteral("Right"), {1800, 120, 735, 495}),
+        addButton(this, "Command3", QStringLiteral("Corvane"), {2760, 120, 735, 495}),
+        addButton(this, "Command1", QStringLiteral("End"), {3720, 120, 735, 495}),
+        addButton(this, "Command6", QStringLiteral("Grab"), {4560, 480, 1215, 255}),
+        addButton(this, "Command7", QStringLiteral("Edit"), {5760, 480, 1215, 255}),
+        addButton(this, "Command9", QStringLiteral("New"), {6960, 480, 1095, 255}),
+        addButton(this, "Command8", QStringLiteral("Support"), {8040, 480, 1215, 255}),
     };
     Combo1 = new ClassicComboBox(this);
-    Combo1->setObjectName(QStringLiteral("Combo1"));
-    Combo1->setGeometry(twipsToPixels(4560), twipsToPixels(120), twipsToPixels(4695),
-                        twipsToPixels(315));
+    Controls::place(Combo1, "Combo1", {4560, 120, 4695, 315});
     chain << Combo1;
     for (qsizetype i = 0; i + 1 < chain.size(); ++i)
         setTabOrder(chain.at(i), chain.at(i + 1));
@@ -132,8 +154,8 @@ void Form1::createBrowserPair()
     const QRect pixels = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
     const qreal dpiX = screen ? screen->logicalDotsPerInchX() : 96.0;
     const qreal dpiY = screen ? screen->logicalDotsPerInchY() : 96.0;
-    m.MainBrowser->setWidth(pixels.width() * 1440.0 / dpiX * 0.067);
-    m.MainBrowser->setHeight(pixels.height() * 1440.0 / dpiY * 0.055);
+    m.MainBrowser->setWidth(Twips::fromPixels(pixels.width(), dpiX) * 0.067);
+    m.MainBrowser->setHeight(Twips::fromPixels(pixels.height(), dpiY) * 0.055);
     m_stepKeys->watch();
 }
 

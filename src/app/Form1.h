@@ -1,6 +1,8 @@
 #pragma once
 
 #include "platform/CommonDialog.h"
+#include "platform/Version.h"
+#include "session/Toolbar.h"
 
 #include <QWidget>
 
@@ -11,7 +13,7 @@ class StepKeys;
 
 // The toolbar across the top of the screen. Its controls carry their designer names as
 // object names; its handlers are here, each run through runHandler.
-class Form1 : public QWidget
+class Form1 : public QWidget, public Toolbar
 {
     Q_OBJECT
 public:
@@ -25,16 +27,23 @@ public:
 
     static constexpr int ClientWidthTwips = 9510;
     static constexpr int ClientHeightTwips = 765;
-    static constexpr const char* DesignedCaption = "Quillon Version 2.8";
+    static constexpr const char* DesignedCaption = QUILLON_VERSION_TEXT;
 
     int twipsToPixels(int twips) const;
     StepKeys* stepKeys() const { return m_stepKeys; }
+
+    QString shownText() const override;
+    void setShownText(const QString& text) override;
+    void clearList() override;
+    void addToList(const QString& entry) override;
+    int listCount() const override;
+    void setCaption(const QString& caption) override;
+    CommonDialog& fileDialog() override;
 
 protected:
     void moveEvent(QMoveEvent* event) override;
 
 private:
-    QPushButton* addButton(const char* name, const QString& caption, QRect twips);
     void layOut();
     void connectHandlers();
     void moveToTopOfScreen();

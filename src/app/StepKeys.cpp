@@ -1,8 +1,8 @@
 #include "app/StepKeys.h"
 
-#include "app/Handler.h"
-#include "app/Module1.h"
 #include "links/LinkCursor.h"
+#include "session/Handler.h"
+#include "session/Module1.h"
 
 #include <QApplication>
 #include <QTimer>

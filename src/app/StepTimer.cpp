@@ -2,10 +2,10 @@
 
 #include "app/ClassicComboBox.h"
 #include "app/Form1.h"
-#include "app/Handler.h"
-#include "app/Module1.h"
 #include "app/StepKeys.h"
 #include "links/LinkCursor.h"
+#include "session/Handler.h"
+#include "session/Module1.h"
 
 #include <QApplication>
 #include <QPushButton>

@@ -1,12 +1,12 @@
 #include "app/CommandLine.h"
 #include "app/Form1.h"
-#include "app/Handler.h"
-#include "app/Module1.h"
 #include "app/StepTimer.h"
 #include "browser/ChromiumBrowserFactory.h"
 #include "platform/Clock.h"
 #include "platform/InstallDir.h"
 #include "platform/widgets/QtDialogs.h"
+#include "session/Handler.h"
+#include "session/Module1.h"
 
 #include <QApplication>
 

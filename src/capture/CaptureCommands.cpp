@@ -1,6 +1,5 @@
 #include "capture/CaptureCommands.h"
 
-#include "app/Module1.h"
 #include "capture/CaptureFailure.h"
 #include "capture/Form2.h"
 #include "capture/Form3.h"
@@ -8,43 +7,17 @@
 #include "platform/Dialogs.h"
 #include "platform/Failure.h"
 #include "platform/TextFile.h"
+#include "session/Module1.h"
 
 #include <memory>
 
 namespace {
-QPointer<QWidget>& openDialog(Module1& m, CaptureDialog dialog)
-{
-    return dialog == CaptureDialog::Form2 ? m.Form2 : m.Form3;
-}
-
-std::unique_ptr<CaptureDialogWindow> makeDialog(Module1& m, CaptureDialog dialog)
-{
-    if (dialog == CaptureDialog::Form2)
-        return std::make_unique<Form2>(m);
-    return std::make_unique<Form3>(m);
-}
-
-void bringToFront(QWidget* window)
-{
-    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
-    window->show();
-    window->raise();
-    window->activateWindow();
-}
-
-// A dialog whose load fails is never shown and does not stay loaded: the next command loads
-// it afresh.
 void show(Module1& m, CaptureDialog dialog)
 {
-    QPointer<QWidget>& open = openDialog(m, dialog);
-    if (open) {
-        bringToFront(open);
-        return;
-    }
-    std::unique_ptr<CaptureDialogWindow> loading = makeDialog(m, dialog);
-    loading->Form_Load();
-    open = loading.release();
-    bringToFront(open);
+    if (dialog == CaptureDialog::Form2)
+        ModelessDialog::showOrRaise(m.Form2, [&m] { return std::make_unique<Form2>(m); });
+    else
+        ModelessDialog::showOrRaise(m.Form3, [&m] { return std::make_unique<Form3>(m); });
 }
 
 void fallBackToDefaultThemeFile(Module1& m)

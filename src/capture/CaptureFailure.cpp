@@ -1,8 +1,8 @@
 #include "capture/CaptureFailure.h"
 
-#include "app/Module1.h"
 #include "platform/Dialogs.h"
 #include "platform/Failure.h"
+#include "session/Module1.h"
 
 void reportAddFailure(Module1& m, int number, const QString& path)
 {

@@ -1,5 +1,7 @@
 #include "capture/EditedText.h"
 
+#include "platform/LineSplitter.h"
+
 #include "links/format/LineCodec.h"
 
 EditedText::EditedText(const QByteArray& content)
@@ -27,17 +29,10 @@ QString EditedText::shownText(const QByteArray& line)
 QList<QByteArray> EditedText::splitLines(const QByteArray& content)
 {
     QList<QByteArray> lines;
-    qsizetype start = 0;
-    while (start < content.size()) {
-        const qsizetype cr = content.indexOf('\r', start);
-        if (cr < 0) {
-            lines << content.mid(start);
-            break;
-        }
-        lines << content.mid(start, cr - start);
-        start = cr + 1;
-        if (start < content.size() && content.at(start) == '\n')
-            ++start;
+    for (qsizetype start = 0; start < content.size();) {
+        const TextLine line = LineSplitter::lineAt(content, start);
+        lines << content.mid(line.start, line.end - line.start);
+        start = line.next;
     }
     return lines;
 }

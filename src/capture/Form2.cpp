@@ -1,10 +1,10 @@
 #include "capture/Form2.h"
 
-#include "app/Module1.h"
 #include "capture/CaptureFailure.h"
 #include "capture/LinkRecord.h"
 #include "links/ReloadInPlace.h"
 #include "platform/Failure.h"
+#include "session/Module1.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,8 +19,8 @@ Browser& mainBrowser(Module1& m)
 } // namespace
 
 Form2::Form2(Module1& m)
-    : CaptureDialogWindow(m, "Form2", QStringLiteral("Add the Current Link"),
-                          {ClientWidthTwips, ClientHeightTwips})
+    : ModelessDialog(m, m.Form2, "Form2", QStringLiteral("Add the Current Link"),
+                     {ClientWidthTwips, ClientHeightTwips})
 {
     Text1 = new QLineEdit(this);
     place(Text1, "Text1", {120, 120, 6375, 375});

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "capture/CaptureDialogWindow.h"
+#include "session/ModelessDialog.h"
 
 class QLineEdit;
 
 // "Add the Current Link": the address of the page on show, editable, and added to the end of
 // the current theme file.
-class Form2 : public CaptureDialogWindow
+class Form2 : public ModelessDialog
 {
     Q_OBJECT
 public:

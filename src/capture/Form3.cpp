@@ -1,14 +1,12 @@
 #include "capture/Form3.h"
 
-#include "app/ClassicComboBox.h"
-#include "app/Form1.h"
-#include "app/Module1.h"
 #include "capture/CaptureFailure.h"
 #include "links/ReloadInPlace.h"
 #include "platform/Dialogs.h"
 #include "platform/Failure.h"
 #include "platform/FileStore.h"
 #include "platform/TextFile.h"
+#include "session/Module1.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -18,19 +16,19 @@ namespace {
 // The file's bytes now, or nothing when it has gone (with its folder or without).
 std::optional<QByteArray> contentNow(const QString& path)
 {
-    try {
-        return TextFile::readAll(path);
-    } catch (const Failure& failure) {
-        if (failure.number() == FailureNumber::FileNotFound ||
-            failure.number() == FailureNumber::PathNotFound)
-            return std::nullopt;
-        throw;
-    }
+    Outcome<QByteArray> read = TextFile::read(path);
+    if (read.ok())
+        return std::move(read.value());
+    if (read.failure() == FailureNumber::FileNotFound ||
+        read.failure() == FailureNumber::PathNotFound)
+        return std::nullopt;
+    throw Failure(read.failure());
 }
 } // namespace
 
 Form3::Form3(Module1& m)
-    : CaptureDialogWindow(m, "Form3", QStringLiteral("Edit"), {ClientWidthTwips, ClientHeightTwips})
+    : ModelessDialog(m, m.Form3, "Form3", QStringLiteral("Edit"),
+                     {ClientWidthTwips, ClientHeightTwips})
 {
     Text1 = new QPlainTextEdit(this);
     place(Text1, "Text1", {120, 240, 9015, 3255});

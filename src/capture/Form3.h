@@ -1,7 +1,7 @@
 #pragma once
 
-#include "capture/CaptureDialogWindow.h"
 #include "capture/EditedText.h"
+#include "session/ModelessDialog.h"
 
 #include <optional>
 
@@ -10,7 +10,7 @@ class QPlainTextEdit;
 // "Edit": the whole theme file as text, written back by Process. The dialog keeps to the
 // file it was loaded from, and will not overwrite changes made to it meanwhile without
 // saying so first.
-class Form3 : public CaptureDialogWindow
+class Form3 : public ModelessDialog
 {
     Q_OBJECT
 public:

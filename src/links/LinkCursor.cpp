@@ -1,11 +1,10 @@
 #include "links/LinkCursor.h"
 
-#include "app/BrowserFailure.h"
-#include "app/ClassicComboBox.h"
-#include "app/Form1.h"
-#include "app/Module1.h"
 #include "platform/Failure.h"
 #include "platform/Int16.h"
+#include "session/BrowserFailure.h"
+#include "session/Module1.h"
+#include "session/Toolbar.h"
 
 namespace {
 // The link that "Right" shows next: the following one, or link 1 after the last.
@@ -18,7 +17,7 @@ qint16 nextIndex(const Module1& m)
 void ShowCurrentLink(Module1& m)
 {
     try {
-        m.form1->Combo1->setText(m.Links.at(m.LinkIndex));
+        m.toolbar->setShownText(m.Links.at(m.LinkIndex));
         m.MainBrowser->Navigate(m.Links.at(m.LinkIndex));
         // An empty list has nothing to fetch ahead.
         if (m.LinkCount > 0)
@@ -49,7 +48,7 @@ void SelectFromList(Module1& m)
 {
     try {
         m.WriteLogLine(QStringLiteral(" User selects from listbox"));
-        m.MainBrowser->Navigate(m.form1->Combo1->Text());
+        m.MainBrowser->Navigate(m.toolbar->shownText());
     } catch (const Failure&) {
         BrowserFailure(m);
     }

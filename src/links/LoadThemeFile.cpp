@@ -4,5 +4,10 @@
 
 void LoadThemeFile(Module1& m)
 {
-    ThemeFileLoad(m).run();
+    ThemeFileLoad(m, std::nullopt).run();
+}
+
+void ReloadThemeFile(Module1& m, qint16 savedIndex)
+{
+    ThemeFileLoad(m, savedIndex).run();
 }

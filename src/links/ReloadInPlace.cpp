@@ -1,20 +1,17 @@
 #include "links/ReloadInPlace.h"
 
-#include "app/ClassicComboBox.h"
-#include "app/Form1.h"
-#include "app/Module1.h"
 #include "links/LoadThemeFile.h"
+#include "session/Module1.h"
+#include "session/Toolbar.h"
 
 void ReloadThemeFileInPlace(Module1& m)
 {
-    ReloadThemeFileInPlace(m, m.form1->Combo1->Text());
+    ReloadThemeFileInPlace(m, m.toolbar->shownText());
 }
 
 void ReloadThemeFileInPlace(Module1& m, const QString& shownText)
 {
-    m.SavedIndex = m.LinkIndex;
-    m.RestoreFlag = 1;
-    m.form1->Combo1->Clear();
-    LoadThemeFile(m);
-    m.form1->Combo1->setText(shownText);
+    m.toolbar->clearList();
+    ReloadThemeFile(m, m.LinkIndex);
+    m.toolbar->setShownText(shownText);
 }

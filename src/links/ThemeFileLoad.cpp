@@ -1,8 +1,5 @@
 #include "links/ThemeFileLoad.h"
 
-#include "app/ClassicComboBox.h"
-#include "app/Form1.h"
-#include "app/Module1.h"
 #include "links/LinkCursor.h"
 #include "links/format/ThemeLinks.h"
 #include "links/format/ThemeTidy.h"
@@ -10,6 +7,9 @@
 #include "platform/Failure.h"
 #include "platform/FileStore.h"
 #include "platform/TextFile.h"
+#include "platform/Version.h"
+#include "session/Module1.h"
+#include "session/Toolbar.h"
 
 namespace {
 // The hand-over from the caller is spent by every load, complete or not.
@@ -29,11 +29,19 @@ private:
     Module1& m;
 };
 
-const QString captionPrefix = QStringLiteral("Quillon Version 2.8    ");
+const QString captionPrefix = QStringLiteral(QUILLON_VERSION_TEXT "    ");
 } // namespace
 
+ThemeFileLoad::ThemeFileLoad(Module1& m, std::optional<qint16> savedIndex)
+    : m(m), m_savedIndex(savedIndex)
+{}
+
+// The hand-over fields keep their classic names and meaning for the length of the load; they
+// are set here and nowhere else.
 void ThemeFileLoad::run()
 {
+    m.SavedIndex = m_savedIndex.value_or(0);
+    m.RestoreFlag = m_savedIndex ? 1 : 0;
     const HandOverReset reset(m);
     try {
         load();
@@ -59,22 +67,27 @@ void ThemeFileLoad::load()
     if (m.RestoreFlag == 0)
         ShowCurrentLink(m);
     m.RestoreFlag = 0;
-    m.form1->setWindowTitle(captionPrefix + m.ThemeFile.toUpper());
+    m.toolbar->setCaption(captionPrefix + m.ThemeFile.toUpper());
 }
+
+namespace {
+bool isMissingName(int number)
+{
+    return number == FailureNumber::BadFileName || number == FailureNumber::FileNotFound;
+}
+} // namespace
 
 std::optional<QByteArray> ThemeFileLoad::readThemeFile()
 {
-    for (;;) {
-        try {
-            return TextFile::readAll(m.ThemeFile);
-        } catch (const Failure& failure) {
-            if (failure.number() != FailureNumber::BadFileName &&
-                failure.number() != FailureNumber::FileNotFound)
-                throw;
-            if (!fallBackToDefault(failure.number()))
-                return std::nullopt;
-        }
+    Outcome<QByteArray> read = TextFile::read(m.ThemeFile);
+    while (!read.ok() && isMissingName(read.failure())) {
+        if (!fallBackToDefault(read.failure()))
+            return std::nullopt;
+        read = TextFile::read(m.ThemeFile);
     }
+    if (!read.ok())
+        throw Failure(read.failure());
+    return std::move(read.value());
 }
 
 // A missing or unnamed theme file gives way to the default one. When the default theme file
@@ -131,7 +144,7 @@ void ThemeFileLoad::takeOver(const QStringList& links)
 void ThemeFileLoad::fillCombo()
 {
     if (m.RestoreFlag == 0)
-        m.form1->Combo1->Clear();
+        m.toolbar->clearList();
     addLinksToCombo();
 }
 
@@ -139,7 +152,7 @@ void ThemeFileLoad::addLinksToCombo()
 {
     const qint16 count = m.LinkCount;
     for (qint16 i = 1; i <= count; ++i)
-        m.form1->Combo1->AddItem(m.Links.at(i));
+        m.toolbar->addToList(m.Links.at(i));
 }
 
 void ThemeFileLoad::reportUnknown(int number)
@@ -165,6 +178,6 @@ void ThemeFileLoad::handle(int number)
 void ThemeFileLoad::keepPreviousList()
 {
     m.LinkIndex = qBound(qint16(1), m.LinkIndex, qMax(m.LinkCount, qint16(1)));
-    if (m.form1->Combo1->count() == 0)
+    if (m.toolbar->listCount() == 0)
         addLinksToCombo();
 }

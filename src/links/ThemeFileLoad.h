@@ -12,7 +12,8 @@ class Module1;
 class ThemeFileLoad
 {
 public:
-    explicit ThemeFileLoad(Module1& m) : m(m) {}
+    // `savedIndex`: a reload in place that restores this position; none for a normal load.
+    ThemeFileLoad(Module1& m, std::optional<qint16> savedIndex);
 
     void run();
 
@@ -30,4 +31,5 @@ private:
     void keepPreviousList();
 
     Module1& m;
+    std::optional<qint16> m_savedIndex;
 };

@@ -1,5 +1,7 @@
 #include "log/ActivityLog.h"
 
+#include "platform/Version.h"
+
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Failure.h"
@@ -51,7 +53,7 @@ QByteArray ActivityLog::header() const
         "When reporting errors, please be sure to include a copy of this log.",
         "Email log and complete description of your problem to " + supportAddress().toUtf8() + ".",
         separator,
-        "Quillon Version 2.8",
+        QUILLON_VERSION_TEXT,
         separator,
         QByteArray(),
     };

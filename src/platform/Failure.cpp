@@ -4,9 +4,11 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <utility>
 
 Failure::Failure(int number, QString description)
-    : m_number(number), m_description(description.isEmpty() ? describe(number) : description),
+    : m_number(number),
+      m_description(description.isEmpty() ? describe(number) : std::move(description)),
       m_what(QStringLiteral("Error %1: %2").arg(number).arg(m_description).toUtf8())
 {}
 
@@ -71,6 +73,25 @@ Failure Failure::fromErrno(int error, const QString& path)
     case ENOSPC:
     case EDQUOT:
     case EFBIG:
+        return Failure(FailureNumber::DiskFull);
+    default:
+        return Failure(FailureNumber::DeviceIO);
+    }
+}
+
+Failure Failure::fromSaveError(QFileDevice::FileError error, const QString& path)
+{
+    if (path.isEmpty())
+        return Failure(FailureNumber::BadFileName);
+    switch (error) {
+    case QFileDevice::OpenError:
+    case QFileDevice::RenameError:
+    case QFileDevice::PermissionsError:
+        return Failure(parentFolderExists(path) ? FailureNumber::PermissionDenied
+                                                : FailureNumber::PathNotFound);
+    case QFileDevice::ResourceError: // what Qt makes of a full disk
+    case QFileDevice::WriteError:
+    case QFileDevice::ResizeError:
         return Failure(FailureNumber::DiskFull);
     default:
         return Failure(FailureNumber::DeviceIO);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileDevice>
 #include <QString>
 
 #include <exception>
@@ -33,6 +34,9 @@ public:
     static QString describe(int number);
     // The one mapping from an operating system error (errno) met while using `path`.
     static Failure fromErrno(int error, const QString& path);
+    // The mapping of a failed whole-file save, which Qt reports by its own error and not by
+    // errno: a missing folder 76, a refused open or rename 75, a write cut short 61.
+    static Failure fromSaveError(QFileDevice::FileError error, const QString& path);
 
 private:
     int m_number;

@@ -19,17 +19,6 @@ bool FileStore::exists(const QString& path)
     return !path.isEmpty() && ::lstat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
-namespace {
-[[noreturn]] void failSave(const QSaveFile& file, const QString& path)
-{
-    // QSaveFile keeps errno from the call that failed; a folder that is gone shows as ENOENT.
-    const int error = errno != 0 ? errno : EIO;
-    if (file.error() == QFileDevice::ResizeError || error == ENOSPC || error == EDQUOT)
-        throw Failure(FailureNumber::DiskFull);
-    throw Failure::fromErrno(error, path);
-}
-} // namespace
-
 void FileStore::replace(const QString& path, const QByteArray& bytes)
 {
     if (path.isEmpty())
@@ -42,19 +31,14 @@ void FileStore::replace(const QString& path, const QByteArray& bytes)
     QSaveFile file(path);
     // Without this, a folder that refuses new files would make QSaveFile write in place.
     file.setDirectWriteFallback(false);
-    errno = 0;
     if (!file.open(QIODevice::WriteOnly))
-        failSave(file, path);
+        throw Failure::fromSaveError(file.error(), path);
     // Keep the old file's permission bits: an atomic rename would otherwise reset them.
     const QFileInfo old(path);
     if (old.exists())
         file.setPermissions(old.permissions());
-    errno = 0;
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        failSave(file, path);
-    errno = 0;
-    if (!file.commit())
-        failSave(file, path);
+    if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit())
+        throw Failure::fromSaveError(file.error(), path);
 }
 
 namespace {

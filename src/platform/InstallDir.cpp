@@ -1,5 +1,7 @@
 #include "platform/InstallDir.h"
 
+#include "platform/Resources.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,11 +10,6 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
-
-static void initResources()
-{
-    Q_INIT_RESOURCE(resources);
-}
 
 QString InstallDir::locate()
 {

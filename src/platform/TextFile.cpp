@@ -1,6 +1,7 @@
 #include "platform/TextFile.h"
 
 #include "platform/Failure.h"
+#include "platform/LineSplitter.h"
 
 #include <QFile>
 
@@ -93,16 +94,9 @@ bool TextFile::atEnd()
 QByteArray TextFile::readLine()
 {
     load();
-    const qsizetype start = m_pos;
-    const qsizetype cr = m_content.indexOf('\r', start);
-    if (cr < 0) {
-        m_pos = m_content.size();
-        return m_content.mid(start);
-    }
-    m_pos = cr + 1;
-    if (m_pos < m_content.size() && m_content.at(m_pos) == '\n')
-        ++m_pos;
-    return m_content.mid(start, cr - start);
+    const TextLine line = LineSplitter::lineAt(m_content, m_pos);
+    m_pos = line.next;
+    return m_content.mid(line.start, line.end - line.start);
 }
 
 void TextFile::writeLine(const QByteArray& text)
@@ -155,4 +149,23 @@ QByteArray TextFile::readAll(const QString& path)
     TextFile file(path, Mode::Read);
     file.load();
     return file.m_content;
+}
+
+Outcome<QByteArray> TextFile::read(const QString& path)
+{
+    try {
+        return readAll(path);
+    } catch (const Failure& failure) {
+        return Outcome<QByteArray>::failed(failure.number());
+    }
+}
+
+bool TextFile::opens(const QString& path)
+{
+    try {
+        probe(path);
+        return true;
+    } catch (const Failure&) {
+        return false;
+    }
 }

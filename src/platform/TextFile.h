@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "platform/Outcome.h"
+
 // A sequential 8-bit text file as the program has always used them: lines end with CR LF on
 // writing; on reading a line ends at CR LF, at a lone CR or at the end of the file, while a
 // lone LF stays part of the line. Every failure is a Failure with its number. The file is
@@ -27,6 +29,10 @@ public:
     static void probe(const QString& path);
     static void remove(const QString& path);
     static QByteArray readAll(const QString& path);
+    // The same, with a failure as its number rather than thrown.
+    static Outcome<QByteArray> read(const QString& path);
+    // Whether the file opens for reading.
+    static bool opens(const QString& path);
 
 private:
     // Reading takes the whole file at the first read, so that opening only proves access.

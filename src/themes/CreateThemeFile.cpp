@@ -1,12 +1,12 @@
 #include "themes/CreateThemeFile.h"
 
-#include "app/Module1.h"
 #include "links/LoadThemeFile.h"
 #include "links/ReloadInPlace.h"
 #include "links/format/LinkField.h"
 #include "platform/Dialogs.h"
 #include "platform/Failure.h"
 #include "platform/FileStore.h"
+#include "session/Module1.h"
 
 namespace {
 void closeForm4(Module1& m)

@@ -1,16 +1,12 @@
 #pragma once
 
-#include <QWidget>
+#include "session/ModelessDialog.h"
 
-class Module1;
 class QLabel;
 class QLineEdit;
-class QPushButton;
 
-// "Create New Theme File": the modeless dialog of the New button. A plain window rather than a
-// QDialog, so that Enter reaches no default button (Create It would run twice) and Escape
-// closes nothing. It deletes itself when closed.
-class Form4 : public QWidget
+// "Create New Theme File": the modeless dialog of the New button.
+class Form4 : public ModelessDialog
 {
     Q_OBJECT
 public:
@@ -26,22 +22,15 @@ public:
     QPushButton* Command1 = nullptr;
     QPushButton* Command2 = nullptr;
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
+    explicit Form4(Module1& m);
+    void Form_Load() override;
 
 private:
-    explicit Form4(Module1& m);
-
-    QRect pixels(QRect twips) const;
     QLabel* addLabel(const char* name, const QString& caption, QRect twips);
-    QPushButton* addButton(const char* name, const QString& caption, QRect twips);
     void layOut();
     void connectHandlers();
 
-    void Form_Load();
     void Command1_Click(); // Create It
     void Command2_Click(); // Cancel
     void completeExtension();
-
-    Module1& m;
 };

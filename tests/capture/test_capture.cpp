@@ -1,10 +1,9 @@
-#include "app/ClassicComboBox.h"
 #include "capture/CaptureCommands.h"
 #include "capture/Form2.h"
 #include "capture/Form3.h"
 #include "links/LoadThemeFile.h"
-#include "support/Harness.h"
 #include "support/ImmutableFile.h"
+#include "support/SessionHarness.h"
 
 #include <QApplication>
 #include <QDir>
@@ -31,34 +30,29 @@ class TestCapture : public QObject
 
 private:
     // A started program whose default theme file holds `content`.
-    static void startWith(Harness& h, const QByteArray& content)
+    static void startWith(SessionHarness& h, const QByteArray& content)
     {
         h.write("default.qld", content);
         h.start();
         QVERIFY(!h.ended);
     }
-    static void click(Harness& h, const char* name)
+    static Form2* grab(SessionHarness& h)
     {
-        QTest::mouseClick(h.form->findChild<QPushButton*>(QString::fromLatin1(name)),
-                          Qt::LeftButton);
-    }
-    static Form2* grab(Harness& h)
-    {
-        click(h, "Command6");
+        h.run([&h] { GrabCommand(*h.m); });
         return qobject_cast<Form2*>(h.m->Form2.data());
     }
-    static Form3* edit(Harness& h)
+    static Form3* edit(SessionHarness& h)
     {
-        click(h, "Command7");
+        h.run([&h] { EditCommand(*h.m); });
         return qobject_cast<Form3*>(h.m->Form3.data());
     }
-    static QWidget* open(Harness& h, Dialog dialog)
+    static QWidget* open(SessionHarness& h, Dialog dialog)
     {
         if (dialog == Dialog::Form2)
             return grab(h);
         return edit(h);
     }
-    static QWidget* openDialog(Harness& h, Dialog dialog)
+    static QWidget* openDialog(SessionHarness& h, Dialog dialog)
     {
         return dialog == Dialog::Form2 ? h.m->Form2.data() : h.m->Form3.data();
     }
@@ -80,14 +74,8 @@ private:
         QTest::mouseClick(dialog->findChild<QPushButton*>(QString::fromLatin1(name)),
                           Qt::LeftButton);
     }
-    static QStringList comboItems(Harness& h)
-    {
-        QStringList items;
-        for (int i = 0; i < h.form->Combo1->count(); ++i)
-            items << h.form->Combo1->itemText(i);
-        return items;
-    }
-    static QStringList logTail(Harness& h, qsizetype count)
+    static QStringList comboItems(SessionHarness& h) { return h.toolbar.entries; }
+    static QStringList logTail(SessionHarness& h, qsizetype count)
     {
         const QStringList log = h.logMessages();
         return log.mid(log.size() - count);
@@ -163,7 +151,7 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QByteArray, expectedFile);
         QFETCH(QStringList, expectedLinks);
-        Harness h;
+        SessionHarness h;
         startWith(h, file);
         h.m->LinkIndex = 2;
         h.browsers.location["Main"] = location;
@@ -180,7 +168,7 @@ private slots:
 
         QCOMPARE(h.read("default.qld"), expectedFile);
         QCOMPARE(comboItems(h), expectedLinks);
-        QCOMPARE(h.form->Combo1->Text(), QStringLiteral("Current link added to end of file."));
+        QCOMPARE(h.toolbar.text, QStringLiteral("Current link added to end of file."));
         QCOMPARE(h.m->LinkIndex, qint16(2));
         QCOMPARE(h.m->SavedIndex, qint16(0));
         QCOMPARE(h.m->RestoreFlag, qint16(0));
@@ -202,7 +190,7 @@ private slots:
     void enterInTheAddressRunsAddItOnce()
     {
         QFETCH(int, key);
-        Harness h;
+        SessionHarness h;
         startWith(h, threeLinks);
         h.browsers.location["Main"] = "http://new/";
         Form2* form = grab(h);
@@ -217,7 +205,7 @@ private slots:
     // record goes into the file itself, which keeps both names.
     void addItWritesIntoTheFileItself()
     {
-        Harness h;
+        SessionHarness h;
         startWith(h, threeLinks);
         const QString folder = h.temp.path() + "/locked";
         QVERIFY(QDir().mkpath(folder));
@@ -263,7 +251,7 @@ private slots:
     {
         QFETCH(QByteArray, file);
         QFETCH(QString, shown);
-        Harness h;
+        SessionHarness h;
         h.start();
         h.write("default.qld", file); // after the start-up, so that no load tidies it
         Form3* form = edit(h);
@@ -299,11 +287,11 @@ private slots:
     void processWithoutAChangeKeepsLinksAndBytes()
     {
         QFETCH(QByteArray, file);
-        Harness h;
+        SessionHarness h;
         startWith(h, file);
         QCOMPARE(h.read("default.qld"), file);
         h.m->LinkIndex = 2;
-        h.form->Combo1->setText("shown before");
+        h.toolbar.text = "shown before";
         const QStringList items = comboItems(h);
         h.browsers.calls.clear();
 
@@ -313,7 +301,7 @@ private slots:
 
         QCOMPARE(h.read("default.qld"), file);
         QCOMPARE(comboItems(h), items);
-        QCOMPARE(h.form->Combo1->Text(), QStringLiteral("shown before"));
+        QCOMPARE(h.toolbar.text, QStringLiteral("shown before"));
         QCOMPARE(h.m->LinkIndex, qint16(2));
         QCOMPARE(h.m->RestoreFlag, qint16(0));
         QVERIFY(h.browsers.calls.isEmpty());
@@ -362,7 +350,7 @@ private slots:
         QFETCH(QString, edited);
         QFETCH(QByteArray, expectedFile);
         QFETCH(QStringList, expectedLinks);
-        Harness h;
+        SessionHarness h;
         startWith(h, file);
         Form3* form = edit(h);
         QVERIFY(form);
@@ -375,7 +363,7 @@ private slots:
 
     void enterInTheEditBoxStartsANewLine()
     {
-        Harness h;
+        SessionHarness h;
         startWith(h, threeLinks);
         Form3* form = edit(h);
         QVERIFY(form);
@@ -403,7 +391,7 @@ private slots:
     {
         QFETCH(Dialog, dialog);
         QFETCH(QString, logged);
-        Harness h;
+        SessionHarness h;
         h.start();
         const QByteArray untidy = "http://a/\r\n\r\nhttp://b/";
         h.write("default.qld", untidy);
@@ -428,7 +416,7 @@ private slots:
     void frameCloseAndEscapeDoNothingElse()
     {
         QFETCH(Dialog, dialog);
-        Harness h;
+        SessionHarness h;
         startWith(h, threeLinks);
         QWidget* form = open(h, dialog);
         QVERIFY(form);
@@ -460,7 +448,7 @@ private slots:
     {
         QFETCH(Dialog, dialog);
         QFETCH(QString, loadLine);
-        Harness h;
+        SessionHarness h;
         startWith(h, threeLinks);
         QWidget* form = open(h, dialog);
         QVERIFY(form);
@@ -491,7 +479,7 @@ private slots:
     void deadThemeFileFallsBackToTheDefault()
     {
         QFETCH(Dialog, dialog);
-        Harness h;
+        SessionHarness h;
         startWith(h, threeLinks);
         const QString gone = h.path("other.qld");
         h.write(gone, "http://other/\r\n");
@@ -548,7 +536,7 @@ private slots:
         QFETCH(int, number);
         QFETCH(QString, boxText);
         QFETCH(QString, logStart);
-        Harness h;
+        SessionHarness h;
         startWith(h, threeLinks);
         if (!themeFile.isEmpty())
             h.m->ThemeFile = h.temp.path() + '/' + themeFile;
@@ -588,7 +576,7 @@ private slots:
     void failedWriteKeepsTheFileAndTheDialog()
     {
         QFETCH(Dialog, dialog);
-        Harness h;
+        SessionHarness h;
         startWith(h, threeLinks);
         QWidget* form = open(h, dialog);
         QVERIFY(form);
@@ -620,7 +608,7 @@ private slots:
 
     void processWritesTheFileItWasLoadedFrom()
     {
-        Harness h;
+        SessionHarness h;
         startWith(h, threeLinks);
         Form3* form = edit(h);
         QVERIFY(form);
@@ -654,7 +642,7 @@ private slots:
     void processTellsOfAChangeOnDiskBeforeWritingOverIt()
     {
         QFETCH(QString, change);
-        Harness h;
+        SessionHarness h;
         startWith(h, threeLinks);
         h.browsers.location["Main"] = "http://grabbed/";
         Form3* form = edit(h);
@@ -687,7 +675,7 @@ private slots:
 
     void sameBytesWrittenAgainAreNoChange()
     {
-        Harness h;
+        SessionHarness h;
         startWith(h, threeLinks);
         Form3* form = edit(h);
         QVERIFY(form);
@@ -733,7 +721,7 @@ private slots:
         QFETCH(QString, control);
         QFETCH(QRect, twips);
         QFETCH(QString, caption);
-        Harness h;
+        SessionHarness h;
         startWith(h, threeLinks);
         QWidget* form = open(h, dialog);
         QVERIFY(form);
@@ -764,7 +752,7 @@ private slots:
     void tabMovesFromTheTextToTheButtons()
     {
         QFETCH(Dialog, dialog);
-        Harness h;
+        SessionHarness h;
         startWith(h, threeLinks);
         QWidget* form = open(h, dialog);
         QVERIFY(form);

@@ -1,9 +1,9 @@
 #include "LinkTestSupport.h"
 
-#include "app/ClassicComboBox.h"
-#include "app/Form1.h"
 #include "links/LoadThemeFile.h"
-#include "support/Harness.h"
+#include "session/Module1.h"
+#include "session/Toolbar.h"
+#include "support/SessionHarness.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,14 +25,14 @@ QByteArray numberedLinks(int count)
     return bytes;
 }
 
-void loadTheme(Harness& h, const QByteArray& bytes, const QString& name)
+void loadTheme(SessionHarness& h, const QByteArray& bytes, const QString& name)
 {
     h.write(name, bytes);
     h.m->ThemeFile = h.path(name);
     h.run([&h] { LoadThemeFile(*h.m); });
 }
 
-void startWithTheme(Harness& h, const QByteArray& bytes, const QString& name)
+void startWithTheme(SessionHarness& h, const QByteArray& bytes, const QString& name)
 {
     h.start();
     loadTheme(h, bytes, name);
@@ -40,30 +40,25 @@ void startWithTheme(Harness& h, const QByteArray& bytes, const QString& name)
     h.dialogs.boxes.clear();
 }
 
-void reloadInPlace(Harness& h)
+void reloadInPlace(SessionHarness& h)
 {
-    h.m->SavedIndex = h.m->LinkIndex;
-    h.m->RestoreFlag = 1;
-    h.form->Combo1->Clear();
-    h.run([&h] { LoadThemeFile(*h.m); });
+    h.m->toolbar->clearList();
+    h.run([&h] { ReloadThemeFile(*h.m, h.m->LinkIndex); });
 }
 
-QStringList comboEntries(const Harness& h)
+QStringList comboEntries(const SessionHarness& h)
 {
-    QStringList entries;
-    for (int i = 0; i < h.form->Combo1->count(); ++i)
-        entries << h.form->Combo1->itemText(i);
-    return entries;
+    return h.toolbar.entries;
 }
 
-QString comboText(const Harness& h)
+QString comboText(const SessionHarness& h)
 {
-    return h.form->Combo1->Text();
+    return h.m->toolbar->shownText();
 }
 
-QString caption(const Harness& h)
+QString caption(const SessionHarness& h)
 {
-    return h.form->windowTitle();
+    return h.toolbar.caption;
 }
 
 int openDescriptorsOn(const QString& path)

@@ -6,7 +6,7 @@
 
 #include "support/ImmutableFile.h"
 
-class Harness;
+class SessionHarness;
 
 // "http://site.example/1" ... one per line, each ending with CR LF.
 QByteArray numberedLinks(int count);
@@ -14,15 +14,16 @@ QString numberedLink(int number);
 
 // Started program (browsers exist), then `bytes` loaded as <install dir>/name; the calls and
 // boxes of the start-up are forgotten.
-void startWithTheme(Harness& h, const QByteArray& bytes, const QString& name = "list.qld");
+void startWithTheme(SessionHarness& h, const QByteArray& bytes, const QString& name = "list.qld");
 // Loads `bytes` as the current theme file, as a normal load (RestoreFlag 0).
-void loadTheme(Harness& h, const QByteArray& bytes, const QString& name = "list.qld");
+void loadTheme(SessionHarness& h, const QByteArray& bytes, const QString& name = "list.qld");
 // A reload in place as Add It and Process do it: position saved, Combo1 emptied.
-void reloadInPlace(Harness& h);
+void reloadInPlace(SessionHarness& h);
 
-QStringList comboEntries(const Harness& h);
-QString comboText(const Harness& h);
-QString caption(const Harness& h);
+// The list and the caption of a toolbar without a window.
+QStringList comboEntries(const SessionHarness& h);
+QString comboText(const SessionHarness& h);
+QString caption(const SessionHarness& h);
 
 // How many descriptors of this process are open on `path` (read from /proc/self/fd).
 int openDescriptorsOn(const QString& path);

@@ -3,7 +3,7 @@
 
 #include "links/LoadThemeFile.h"
 #include "links/format/ThemeTidy.h"
-#include "support/Harness.h"
+#include "support/SessionHarness.h"
 
 #include <QDir>
 #include <QProcess>
@@ -44,7 +44,7 @@ private slots:
     void readOnlyThemeFileStillLoads()
     {
         QFETCH(bool, wholeFolder);
-        Harness h;
+        SessionHarness h;
         h.start();
         QVERIFY(QDir(h.installDir).mkdir(QStringLiteral("shelf")));
         const QByteArray untidy("http://a/\r\n\r\nhttp://b/,http://c/");

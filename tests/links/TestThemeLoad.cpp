@@ -1,9 +1,9 @@
 #include "LinkTestSupport.h"
 #include "LinkTests.h"
 
-#include "app/ClassicComboBox.h"
 #include "links/LinkCursor.h"
 #include "links/LoadThemeFile.h"
+#include "app/ClassicComboBox.h"
 #include "support/Harness.h"
 
 #include <QDir>
@@ -23,7 +23,7 @@ QStringList numberedList(int count)
     return links;
 }
 
-QStringList linkSlots(const Harness& h, int from, int to)
+QStringList linkSlots(const SessionHarness& h, int from, int to)
 {
     QStringList links;
     for (int i = from; i <= to; ++i)
@@ -31,7 +31,7 @@ QStringList linkSlots(const Harness& h, int from, int to)
     return links;
 }
 
-QStringList boxTexts(const Harness& h)
+QStringList boxTexts(const SessionHarness& h)
 {
     QStringList texts;
     for (const ScriptedDialogs::Box& box : h.dialogs.boxes)
@@ -40,7 +40,7 @@ QStringList boxTexts(const Harness& h)
 }
 
 // The log entries written since `before` entries were there.
-QStringList newLogLines(const Harness& h, qsizetype before)
+QStringList newLogLines(const SessionHarness& h, qsizetype before)
 {
     return h.logMessages().mid(before);
 }
@@ -89,7 +89,7 @@ private slots:
         QFETCH(int, links);
         QFETCH(int, count);
         QFETCH(QStringList, browserCalls);
-        Harness h;
+        SessionHarness h;
         startWithTheme(h, numberedLinks(7), "longer.qld");
         const qsizetype before = h.logMessages().size();
         QStringList logAtBox;
@@ -153,7 +153,7 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(QByteArray, tidied);
         QFETCH(QStringList, links);
-        Harness h;
+        SessionHarness h;
         h.start();
         const QStringList installed = folderEntries(h.installDir);
         loadTheme(h, content);
@@ -169,7 +169,7 @@ private slots:
 
     void tidyFileIsNotRewritten()
     {
-        Harness h;
+        SessionHarness h;
         h.start();
         h.write("list.qld", numberedLinks(3));
         const ino_t before = inode(h.path("list.qld"));
@@ -182,18 +182,16 @@ private slots:
 
     void reloadInPlaceTouchesNeitherBrowser()
     {
-        Harness h;
+        SessionHarness h;
         startWithTheme(h, numberedLinks(5));
         h.m->LinkIndex = 3;
         const QString shownCaption = caption(h);
         h.write("list.qld", numberedLinks(5) + "\r\n\r\nhttp://added.example/");
         const qsizetype before = h.logMessages().size();
 
-        h.m->SavedIndex = h.m->LinkIndex;
-        h.m->RestoreFlag = 1;
-        h.form->Combo1->Clear();
-        h.form->Combo1->setText(QStringLiteral("Current link added to end of file."));
-        h.run([&h] { LoadThemeFile(*h.m); });
+        h.toolbar.clearList();
+        h.toolbar.text = QStringLiteral("Current link added to end of file.");
+        h.run([&h] { ReloadThemeFile(*h.m, h.m->LinkIndex); });
 
         QCOMPARE(h.browsers.calls, QStringList{});
         QCOMPARE(h.m->LinkIndex, 3);
@@ -223,13 +221,11 @@ private slots:
         QFETCH(int, saved);
         QFETCH(int, links);
         QFETCH(int, index);
-        Harness h;
+        SessionHarness h;
         startWithTheme(h, numberedLinks(10));
         h.write("list.qld", numberedLinks(links));
-        h.m->SavedIndex = qint16(saved);
-        h.m->RestoreFlag = 1;
-        h.form->Combo1->Clear();
-        h.run([&h] { LoadThemeFile(*h.m); });
+        h.toolbar.clearList();
+        h.run([&h, saved] { ReloadThemeFile(*h.m, qint16(saved)); });
         QCOMPARE(h.m->LinkIndex, index);
         QCOMPARE(h.m->SavedIndex, 0);
     }
@@ -246,7 +242,7 @@ private slots:
     {
         QFETCH(QString, themeFile);
         QFETCH(QStringList, logLines);
-        Harness h;
+        SessionHarness h;
         startWithTheme(h, numberedLinks(3));
         const QStringList defaults = defaultLinks(h);
         const qsizetype before = h.logMessages().size();
@@ -275,7 +271,7 @@ private slots:
     {
         QFETCH(bool, reload);
         QFETCH(QString, shown);
-        Harness h;
+        SessionHarness h;
         startWithTheme(h, numberedLinks(3));
         h.run([&h] { MoveRight(*h.m); });
         h.browsers.calls.clear();
@@ -284,13 +280,16 @@ private slots:
         QFile::remove(h.path("default.qld"));
         h.m->ThemeFile = h.path("gone.qld");
         if (reload) {
-            h.m->SavedIndex = h.m->LinkIndex;
-            h.m->RestoreFlag = 1;
-            h.form->Combo1->Clear();
-            h.form->Combo1->setText(shown);
+            h.toolbar.clearList();
+            h.toolbar.text = shown;
         }
 
-        h.run([&h] { LoadThemeFile(*h.m); });
+        h.run([&h, reload] {
+            if (reload)
+                ReloadThemeFile(*h.m, h.m->LinkIndex);
+            else
+                LoadThemeFile(*h.m);
+        });
 
         QCOMPARE(boxTexts(h),
                  (QStringList{missingBox + " | File Error", missingBox + " | File Error"}));
@@ -308,6 +307,7 @@ private slots:
         QVERIFY(!h.ended);
     }
 
+    // The program's own start-up, with its window.
     void startWithoutDefaultShowsOneBoxAndAnEmptyList()
     {
         Harness h;
@@ -317,8 +317,8 @@ private slots:
         QCOMPARE(boxTexts(h), QStringList{missingBox + " | File Error"});
         QCOMPARE(h.m->LinkCount, 0);
         QCOMPARE(h.m->LinkIndex, 1);
-        QCOMPARE(comboEntries(h), QStringList{});
-        QCOMPARE(caption(h), QStringLiteral("Quillon Version 2.8"));
+        QCOMPARE(h.form->Combo1->count(), 0);
+        QCOMPARE(h.form->windowTitle(), QStringLiteral("Quillon Version 2.8"));
         QCOMPARE(h.logMessages().mid(8),
                  (QStringList{" Program Activated", " Program initiation considered normal"}));
         QCOMPARE(h.browsers.callsStartingWith("Main.Navigate"), QStringList{});
@@ -344,7 +344,7 @@ private slots:
         QFETCH(QString, themeFile);
         QFETCH(QStringList, boxes);
         QFETCH(QStringList, logLines);
-        Harness h;
+        SessionHarness h;
         startWithTheme(h, numberedLinks(4));
         QDir(h.installDir).mkdir(QStringLiteral("folder.qld"));
         const QString shownCaption = caption(h);
@@ -352,11 +352,9 @@ private slots:
         QStringList logAtBox;
         h.dialogs.onBox = [&](const ScriptedDialogs::Box&) { logAtBox = newLogLines(h, before); };
         h.m->ThemeFile = h.path(themeFile);
-        h.m->SavedIndex = 4;
-        h.m->RestoreFlag = 1;
-        h.form->Combo1->Clear();
+        h.toolbar.clearList();
 
-        h.run([&h] { LoadThemeFile(*h.m); });
+        h.run([&h] { ReloadThemeFile(*h.m, 4); });
 
         QCOMPARE(boxTexts(h), boxes);
         QCOMPARE(newLogLines(h, before), logLines);
@@ -375,7 +373,7 @@ private slots:
 
     void shorterFileLeavesNoEarlierLinkReachable()
     {
-        Harness h;
+        SessionHarness h;
         startWithTheme(h, numberedLinks(5));
         loadTheme(h, "http://x/\r\nhttp://y/\r\n", "short.qld");
         QCOMPARE(linkSlots(h, 1, 5), (QStringList{"http://x/", "http://y/", "", "", ""}));
@@ -386,7 +384,7 @@ private slots:
     }
 
 private:
-    static QStringList defaultLinks(Harness& h)
+    static QStringList defaultLinks(SessionHarness& h)
     {
         QStringList links;
         for (const QByteArray& line : h.read("default.qld").split('\n'))

@@ -7,7 +7,6 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     std::vector<std::unique_ptr<QObject>> tests;
-    tests.push_back(makeThemeFormatTests());
     tests.push_back(makeThemeLoadTests());
     tests.push_back(makeLinkCursorTests());
     tests.push_back(makeThemeFileSafetyTests());

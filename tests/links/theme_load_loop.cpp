@@ -4,10 +4,10 @@
 // Prints "ready" and the milliseconds of the first round once that round is done.
 #include "app/ClassicComboBox.h"
 #include "app/Form1.h"
-#include "app/Module1.h"
 #include "links/LoadThemeFile.h"
 #include "platform/FileStore.h"
 #include "platform/TextFile.h"
+#include "session/Module1.h"
 #include "support/MockClock.h"
 #include "support/RecordingBrowser.h"
 #include "support/ScriptedDialogs.h"
@@ -38,10 +38,8 @@ int main(int argc, char** argv)
     timer.start();
     for (bool first = true;; first = false) {
         m.ThemeFile = theme;
-        m.SavedIndex = m.LinkIndex;
-        m.RestoreFlag = 1;
         form.Combo1->Clear();
-        LoadThemeFile(m);
+        ReloadThemeFile(m, m.LinkIndex);
         FileStore::replace(theme, untidy);
         if (first) {
             std::printf("ready %lld\n", static_cast<long long>(timer.elapsed()));

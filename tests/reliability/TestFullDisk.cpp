@@ -16,12 +16,13 @@
 namespace {
 enum class Step { Tidy, AddIt, Process, New, Grab };
 
-// Exactly one page long: on tmpfs an append that still fits in a file's last page takes no
-// new space, so a shorter file would let Add It succeed on a disk with no page left.
-const QByteArray threeLinks = [] {
-    QByteArray bytes = "http://a/\r\nhttp://b/\r\nhttp://c/?";
-    return bytes + QByteArray(4096 - bytes.size() - 2, 'x') + "\r\n";
-}();
+// Three links that fill the small disk's page to its end: Add It appends in place, and an
+// append that still fits the file's last page would need no free page at all.
+QByteArray threeLinksFillingAPage()
+{
+    const QByteArray start = "http://a/\r\nhttp://b/\r\nhttp://c/?";
+    return start + QByteArray(4096 - start.size() - 2, 'x') + "\r\n";
+}
 const QString diskFull = QStringLiteral("Run-time error '61':\n\nDisk full");
 
 void click(QWidget* window, const char* button)
@@ -116,7 +117,7 @@ private slots:
         QFETCH(QStringList, boxes);
         QFETCH(QStringList, logged);
         Harness h;
-        h.write("default.qld", threeLinks);
+        h.write("default.qld", threeLinksFillingAPage());
         h.write("untidy.qld", "http://a/\r\n\r\nhttp://b/\rhttp://c/");
         SmallDisk disk(h.installDir);
         if (!disk.mounted())

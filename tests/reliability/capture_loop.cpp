@@ -4,14 +4,15 @@
 // milliseconds of the first round once that round is done.
 //   capture_loop add|process INSTALL_DIR THEME_FILE
 #include "app/Form1.h"
-#include "app/Handler.h"
-#include "app/Module1.h"
 #include "capture/Form2.h"
 #include "capture/Form3.h"
 #include "links/LoadThemeFile.h"
 #include "platform/FileStore.h"
 #include "platform/InstallDir.h"
 #include "platform/TextFile.h"
+#include "session/Handler.h"
+#include "session/Module1.h"
+#include "session/Toolbar.h"
 #include "support/MockClock.h"
 #include "support/RecordingBrowser.h"
 #include "support/ScriptedDialogs.h"
@@ -34,7 +35,7 @@ void click(QWidget* window, const char* button)
 
 void addIt(Module1& m)
 {
-    click(m.form1, "Command6");
+    click(dynamic_cast<QWidget*>(m.toolbar), "Command6");
     auto* form = qobject_cast<Form2*>(m.Form2.data());
     form->Text1->setText(addedLink);
     click(form, "Command1");
@@ -42,7 +43,7 @@ void addIt(Module1& m)
 
 void process(Module1& m)
 {
-    click(m.form1, "Command7");
+    click(dynamic_cast<QWidget*>(m.toolbar), "Command7");
     auto* form = qobject_cast<Form3*>(m.Form3.data());
     QStringList lines = form->Text1->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     lines.append(lines.takeFirst());

@@ -1,8 +1,7 @@
 #include "ThemeTestSupport.h"
 
-#include "app/ClassicComboBox.h"
 #include "links/LinkCursor.h"
-#include "support/Harness.h"
+#include "support/SessionHarness.h"
 #include "themes/ThemeCommands.h"
 
 #include <QDir>
@@ -17,18 +16,18 @@ const QString BadFileName = QStringLiteral(" User attempted to open bad file nam
 const QString KeptCurrentFile =
     QStringLiteral(" User canceled new file operation - kept current file ");
 
-void clickFile(Harness& h)
+void clickFile(SessionHarness& h)
 {
     h.run([&h] { FileCommand(*h.m); });
 }
 
-void stepRight(Harness& h, int steps)
+void stepRight(SessionHarness& h, int steps)
 {
     for (int i = 0; i < steps; ++i)
         h.run([&h] { MoveRight(*h.m); });
 }
 
-void expectCheckFileNameBoxes(const Harness& h, int count)
+void expectCheckFileNameBoxes(const SessionHarness& h, int count)
 {
     QCOMPARE(h.dialogs.boxes.size(), count);
     for (const ScriptedDialogs::Box& box : h.dialogs.boxes) {
@@ -101,7 +100,7 @@ void FileCommandTest::chosenFileLoadsInNormalMode()
     QFETCH(QByteArray, content);
     QFETCH(QString, first);
     QFETCH(QString, second);
-    Harness h;
+    SessionHarness h;
     const QString path = QDir::cleanPath(h.path(name));
     QDir().mkpath(QFileInfo(path).absolutePath());
     if (!content.isEmpty())
@@ -121,21 +120,21 @@ void FileCommandTest::chosenFileLoadsInNormalMode()
     QCOMPARE(h.dialogs.openRequests.at(0).fileName, QString());
     QCOMPARE(h.m->ThemeFile, path);
     QCOMPARE(h.m->LinkIndex, 1);
-    QCOMPARE(h.form->Combo1->Text(), first);
+    QCOMPARE(h.toolbar.text, first);
     QCOMPARE(navigations(h),
              QStringList({"Main.Navigate(" + first + ")", "Prefetch.Navigate(" + second + ")"}));
-    QVERIFY(h.form->windowTitle().endsWith(path.toUpper()));
+    QVERIFY(h.toolbar.caption.endsWith(path.toUpper()));
     QCOMPARE(logSince(h, logged), QStringList({ActivatesDialog, opensNormally(path)}));
     QVERIFY(h.dialogs.boxes.isEmpty());
 }
 
 void FileCommandTest::cancelReloadsInPlace()
 {
-    Harness h;
+    SessionHarness h;
     h.start();
     stepRight(h, 2);
-    const QString shown = h.form->Combo1->Text();
-    const int entries = h.form->Combo1->count();
+    const QString shown = h.toolbar.text;
+    const int entries = h.toolbar.listCount();
     QFile theme(h.m->ThemeFile);
     QVERIFY(theme.open(QIODevice::Append));
     theme.write("https://added.example/\r\n");
@@ -150,9 +149,9 @@ void FileCommandTest::cancelReloadsInPlace()
     QCOMPARE(h.m->LinkIndex, 3);
     QCOMPARE(h.m->SavedIndex, 0);
     QCOMPARE(h.m->RestoreFlag, 0);
-    QCOMPARE(h.form->Combo1->Text(), shown);
-    QCOMPARE(h.form->Combo1->count(), entries + 1);
-    QCOMPARE(h.form->Combo1->itemText(entries), QStringLiteral("https://added.example/"));
+    QCOMPARE(h.toolbar.text, shown);
+    QCOMPARE(h.toolbar.listCount(), entries + 1);
+    QCOMPARE(h.toolbar.entries.value(entries), QStringLiteral("https://added.example/"));
     QVERIFY(navigations(h).isEmpty());
     QCOMPARE(logSince(h, logged),
              QStringList({ActivatesDialog, KeptCurrentFile + h.m->defaultThemeFile(),
@@ -161,7 +160,7 @@ void FileCommandTest::cancelReloadsInPlace()
 
 void FileCommandTest::badNamesThenCancel()
 {
-    Harness h;
+    SessionHarness h;
     h.write(QStringLiteral("links.qld"), "http://l.example/\r\n");
     h.start();
     const qsizetype logged = h.logMessages().size();
@@ -199,7 +198,7 @@ void FileCommandTest::unopenableChoiceAsksAgain_data()
 void FileCommandTest::unopenableChoiceAsksAgain()
 {
     QFETCH(QString, kind);
-    Harness h;
+    SessionHarness h;
     QString chosen;
     if (kind == QLatin1String("folder")) {
         chosen = h.path(QStringLiteral("folder.qld"));
@@ -231,7 +230,7 @@ void FileCommandTest::unopenableChoiceAsksAgain()
 
 void FileCommandTest::logThatCannotBeWrittenEndsProgram()
 {
-    Harness h;
+    SessionHarness h;
     h.start();
     const QByteArray logBefore = h.read(QStringLiteral("error.log"));
     ImmutableFile log(h.path(QStringLiteral("error.log")));

@@ -1,8 +1,8 @@
 #include "ThemeTestSupport.h"
 
-#include "app/ClassicComboBox.h"
 #include "links/LinkCursor.h"
-#include "support/Harness.h"
+#include "platform/Twips.h"
+#include "support/SessionHarness.h"
 #include "themes/Form4.h"
 #include "themes/ThemeCommands.h"
 
@@ -17,7 +17,7 @@
 namespace {
 const QString SelectsNew = QStringLiteral(" User selects NEW");
 
-Form4* clickNew(Harness& h)
+Form4* clickNew(SessionHarness& h)
 {
     h.run([&h] { NewCommand(*h.m); });
     return qobject_cast<Form4*>(h.m->Form4.data());
@@ -33,15 +33,14 @@ QPointer<QLineEdit> enterName(Form4* form, const QString& name)
     return box;
 }
 
-QByteArray starterLine(const Harness& h)
+QByteArray starterLine(const SessionHarness& h)
 {
     return h.m->starterPage().toUtf8() + "\r\n";
 }
 
-QRect twipsRect(const Harness& h, int left, int top, int width, int height)
+QRect twipsRect(const QWidget* window, int left, int top, int width, int height)
 {
-    return {h.form->twipsToPixels(left), h.form->twipsToPixels(top), h.form->twipsToPixels(width),
-            h.form->twipsToPixels(height)};
+    return Twips::toPixels(QRect(left, top, width, height), window->logicalDpiX());
 }
 
 void flushDeferredDeletes()
@@ -87,7 +86,7 @@ void NewCommandTest::enterCreatesAndLoadsOnce()
 {
     QFETCH(QString, installFolder);
     QFETCH(bool, quoted);
-    Harness h(true, installFolder);
+    SessionHarness h(true, installFolder);
     h.start();
     h.browsers.calls.clear();
     const qsizetype logged = h.logMessages().size();
@@ -101,12 +100,12 @@ void NewCommandTest::enterCreatesAndLoadsOnce()
     QCOMPARE(h.read(created), (quoted ? '"' + starter + '"' : starter) + "\r\n");
     QCOMPARE(h.m->ThemeFile, created);
     QCOMPARE(h.m->NewThemeName, QStringLiteral("links.qld"));
-    QCOMPARE(h.form->Combo1->count(), 1);
-    QCOMPARE(h.form->Combo1->itemText(0), h.m->starterPage());
-    QCOMPARE(h.form->Combo1->Text(), h.m->starterPage());
+    QCOMPARE(h.toolbar.listCount(), 1);
+    QCOMPARE(h.toolbar.entries.value(0), h.m->starterPage());
+    QCOMPARE(h.toolbar.text, h.m->starterPage());
     QCOMPARE(h.m->LinkIndex, 1);
     QCOMPARE(navigations(h).value(0), "Main.Navigate(" + h.m->starterPage() + ")");
-    QVERIFY(h.form->windowTitle().endsWith(created.toUpper()));
+    QVERIFY(h.toolbar.caption.endsWith(created.toUpper()));
     QCOMPARE(logSince(h, logged), QStringList({SelectsNew, opensNormally(created),
                                                QStringLiteral(" links.qld successfully created")}));
     QVERIFY(h.dialogs.boxes.isEmpty());
@@ -140,7 +139,7 @@ void NewCommandTest::extensionCompletion()
 {
     QFETCH(QString, typed);
     QFETCH(QString, completed);
-    Harness h;
+    SessionHarness h;
     h.start();
     Form4* form = clickNew(h);
 
@@ -165,7 +164,7 @@ void NewCommandTest::existingNameIsNeverTouched_data()
 void NewCommandTest::existingNameIsNeverTouched()
 {
     QFETCH(QString, kind);
-    Harness h;
+    SessionHarness h;
     const QString name = QStringLiteral("taken.qld");
     const QString path = h.path(name);
     const QByteArray content("http://kept.example/\r\nhttp://also.example/\r\n");
@@ -184,7 +183,7 @@ void NewCommandTest::existingNameIsNeverTouched()
     }
     h.start();
     h.run([&h] { MoveRight(*h.m); });
-    const QString shown = h.form->Combo1->Text();
+    const QString shown = h.toolbar.text;
     h.browsers.calls.clear();
     const qsizetype logged = h.logMessages().size();
     bool dialogGoneAtBox = false;
@@ -210,13 +209,13 @@ void NewCommandTest::existingNameIsNeverTouched()
         QVERIFY(!QFile::exists(linkTarget));
     QCOMPARE(h.m->ThemeFile, h.m->defaultThemeFile());
     QCOMPARE(h.m->LinkIndex, 2);
-    QCOMPARE(h.form->Combo1->Text(), shown);
+    QCOMPARE(h.toolbar.text, shown);
     QVERIFY(navigations(h).isEmpty());
 }
 
 void NewCommandTest::emptyNameCancels()
 {
-    Harness h;
+    SessionHarness h;
     h.start();
     const qsizetype logged = h.logMessages().size();
     Form4* form = clickNew(h);
@@ -246,11 +245,11 @@ void NewCommandTest::failedCreationReloadsPreviousInPlace()
 {
     QFETCH(QString, typed);
     QFETCH(QString, completed);
-    Harness h;
+    SessionHarness h;
     h.start();
     h.run([&h] { MoveRight(*h.m); });
-    const QString shown = h.form->Combo1->Text();
-    const int entries = h.form->Combo1->count();
+    const QString shown = h.toolbar.text;
+    const int entries = h.toolbar.listCount();
     h.browsers.calls.clear();
     const qsizetype logged = h.logMessages().size();
     Form4* form = clickNew(h);
@@ -265,8 +264,8 @@ void NewCommandTest::failedCreationReloadsPreviousInPlace()
     QCOMPARE(h.m->ThemeFile, h.m->defaultThemeFile());
     QCOMPARE(h.m->LinkIndex, 2);
     QCOMPARE(h.m->RestoreFlag, 0);
-    QCOMPARE(h.form->Combo1->Text(), shown);
-    QCOMPARE(h.form->Combo1->count(), entries);
+    QCOMPARE(h.toolbar.text, shown);
+    QCOMPARE(h.toolbar.listCount(), entries);
     QVERIFY(navigations(h).isEmpty());
     QCOMPARE(logSince(h, logged),
              QStringList({SelectsNew, QStringLiteral(" General file creation error.  Aborted"),
@@ -277,7 +276,7 @@ void NewCommandTest::failedCreationReloadsPreviousInPlace()
 
 void NewCommandTest::failedCreationFallsBackToFileOpenedMeanwhile()
 {
-    Harness h;
+    SessionHarness h;
     const QString other = h.path(QStringLiteral("other.qld"));
     h.write(other, "http://a.example/\r\nhttp://b.example/\r\n");
     h.start();
@@ -290,8 +289,8 @@ void NewCommandTest::failedCreationFallsBackToFileOpenedMeanwhile()
 
     QCOMPARE(h.m->ThemeFile, other);
     QCOMPARE(h.m->LinkIndex, 2);
-    QCOMPARE(h.form->Combo1->Text(), QStringLiteral("http://b.example/"));
-    QCOMPARE(h.form->Combo1->count(), 2);
+    QCOMPARE(h.toolbar.text, QStringLiteral("http://b.example/"));
+    QCOMPARE(h.toolbar.listCount(), 2);
     QVERIFY(!h.m->Form4);
 }
 
@@ -308,7 +307,7 @@ void NewCommandTest::unwritableLogEndsWithGenericReport()
 {
     QFETCH(bool, openFirst);
     QFETCH(QString, button);
-    Harness h;
+    SessionHarness h;
     h.start();
     Form4* form = openFirst ? clickNew(h) : nullptr;
     ImmutableFile log(h.path(QStringLiteral("error.log")));
@@ -330,7 +329,7 @@ void NewCommandTest::unwritableLogEndsWithGenericReport()
 
 void NewCommandTest::newWhileOpenRaisesSameDialog()
 {
-    Harness h;
+    SessionHarness h;
     h.start();
     const qsizetype logged = h.logMessages().size();
     Form4* form = clickNew(h);
@@ -351,7 +350,7 @@ void NewCommandTest::newWhileOpenRaisesSameDialog()
 
 void NewCommandTest::escapeAndFrameCloseDoNothingElse()
 {
-    Harness h;
+    SessionHarness h;
     h.start();
     const qsizetype logged = h.logMessages().size();
     Form4* form = clickNew(h);
@@ -376,7 +375,7 @@ void NewCommandTest::escapeAndFrameCloseDoNothingElse()
 
 void NewCommandTest::cancelCloses()
 {
-    Harness h;
+    SessionHarness h;
     h.start();
     const qsizetype logged = h.logMessages().size();
     Form4* form = clickNew(h);
@@ -394,7 +393,7 @@ void NewCommandTest::cancelCloses()
 
 void NewCommandTest::layoutFollowsDesign()
 {
-    Harness h;
+    SessionHarness h;
     h.start();
     Form4* form = clickNew(h);
     QVERIFY(QTest::qWaitForWindowExposed(form));
@@ -404,7 +403,7 @@ void NewCommandTest::layoutFollowsDesign()
     QVERIFY(form->isWindow());
     QVERIFY(!form->parentWidget());
     QCOMPARE(form->windowModality(), Qt::NonModal);
-    QCOMPARE(form->size(), QSize(h.form->twipsToPixels(6690), h.form->twipsToPixels(1560)));
+    QCOMPARE(form->size(), twipsRect(form, 0, 0, 6690, 1560).size());
 
     struct Placed
     {
@@ -413,11 +412,11 @@ void NewCommandTest::layoutFollowsDesign()
         QRect twips;
     };
     const QList<Placed> controls{
-        {"Label2", form->Label2, twipsRect(h, 120, 120, 6375, 255)},
-        {"Text1", form->Text1, twipsRect(h, 120, 480, 6375, 285)},
-        {"Label1", form->Label1, twipsRect(h, 2760, 480, 1215, 495)},
-        {"Command1", form->Command1, twipsRect(h, 1800, 960, 1215, 495)},
-        {"Command2", form->Command2, twipsRect(h, 3240, 960, 1215, 495)},
+        {"Label2", form->Label2, twipsRect(form, 120, 120, 6375, 255)},
+        {"Text1", form->Text1, twipsRect(form, 120, 480, 6375, 285)},
+        {"Label1", form->Label1, twipsRect(form, 2760, 480, 1215, 495)},
+        {"Command1", form->Command1, twipsRect(form, 1800, 960, 1215, 495)},
+        {"Command2", form->Command2, twipsRect(form, 3240, 960, 1215, 495)},
     };
     for (const Placed& control : controls) {
         QCOMPARE(form->findChild<QWidget*>(QString::fromLatin1(control.name)), control.widget);

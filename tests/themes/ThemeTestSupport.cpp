@@ -1,13 +1,13 @@
 #include "ThemeTestSupport.h"
 
-#include "support/Harness.h"
+#include "support/SessionHarness.h"
 
-QStringList logSince(const Harness& h, qsizetype before)
+QStringList logSince(const SessionHarness& h, qsizetype before)
 {
     return h.logMessages().mid(before);
 }
 
-QStringList navigations(const Harness& h)
+QStringList navigations(const SessionHarness& h)
 {
     return h.browsers.calls.filter(QStringLiteral(".Navigate("));
 }

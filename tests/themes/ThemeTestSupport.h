@@ -5,11 +5,11 @@
 
 #include "support/ImmutableFile.h"
 
-class Harness;
+class SessionHarness;
 
 // Log messages written after the first `before` ones.
-QStringList logSince(const Harness& h, qsizetype before);
+QStringList logSince(const SessionHarness& h, qsizetype before);
 // The browser calls that send a page somewhere.
-QStringList navigations(const Harness& h);
+QStringList navigations(const SessionHarness& h);
 // The line that a successful load of `themeFile` writes.
 QString opensNormally(const QString& themeFile);

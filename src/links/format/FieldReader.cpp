@@ -1,5 +1,7 @@
 #include "links/format/FieldReader.h"
 
+#include "platform/LineSplitter.h"
+
 namespace {
 bool isBlank(char c)
 {
@@ -12,10 +14,9 @@ bool isTerminator(char c)
 }
 } // namespace
 
-FieldReader::FieldReader(const QByteArray& data) : m_data(data)
+FieldReader::FieldReader(const QByteArray& data)
+    : m_data(data), m_line(LineSplitter::lineAt(m_data, 0))
 {
-    const qsizetype cr = m_data.indexOf('\r');
-    m_lineEnd = cr < 0 ? m_data.size() : cr;
     skipEmptyLines();
 }
 
@@ -45,8 +46,7 @@ QByteArrayView FieldReader::readQuoted()
     const qsizetype close = m_data.indexOf('"', open + 1);
     if (close < 0) {
         // A stray quote with none to close it takes its own line, not the rest of the list.
-        const qsizetype lineEnd = m_data.indexOf('\r', open + 1);
-        m_pos = lineEnd < 0 ? m_data.size() : lineEnd;
+        m_pos = m_line.end;
         const QByteArrayView field = data().sliced(open + 1, m_pos - open - 1);
         consumeTerminator();
         return field;
@@ -95,17 +95,12 @@ void FieldReader::skipEmptyLines()
 
 void FieldReader::followLine(qsizetype fieldStart)
 {
-    // Each CR is passed once, so following the lines costs no more than reading the data.
-    while (fieldStart > m_lineEnd) {
-        m_lineStart = m_lineEnd + 1;
-        if (m_lineStart < m_data.size() && m_data.at(m_lineStart) == '\n')
-            ++m_lineStart;
-        const qsizetype cr = m_data.indexOf('\r', m_lineStart);
-        m_lineEnd = cr < 0 ? m_data.size() : cr;
-    }
+    // Each line is passed once, so following the lines costs no more than reading the data.
+    while (fieldStart > m_line.end)
+        m_line = LineSplitter::lineAt(m_data, m_line.next);
 }
 
 QByteArrayView FieldReader::lastFieldLine() const
 {
-    return data().sliced(m_lineStart, m_lineEnd - m_lineStart);
+    return data().sliced(m_line.start, m_line.end - m_line.start);
 }

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include "platform/LineSplitter.h"
+
 // Reads the comma-separated fields of a theme file the way the classic "Input #" statement
 // of the old BASIC dialects read a text file into string variables:
 //
@@ -46,6 +48,6 @@ private:
 
     const QByteArray m_data;
     qsizetype m_pos = 0;
-    qsizetype m_lineStart = 0;
-    qsizetype m_lineEnd = -1;
+    // The line on which the last field began.
+    TextLine m_line;
 };

@@ -1,17 +1,21 @@
 #include "links/format/ThemeTidy.h"
 
+#include "platform/LineSplitter.h"
+
 namespace {
+bool endsWithCrLf(const TextLine& line)
+{
+    return line.next == line.end + 2;
+}
+
 // Non-empty lines, each ending with CR LF: nothing to change, and nothing to copy.
 bool isTidy(const QByteArray& content)
 {
-    if (!content.isEmpty() && !content.endsWith("\r\n"))
-        return false;
-    qsizetype pos = 0;
-    while (pos < content.size()) {
-        const qsizetype cr = content.indexOf('\r', pos);
-        if (cr == pos || content.at(cr + 1) != '\n')
+    for (qsizetype pos = 0; pos < content.size();) {
+        const TextLine line = LineSplitter::lineAt(content, pos);
+        if (line.end == line.start || !endsWithCrLf(line))
             return false;
-        pos = cr + 2;
+        pos = line.next;
     }
     return true;
 }
@@ -23,18 +27,13 @@ QByteArray ThemeTidy::tidy(const QByteArray& content)
         return content;
     QByteArray tidied;
     tidied.reserve(content.size() + 2);
-    const qsizetype size = content.size();
-    qsizetype pos = 0;
-    while (pos < size) {
-        const qsizetype cr = content.indexOf('\r', pos);
-        const qsizetype end = cr < 0 ? size : cr;
-        if (end > pos) {
-            tidied.append(content.constData() + pos, end - pos);
+    for (qsizetype pos = 0; pos < content.size();) {
+        const TextLine line = LineSplitter::lineAt(content, pos);
+        if (line.end > line.start) {
+            tidied.append(content.constData() + line.start, line.end - line.start);
             tidied.append("\r\n", 2);
         }
-        pos = cr < 0 ? size : cr + 1;
-        if (cr >= 0 && pos < size && content.at(pos) == '\n')
-            ++pos;
+        pos = line.next;
     }
     return tidied;
 }

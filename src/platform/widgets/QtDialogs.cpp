@@ -20,6 +20,8 @@ QStringList QtDialogs::nameFilters(const QString& filter)
     return filters;
 }
 
+// The three texts are the file-open control's InitDir, Filter and FileName, in that order.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters)
 QString QtDialogs::showOpen(const QString& initDir, const QString& filter, const QString& fileName)
 {
     // Qt's own dialog in AnyFile mode lets a typed name through that does not exist, so the

@@ -1,10 +1,10 @@
-#include "app/BrowserFailure.h"
+#include "session/BrowserFailure.h"
 
-#include "app/Handler.h"
-#include "app/Module1.h"
 #include "platform/Dialogs.h"
 #include "platform/Failure.h"
 #include "platform/ProgramExit.h"
+#include "session/Handler.h"
+#include "session/Module1.h"
 
 void BrowserFailure(Module1& m)
 {

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/LinkSlots.h"
 #include "browser/Browser.h"
 #include "log/ActivityLog.h"
 #include "platform/Platform.h"
+#include "session/LinkSlots.h"
 
 #include <QPointer>
 #include <QString>
@@ -11,7 +11,7 @@
 
 #include <memory>
 
-class Form1;
+class Toolbar;
 
 // The state that every window and procedure shares for the whole run. One object, passed by
 // reference, so that each test starts from a fresh one.
@@ -19,6 +19,10 @@ class Module1
 {
 public:
     Module1(Platform& platform, BrowserFactory& browserFactory);
+    // The modeless dialogs have no owner; none may outlive the state that it works on.
+    ~Module1();
+    Module1(const Module1&) = delete;
+    Module1& operator=(const Module1&) = delete;
 
     Platform& platform;
     BrowserFactory& browserFactory;
@@ -36,7 +40,7 @@ public:
     std::unique_ptr<Browser> PrefetchBrowser;
 
     // The main window, and the modeless dialogs while they are open.
-    Form1* form1 = nullptr;
+    Toolbar* toolbar = nullptr;
     QPointer<QWidget> Form2;
     QPointer<QWidget> Form3;
     QPointer<QWidget> Form4;

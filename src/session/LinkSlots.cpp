@@ -1,4 +1,4 @@
-#include "app/LinkSlots.h"
+#include "session/LinkSlots.h"
 
 #include "platform/Failure.h"
 

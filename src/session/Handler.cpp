@@ -1,9 +1,9 @@
-#include "app/Handler.h"
+#include "session/Handler.h"
 
-#include "app/Module1.h"
 #include "platform/Dialogs.h"
 #include "platform/Failure.h"
 #include "platform/ProgramExit.h"
+#include "session/Module1.h"
 
 void reportUnhandledFailure(Module1& m, const Failure& failure)
 {

@@ -1,4 +1,4 @@
-#include "app/Module1.h"
+#include "session/Module1.h"
 
 #include "platform/Clock.h"
 
@@ -7,3 +7,10 @@ Module1::Module1(Platform& platform, BrowserFactory& browserFactory)
       log(platform.installDir + QStringLiteral("error.log"), platform.clock, platform.dialogs),
       ThemeFile(defaultThemeFile())
 {}
+
+Module1::~Module1()
+{
+    delete Form2.data();
+    delete Form3.data();
+    delete Form4.data();
+}

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Dependence runs one way: core (platform, log, browser, links/format) <- session <- commands
+# (links, themes, capture) <- app. Fails on any include in src/ that points to a higher layer,
+# above all on "app/" anywhere outside src/app.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/../src"
+
+status=0
+# refuse PATTERN FOLDER...: no file below the folders may have an include matching PATTERN.
+refuse() {
+    local pattern=$1
+    shift
+    local found
+    found=$(grep -rnE "$pattern" "$@" --include='*.cpp' --include='*.h' || true)
+    if [[ -n $found ]]; then
+        echo "Includes that point to a higher layer:" >&2
+        echo "$found" >&2
+        status=1
+    fi
+}
+
+commands='links/[A-Za-z0-9_]+\.h|themes/|capture/'
+refuse "^#include \"(app/|session/|$commands)" platform log browser links/format
+refuse "^#include \"(app/|$commands)" session
+refuse '^#include "app/' links themes capture
+exit $status
