@@ -100,7 +100,9 @@ void ChromiumBrowser::placeWindow(const QString& edge, double pixels)
 void ChromiumBrowser::Navigate(const QString& url)
 {
     requireTarget();
-    QString address = navigationUrl(url);
+    // Measured on the link itself first: reading a link of many megabytes as an address would
+    // cost several times its size before the length rule below refused it anyway.
+    QString address = url.size() > MaxBrowserUrlLength ? str("about:blank") : navigationUrl(url);
     // A javascript: link would run in the page on show, in that site's origin: never run,
     // whatever the spelling; a blank page instead.
     if (isScriptUrl(url) || isScriptUrl(address))
