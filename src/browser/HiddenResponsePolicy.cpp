@@ -1,21 +1,12 @@
 #include "browser/HiddenResponsePolicy.h"
 
+#include "browser/FetchHeaders.h"
 #include "browser/NavigationUrl.h"
 
 #include <QJsonObject>
 #include <QString>
 
 namespace {
-QString header(const QJsonArray& headers, QLatin1String name)
-{
-    for (const QJsonValue& entry : headers) {
-        const QJsonObject pair = entry.toObject();
-        if (pair.value(QLatin1String("name")).toString().compare(name, Qt::CaseInsensitive) == 0)
-            return pair.value(QLatin1String("value")).toString();
-    }
-    return {};
-}
-
 // The types that the browser shows as a page. Everything else is either saved as a download,
 // played (audio, video) or handed to a viewer; a missing type would be guessed from the bytes.
 bool isShownAsPage(const QString& contentType)
@@ -40,31 +31,23 @@ bool HiddenResponsePolicy::mayLoad(int statusCode, const QJsonArray& responseHea
     // Redirects and empty answers never turn into downloads themselves.
     if (isRedirect(statusCode) || statusCode == 204 || statusCode == 205)
         return true;
-    const QString disposition = header(responseHeaders, QLatin1String("content-disposition"));
+    const QString disposition =
+        FetchHeaders::value(responseHeaders, QLatin1String("content-disposition"));
     if (disposition.trimmed().startsWith(QLatin1String("attachment"), Qt::CaseInsensitive))
         return false;
-    return isShownAsPage(header(responseHeaders, QLatin1String("content-type")));
+    return isShownAsPage(FetchHeaders::value(responseHeaders, QLatin1String("content-type")));
 }
 
 bool HiddenResponsePolicy::redirectLeavesTheWeb(const QJsonArray& responseHeaders)
 {
-    const QString location = header(responseHeaders, QLatin1String("location"));
+    const QString location = FetchHeaders::value(responseHeaders, QLatin1String("location"));
     const QString scheme = urlScheme(location);
     return !scheme.isEmpty() && scheme != QLatin1String("http") && scheme != QLatin1String("https");
 }
 
 QJsonArray HiddenResponsePolicy::sandboxedHeaders(const QJsonArray& responseHeaders)
 {
-    // The body is handed over decoded and whole; cookies were taken when the response came.
-    static const QStringList dropped{
-        QStringLiteral("content-encoding"), QStringLiteral("content-length"),
-        QStringLiteral("transfer-encoding"), QStringLiteral("set-cookie")};
-    QJsonArray headers;
-    for (const QJsonValue& entry : responseHeaders) {
-        const QString name = entry.toObject().value(QLatin1String("name")).toString().toLower();
-        if (!dropped.contains(name))
-            headers.append(entry);
-    }
+    QJsonArray headers = FetchHeaders::forWholeBody(responseHeaders);
     headers.append(
         QJsonObject{{QStringLiteral("name"), QStringLiteral("Content-Security-Policy")},
                     {QStringLiteral("value"), QStringLiteral("sandbox allow-same-origin")}});
@@ -78,7 +61,8 @@ QJsonArray HiddenResponsePolicy::sandboxedHeaders(const QJsonArray& responseHead
 bool HiddenResponsePolicy::isTooLargeToHold(const QJsonArray& responseHeaders)
 {
     bool isNumber = false;
-    const qint64 length =
-        header(responseHeaders, QLatin1String("content-length")).trimmed().toLongLong(&isNumber);
+    const qint64 length = FetchHeaders::value(responseHeaders, QLatin1String("content-length"))
+                              .trimmed()
+                              .toLongLong(&isNumber);
     return isNumber && length > MaxDocumentBytes;
 }

@@ -1,5 +1,7 @@
 #include "browser/KeptDocuments.h"
 
+#include "browser/FetchHeaders.h"
+
 #include <QElapsedTimer>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -45,19 +47,6 @@ bool KeptDocuments::mayBeKept(const QString& method, int status, const QJsonArra
     return true;
 }
 
-QJsonArray KeptDocuments::servedHeaders(const QJsonArray& headers)
-{
-    static const QStringList dropped{
-        QStringLiteral("content-encoding"), QStringLiteral("content-length"),
-        QStringLiteral("transfer-encoding"), QStringLiteral("set-cookie")};
-    QJsonArray served;
-    for (const QJsonValue& entry : headers) {
-        if (!dropped.contains(headerName(entry).toLower()))
-            served.append(entry);
-    }
-    return served;
-}
-
 QString KeptDocuments::withoutFragment(const QString& url)
 {
     const qsizetype hash = url.indexOf(QLatin1Char('#'));
@@ -83,7 +72,8 @@ void KeptDocuments::keep(const QString& url, const QString& method, int status,
     }
     if (!mayBeKept(method, status, headers))
         return;
-    Document document{address, status, statusText, servedHeaders(headers), body, m_clock()};
+    Document document{address, status,   statusText, FetchHeaders::forWholeBody(headers),
+                      body,    m_clock()};
     const qsizetype size = sizeOf(document);
     if (size > MaxBytes)
         return;

@@ -52,7 +52,6 @@ public:
 
     // What keep() and take() decide, for the tests.
     static bool mayBeKept(const QString& method, int status, const QJsonArray& headers);
-    static QJsonArray servedHeaders(const QJsonArray& headers);
     static QString withoutFragment(const QString& url);
 
 private:
