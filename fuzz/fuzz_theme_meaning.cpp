@@ -3,16 +3,33 @@
 #include "links/format/ThemeLinks.h"
 #include "links/format/ThemeTidy.h"
 
+#include <QRegularExpression>
+
 // Tidying changes how a file is written, never which links it holds; nor does writing its
 // lines with LF instead of CR LF line ends.
 namespace {
 constexpr int limit = 500;
 
+// A quoted field keeps the line ends inside it as the file writes them, and tidying writes
+// them anew (a lone CR becomes CR LF, an empty line goes): there only the text between them
+// must stay.
+QStringList withLineEndsFolded(QStringList links)
+{
+    static const QRegularExpression lineEnds(QStringLiteral("[\\r\\n]+"));
+    for (QString& link : links)
+        link.replace(lineEnds, QStringLiteral("\n"));
+    return links;
+}
+
 bool sameLinks(const QByteArray& a, const QByteArray& b)
 {
     const ThemeLinks::Result first = ThemeLinks::read(a, limit);
     const ThemeLinks::Result second = ThemeLinks::read(b, limit);
-    return first.links == second.links && first.overflow == second.overflow;
+    if (first.overflow != second.overflow)
+        return false;
+    if (!a.contains('"'))
+        return first.links == second.links;
+    return withLineEndsFolded(first.links) == withLineEndsFolded(second.links);
 }
 
 // Every LF that is not already part of a CR LF becomes one.

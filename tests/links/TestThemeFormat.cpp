@@ -127,7 +127,7 @@ private slots:
             << QByteArray("a,\r\nb\r\n") << QByteArrayList{"a", "", "b"};
         QTest::newRow("comma at the end of the last line")
             << QByteArray("a,\r\n") << QByteArrayList{"a", ""};
-        QTest::newRow("comma as the very last byte") << QByteArray("a,") << QByteArrayList{"a"};
+        QTest::newRow("comma as the very last byte") << QByteArray("a,") << QByteArrayList{"a", ""};
         QTest::newRow("line of blanks")
             << QByteArray("a\r\n   \r\nb\r\n") << QByteArrayList{"a", "", "b"};
         QTest::newRow("empty line") << QByteArray("a\r\n\r\nb") << QByteArrayList{"a", "b"};
@@ -174,6 +174,9 @@ private slots:
         QTest::newRow("fields of one line share its encoding")
             << QByteArray("\xc3\xa9,\xfc\r\n")
             << QStringList{QStringLiteral("\u00c3\u00a9"), QStringLiteral("\u00fc")};
+        // A lone LF ends a line for its encoding as CR LF does.
+        QTest::newRow("lines ended by LF each their own")
+            << QByteArray("caf\xc3\xa9\ncaf\xe9\n\r\n") << QStringList{cafe, cafe};
         QTest::newRow("quoted field running into a Windows-1252 line")
             << QByteArray("\"caf\xc3\xa9\r\ncaf\xe9\"\r\n")
             << QStringList{QStringLiteral("caf\u00c3\u00a9\r\ncaf\u00e9")};

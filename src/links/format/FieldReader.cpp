@@ -12,10 +12,17 @@ bool isTerminator(char c)
 {
     return c == ',' || c == '\r' || c == '\n';
 }
+
+qsizetype nextLineEnd(const QByteArray& data, qsizetype from)
+{
+    while (from < data.size() && data.at(from) != '\r' && data.at(from) != '\n')
+        ++from;
+    return from;
+}
 } // namespace
 
 FieldReader::FieldReader(const QByteArray& data)
-    : m_data(data), m_line(LineSplitter::lineAt(m_data, 0))
+    : m_data(data), m_line(LineSplitter::lineAt(m_data, 0)), m_textEnd(nextLineEnd(m_data, 0))
 {
     skipEmptyLines();
 }
@@ -27,6 +34,7 @@ QByteArray FieldReader::readField()
 
 QByteArrayView FieldReader::readFieldView()
 {
+    m_afterComma = false;
     skipBlanks();
     followLine(m_pos);
     if (m_pos < m_data.size() && m_data.at(m_pos) == '"')
@@ -81,7 +89,8 @@ void FieldReader::consumeTerminator()
     const char terminator = m_data.at(m_pos++);
     if (terminator == '\r' && m_pos < m_data.size() && m_data.at(m_pos) == '\n')
         ++m_pos;
-    if (terminator != ',')
+    m_afterComma = terminator == ',';
+    if (!m_afterComma)
         skipEmptyLines();
 }
 
@@ -98,9 +107,13 @@ void FieldReader::followLine(qsizetype fieldStart)
     // Each line is passed once, so following the lines costs no more than reading the data.
     while (fieldStart > m_line.end)
         m_line = LineSplitter::lineAt(m_data, m_line.next);
+    while (fieldStart > m_textEnd) {
+        m_textStart = m_textEnd + 1;
+        m_textEnd = nextLineEnd(m_data, m_textStart);
+    }
 }
 
 QByteArrayView FieldReader::lastFieldLine() const
 {
-    return data().sliced(m_line.start, m_line.end - m_line.start);
+    return data().sliced(m_textStart, m_textEnd - m_textStart);
 }

@@ -20,20 +20,20 @@
 //   to the end of its line. After the closing quote everything up to the next comma or line end is
 //   skipped.
 // - A line that holds nothing but blanks yields one empty field.
-// - A comma at the end of a line yields one more, empty field when a line end follows it
-//   (always, in a tidied file); a comma that is the very last byte of the data yields none,
-//   since the data is then at its end.
+// - A comma at the end of a line yields one more, empty field, also when it is the very last
+//   byte of the data: the file reads the links of its tidied bytes, which end it with CR LF.
 class FieldReader
 {
 public:
     explicit FieldReader(const QByteArray& data);
 
-    bool atEnd() const { return m_pos >= m_data.size(); }
+    bool atEnd() const { return m_pos >= m_data.size() && !m_afterComma; }
     QByteArray readField();
     // The same field as a view into the data, valid as long as the reader.
     QByteArrayView readFieldView();
-    // The line of the file (up to its CR, lone LFs included) on which the last field began:
-    // a link is decoded with the encoding of its line.
+    // The text between line ends (CR or LF) on which the last field began: a link is decoded
+    // with the encoding of its line, and a lone LF ends a line for that as it ends a field,
+    // so that the links do not depend on the line-end style.
     QByteArrayView lastFieldLine() const;
 
 private:
@@ -48,6 +48,10 @@ private:
 
     const QByteArray m_data;
     qsizetype m_pos = 0;
-    // The line on which the last field began.
+    // A comma was the last terminator: one more field follows, if only an empty one.
+    bool m_afterComma = false;
+    // The line on which the last field began, and the text between line ends around it.
     TextLine m_line;
+    qsizetype m_textStart = 0;
+    qsizetype m_textEnd = 0;
 };
