@@ -4,6 +4,7 @@
 // the visible window to its page's load event, side by side in one run: not loaded ahead,
 // loaded ahead by the hidden instance, and a plain cache hit of the same page.
 // Run by hand under an X display: xvfb-run -a ./bench_kept_document
+#include "LoadTiming.h"
 #include "LocalHttpServer.h"
 #include "browser/ChromiumBrowser.h"
 #include "browser/ChromiumBrowserFactory.h"
@@ -20,9 +21,12 @@
 #include <cstdio>
 
 namespace {
+using LoadTiming::LoadTimeoutMs;
+using LoadTiming::median;
+using LoadTiming::timeVisibleLoad;
+
 constexpr int ServerDelayMs = 100;
 constexpr int LinksPerKind = 12;
-constexpr int LoadTimeoutMs = 20000;
 constexpr int Stylesheets = 5;
 constexpr int Images = 14;
 
@@ -72,23 +76,6 @@ HttpResponse realisticPage(const QString& path)
                 "</p>";
     response.body = body;
     return response;
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const qsizetype n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-double timeVisibleLoad(ChromiumBrowser& window, const QString& url)
-{
-    QElapsedTimer clock;
-    clock.start();
-    window.Navigate(url);
-    if (!window.waitForLoadEvent(LoadTimeoutMs))
-        throw Failure(FailureNumber::ObjectDisconnected, QStringLiteral("no load event"));
-    return double(clock.nsecsElapsed()) / 1e6;
 }
 
 void loadAhead(ChromiumBrowser& hidden, const QString& url)

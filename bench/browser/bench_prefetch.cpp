@@ -1,6 +1,7 @@
 // How much the hidden instance's prefetch helps: the time from Navigate on the visible window to
 // its page's load event, for links that the hidden instance had loaded before and for links it
 // had not, against a local server that holds every answer back 300 ms and lets it be cached.
+#include "LoadTiming.h"
 #include "LocalHttpServer.h"
 #include "browser/ChromiumBrowser.h"
 #include "browser/ChromiumBrowserFactory.h"
@@ -14,9 +15,12 @@
 #include <cstdio>
 
 namespace {
+using LoadTiming::LoadTimeoutMs;
+using LoadTiming::median;
+using LoadTiming::timeVisibleLoad;
+
 constexpr int ServerDelayMs = 300;
 constexpr int LinksPerKind = 12;
-constexpr int LoadTimeoutMs = 20000;
 
 HttpResponse cacheablePage(const QString& path)
 {
@@ -42,23 +46,6 @@ HttpResponse cacheablePage(const QString& path)
     return response;
 }
 
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const qsizetype n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-// Milliseconds from Navigate to the load event on the visible window.
-double timeVisibleLoad(ChromiumBrowser& window, const QString& url)
-{
-    QElapsedTimer clock;
-    clock.start();
-    window.Navigate(url);
-    if (!window.waitForLoadEvent(LoadTimeoutMs))
-        throw Failure(FailureNumber::ObjectDisconnected, QStringLiteral("no load event"));
-    return double(clock.nsecsElapsed()) / 1e6;
-}
 } // namespace
 
 int main(int argc, char** argv)

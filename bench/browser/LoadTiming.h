@@ -1,0 +1,34 @@
+#pragma once
+
+#include "browser/ChromiumBrowser.h"
+#include "platform/Failure.h"
+
+#include <QElapsedTimer>
+#include <QList>
+
+#include <algorithm>
+
+// What the browser benchmarks measure, measured one way.
+namespace LoadTiming {
+
+constexpr int LoadTimeoutMs = 20000;
+
+inline double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Milliseconds from Navigate to the load event on the visible window.
+inline double timeVisibleLoad(ChromiumBrowser& window, const QString& url)
+{
+    QElapsedTimer clock;
+    clock.start();
+    window.Navigate(url);
+    if (!window.waitForLoadEvent(LoadTimeoutMs))
+        throw Failure(FailureNumber::ObjectDisconnected, QStringLiteral("no load event"));
+    return double(clock.nsecsElapsed()) / 1e6;
+}
+
+} // namespace LoadTiming
