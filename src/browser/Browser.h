@@ -33,7 +33,10 @@ public:
 
     // Calls `pressed` for every step key that the user presses in the page on show. Only the
     // visible instance shows pages to a user; the others take no keys.
-    virtual void watchStepKeys(std::function<void(StepKey)> pressed) { (void)pressed; }
+    // By value, so that an implementation moves it into its own keeping; this default, for
+    // browsers without a user, has nothing to keep.
+    // NOLINTNEXTLINE(performance-unnecessary-value-param)
+    virtual void watchStepKeys(std::function<void(StepKey)> /*pressed*/) {}
 };
 
 // Creates a new, separate instance on every call (429 when the browser cannot be started).

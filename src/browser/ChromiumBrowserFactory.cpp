@@ -20,7 +20,7 @@ QString ChromiumBrowserFactory::findExecutable()
 {
     for (const char* name :
          {"chromium", "chromium-browser", "google-chrome", "google-chrome-stable"}) {
-        const QString path = QStandardPaths::findExecutable(QString::fromLatin1(name));
+        QString path = QStandardPaths::findExecutable(QString::fromLatin1(name));
         if (!path.isEmpty())
             return path;
     }

@@ -148,7 +148,7 @@ QString ChromiumConnection::attach(const QString& targetId, int failureNumber)
     const QJsonObject attached =
         command(str("Target.attachToTarget"), {{str("targetId"), targetId}, {str("flatten"), true}},
                 {}, failureNumber);
-    const QString sessionId = attached.value(str("sessionId")).toString();
+    QString sessionId = attached.value(str("sessionId")).toString();
     if (sessionId.isEmpty())
         throw Failure(failureNumber);
     return sessionId;
@@ -193,7 +193,8 @@ void ChromiumConnection::handleEvent(const QJsonObject& event)
 
 int ChromiumConnection::addEventListener(EventListener listener)
 {
-    m_listeners.insert(m_nextListenerId, std::move(listener));
+    // Assigned, not inserted: QMap::insert() would copy the callback.
+    m_listeners[m_nextListenerId] = std::move(listener);
     return m_nextListenerId++;
 }
 

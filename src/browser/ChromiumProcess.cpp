@@ -93,6 +93,9 @@ int readExecError(int errorRead)
 }
 } // namespace
 
+// One caller, which builds both lists by name just before; the environment entries are
+// NAME=value, the arguments are not.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters)
 ChromiumProcess::ChromiumProcess(const QString& program, const QStringList& arguments,
                                  const QStringList& extraEnvironment)
 {

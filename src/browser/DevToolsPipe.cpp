@@ -12,7 +12,7 @@
 namespace {
 // Far above any message that the program asks for. A frame that runs on past it is a browser
 // that misbehaves: the pipe fails instead of taking all memory.
-constexpr qsizetype maxFrameSize = 64 * 1024 * 1024;
+constexpr qsizetype maxFrameSize = qsizetype{64} * 1024 * 1024;
 
 void makeNonBlocking(int fd)
 {
@@ -38,6 +38,9 @@ bool pollFor(int fd, short events, const QDeadlineTimer& deadline)
 }
 } // namespace
 
+// The two ends come named from ChromiumProcess::Pipe or from a test's socket pair; a type of
+// their own here would only repeat that one.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters)
 DevToolsPipe::DevToolsPipe(int commandFd, int eventFd) : m_commandFd(commandFd), m_eventFd(eventFd)
 {
     makeNonBlocking(m_commandFd);
@@ -86,7 +89,7 @@ int DevToolsPipe::send(const QString& method, const QJsonObject& params, const Q
 {
     const int id = send(method, params, sessionId);
     if (id != 0)
-        m_replyHandlers.insert(id, std::move(onReply));
+        m_replyHandlers.emplace(id, std::move(onReply));
     return id;
 }
 

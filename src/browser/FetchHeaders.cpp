@@ -7,7 +7,7 @@ namespace FetchHeaders {
 
 QString value(const QJsonArray& headers, QLatin1String name)
 {
-    for (const QJsonValue& entry : headers) {
+    for (const QJsonValue entry : headers) {
         const QJsonObject pair = entry.toObject();
         if (pair.value(QLatin1String("name")).toString().compare(name, Qt::CaseInsensitive) == 0)
             return pair.value(QLatin1String("value")).toString();
@@ -21,7 +21,7 @@ QJsonArray forWholeBody(const QJsonArray& headers)
         QStringLiteral("content-encoding"), QStringLiteral("content-length"),
         QStringLiteral("transfer-encoding"), QStringLiteral("set-cookie")};
     QJsonArray kept;
-    for (const QJsonValue& entry : headers) {
+    for (const QJsonValue entry : headers) {
         const QString name = entry.toObject().value(QLatin1String("name")).toString().toLower();
         if (!dropped.contains(name))
             kept.append(entry);

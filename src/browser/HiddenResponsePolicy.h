@@ -13,7 +13,7 @@ public:
 
     // A document is handed to the browser whole through the program (see HiddenTargetGuard);
     // one that says it is larger than this is not loaded ahead at all.
-    static constexpr qint64 MaxDocumentBytes = 32 * 1024 * 1024;
+    static constexpr qint64 MaxDocumentBytes = qint64{32} * 1024 * 1024;
     static bool isTooLargeToHold(const QJsonArray& responseHeaders);
 
     static bool isRedirect(int statusCode) { return statusCode >= 300 && statusCode < 400; }

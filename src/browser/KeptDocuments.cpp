@@ -33,7 +33,7 @@ bool KeptDocuments::mayBeKept(const QString& method, int status, const QJsonArra
     if (method.compare(QLatin1String("GET"), Qt::CaseInsensitive) != 0 || status < 200 ||
         status > 299)
         return false;
-    for (const QJsonValue& entry : headers) {
+    for (const QJsonValue entry : headers) {
         if (headerName(entry).compare(QLatin1String("cache-control"), Qt::CaseInsensitive) != 0)
             continue;
         // Directives are separated by commas; a header may also hold several lines.
@@ -56,11 +56,13 @@ QString KeptDocuments::withoutFragment(const QString& url)
 qsizetype KeptDocuments::sizeOf(const Document& document)
 {
     qsizetype size = document.body.size() + document.url.size() * 2;
-    for (const QJsonValue& entry : document.headers)
+    for (const QJsonValue entry : document.headers)
         size += (headerName(entry).size() + headerValue(entry).size()) * 2;
     return size;
 }
 
+// url and method are the request's own fields, read by name at each call.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters)
 void KeptDocuments::keep(const QString& url, const QString& method, int status,
                          const QString& statusText, const QJsonArray& headers,
                          const QByteArray& body)
@@ -85,6 +87,8 @@ void KeptDocuments::keep(const QString& url, const QString& method, int status,
     m_peakBytes = std::max(m_peakBytes, m_bytes);
 }
 
+// As keep(): url and method come by name from the request.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters)
 std::optional<KeptDocuments::Document> KeptDocuments::take(const QString& url,
                                                            const QString& method)
 {

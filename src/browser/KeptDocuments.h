@@ -28,10 +28,10 @@ public:
         qint64 keptAtMs = 0;
     };
 
-    static constexpr qint64 MaxAgeMs = 5 * 60 * 1000;
+    static constexpr qint64 MaxAgeMs = qint64{5} * 60 * 1000;
     static constexpr int MaxDocuments = 4;
     // Bodies and headers together; a document larger than this alone is not kept.
-    static constexpr qsizetype MaxBytes = 16 * 1024 * 1024;
+    static constexpr qsizetype MaxBytes = qsizetype{16} * 1024 * 1024;
 
     KeptDocuments();
 

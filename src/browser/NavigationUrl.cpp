@@ -15,7 +15,7 @@ bool hasScheme(const QString& link)
 
 QString navigationUrl(const QString& link)
 {
-    const QString text = link.trimmed();
+    QString text = link.trimmed();
     if (text.isEmpty())
         return QStringLiteral("about:blank");
     if (text.startsWith(QLatin1Char('/')))

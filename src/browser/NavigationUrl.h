@@ -23,5 +23,5 @@ bool isScriptUrl(const QString& address);
 
 // The longest address that the browser takes (2 MiB, its limit after it has percent-encoded the
 // address); a longer one it refuses to load at all.
-constexpr qsizetype MaxBrowserUrlLength = 2 * 1024 * 1024;
+constexpr qsizetype MaxBrowserUrlLength = qsizetype{2} * 1024 * 1024;
 bool isTooLongForBrowser(const QString& address);
