@@ -11,5 +11,5 @@ sudo=""
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --reinstall ./quillon_*.deb
 desktop-file-validate /usr/share/applications/quillon.desktop
 test -f /usr/share/icons/hicolor/64x64/apps/quillon.png
-QUILLON=/usr/bin/quillon xvfb-run -a -s "-screen 0 1280x800x24" \
+QUILLON=/usr/bin/quillon xvfb-run -a -s "-screen 0 1280x800x24 -noreset" \
     python3 "$root/tests/e2e/session.py" -k test_start_and_end

@@ -12,4 +12,4 @@ cmake --build "$build" -j "$(nproc)"
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 cd "$build"
-xvfb-run -a -s "-screen 0 1280x800x24" ctest --output-on-failure "$@"
+xvfb-run -a -s "-screen 0 1280x800x24 -noreset" ctest --output-on-failure "$@"
