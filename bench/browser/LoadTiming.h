@@ -31,4 +31,12 @@ inline double timeVisibleLoad(ChromiumBrowser& window, const QString& url)
     return double(clock.nsecsElapsed()) / 1e6;
 }
 
+// The next link loaded by the hidden instance, to its load event.
+inline void loadAhead(ChromiumBrowser& hidden, const QString& url)
+{
+    hidden.Navigate(url);
+    if (!hidden.waitForLoadEvent(LoadTimeoutMs))
+        throw Failure(FailureNumber::ObjectDisconnected, QStringLiteral("no prefetch"));
+}
+
 } // namespace LoadTiming

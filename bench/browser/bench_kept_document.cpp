@@ -21,7 +21,7 @@
 #include <cstdio>
 
 namespace {
-using LoadTiming::LoadTimeoutMs;
+using LoadTiming::loadAhead;
 using LoadTiming::median;
 using LoadTiming::timeVisibleLoad;
 
@@ -78,12 +78,6 @@ HttpResponse realisticPage(const QString& path)
     return response;
 }
 
-void loadAhead(ChromiumBrowser& hidden, const QString& url)
-{
-    hidden.Navigate(url);
-    if (!hidden.waitForLoadEvent(LoadTimeoutMs))
-        throw Failure(FailureNumber::ObjectDisconnected, QStringLiteral("no prefetch"));
-}
 } // namespace
 
 int main(int argc, char** argv)

@@ -15,7 +15,7 @@
 #include <cstdio>
 
 namespace {
-using LoadTiming::LoadTimeoutMs;
+using LoadTiming::loadAhead;
 using LoadTiming::median;
 using LoadTiming::timeVisibleLoad;
 
@@ -64,21 +64,16 @@ int main(int argc, char** argv)
         QList<double> prefetched;
         QList<double> scriptedCold;
         QList<double> scriptedPrefetched;
-        auto loadAhead = [&](const QString& next) {
-            hidden->Navigate(next);
-            if (!ahead.waitForLoadEvent(LoadTimeoutMs))
-                throw Failure(FailureNumber::ObjectDisconnected, QStringLiteral("no prefetch"));
-        };
         // The kinds take turns, so that all meet the same machine and browser state.
         for (int i = 0; i < LinksPerKind; ++i) {
             cold.append(timeVisibleLoad(visible, server.url(QStringLiteral("/cold/%1").arg(i))));
             const QString next = server.url(QStringLiteral("/ahead/%1").arg(i));
-            loadAhead(next);
+            loadAhead(ahead, next);
             prefetched.append(timeVisibleLoad(visible, next));
             scriptedCold.append(
                 timeVisibleLoad(visible, server.url(QStringLiteral("/scripted-cold/%1").arg(i))));
             const QString scripted = server.url(QStringLiteral("/scripted-ahead/%1").arg(i));
-            loadAhead(scripted);
+            loadAhead(ahead, scripted);
             scriptedPrefetched.append(timeVisibleLoad(visible, scripted));
         }
         window->Quit();
