@@ -1,13 +1,12 @@
 #include "themes/ThemeCommands.h"
 
-#include "links/LoadThemeFile.h"
-#include "links/ReloadInPlace.h"
 #include "platform/CommonDialog.h"
 #include "platform/Dialogs.h"
 #include "platform/Failure.h"
+#include "platform/FileStore.h"
 #include "platform/ProgramExit.h"
-#include "platform/TextFile.h"
 #include "session/Module1.h"
+#include "session/ThemeDocument.h"
 #include "session/Toolbar.h"
 #include "themes/Form4.h"
 
@@ -23,14 +22,16 @@ bool chooseThemeFile(Module1& m)
     dialog.ShowOpen();
     if (dialog.FileName.isEmpty()) {
         m.WriteLogLine(QStringLiteral(" User canceled new file operation - kept current file ") +
-                       m.ThemeFile);
-        ReloadThemeFileInPlace(m);
+                       m.theme().ThemeFile());
+        m.theme().ReloadInPlace(m.theme().ThemeFile());
         return true;
     }
-    m.ThemeFile = dialog.FileName;
-    if (!TextFile::opens(dialog.FileName))
+    try {
+        FileStore::read(dialog.FileName, 0);
+    } catch (const Failure&) {
         return false;
-    LoadThemeFile(m);
+    }
+    m.theme().LoadThemeFile(dialog.FileName);
     return true;
 }
 
@@ -53,24 +54,22 @@ template <typename Step> auto orEnd(Step step)
     }
 }
 
-void reportBadFileName(Module1& m, const QString& previousThemeFile)
+void reportBadFileName(Module1& m)
 {
     CommonDialog& dialog = m.toolbar->fileDialog();
     m.WriteLogLine(QStringLiteral(" User attempted to open bad file name ") + dialog.FileName);
     m.platform.dialogs.messageBox(QStringLiteral("Check File Name"),
                                   QStringLiteral("File Open Error"), BoxIcon::CriticalStop);
-    m.ThemeFile = previousThemeFile;
     dialog.FileName.clear();
 }
 } // namespace
 
 void FileCommand(Module1& m)
 {
-    const QString previousThemeFile = m.ThemeFile;
     orEnd([&m] { prepareDialog(m); });
     // A failure while reporting leaves this handler and gets the generic report.
     while (!orEnd([&m] { return chooseThemeFile(m); }))
-        reportBadFileName(m, previousThemeFile);
+        reportBadFileName(m);
 }
 
 void NewCommand(Module1& m)
