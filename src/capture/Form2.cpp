@@ -5,6 +5,7 @@
 #include "platform/Failure.h"
 #include "session/Module1.h"
 #include "session/ThemeDocument.h"
+#include "session/Toolbar.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -53,7 +54,8 @@ void Form2::Command1_Click()
         reportAddFailure(m, failure.number(), path);
         return;
     }
-    m.theme().ReloadInPlace(path, QStringLiteral("Current link added to end of file."));
+    m.theme().ReloadInPlace(path);
+    m.toolbar->setShownText(QStringLiteral("Current link added to end of file."));
     m.WriteLogLine(QStringLiteral(" Grab job processed successfully"));
     Unload();
 }

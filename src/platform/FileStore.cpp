@@ -40,7 +40,7 @@ int openPlainFile(const QString& path, int flags, off_t* size = nullptr)
 }
 
 // Reads to the end or to `limit` bytes; 0, or the errno that stopped it.
-int readUpTo(int fd, qsizetype limit, QByteArray& content)
+int readUpTo(int fd, QByteArray& content, qsizetype limit)
 {
     char buffer[65536];
     while (limit < 0 || content.size() < limit) {
@@ -83,7 +83,7 @@ QByteArray FileStore::read(const QString& path, qsizetype limit)
 {
     const int fd = openPlainFile(path, O_RDONLY);
     QByteArray content;
-    const int error = readUpTo(fd, limit, content);
+    const int error = readUpTo(fd, content, limit);
     ::close(fd);
     if (error != 0)
         throw Failure::fromErrno(error, path);

@@ -24,28 +24,24 @@ ThemeDocument::ThemeDocument(Module1& m) : m(m), m_themeFile(m.defaultThemeFile(
 
 void ThemeDocument::LoadThemeFile(const QString& path)
 {
-    run(path, 0, 0);
-}
-
-void ThemeDocument::ReloadInPlace(const QString& path)
-{
-    ReloadInPlace(path, m.toolbar->shownText());
+    run(path, std::nullopt);
 }
 
 // The load does not empty Combo1 in place: the caller does, and puts its text back after.
-void ThemeDocument::ReloadInPlace(const QString& path, const QString& shownText)
+void ThemeDocument::ReloadInPlace(const QString& path)
 {
+    const QString shownText = m.toolbar->shownText();
     m.toolbar->clearList();
-    run(path, m_linkIndex, 1);
+    run(path, m_linkIndex);
     m.toolbar->setShownText(shownText);
 }
 
 // The hand-over lives for one load: set here, and spent whatever way the load ends.
-void ThemeDocument::run(const QString& path, qint16 savedIndex, qint16 restoreFlag)
+void ThemeDocument::run(const QString& path, std::optional<qint16> savedIndex)
 {
     m_themeFile = path;
-    SavedIndex = savedIndex;
-    RestoreFlag = restoreFlag;
+    SavedIndex = savedIndex.value_or(0);
+    RestoreFlag = savedIndex ? 1 : 0;
     std::optional<int> failed;
     try {
         load();

@@ -31,9 +31,8 @@ public:
     // the first in both browsers. A missing or unnamed file gives way to the default one.
     void LoadThemeFile(const QString& path);
     // Reads `path` again in place of the open list: the position, the browsers' pages and the
-    // text that Combo1 shows stay; with `shownText`, Combo1 shows that afterwards.
+    // text that Combo1 shows stay.
     void ReloadInPlace(const QString& path);
-    void ReloadInPlace(const QString& path, const QString& shownText);
 
     // "Left" and "Right": one link back or on, wrapping round at both ends, and shown.
     void MoveLeft();
@@ -47,7 +46,8 @@ signals:
     void changed();
 
 private:
-    void run(const QString& path, qint16 savedIndex, qint16 restoreFlag);
+    // `savedIndex`: a reload in place that restores this position; none for a normal load.
+    void run(const QString& path, std::optional<qint16> savedIndex);
     void load();
     std::optional<QByteArray> readThemeFile();
     bool fallBackToDefault(int number);

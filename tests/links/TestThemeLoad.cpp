@@ -189,10 +189,8 @@ private slots:
         const qsizetype before = h.logMessages().size();
         const QSignalSpy changed(&h.m->theme(), &ThemeDocument::changed);
 
-        h.run([&h] {
-            h.m->theme().ReloadInPlace(h.path("list.qld"),
-                                       QStringLiteral("Current link added to end of file."));
-        });
+        h.toolbar.text = QStringLiteral("Current link added to end of file.");
+        h.run([&h] { h.m->theme().ReloadInPlace(h.path("list.qld")); });
 
         QCOMPARE(h.browsers.calls, QStringList{});
         QCOMPARE(changed.count(), 1);
