@@ -21,6 +21,12 @@ namespace {
 constexpr int Rounds = 5;
 constexpr int CeilingMs = 15000;
 
+// A page's title: its path, without slashes.
+QString titleOf(const QString& path)
+{
+    return path.mid(1).replace(QLatin1Char('/'), QLatin1Char('-'));
+}
+
 HttpResponse respond(const QString& path)
 {
     HttpResponse response;
@@ -28,7 +34,7 @@ HttpResponse respond(const QString& path)
         response.body = "<title>spin</title><script>"
                         "onload = () => setTimeout(() => { for (;;) {} }, 50)</script>";
     else
-        response.body = "<title>" + path.toLatin1() + "</title><p>next";
+        response.body = "<title>" + titleOf(path).toLatin1() + "</title><p>next";
     return response;
 }
 
@@ -36,24 +42,22 @@ class Stepper
 {
 public:
     Stepper(ChromiumBrowser& window, LocalHttpServer& server) : m_window(window), m_server(server)
-    {
-        m_listener = window.connection().addEventListener([this](const QJsonObject& event) {
-            const QJsonObject info = event[QStringLiteral("params")][QStringLiteral("targetInfo")]
-                                         .toObject();
-            if (event[QStringLiteral("method")].toString() ==
-                    QLatin1String("Target.targetInfoChanged") &&
-                info[QStringLiteral("targetId")].toString() == m_window.targetId())
-                m_title = info[QStringLiteral("title")].toString();
-        });
-    }
-    ~Stepper() { m_window.connection().removeEventListener(m_listener); }
+    {}
 
-    // Milliseconds until the window shows `title`; -1 when it does not within the ceiling.
+    // Milliseconds until the window shows `title`; -1 when it does not within the ceiling. The
+    // browser is asked, not the page, and the event loop runs in between, as in the toolbar.
     double waitForTitle(const QString& title, const QElapsedTimer& clock)
     {
-        while (m_title != title && clock.elapsed() < CeilingMs)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-        return m_title == title ? double(clock.nsecsElapsed()) / 1e6 : -1;
+        while (clock.elapsed() < CeilingMs) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            const QJsonObject info = m_window.connection().command(
+                QStringLiteral("Target.getTargetInfo"),
+                {{QStringLiteral("targetId"), m_window.targetId()}});
+            m_title = info[QStringLiteral("targetInfo")][QStringLiteral("title")].toString();
+            if (m_title == title)
+                return double(clock.nsecsElapsed()) / 1e6;
+        }
+        return -1;
     }
     // Shows the page that is left: `spinning` starts its endless script once loaded.
     void leave(bool spinning)
@@ -62,8 +66,9 @@ public:
         QElapsedTimer clock;
         clock.start();
         m_window.Navigate(m_server.url(path));
-        if (waitForTitle(spinning ? QStringLiteral("spin") : path, clock) < 0)
-            throw Failure(FailureNumber::ObjectDisconnected, QStringLiteral("no page to leave"));
+        if (waitForTitle(titleOf(path), clock) < 0)
+            throw Failure(FailureNumber::ObjectDisconnected,
+                          QStringLiteral("no page to leave: ") + m_title);
         // Its script has started.
         pause(300);
     }
@@ -79,7 +84,7 @@ public:
                                        {{QStringLiteral("url"), url}}, m_window.sessionId());
         else
             m_window.Navigate(url);
-        return waitForTitle(path, clock);
+        return waitForTitle(titleOf(path), clock);
     }
 
 private:
@@ -94,7 +99,6 @@ private:
 
     ChromiumBrowser& m_window;
     LocalHttpServer& m_server;
-    int m_listener = 0;
     int m_pages = 0;
     QString m_title;
 };
