@@ -50,9 +50,9 @@ public:
     {
         while (clock.elapsed() < CeilingMs) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            const QJsonObject info = m_window.connection().command(
-                QStringLiteral("Target.getTargetInfo"),
-                {{QStringLiteral("targetId"), m_window.targetId()}});
+            const QJsonObject info =
+                m_window.connection().command(QStringLiteral("Target.getTargetInfo"),
+                                              {{QStringLiteral("targetId"), m_window.targetId()}});
             m_title = info[QStringLiteral("targetInfo")][QStringLiteral("title")].toString();
             if (m_title == title)
                 return double(clock.nsecsElapsed()) / 1e6;
@@ -146,8 +146,8 @@ int main(int argc, char** argv)
         const double answering = LoadTiming::median(times[1]);
         for (std::size_t k = 0; k < std::size(kinds); ++k) {
             const QList<double>& t = times[k];
-            std::printf("%-45s %8.1f (%7.1f-%7.1f) %6.2fx\n", kinds[k].name,
-                        LoadTiming::median(t), *std::min_element(t.begin(), t.end()),
+            std::printf("%-45s %8.1f (%7.1f-%7.1f) %6.2fx\n", kinds[k].name, LoadTiming::median(t),
+                        *std::min_element(t.begin(), t.end()),
                         *std::max_element(t.begin(), t.end()), LoadTiming::median(t) / answering);
         }
         std::printf("renderers ended: %d\n", ended);

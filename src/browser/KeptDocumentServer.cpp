@@ -55,7 +55,8 @@ void KeptDocumentServer::handleEvent(const QJsonObject& event)
                                      .toObject();
         if (!m_targetId.isEmpty() &&
             info.value(QStringLiteral("targetId")).toString() == m_targetId)
-            m_shownUrl = KeptDocuments::withoutFragment(info.value(QStringLiteral("url")).toString());
+            m_shownUrl =
+                KeptDocuments::withoutFragment(info.value(QStringLiteral("url")).toString());
         return;
     }
     if (m_sessionId.isEmpty() ||
@@ -82,11 +83,11 @@ void KeptDocumentServer::answer(const QJsonObject& params)
         return;
     }
     const KeptDocuments::Document kept = *document;
-    const int sent = m_pipe.send(
-        QStringLiteral("Network.getCookies"), {{QStringLiteral("urls"), QJsonArray{url}}},
-        m_sessionId, [this, requestId, kept](const QJsonObject& reply) {
-            serveIfCookiesHold(requestId, kept, reply);
-        });
+    const int sent = m_pipe.send(QStringLiteral("Network.getCookies"),
+                                 {{QStringLiteral("urls"), QJsonArray{url}}}, m_sessionId,
+                                 [this, requestId, kept](const QJsonObject& reply) {
+                                     serveIfCookiesHold(requestId, kept, reply);
+                                 });
     if (sent == 0)
         goToNetwork(requestId);
 }

@@ -78,8 +78,8 @@ void KeptDocuments::keep(const QString& url, const QString& method, int status,
     }
     if (!mayBeKept(method, status, headers))
         return;
-    Document document{address, status,   statusText, FetchHeaders::forWholeBody(headers),
-                      body,    m_clock(),  {}};
+    Document document{address, status,    statusText, FetchHeaders::forWholeBody(headers),
+                      body,    m_clock(), {}};
     const qsizetype size = sizeOf(document);
     if (size > MaxBytes)
         return;

@@ -29,8 +29,8 @@ void meanwhile(const std::function<void()>& step)
 
 WindowNavigation::WindowNavigation(ChromiumConnection& connection, QString targetId,
                                    QString sessionId)
-    : m_connection(connection), m_targetId(std::move(targetId)),
-      m_sessionId(std::move(sessionId)), m_self(std::make_shared<WindowNavigation*>(this))
+    : m_connection(connection), m_targetId(std::move(targetId)), m_sessionId(std::move(sessionId)),
+      m_self(std::make_shared<WindowNavigation*>(this))
 {
     m_timer.setSingleShot(true);
     QObject::connect(&m_timer, &QTimer::timeout, [this] { meanwhile([this] { timedOut(); }); });
