@@ -93,6 +93,9 @@ void WindowNavigation::endRenderer()
     m_state = State::Ending;
     ++m_ended;
     m_timer.start(EndTimeoutMs);
+    // The browser refuses to end a page with a navigation under way: an earlier step's, still
+    // waiting for its server, is given up first (this one goes on from here anyway).
+    m_connection.post(str("Page.stopLoading"), {}, m_sessionId);
     // The renderer dies without answering; an answer is a refusal (already gone, say), after
     // which there is nothing to wait for.
     const std::weak_ptr<WindowNavigation*> self = m_self;
@@ -131,7 +134,7 @@ void WindowNavigation::handleEvent(const QJsonObject& event)
     if (method == QLatin1String("Target.targetCrashed") &&
         params.value(str("targetId")).toString() == m_targetId) {
         m_rendererGone = true;
-        if (m_state == State::Ending)
+        if (m_state != State::Idle)
             meanwhile([this] { go(); });
     } else if (method == QLatin1String("Target.targetInfoChanged") &&
                params.value(str("targetInfo")).toObject().value(str("targetId")).toString() ==
