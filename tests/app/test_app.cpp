@@ -60,6 +60,32 @@ private slots:
         QCOMPARE(h.browsers.calls.mid(0, 6), startupBrowserCalls());
     }
 
+    // A theme file named on the command line takes the default theme file's place; one that
+    // cannot be found gives way to it after the load's own box.
+    void startupWithAThemeFile_data()
+    {
+        QTest::addColumn<bool>("exists");
+        QTest::newRow("a theme file") << true;
+        QTest::newRow("a missing theme file") << false;
+    }
+    void startupWithAThemeFile()
+    {
+        QFETCH(bool, exists);
+        Harness h;
+        const QString lesson = h.temp.filePath(QStringLiteral("lesson.qld"));
+        if (exists)
+            h.write(lesson, "http://lesson.example/\r\nhttp://two.example/\r\n");
+        h.run([&h, &lesson] { h.form->Form_Load(lesson); });
+        const QString loaded = exists ? lesson : h.m->defaultThemeFile();
+        QCOMPARE(h.m->ThemeFile, loaded);
+        QCOMPARE(h.logMessages().mid(8),
+                 (QStringList{" Program Activated", ' ' + loaded + " opens normally",
+                              " Program initiation considered normal"}));
+        QCOMPARE(h.dialogs.boxes.size(), exists ? 0 : 1);
+        QCOMPARE(h.form->Combo1->Text(), QString::fromLatin1(exists ? "http://lesson.example/"
+                                                                    : "https://www.debian.org/"));
+    }
+
     void browserIsPlacedBelowTheToolbarInScreenPixels()
     {
         Harness h;

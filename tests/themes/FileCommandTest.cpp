@@ -67,6 +67,8 @@ private slots:
     void unopenableChoiceAsksAgain_data();
     void unopenableChoiceAsksAgain();
     void logThatCannotBeWrittenEndsProgram();
+    void fileFromOutside_data();
+    void fileFromOutside();
 };
 
 void FileCommandTest::chosenFileLoadsInNormalMode_data()
@@ -247,9 +249,47 @@ void FileCommandTest::logThatCannotBeWrittenEndsProgram()
     QCOMPARE(h.read(QStringLiteral("error.log")), logBefore);
 }
 
+// A file handed over by a second start opens as a chosen one, without the dialog.
+void FileCommandTest::fileFromOutside_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("a theme file") << "file" << true;
+    QTest::newRow("a missing file") << "missing" << false;
+    QTest::newRow("a folder") << "folder" << false;
+}
+
+void FileCommandTest::fileFromOutside()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, opens);
+    SessionHarness h;
+    const QString file = h.temp.filePath(kind + QStringLiteral(".qld"));
+    if (kind == QLatin1String("file"))
+        h.write(file, "http://l.example/\r\nhttp://m.example/\r\n");
+    else if (kind == QLatin1String("folder"))
+        QVERIFY(QDir().mkpath(file));
+    h.start();
+    stepRight(h, 1);
+    h.browsers.calls.clear();
+    const qsizetype logged = h.logMessages().size();
+
+    h.run([&h, &file] { OpenThemeFile(*h.m, file); });
+
+    QVERIFY(!h.ended);
+    QVERIFY(h.dialogs.openRequests.isEmpty());
+    expectCheckFileNameBoxes(h, opens ? 0 : 1);
+    QCOMPARE(h.m->ThemeFile, opens ? file : h.m->defaultThemeFile());
+    QCOMPARE(h.m->LinkIndex, opens ? 1 : 2);
+    QCOMPARE(navigations(h).size(), opens ? 2 : 0);
+    QCOMPARE(logSince(h, logged),
+             QStringList{opens ? opensNormally(file) : BadFileName + file});
+}
+
 std::unique_ptr<QObject> makeFileCommandTests()
 {
     return std::make_unique<FileCommandTest>();
 }
 
 #include "FileCommandTest.moc"
+
