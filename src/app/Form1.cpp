@@ -167,7 +167,10 @@ void Form1::Form_Load(const QString& themeFile)
     m.ThemeFile = themeFile.isEmpty() ? m.defaultThemeFile() : themeFile;
     try {
         createBrowserPair();
-        LoadThemeFile(m);
+        if (themeFile.isEmpty())
+            LoadThemeFile(m);
+        else
+            LoadNamedThemeFile(m);
         m.WriteLogLine(QStringLiteral(" Program initiation considered normal"));
     } catch (const Failure&) {
         BrowserFailure(m);

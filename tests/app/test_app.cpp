@@ -9,6 +9,7 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -61,29 +62,34 @@ private slots:
     }
 
     // A theme file named on the command line takes the default theme file's place; one that
-    // cannot be found gives way to it after the load's own box.
+    // cannot be opened gives way to it after the load's own box, so that a list is on show.
     void startupWithAThemeFile_data()
     {
-        QTest::addColumn<bool>("exists");
-        QTest::newRow("a theme file") << true;
-        QTest::newRow("a missing theme file") << false;
+        QTest::addColumn<QString>("name"); // in the temporary directory
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("a theme file") << "lesson.qld" << true;
+        QTest::newRow("a missing theme file") << "missing.qld" << false;
+        QTest::newRow("a folder") << "folder.qld" << false;
+        QTest::newRow("a missing folder") << "nowhere/lesson.qld" << false;
     }
     void startupWithAThemeFile()
     {
-        QFETCH(bool, exists);
+        QFETCH(QString, name);
+        QFETCH(bool, opens);
         Harness h;
-        const QString lesson = h.temp.filePath(QStringLiteral("lesson.qld"));
-        if (exists)
-            h.write(lesson, "http://lesson.example/\r\nhttp://two.example/\r\n");
-        h.run([&h, &lesson] { h.form->Form_Load(lesson); });
-        const QString loaded = exists ? lesson : h.m->defaultThemeFile();
+        const QString named = h.temp.filePath(name);
+        if (opens)
+            h.write(named, "http://lesson.example/\r\nhttp://two.example/\r\n");
+        QDir().mkpath(h.temp.filePath(QStringLiteral("folder.qld")));
+        h.run([&h, &named] { h.form->Form_Load(named); });
+        const QString loaded = opens ? named : h.m->defaultThemeFile();
         QCOMPARE(h.m->ThemeFile, loaded);
         QCOMPARE(h.logMessages().mid(8),
                  (QStringList{" Program Activated", ' ' + loaded + " opens normally",
                               " Program initiation considered normal"}));
-        QCOMPARE(h.dialogs.boxes.size(), exists ? 0 : 1);
-        QCOMPARE(h.form->Combo1->Text(), QString::fromLatin1(exists ? "http://lesson.example/"
-                                                                    : "https://www.debian.org/"));
+        QCOMPARE(h.dialogs.boxes.size(), opens ? 0 : 1);
+        QCOMPARE(h.form->Combo1->Text(), QString::fromLatin1(opens ? "http://lesson.example/"
+                                                                   : "https://www.debian.org/"));
     }
 
     void browserIsPlacedBelowTheToolbarInScreenPixels()
