@@ -31,7 +31,7 @@ appstreamcli validate --no-net /usr/share/metainfo/example.quillon.Quillon.metai
 test -f /usr/share/icons/hicolor/64x64/apps/quillon.png
 test -f /usr/share/icons/hicolor/scalable/apps/quillon.svg
 man --warnings -l /usr/share/man/man1/quillon.1.gz >/dev/null
-zcat /usr/share/man/man1/quillon.1.gz | grep -q -- "--step-every"
+zcat /usr/share/man/man1/quillon.1.gz | grep -q "step\\\\-every"
 
 type=application/x-quillon-theme
 scratch=$(mktemp -d)
