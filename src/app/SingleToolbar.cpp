@@ -23,11 +23,17 @@ SingleToolbar::SingleToolbar()
     connect(&m_dialogCheck, &QTimer::timeout, this, &SingleToolbar::deliver);
 }
 
+// A socket still open reports its end as it goes, which must not reach a copy half gone.
+SingleToolbar::~SingleToolbar()
+{
+    for (QLocalSocket* socket : m_server.findChildren<QLocalSocket*>())
+        socket->disconnect(this);
+}
+
 QString SingleToolbar::socketName()
 {
     QString display = qEnvironmentVariable("DISPLAY");
-    display.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9.:_-]")),
-                    QStringLiteral("_"));
+    display.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9.:_-]")), QStringLiteral("_"));
     return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
            QStringLiteral("/quillon-display") + display;
 }
@@ -49,8 +55,9 @@ bool SingleToolbar::handOver(const QString& name, const QString& themeFile)
     socket.connectToServer(name);
     if (!socket.waitForConnected(connectMs))
         return false;
-    socket.write(themeFile.toUtf8());
-    socket.waitForBytesWritten(connectMs);
+    // A copy that ended meanwhile takes nothing: this one runs instead.
+    if (socket.write(themeFile.toUtf8()) > 0 && !socket.waitForBytesWritten(connectMs))
+        return false;
     socket.disconnectFromServer();
     return socket.state() == QLocalSocket::UnconnectedState || socket.waitForDisconnected();
 }
@@ -71,6 +78,7 @@ void SingleToolbar::receive()
             if (socket->bytesAvailable() > longestRequest) {
                 socket->setProperty("refused", true);
                 socket->abort();
+                socket->deleteLater();
             }
         });
         connect(socket, &QLocalSocket::disconnected, this, [this, socket] {

@@ -13,6 +13,9 @@ class SingleToolbar : public QObject
     Q_OBJECT
 public:
     SingleToolbar();
+    ~SingleToolbar() override;
+    SingleToolbar(const SingleToolbar&) = delete;
+    SingleToolbar& operator=(const SingleToolbar&) = delete;
 
     // In the login session's runtime directory, named after the display.
     static QString socketName();

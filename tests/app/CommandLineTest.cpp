@@ -30,8 +30,9 @@ private slots:
         QTest::newRow("two file names")
             << QStringList{"list.qld", "--step-every=5", "more.qld"} << 2 << QString()
             << QStringLiteral("quillon: Unexpected argument 'more.qld'.");
-        QTest::newRow("an empty file name") << QStringList{""} << 2 << QString()
-                                            << QStringLiteral("quillon: The theme file's name is empty.");
+        QTest::newRow("an empty file name")
+            << QStringList{""} << 2 << QString()
+            << QStringLiteral("quillon: The theme file's name is empty.");
         QTest::newRow("no interval")
             << QStringList{"--step-every"} << 2 << QString()
             << QStringLiteral("quillon: Missing value after '--step-every'.");
@@ -76,7 +77,7 @@ private slots:
     void acceptedRuns_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("seconds"); // 0: no timed stepping
+        QTest::addColumn<int>("seconds");       // 0: no timed stepping
         QTest::addColumn<QString>("themeFile"); // started in /usr/share
         QTest::newRow("no option") << QStringList{"quillon"} << 0 << QString();
         QTest::newRow("shortest") << QStringList{"quillon", "--step-every", "5"} << 5 << QString();
@@ -87,8 +88,8 @@ private slots:
         QTest::newRow("a file up a folder, then an interval")
             << QStringList{"quillon", "./../shared/lesson.qld", "--step-every", "60"} << 60
             << "/usr/shared/lesson.qld";
-        QTest::newRow("an absolute file") << QStringList{"quillon", "/srv/a b.qld"} << 0
-                                          << "/srv/a b.qld";
+        QTest::newRow("an absolute file")
+            << QStringList{"quillon", "/srv/a b.qld"} << 0 << "/srv/a b.qld";
         QTest::newRow("a file that looks like an option, after --")
             << QStringList{"quillon", "--", "--help"} << 0 << "/usr/share/--help";
     }
