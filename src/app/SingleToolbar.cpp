@@ -8,13 +8,13 @@
 
 namespace {
 // A path is far shorter; more is not a request from a copy of this program.
-constexpr qint64 longestRequest = 64 * 1024;
+constexpr qint64 longestRequest = qint64(64) * 1024;
 constexpr int connectMs = 2000;
 constexpr int lockMs = 10000;
 constexpr std::chrono::milliseconds dialogCheckEvery{250};
 } // namespace
 
-SingleToolbar::SingleToolbar()
+SingleToolbar::SingleToolbar(QString name) : m_name(std::move(name))
 {
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
     m_server.setMaxPendingConnections(64);
@@ -38,21 +38,21 @@ QString SingleToolbar::socketName()
            QStringLiteral("/quillon-display") + display;
 }
 
-bool SingleToolbar::handOverOrListen(const QString& name, const QString& themeFile)
+bool SingleToolbar::handOverOrListen(const QString& themeFile)
 {
     // Two copies started at once: the second one waits until the first listens.
-    QLockFile lock(name + QStringLiteral(".lock"));
+    QLockFile lock(m_name + QStringLiteral(".lock"));
     lock.tryLock(lockMs);
-    if (handOver(name, themeFile))
+    if (handOver(themeFile))
         return true;
-    listen(name);
+    listen();
     return false;
 }
 
-bool SingleToolbar::handOver(const QString& name, const QString& themeFile)
+bool SingleToolbar::handOver(const QString& themeFile)
 {
     QLocalSocket socket;
-    socket.connectToServer(name);
+    socket.connectToServer(m_name);
     if (!socket.waitForConnected(connectMs))
         return false;
     // A copy that ended meanwhile takes nothing: this one runs instead.
@@ -64,10 +64,10 @@ bool SingleToolbar::handOver(const QString& name, const QString& themeFile)
 
 // No copy answered, so whatever socket file is left belongs to a copy that is gone. A copy
 // that cannot listen (no runtime directory) still runs, alone.
-void SingleToolbar::listen(const QString& name)
+void SingleToolbar::listen()
 {
-    QLocalServer::removeServer(name);
-    m_server.listen(name);
+    QLocalServer::removeServer(m_name);
+    m_server.listen(m_name);
 }
 
 void SingleToolbar::receive()

@@ -12,7 +12,8 @@ class SingleToolbar : public QObject
 {
     Q_OBJECT
 public:
-    SingleToolbar();
+    // `name`: the socket's path, socketName() for the program.
+    explicit SingleToolbar(QString name);
     ~SingleToolbar() override;
     SingleToolbar(const SingleToolbar&) = delete;
     SingleToolbar& operator=(const SingleToolbar&) = delete;
@@ -23,7 +24,7 @@ public:
     // True when a running copy took the request: `themeFile` (a full path) or, when empty,
     // just a call to the front; this copy then ends. False when none runs (a socket that a
     // killed copy left behind counts as none): this copy listens from now on.
-    bool handOverOrListen(const QString& name, const QString& themeFile);
+    bool handOverOrListen(const QString& themeFile);
 
 signals:
     // Only while no modal dialog is open: a request that comes in meanwhile waits for it,
@@ -31,11 +32,12 @@ signals:
     void requested(const QString& themeFile);
 
 private:
-    bool handOver(const QString& name, const QString& themeFile);
-    void listen(const QString& name);
+    bool handOver(const QString& themeFile);
+    void listen();
     void receive();
     void deliver();
 
+    QString m_name;
     QLocalServer m_server;
     QStringList m_waiting;
     QTimer m_dialogCheck;

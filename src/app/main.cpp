@@ -23,8 +23,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setDesktopFileName(QStringLiteral("quillon"));
-    SingleToolbar single;
-    if (single.handOverOrListen(SingleToolbar::socketName(), options.themeFile()))
+    SingleToolbar single(SingleToolbar::socketName());
+    if (single.handOverOrListen(options.themeFile()))
         return 0;
 
     const QString installDir = InstallDir::locate();

@@ -58,12 +58,12 @@ template <typename Step> auto orEnd(Step step)
     }
 }
 
-void reportBadFileName(Module1& m, const QString& file, const QString& previousThemeFile)
+// The caller then puts the previous theme file back.
+void reportBadFileName(Module1& m, const QString& file)
 {
     m.WriteLogLine(QStringLiteral(" User attempted to open bad file name ") + file);
     m.platform.dialogs.messageBox(QStringLiteral("Check File Name"),
                                   QStringLiteral("File Open Error"), BoxIcon::CriticalStop);
-    m.ThemeFile = previousThemeFile;
 }
 } // namespace
 
@@ -74,7 +74,8 @@ void FileCommand(Module1& m)
     // A failure while reporting leaves this handler and gets the generic report.
     CommonDialog& dialog = m.toolbar->fileDialog();
     while (!orEnd([&m] { return chooseThemeFile(m); })) {
-        reportBadFileName(m, dialog.FileName, previousThemeFile);
+        reportBadFileName(m, dialog.FileName);
+        m.ThemeFile = previousThemeFile;
         dialog.FileName.clear();
     }
 }
@@ -82,8 +83,10 @@ void FileCommand(Module1& m)
 void OpenThemeFile(Module1& m, const QString& file)
 {
     const QString previousThemeFile = m.ThemeFile;
-    if (!orEnd([&m, &file] { return openChosen(m, file); }))
-        reportBadFileName(m, file, previousThemeFile);
+    if (!orEnd([&m, &file] { return openChosen(m, file); })) {
+        reportBadFileName(m, file);
+        m.ThemeFile = previousThemeFile;
+    }
 }
 
 void NewCommand(Module1& m)

@@ -43,10 +43,10 @@ private slots:
             QCOMPARE(::bind(left, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
             ::close(left);
         }
-        SingleToolbar running;
-        QVERIFY(!running.handOverOrListen(m_name, QStringLiteral("/first.qld")));
+        SingleToolbar running(m_name);
+        QVERIFY(!running.handOverOrListen(QStringLiteral("/first.qld")));
         QSignalSpy requests(&running, &SingleToolbar::requested);
-        QVERIFY(SingleToolbar().handOverOrListen(m_name, themeFile));
+        QVERIFY(SingleToolbar(m_name).handOverOrListen(themeFile));
         QTRY_COMPARE(requests.size(), 1);
         QCOMPARE(requests.at(0).at(0).toString(), themeFile);
     }
@@ -54,13 +54,13 @@ private slots:
     // A handler runs under a modal dialog; the file opens once the dialog has closed.
     void requestWaitsForAnOpenDialog()
     {
-        SingleToolbar running;
-        QVERIFY(!running.handOverOrListen(m_name, QString()));
+        SingleToolbar running(m_name);
+        QVERIFY(!running.handOverOrListen(QString()));
         QSignalSpy requests(&running, &SingleToolbar::requested);
         QDialog dialog;
         dialog.setModal(true);
         dialog.show();
-        QVERIFY(SingleToolbar().handOverOrListen(m_name, QStringLiteral("/a.qld")));
+        QVERIFY(SingleToolbar(m_name).handOverOrListen(QStringLiteral("/a.qld")));
         QTest::qWait(1000);
         QCOMPARE(requests.size(), 0);
         dialog.close();
