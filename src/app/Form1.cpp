@@ -158,14 +158,17 @@ void Form1::createBrowserPair()
     m_stepKeys->watch();
 }
 
-void Form1::Form_Load()
+void Form1::Form_Load(const QString& themeFile)
 {
     moveToTopOfScreen();
     m.log.InitActivityLog();
     m.WriteLogLine(QStringLiteral(" Program Activated"));
     try {
         createBrowserPair();
-        m.theme().LoadThemeFile(m.defaultThemeFile());
+        if (themeFile.isEmpty())
+            m.theme().LoadThemeFile(m.defaultThemeFile());
+        else
+            m.theme().LoadNamedThemeFile(themeFile);
         m.WriteLogLine(QStringLiteral(" Program initiation considered normal"));
     } catch (const Failure&) {
         BrowserFailure(m);

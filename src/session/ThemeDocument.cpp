@@ -27,6 +27,11 @@ void ThemeDocument::LoadThemeFile(const QString& path)
     run(path, std::nullopt);
 }
 
+void ThemeDocument::LoadNamedThemeFile(const QString& path)
+{
+    run(path, std::nullopt, true);
+}
+
 // The load does not empty Combo1 in place: the caller does, and puts its text back after.
 void ThemeDocument::ReloadInPlace(const QString& path)
 {
@@ -37,14 +42,15 @@ void ThemeDocument::ReloadInPlace(const QString& path)
 }
 
 // The hand-over lives for one load: set here, and spent whatever way the load ends.
-void ThemeDocument::run(const QString& path, std::optional<qint16> savedIndex)
+void ThemeDocument::run(const QString& path, std::optional<qint16> savedIndex,
+                        bool anyOpenFailureIsMissing)
 {
     m_themeFile = path;
     SavedIndex = savedIndex.value_or(0);
     RestoreFlag = savedIndex ? 1 : 0;
     std::optional<int> failed;
     try {
-        load();
+        load(anyOpenFailureIsMissing);
     } catch (const Failure& failure) {
         failed = failure.number();
     }
@@ -55,9 +61,9 @@ void ThemeDocument::run(const QString& path, std::optional<qint16> savedIndex)
     emit changed();
 }
 
-void ThemeDocument::load()
+void ThemeDocument::load(bool anyOpenFailureIsMissing)
 {
-    std::optional<QByteArray> content = readThemeFile();
+    std::optional<QByteArray> content = readThemeFile(anyOpenFailureIsMissing);
     if (!content) {
         keepPreviousList();
         return;
@@ -75,13 +81,14 @@ void ThemeDocument::load()
     m.toolbar->setCaption(captionPrefix + m_themeFile.toUpper());
 }
 
-std::optional<QByteArray> ThemeDocument::readThemeFile()
+std::optional<QByteArray> ThemeDocument::readThemeFile(bool anyOpenFailureIsMissing)
 {
     for (;;) {
         try {
             return FileStore::read(m_themeFile);
         } catch (const Failure& failure) {
-            if (!isMissingName(failure.number()))
+            if (!isMissingName(failure.number()) &&
+                !(anyOpenFailureIsMissing && m_themeFile != m.defaultThemeFile()))
                 throw;
             if (!fallBackToDefault(failure.number()))
                 return std::nullopt;

@@ -30,6 +30,10 @@ public:
     // Makes `path` the open theme file: tidies it on disk, lists its links in Combo1 and shows
     // the first in both browsers. A missing or unnamed file gives way to the default one.
     void LoadThemeFile(const QString& path);
+    // The same for a file named from outside at start-up: when it cannot be opened for
+    // whatever reason (a folder, access refused, a missing folder), the default theme file
+    // takes its place after the load's box, so that the toolbar starts with a list.
+    void LoadNamedThemeFile(const QString& path);
     // Reads `path` again in place of the open list: the position, the browsers' pages and the
     // text that Combo1 shows stay.
     void ReloadInPlace(const QString& path);
@@ -47,9 +51,11 @@ signals:
 
 private:
     // `savedIndex`: a reload in place that restores this position; none for a normal load.
-    void run(const QString& path, std::optional<qint16> savedIndex);
-    void load();
-    std::optional<QByteArray> readThemeFile();
+    // `anyOpenFailureIsMissing`: every failure to open the file is met as a missing file.
+    void run(const QString& path, std::optional<qint16> savedIndex,
+             bool anyOpenFailureIsMissing = false);
+    void load(bool anyOpenFailureIsMissing);
+    std::optional<QByteArray> readThemeFile(bool anyOpenFailureIsMissing);
     bool fallBackToDefault(int number);
     void writeTidied(const QByteArray& tidied, const QByteArray& content);
     QStringList readLinks(const QByteArray& tidied);

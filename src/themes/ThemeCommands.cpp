@@ -13,9 +13,20 @@
 namespace {
 const QString ThemeFilter = QStringLiteral("Quillon Data Files (*.qld)|*.qld");
 
-// One showing of the dialog and what follows it. False when the chosen file does not open:
-// whatever keeps it from opening (no such file, a folder that is not there, a folder chosen as
-// a file, access refused) is a name the user has to correct.
+// False when the file does not open: whatever keeps it from opening is a name to correct.
+bool openChosen(Module1& m, const QString& file)
+{
+    try {
+        FileStore::read(file, 0);
+    } catch (const Failure&) {
+        return false;
+    }
+    m.theme().LoadThemeFile(file);
+    return true;
+}
+
+// One showing of the dialog and what follows it. False when the chosen file does not open
+// (no such file, a folder that is not there, a folder chosen as a file, access refused).
 bool chooseThemeFile(Module1& m)
 {
     CommonDialog& dialog = m.toolbar->fileDialog();
@@ -26,13 +37,7 @@ bool chooseThemeFile(Module1& m)
         m.theme().ReloadInPlace(m.theme().ThemeFile());
         return true;
     }
-    try {
-        FileStore::read(dialog.FileName, 0);
-    } catch (const Failure&) {
-        return false;
-    }
-    m.theme().LoadThemeFile(dialog.FileName);
-    return true;
+    return openChosen(m, dialog.FileName);
 }
 
 void prepareDialog(Module1& m)
@@ -54,13 +59,11 @@ template <typename Step> auto orEnd(Step step)
     }
 }
 
-void reportBadFileName(Module1& m)
+void reportBadFileName(Module1& m, const QString& file)
 {
-    CommonDialog& dialog = m.toolbar->fileDialog();
-    m.WriteLogLine(QStringLiteral(" User attempted to open bad file name ") + dialog.FileName);
+    m.WriteLogLine(QStringLiteral(" User attempted to open bad file name ") + file);
     m.platform.dialogs.messageBox(QStringLiteral("Check File Name"),
                                   QStringLiteral("File Open Error"), BoxIcon::CriticalStop);
-    dialog.FileName.clear();
 }
 } // namespace
 
@@ -68,8 +71,17 @@ void FileCommand(Module1& m)
 {
     orEnd([&m] { prepareDialog(m); });
     // A failure while reporting leaves this handler and gets the generic report.
-    while (!orEnd([&m] { return chooseThemeFile(m); }))
-        reportBadFileName(m);
+    CommonDialog& dialog = m.toolbar->fileDialog();
+    while (!orEnd([&m] { return chooseThemeFile(m); })) {
+        reportBadFileName(m, dialog.FileName);
+        dialog.FileName.clear();
+    }
+}
+
+void OpenThemeFile(Module1& m, const QString& file)
+{
+    if (!orEnd([&m, &file] { return openChosen(m, file); }))
+        reportBadFileName(m, file);
 }
 
 void NewCommand(Module1& m)
