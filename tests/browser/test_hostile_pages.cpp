@@ -11,6 +11,7 @@
 
 #include <QFile>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -24,27 +25,14 @@ QByteArray page(const QByteArray& title, const QByteArray& body = {})
     return "<!doctype html><title>" + title + "</title>" + body;
 }
 
-QByteArray littleEndian32(quint32 value)
-{
-    QByteArray bytes(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = char(value >> (8 * i));
-    return bytes;
-}
-
-// qCompress gives a zlib stream after a length of 4 bytes; its deflate data, between the 2 bytes
-// of the zlib header and the 4 of its checksum, is what a gzip member wraps.
 QByteArray gzip(const QByteArray& data)
 {
-    const QByteArray zlib = qCompress(data, 9);
-    quint32 crc = 0xffffffff;
-    for (const char byte : data) {
-        crc ^= quint8(byte);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xedb88320U & (0U - (crc & 1U)));
-    }
-    return QByteArray("\x1f\x8b\x08\0\0\0\0\0\x02\xff", 10) + zlib.mid(6, zlib.size() - 10) +
-           littleEndian32(~crc) + littleEndian32(quint32(data.size()));
+    QProcess gzip;
+    gzip.start(QStringLiteral("gzip"), {QStringLiteral("-c")});
+    gzip.write(data);
+    gzip.closeWriteChannel();
+    gzip.waitForFinished();
+    return gzip.readAllStandardOutput();
 }
 
 QByteArray gzippedPage; // made once, before the server asks for it
@@ -82,24 +70,11 @@ HttpResponse respond(const QString& path)
 qint64 statusKiB(const QString& pid, const QByteArray& field)
 {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(field + ':'))
-            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
-    }
-    return 0;
+    const QByteArray text = status.open(QIODevice::ReadOnly) ? status.readAll() : QByteArray();
+    const qsizetype at = text.indexOf("\n" + field + ':');
+    return at < 0 ? 0 : text.mid(at + field.size() + 2).trimmed().split(' ').value(0).toLongLong();
 }
 
-bool isAlive(Browser& browser)
-{
-    try {
-        browser.LocationURL();
-        return true;
-    } catch (const Failure&) {
-        return false;
-    }
-}
 } // namespace
 
 class HostilePagesTest : public QObject
@@ -189,6 +164,9 @@ void HostilePagesTest::browserOutlivesHostilePage_data()
         << plain << QStringLiteral("/html-no-length/50");
     QTest::newRow("next: HTML of 80 MiB without length")
         << plain << QStringLiteral("/html-no-length/80");
+    // Within the bound: loaded ahead, handed to the browser whole.
+    QTest::newRow("next: HTML of 30 MiB without length")
+        << plain << QStringLiteral("/html-no-length/30");
     QTest::newRow("next: gzip HTML of 70 MB decoded") << plain << QStringLiteral("/gzip-html/70");
     QTest::newRow("on show: console message of 70 MiB")
         << QStringLiteral("/console/70") << plainNext;
@@ -223,8 +201,8 @@ void HostilePagesTest::browserOutlivesHostilePage()
 
     QVERIFY(window().connection().isAlive());
     QCOMPARE(::kill(window().connection().processGroup(), 0), 0);
-    QVERIFY(isAlive(*m_main));
-    QVERIFY(isAlive(*m_hidden));
+    QVERIFY(window().connection().hasTarget(window().targetId()));
+    QVERIFY(window().connection().hasTarget(hidden().targetId()));
     m_main->Navigate(m_server->url(QStringLiteral("/page/plain")));
     QVERIFY(window().waitForLoadEvent(10000));
     QTRY_COMPARE(titleOnShow(), QStringLiteral("plain"));
