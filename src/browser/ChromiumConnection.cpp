@@ -30,7 +30,6 @@ bool isReadEvent(QByteArrayView method)
         "Fetch.requestPaused",  "Runtime.bindingCalled"};
     return std::find(read.begin(), read.end(), method) != read.end();
 }
-
 } // namespace
 
 QStringList ChromiumConnection::browserArguments(const QString& profileDir)

@@ -141,7 +141,8 @@ void HiddenTargetGuard::loadAsPrefetch(const QJsonObject& params, const QString&
     if (mainFrame)
         m_bodies.abandon(sessionId);
     // The body comes as a stream, decoded, within a bound: a document that runs past it is not
-    // loaded ahead (the window loads it from the network when it is shown).
+    // loaded ahead (the window loads it from the network when it is shown), nor one that did not
+    // arrive whole (nothing is shown rather than an unguarded page).
     auto onBody = [this, requestId, headers, request, response, sessionId,
                    mainFrame](std::optional<QByteArray> body) mutable {
         if (!body) {
