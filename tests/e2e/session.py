@@ -23,14 +23,37 @@ SCREENSHOT = os.environ.get("QUILLON_SCREENSHOT", "")
 WAIT = 20.0  # seconds to wait for something a person would wait for
 
 
+# Pages with a script of their own, by name.
+SCRIPTED = {
+    "field": "<input id=field autofocus>",
+    # Everything a page's script can do to look like a person at work, ten times a second.
+    "forging": """<input id=field><script>
+        const forge = () => {
+          const targets = [window, document, document.body, field];
+          const events = [new KeyboardEvent('keydown', {key: 'a', bubbles: true}),
+                          new MouseEvent('mousemove', {bubbles: true, clientX: 9, clientY: 9}),
+                          new PointerEvent('pointermove', {bubbles: true}),
+                          new MouseEvent('mousedown', {bubbles: true}),
+                          new WheelEvent('wheel', {bubbles: true, deltaY: 5})];
+          for (const target of targets)
+            for (const event of events)
+              target.dispatchEvent(new event.constructor(event.type, event));
+          field.focus();
+        };
+        setInterval(forge, 100);</script>""",
+}
+
+
 class Pages(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
-        match = re.fullmatch(r"/page(\d+)", self.path)
-        if not match:
+        match = re.fullmatch(r"/page(\d+)|/(\w+)", self.path)
+        if not match or (match.group(2) and match.group(2) not in SCRIPTED):
             self.send_error(404)
             return
-        body = (f"<!DOCTYPE html><html><head><title>E2E Page {match.group(1)}</title></head>"
-                f"<body><h1>Page {match.group(1)}</h1></body></html>").encode()
+        name = match.group(1) or match.group(2)
+        content = SCRIPTED.get(name, f"<h1>Page {name}</h1>")
+        body = (f"<!DOCTYPE html><html><head><title>E2E Page {name}</title></head>"
+                f"<body>{content}</body></html>").encode()
         self.send_response(200)
         self.send_header("Content-Type", "text/html; charset=utf-8")
         self.send_header("Content-Length", str(len(body)))
@@ -87,13 +110,13 @@ class Session:
         self.log_path = self.install_dir + "error.log"
         self.process = None
 
-    def start(self):
+    def start(self, *arguments):
         env = dict(os.environ, HOME=self.home,
                    XDG_DATA_HOME=os.path.join(self.home, ".local/share"),
                    XDG_CONFIG_HOME=os.path.join(self.home, ".config"),
                    XDG_CACHE_HOME=os.path.join(self.home, ".cache"))
         env.pop("QT_QPA_PLATFORM", None)
-        self.process = subprocess.Popen([PROGRAM], env=env, stdout=subprocess.DEVNULL,
+        self.process = subprocess.Popen([PROGRAM, *arguments], env=env, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL, start_new_session=True)
         self.toolbar = wait_for("the toolbar", lambda: windows_named("^Quillon Version 2\\.8"))[0]
         wait_for("the start-up's last entry",
@@ -265,6 +288,37 @@ class TestUserSession(unittest.TestCase):
             began = time.monotonic()
             step() if step == s.start else step(s)
             print(f"{step.__name__}: {time.monotonic() - began:.1f} s", file=sys.stderr)
+
+    def test_timed_steps_wait_while_someone_works_in_the_page(self):
+        timed = os.path.join(self.themes, "timed.qld")
+        with open(timed, "wb") as theme:
+            theme.write("".join(f"{self.base}/{name}\r\n"
+                                for name in ("field", "forging", "page3")).encode())
+        s = self.session
+        s.start("--step-every", "5")
+        s.button("File")
+        s.dialog("^Open$")
+        s.type(timed)
+        s.key("Return")
+        s.wait_page("field")
+        # Into the field, then a key every 0.4 s for 9 s.
+        browser = wait_for("the browser window", lambda: windows_named(" - Chromium$"))[0]
+        xdotool("windowfocus", "--sync", browser, check=False)
+        x, y, _, _ = geometry(browser)
+        xdotool("mousemove", "--sync", x + 60, y + 60)
+        xdotool("click", "1")
+        typing_ends = time.monotonic() + 9
+        while time.monotonic() < typing_ends:
+            xdotool("key", "a")
+            time.sleep(0.4)
+        self.assertTrue(s.browser_title().startswith("E2E Page field "))
+        # Idle, the pointer off both windows: the next page comes, and its script's forged
+        # input does not keep it.
+        screen_width, screen_height = map(int, xdotool("getdisplaygeometry").split())
+        xdotool("mousemove", "--sync", screen_width // 2, screen_height - 2)
+        s.wait_page("forging")
+        s.wait_page(3)
+        self.end(s)
 
     def check_start_up(self, s):
         self.assertTrue(os.path.isfile(s.install_dir + "default.qld"))
