@@ -19,6 +19,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -301,6 +302,8 @@ private slots:
     void windowNeverGetsTheSandbox();
     void hiddenInstanceGrantsNoPermission();
     void onlyTheUsersStepKeysReachTheProgram();
+    void shownPageReportsTheEndOfItsLoad_data();
+    void shownPageReportsTheEndOfItsLoad();
     void goneWindowFailsNextOperation_data();
     void goneWindowFailsNextOperation();
     void quitLeavesNoProcess();
@@ -1043,6 +1046,30 @@ int failureOf(const std::function<void()>& operation)
 
 enum class Loss { WindowClosed, TabClosed, BrowserKilled };
 } // namespace
+
+void BrowserTest::shownPageReportsTheEndOfItsLoad_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::newRow("loaded") << m_server->url(QStringLiteral("/page/loads"));
+    // A port that was free a moment ago: the connection is refused.
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    QTest::newRow("refused") << QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort());
+}
+
+void BrowserTest::shownPageReportsTheEndOfItsLoad()
+{
+    QFETCH(QString, link);
+    m_main->Navigate(m_server->url(QStringLiteral("/page/before-load")));
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    // Its frame stops loading just after its load event.
+    QTest::qWait(300);
+    int loads = 0;
+    m_main->watchPageLoads([&loads] { ++loads; });
+    m_main->Navigate(link);
+    QTRY_VERIFY_WITH_TIMEOUT(loads > 0, 10000);
+    m_main->watchPageLoads({});
+}
 
 void BrowserTest::goneWindowFailsNextOperation_data()
 {
