@@ -33,6 +33,7 @@ Form1::Form1(Module1& m, QWidget* parent) : QWidget(parent), CommonDialog1(m.pla
     grey.setColor(QPalette::Window, QColor(192, 192, 192));
     setPalette(grey);
     setAutoFillBackground(true);
+    setFont(Controls::font());
     layOut();
     connectHandlers();
 }
