@@ -8,4 +8,3 @@
 std::unique_ptr<QObject> makeAppTests();
 std::unique_ptr<QObject> makeSteppingTests();
 std::unique_ptr<QObject> makeCommandLineTests();
-std::unique_ptr<QObject> makeCaptionsTests();

@@ -10,6 +10,5 @@ int main(int argc, char** argv)
     tests.push_back(makeAppTests());
     tests.push_back(makeSteppingTests());
     tests.push_back(makeCommandLineTests());
-    tests.push_back(makeCaptionsTests());
     return runTestClasses(argc, argv, tests);
 }
