@@ -302,7 +302,6 @@ private slots:
     void windowNeverGetsTheSandbox();
     void hiddenInstanceGrantsNoPermission();
     void onlyTheUsersStepKeysReachTheProgram();
-    void shownPageReportsTheEndOfItsLoad_data();
     void shownPageReportsTheEndOfItsLoad();
     void goneWindowFailsNextOperation_data();
     void goneWindowFailsNextOperation();
@@ -1047,28 +1046,24 @@ int failureOf(const std::function<void()>& operation)
 enum class Loss { WindowClosed, TabClosed, BrowserKilled };
 } // namespace
 
-void BrowserTest::shownPageReportsTheEndOfItsLoad_data()
-{
-    QTest::addColumn<QString>("link");
-    QTest::newRow("loaded") << m_server->url(QStringLiteral("/page/loads"));
-    // A port that was free a moment ago: the connection is refused.
-    QTcpServer closed;
-    QVERIFY(closed.listen(QHostAddress::LocalHost));
-    QTest::newRow("refused") << QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort());
-}
-
 void BrowserTest::shownPageReportsTheEndOfItsLoad()
 {
-    QFETCH(QString, link);
-    m_main->Navigate(m_server->url(QStringLiteral("/page/before-load")));
-    QVERIFY(mainBrowser().waitForLoadEvent(10000));
-    // Its frame stops loading just after its load event.
-    QTest::qWait(300);
+    // A port that was free a moment ago refuses the connection.
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const QString refused = QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort());
+    closed.close();
     int loads = 0;
-    m_main->watchPageLoads([&loads] { ++loads; });
-    m_main->Navigate(link);
-    QTRY_VERIFY_WITH_TIMEOUT(loads > 0, 10000);
-    m_main->watchPageLoads({});
+    for (const QString& link : {m_server->url(QStringLiteral("/page/loads")), refused}) {
+        m_main->Navigate(m_server->url(QStringLiteral("/page/before-load")));
+        QVERIFY(mainBrowser().waitForLoadEvent(10000));
+        QTest::qWait(300); // its frame stops loading just after its load event
+        m_main->watchPageLoads([&loads] { ++loads; });
+        m_main->Navigate(link);
+        QTRY_VERIFY_WITH_TIMEOUT(loads > 0, 10000);
+        m_main->watchPageLoads({});
+        loads = 0;
+    }
 }
 
 void BrowserTest::goneWindowFailsNextOperation_data()
