@@ -194,8 +194,9 @@ void ChromiumBrowser::watchPageLoads(std::function<void()> loaded)
     m_connection->command(str("Page.enable"), {}, m_sessionId);
 }
 
-// A failed load fires no load event of its own, but its frame stops loading all the same. The
-// main frame of a tab has the tab's target id.
+// An error page has a load event; a load that ends without a page (an answer without content,
+// a download) has none, but the frame stops loading all the same. The main frame of a tab has
+// the tab's target id.
 void ChromiumBrowser::handlePageEvent(const QJsonObject& event) const
 {
     if (!m_pageLoaded || event.value(str("sessionId")).toString() != m_sessionId)

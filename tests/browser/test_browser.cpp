@@ -129,6 +129,9 @@ HttpResponse respond(const QString& path)
         response.headers = {{"Location", "/final"}};
     } else if (path == QLatin1String("/final")) {
         response.body = page("final");
+    } else if (path == QLatin1String("/no-content")) {
+        response.status = 204; // the page before stays, and nothing loads
+        response.body.clear();
     } else if (path == QLatin1String("/attachment")) {
         response.contentType = "text/plain";
         response.headers = {
@@ -1054,7 +1057,8 @@ void BrowserTest::shownPageReportsTheEndOfItsLoad()
     const QString refused = QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort());
     closed.close();
     int loads = 0;
-    for (const QString& link : {m_server->url(QStringLiteral("/page/loads")), refused}) {
+    for (const QString& link : {m_server->url(QStringLiteral("/page/loads")), refused,
+                                m_server->url(QStringLiteral("/no-content"))}) {
         m_main->Navigate(m_server->url(QStringLiteral("/page/before-load")));
         QVERIFY(mainBrowser().waitForLoadEvent(10000));
         QTest::qWait(300); // its frame stops loading just after its load event
