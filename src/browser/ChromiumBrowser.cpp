@@ -3,6 +3,7 @@
 #include "browser/ChromiumConnection.h"
 #include "browser/NavigationUrl.h"
 #include "browser/StepKeyBinding.h"
+#include "browser/WindowNavigation.h"
 #include "platform/Failure.h"
 
 #include <cmath>
@@ -26,7 +27,10 @@ ChromiumBrowser::ChromiumBrowser(std::shared_ptr<ChromiumConnection> connection,
                                  QString targetId, QString sessionId)
     : m_connection(std::move(connection)), m_kind(kind), m_targetId(std::move(targetId)),
       m_sessionId(std::move(sessionId))
-{}
+{
+    if (m_kind == Kind::Window)
+        m_navigation = std::make_unique<WindowNavigation>(*m_connection, m_targetId, m_sessionId);
+}
 
 ChromiumBrowser::~ChromiumBrowser()
 {
@@ -104,21 +108,21 @@ void ChromiumBrowser::placeWindow(const QString& edge, double pixels)
 void ChromiumBrowser::Navigate(const QString& url)
 {
     requireTarget();
-    // Measured on the link itself first: reading a link of many megabytes as an address would
-    // cost several times its size before the length rule below refused it anyway.
-    QString address = url.size() > MaxBrowserUrlLength ? str("about:blank") : navigationUrl(url);
-    // A javascript: link would run in the page on show, in that site's origin: never run,
-    // whatever the spelling; a blank page instead.
-    if (isScriptUrl(url) || isScriptUrl(address))
-        address = str("about:blank");
-    // An address longer than the browser takes would leave the page before on show.
-    if (isTooLongForBrowser(address))
-        address = str("about:blank");
-    if (m_kind == Kind::Hidden && !isWorthLoadingAhead(address))
-        address = str("about:blank");
+    QString address = shownAddress(url);
     m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
+    if (m_navigation) {
+        m_navigation->navigate(address);
+        return;
+    }
+    if (!isWorthLoadingAhead(address))
+        address = str("about:blank");
     // The answer comes only when the server has answered; the toolbar does not wait for it.
     m_connection->post(str("Page.navigate"), {{str("url"), address}}, m_sessionId);
+}
+
+int ChromiumBrowser::endedRenderers() const
+{
+    return m_navigation ? m_navigation->endedRenderers() : 0;
 }
 
 QString ChromiumBrowser::LocationURL()

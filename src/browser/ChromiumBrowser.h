@@ -9,6 +9,7 @@
 
 class ChromiumConnection;
 class StepKeyBinding;
+class WindowNavigation;
 
 // An instance in the system's Chromium: the tab of its window, or a hidden target that shares
 // the window's profile and so its HTTP cache.
@@ -42,6 +43,8 @@ public:
     const QString& targetId() const { return m_targetId; }
     const QString& sessionId() const { return m_sessionId; }
     ChromiumConnection& connection() { return *m_connection; }
+    // How many renderers of pages on show the window ended because they held a step.
+    int endedRenderers() const;
 
 private:
     void requireTarget() const;
@@ -61,4 +64,5 @@ private:
     std::function<void()> m_userActive;
     std::function<void()> m_pageLoaded;
     int m_pageEventListenerId = 0;
+    std::unique_ptr<WindowNavigation> m_navigation; // the window's only
 };
