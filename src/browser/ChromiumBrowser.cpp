@@ -3,6 +3,7 @@
 #include "browser/ChromiumConnection.h"
 #include "browser/NavigationUrl.h"
 #include "browser/StepKeyBinding.h"
+#include "browser/StepTrace.h"
 #include "platform/Failure.h"
 
 #include <cmath>
@@ -115,6 +116,8 @@ void ChromiumBrowser::Navigate(const QString& url)
     m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
     // The answer comes only when the server has answered; the toolbar does not wait for it.
     m_connection->post(str("Page.navigate"), {{str("url"), address}}, m_sessionId);
+    if (m_kind == Kind::Window)
+        StepTrace::mark("navigate");
 }
 
 QString ChromiumBrowser::LocationURL()

@@ -1,5 +1,6 @@
 #include "links/LinkCursor.h"
 
+#include "browser/StepTrace.h"
 #include "platform/Failure.h"
 #include "platform/Int16.h"
 #include "session/BrowserFailure.h"
@@ -30,6 +31,7 @@ void ShowCurrentLink(Module1& m)
 // The cursor stays on 1..LinkCount, and on 1 when the list is empty.
 void MoveLeft(Module1& m)
 {
+    StepTrace::mark("handler");
     m.LinkIndex = add16(m.LinkIndex, -1);
     if (m.LinkIndex < 1)
         m.LinkIndex = qMax(m.LinkCount, qint16(1));
@@ -38,6 +40,7 @@ void MoveLeft(Module1& m)
 
 void MoveRight(Module1& m)
 {
+    StepTrace::mark("handler");
     m.LinkIndex = add16(m.LinkIndex, 1);
     if (m.LinkIndex > m.LinkCount)
         m.LinkIndex = 1;
