@@ -6,6 +6,9 @@
 #include "browser/StepTrace.h"
 #include "platform/Failure.h"
 
+#include <QJsonArray>
+#include <QUrl>
+
 #include <cmath>
 
 namespace {
@@ -20,6 +23,16 @@ int wholePixels(double pixels)
     if (!std::isfinite(pixels))
         return 0;
     return int(std::lround(std::clamp(pixels, -1.0e6, 1.0e6)));
+}
+
+// An address as the browser keeps it in its history: a web address with no path has "/".
+QUrl comparableUrl(const QString& address)
+{
+    QUrl url(address);
+    if (url.path().isEmpty() && (url.scheme() == QLatin1String("http") ||
+                                 url.scheme() == QLatin1String("https")))
+        url.setPath(str("/"));
+    return url;
 }
 } // namespace
 
@@ -98,9 +111,8 @@ void ChromiumBrowser::placeWindow(const QString& edge, double pixels)
     setWindowBounds({{edge, wholePixels(pixels)}}, windowId);
 }
 
-void ChromiumBrowser::Navigate(const QString& url)
+QString ChromiumBrowser::addressFor(const QString& url) const
 {
-    requireTarget();
     // Measured on the link itself first: reading a link of many megabytes as an address would
     // cost several times its size before the length rule below refused it anyway.
     QString address = url.size() > MaxBrowserUrlLength ? str("about:blank") : navigationUrl(url);
@@ -113,11 +125,51 @@ void ChromiumBrowser::Navigate(const QString& url)
         address = str("about:blank");
     if (m_kind == Kind::Hidden && !isWorthLoadingAhead(address))
         address = str("about:blank");
+    return address;
+}
+
+void ChromiumBrowser::Navigate(const QString& url)
+{
+    requireTarget();
+    const QString address = addressFor(url);
     m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
     // The answer comes only when the server has answered; the toolbar does not wait for it.
     m_connection->post(str("Page.navigate"), {{str("url"), address}}, m_sessionId);
     if (m_kind == Kind::Window)
         StepTrace::mark("navigate");
+}
+
+void ChromiumBrowser::NavigateBack(const QString& url)
+{
+    requireTarget();
+    // Only the window has a user who went forward from that page.
+    const std::optional<int> entry =
+        m_kind == Kind::Window ? previousEntryShowing(addressFor(url)) : std::nullopt;
+    if (!entry) {
+        Navigate(url);
+        return;
+    }
+    m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
+    m_connection->post(str("Page.navigateToHistoryEntry"), {{str("entryId"), *entry}}, m_sessionId);
+    StepTrace::mark("navigate");
+}
+
+// The id of the history entry just before the current one when it shows `address`, as the link
+// was sent or where its redirects ended.
+std::optional<int> ChromiumBrowser::previousEntryShowing(const QString& address)
+{
+    const QJsonObject history = m_connection->command(str("Page.getNavigationHistory"), {},
+                                                      m_sessionId);
+    const int current = history.value(str("currentIndex")).toInt();
+    const QJsonArray entries = history.value(str("entries")).toArray();
+    if (current < 1 || current >= entries.size())
+        return std::nullopt;
+    const QJsonObject previous = entries.at(current - 1).toObject();
+    const QUrl wanted = comparableUrl(address);
+    if (comparableUrl(previous.value(str("url")).toString()) != wanted &&
+        comparableUrl(previous.value(str("userTypedURL")).toString()) != wanted)
+        return std::nullopt;
+    return previous.value(str("id")).toInt();
 }
 
 QString ChromiumBrowser::LocationURL()

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class ChromiumConnection;
 class StepKeyBinding;
@@ -27,6 +28,7 @@ public:
     void setWidth(double pixels) override;
     void setHeight(double pixels) override;
     void Navigate(const QString& url) override;
+    void NavigateBack(const QString& url) override;
     QString LocationURL() override;
     void Quit() override;
     void watchStepKeys(std::function<void(StepKey)> pressed) override;
@@ -43,6 +45,8 @@ public:
 
 private:
     void requireTarget() const;
+    QString addressFor(const QString& url) const;
+    std::optional<int> previousEntryShowing(const QString& address);
     QJsonObject windowOfTarget();
     void setWindowBounds(const QJsonObject& bounds, int windowId);
     void placeWindow(const QString& edge, double pixels);

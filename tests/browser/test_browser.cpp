@@ -210,6 +210,10 @@ HttpResponse respond(const QString& path)
                                        "document.title = 'script ran ' + document.title"
                                        "</script>");
         }
+    } else if (path.startsWith(QLatin1String("/back/"))) {
+        // /back/<Cache-Control>/<name>
+        response.headers = {{"Cache-Control", path.section(QLatin1Char('/'), 2, 2).toLatin1()}};
+        response.body = page(path.section(QLatin1Char('/'), 3).toLatin1());
     } else if (path.startsWith(QLatin1String("/np/"))) {
         response = noStatePrefetchPage(path);
     } else {
@@ -301,6 +305,8 @@ private slots:
     void windowNeverGetsTheSandbox();
     void hiddenInstanceGrantsNoPermission();
     void onlyTheUsersStepKeysReachTheProgram();
+    void stepBackShowsThePageBeforeFromHistory_data();
+    void stepBackShowsThePageBeforeFromHistory();
     void goneWindowFailsNextOperation_data();
     void goneWindowFailsNextOperation();
     void quitLeavesNoProcess();
@@ -1027,6 +1033,41 @@ void BrowserTest::onlyTheUsersStepKeysReachTheProgram()
     QTRY_COMPARE(pressed.size(), 2);
     QCOMPARE(pressed, (QList<StepKey>{StepKey::Right, StepKey::Left}));
     QCOMPARE(m_main->LocationURL(), m_server->url(QStringLiteral("/forged-keys")));
+}
+
+void BrowserTest::stepBackShowsThePageBeforeFromHistory_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("back");
+    QTest::addColumn<bool>("fromHistory");
+    QTest::newRow("cacheable page before")
+        << "/back/max-age=600/cacheable" << "/back/max-age=600/cacheable" << true;
+    QTest::newRow("no-store page before") << "/back/no-store/kept" << "/back/no-store/kept" << true;
+    QTest::newRow("link not the page before")
+        << "/back/max-age=600/other" << "/back/max-age=600/not-before" << false;
+}
+
+void BrowserTest::stepBackShowsThePageBeforeFromHistory()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, back);
+    QFETCH(bool, fromHistory);
+    m_main->Navigate(m_server->url(before));
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    // Set on the document itself: only that document, kept whole, still has it.
+    evaluate(mainBrowser(), QStringLiteral("window.shownBefore = true"));
+    m_main->Navigate(m_server->url(QStringLiteral("/page/after-") + QTest::currentDataTag()));
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    const int requests = m_server->requestCount(back);
+
+    m_main->NavigateBack(m_server->url(back));
+
+    QTRY_COMPARE(m_main->LocationURL(), m_server->url(back));
+    QTRY_COMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
+                 back.section(QLatin1Char('/'), 3));
+    QCOMPARE(evaluate(mainBrowser(), QStringLiteral("window.shownBefore === true")).toBool(),
+             fromHistory);
+    QCOMPARE(m_server->requestCount(back), requests + (fromHistory ? 0 : 1));
 }
 
 namespace {

@@ -380,7 +380,7 @@ private slots:
         h.browsers.calls.clear();
         h.run([&h] { MoveLeft(*h.m); });
         QCOMPARE(h.browsers.calls,
-                 (QStringList{"Main.Navigate(http://y/)", "Prefetch.Navigate(http://x/)"}));
+                 (QStringList{"Main.NavigateBack(http://y/)", "Prefetch.Navigate(http://x/)"}));
     }
 
 private:
