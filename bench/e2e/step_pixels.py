@@ -9,7 +9,8 @@ Side by side in one run, on pages of 200 lines that a local server answers after
 Plus where the time goes: the program's own marks (QUILLON_STEP_TRACE) and the browser's
 lifecycle events, all on the monotonic clock. Needs an X display and the built program:
 
-    xvfb-run -a -s "-screen 0 1280x800x24" python3 bench/e2e/step_pixels.py build/src/quillon [steps]
+    xvfb-run -a -s "-screen 0 1280x800x24" python3 bench/e2e/step_pixels.py build/src/quillon \
+        [steps [toolbar|alone]]
 """
 
 import ctypes
@@ -201,13 +202,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 script = (b"<script>addEventListener('load',()=>fetch('/size?w='+innerWidth+"
                           b"'&h='+innerHeight+'&sx='+screenX+'&sy='+screenY+'&ow='+outerWidth+"
                           b"'&oh='+outerHeight))</script>")
-                nxt = b"/alone/0"
-                body = page_body(b"setup", (script + b"<link rel=prefetch href=/alone/0>", nxt))
+                nxt = self.path.split("next=")[1].encode() if "next=" in self.path else b"#"
+                body = page_body(b"setup", (script + b"<link rel=prefetch href=%s>" % nxt, nxt))
                 self.answer(body, "no-store")
             elif parts[0] == "alone":
                 nxt = b"/alone/%d" % (int(parts[1]) + 1)
                 body = page_body(("alone " + parts[1]).encode(),
                                  (b"<link rel=prefetch href=%s>" % nxt, nxt))
+                self.answer(body, KINDS["cacheable"])
+            elif parts[0] == "pre":
+                # The browser's own prerender of the next page, by speculation rules.
+                nxt = b"/pre/%d" % (int(parts[1]) + 1)
+                rules = (b'<script type="speculationrules">{"prerender":[{"source":"list",'
+                         b'"urls":["%s"]}]}</script>' % nxt)
+                body = page_body(("prerendered " + parts[1]).encode(), (rules, nxt))
                 self.answer(body, KINDS["cacheable"])
             elif parts[0] in KINDS:
                 body = page_body(("%s %s" % (parts[0], parts[1])).encode(), (b"", b"#"))
@@ -270,7 +278,12 @@ def page_area(server, browser_window):
     deadline = time.monotonic() + 30
     while server.size is None and time.monotonic() < deadline:
         time.sleep(0.05)
-    x, y, width, height = geometry(browser_window)
+    # The window may still be on its way to its place.
+    place = None
+    while place != geometry(browser_window):
+        place = geometry(browser_window)
+        time.sleep(0.5)
+    x, y, width, height = place
     w, h = server.size["w"], server.size["h"]
     return x + (width - w) // 2, y + height - h, w, h
 
@@ -310,7 +323,7 @@ def breakdown(marks, click, names):
     seen = {}
     for what, t in marks.after(click):
         key = what.split(":")[0] if ":" in what else what
-        if what.startswith("navigated:") or what.startswith("history-not-restored:"):
+        if what.startswith(("navigated:", "history-not-restored:", "prerender:")):
             seen.setdefault(what, (t - click) * 1e3)
             if what.startswith("navigated:"):
                 seen.setdefault("commit", (t - click) * 1e3)
@@ -377,6 +390,7 @@ class Pipe:
         self.process, self.commands, self.events, self.marks = process, commands, events, marks
         self.next_id = 1
         self.replies = {}
+        self.attached = []
         self.cond = threading.Condition()
         threading.Thread(target=self.read, daemon=True).start()
 
@@ -397,6 +411,12 @@ class Pipe:
                 elif message.get("method") == "Page.lifecycleEvent":
                     p = message["params"]
                     self.marks.add(p["name"], p["timestamp"])
+                elif message.get("method") == "Target.attachedToTarget":
+                    with self.cond:
+                        self.attached.append(message["params"])
+                        self.cond.notify_all()
+                elif message.get("method") == "Preload.prerenderStatusUpdated":
+                    self.marks.add("prerender:" + message["params"]["status"] + "/" + message["params"].get("prerenderStatus", ""), time.monotonic())
                 elif message.get("method") == "Page.frameNavigated":
                     if not message["params"]["frame"].get("parentId"):
                         self.marks.add("navigated:" + message["params"]["type"], time.monotonic())
@@ -428,7 +448,8 @@ def run_alone(screen, server, steps, results):
     to_us, from_browser = os.pipe()
     flags = ["--no-first-run", "--no-default-browser-check", "--disable-background-networking",
              "--disable-component-update", "--disable-sync", "--ozone-platform=x11",
-             "--remote-debugging-pipe", f"--user-data-dir={home}/profile", f"{base}/setup"]
+             "--remote-debugging-pipe", f"--user-data-dir={home}/profile",
+             f"{base}/setup?next=/alone/0"]
     if os.geteuid() == 0:
         flags.insert(0, "--no-sandbox")
 
@@ -447,21 +468,37 @@ def run_alone(screen, server, steps, results):
         pipe = Pipe(process, from_us, to_us, marks)
         server.size = None
         browser = wait_window(" - Chromium$")
-        page = next(t for t in pipe.call("Target.getTargets")["targetInfos"]
-                    if t["type"] == "page")
-        session = pipe.call("Target.attachToTarget",
-                            {"targetId": page["targetId"], "flatten": True})["sessionId"]
+        # Through the tab, as the browser's own DevTools attach: a session attached to the page
+        # alone turns the browser's prerender off.
+        tab = next(t for t in pipe.call("Target.getTargets", {"filter": [{"type": "tab"}]})
+                   ["targetInfos"] if t["type"] == "tab")
+        tab_session = pipe.call("Target.attachToTarget",
+                                {"targetId": tab["targetId"], "flatten": True})["sessionId"]
+        pipe.call("Target.setAutoAttach", {"autoAttach": True, "waitForDebuggerOnStart": False,
+                                           "flatten": True}, tab_session)
+        with pipe.cond:
+            pipe.cond.wait_for(lambda: any(a["targetInfo"]["type"] == "page"
+                                           for a in pipe.attached), timeout=10)
+        session = next(a["sessionId"] for a in pipe.attached
+                       if a["targetInfo"]["type"] == "page")
         pipe.call("Page.enable", session=session)
         pipe.call("Page.setLifecycleEventsEnabled", {"enabled": True}, session)
+        pipe.call("Preload.enable", session=session)
         area = page_area(server, browser)
         screen.watch(*area)
         link = (area[0] + 40, area[1] + 8 + 20)  # the "next" link at the page's top left
         wait_loaded_ahead(server, time.monotonic())
-        for _ in range(steps):
-            click, changes, rate = step_frames(screen, lambda: screen.click(*link))
-            results.setdefault("Chromium alone, link onto a cached page", []).append(
-                (measure(click, changes), rate, breakdown(marks, click, TOOLBAR_MARKS)))
-            wait_loaded_ahead(server, click)
+        for row, first in (("Chromium alone, link onto a cached page", None),
+                           ("Chromium alone, link onto a prerendered page", "/pre/0")):
+            if first:
+                pipe.call("Page.navigate", {"url": base + first}, session)
+                wait_loaded_ahead(server, time.monotonic())
+                time.sleep(0.5)
+            for _ in range(steps):
+                click, changes, rate = step_frames(screen, lambda: screen.click(*link))
+                results.setdefault(row, []).append(
+                    (measure(click, changes), rate, breakdown(marks, click, TOOLBAR_MARKS)))
+                wait_loaded_ahead(server, click)
     finally:
         os.killpg(process.pid, signal.SIGKILL)
         process.wait()
@@ -502,7 +539,7 @@ def report(results):
         kinds = {}
         for s in samples:
             for key in s[2]:
-                if key.startswith("navigated:") or key.startswith("history-not-restored:"):
+                if key.startswith(("navigated:", "history-not-restored:", "prerender:")):
                     kinds[key] = kinds.get(key, 0) + 1
         if kinds:
             print(f"{row:44} " + ", ".join(f"{k} x{v}" for k, v in sorted(kinds.items())))
@@ -517,8 +554,11 @@ def main():
     results = {}
     started = time.monotonic()
     load_before = os.getloadavg()
-    run_toolbar(screen, server, program, steps, results)
-    run_alone(screen, server, steps, results)
+    only = sys.argv[3] if len(sys.argv) > 3 else ""
+    if only != "alone":
+        run_toolbar(screen, server, program, steps, results)
+    if only != "toolbar":
+        run_alone(screen, server, steps, results)
     server.shutdown()
     print(f"{steps} steps of each kind, server answers after {DELAY:.1f} s, page area read by "
           f"XShmGetImage; times in ms from the click")
