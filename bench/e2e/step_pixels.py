@@ -164,7 +164,7 @@ def page_body(name, extra=b""):
     lines = b"".join(b"<div>%s, line %d: the quick brown fox jumps over the lazy dog</div>"
                      % (name, n) for n in range(1, 201))
     return (b"<!DOCTYPE html><html><head><title>%s</title>%s<style>body{margin:8px;"
-            b"font:14px sans-serif;background:#fff}a,a:hover{color:#00c}</style></head><body>"
+            b"font:14px sans-serif;background:#fff}a,a:hover,a:active,a:focus{color:#00c;outline:none}</style></head><body>"
             b"<a id=next href=\"%s\" style=\"display:block;font-size:40px\">next</a>%s"
             b"</body></html>") % (name, extra[0], extra[1], lines)
 

@@ -165,6 +165,10 @@ std::optional<int> ChromiumBrowser::previousEntryShowing(const QString& address)
     if (current < 1 || current >= entries.size())
         return std::nullopt;
     const QJsonObject previous = entries.at(current - 1).toObject();
+    // The answer to a form sent from the page, not the link: going back to it could send the
+    // form again.
+    if (previous.value(str("transitionType")).toString() == QLatin1String("form_submit"))
+        return std::nullopt;
     const QUrl wanted = comparableUrl(address);
     if (comparableUrl(previous.value(str("url")).toString()) != wanted &&
         comparableUrl(previous.value(str("userTypedURL")).toString()) != wanted)
