@@ -30,6 +30,7 @@ import time
 DELAY = 0.4          # the server's answer time for every page
 SETTLED = 0.6        # no change in the page area for this long ends a step
 STEP_LIMIT = 4.0     # a step that still changes after this long is cut off there
+ALT, LEFT = 0xFFE9, 0xFF51  # keysyms
 KINDS = {"cacheable": "max-age=3600", "no-cache": "no-cache", "no-store": "no-store"}
 
 
@@ -87,6 +88,10 @@ class Screen:
                                                    ctypes.c_int, ctypes.c_ulong]
         self.xtst.XTestFakeButtonEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int,
                                                    ctypes.c_ulong]
+        self.x11.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        self.x11.XKeysymToKeycode.restype = ctypes.c_ubyte
+        self.xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int,
+                                                ctypes.c_ulong]
         self.image = None
 
     def watch(self, x, y, width, height):
@@ -115,6 +120,17 @@ class Screen:
                                self.origin[1], ctypes.c_ulong(0xFFFFFFFF))
         pixels = ctypes.string_at(self.shm.shmaddr, self.size)
         return (before + time.monotonic()) / 2, pixels
+
+    def keys(self, *keysyms):
+        """Presses the keys in order and lets them go; returns the time the first went down."""
+        codes = [self.x11.XKeysymToKeycode(self.display, ctypes.c_ulong(k)) for k in keysyms]
+        sent = time.monotonic()
+        for code in codes:
+            self.xtst.XTestFakeKeyEvent(self.display, code, 1, 0)
+        for code in reversed(codes):
+            self.xtst.XTestFakeKeyEvent(self.display, code, 0, 0)
+        self.x11.XFlush(self.display)
+        return sent
 
     def click(self, x, y):
         """A press and release of the first button at (x, y); returns the time it was sent."""
@@ -488,17 +504,28 @@ def run_alone(screen, server, steps, results):
         screen.watch(*area)
         link = (area[0] + 40, area[1] + 8 + 20)  # the "next" link at the page's top left
         wait_loaded_ahead(server, time.monotonic())
-        for row, first in (("Chromium alone, link onto a cached page", None),
-                           ("Chromium alone, link onto a prerendered page", "/pre/0")):
-            if first:
-                pipe.call("Page.navigate", {"url": base + first}, session)
-                wait_loaded_ahead(server, time.monotonic())
-                time.sleep(0.5)
-            for _ in range(steps):
-                click, changes, rate = step_frames(screen, lambda: screen.click(*link))
+
+        def step(row, act):
+            done, changes, rate = step_frames(screen, act)
+            if row:
                 results.setdefault(row, []).append(
-                    (measure(click, changes), rate, breakdown(marks, click, TOOLBAR_MARKS)))
-                wait_loaded_ahead(server, click)
+                    (measure(done, changes), rate, breakdown(marks, done, TOOLBAR_MARKS)))
+            wait_loaded_ahead(server, done)
+
+        for _ in range(steps):
+            step("Chromium alone, link onto a cached page", lambda: screen.click(*link))
+        # The browser's own Back (Alt+Left) onto the page shown before, then on again.
+        for _ in range(steps):
+            step("Chromium alone, its own Back onto the page before",
+                 lambda: screen.keys(ALT, LEFT))
+            step(None, lambda: screen.click(*link))
+        # Last: a prerendered page comes in as another page target, which this session
+        # does not follow.
+        pipe.call("Page.navigate", {"url": base + "/pre/0"}, session)
+        wait_loaded_ahead(server, time.monotonic())
+        time.sleep(0.5)
+        for _ in range(steps):
+            step("Chromium alone, link onto a prerendered page", lambda: screen.click(*link))
     finally:
         os.killpg(process.pid, signal.SIGKILL)
         process.wait()
@@ -517,22 +544,22 @@ def fmt(value, width=7):
 
 
 def report(results):
-    print(f"{'':44} {'n':>3} {'first':>7} {'final':>7} {'p90':>7} {'betw':>5} {'blank':>5}"
+    print(f"{'':50} {'n':>3} {'first':>7} {'final':>7} {'p90':>7} {'betw':>5} {'blank':>5}"
           f" {'fps':>5}")
     for row, samples in results.items():
         done = [s for s in samples if s[0]]
         finals = sorted(s[0]["final"] for s in done)
         p90 = finals[int(0.9 * (len(finals) - 1))] if finals else None
-        print(f"{row:44} {len(samples):3} {fmt(median_of(s[0]['first'] for s in done))}"
+        print(f"{row:50} {len(samples):3} {fmt(median_of(s[0]['first'] for s in done))}"
               f" {fmt(median_of(finals))} {fmt(p90)}"
               f" {sum(s[0]['between'] for s in done):5} {sum(s[0]['blank'] for s in done):5}"
               f" {median_of(s[1] for s in samples):5.0f}")
     print("\nbreakdown, median ms from the click (n: steps that had the mark)")
     names = ["handler", "navigate", "paused", "answered", "commit", "firstPaint",
              "firstContentfulPaint", "DOMContentLoaded", "load"]
-    print(f"{'':44} " + " ".join(f"{n[:9]:>9}" for n in names))
+    print(f"{'':50} " + " ".join(f"{n[:9]:>9}" for n in names))
     for row, samples in results.items():
-        print(f"{row:44} " + " ".join(
+        print(f"{row:50} " + " ".join(
             f"{fmt(median_of(s[2].get(n) for s in samples), 9)}" for n in names))
     print("\nhow the window's page came, steps per kind")
     for row, samples in results.items():
@@ -542,7 +569,7 @@ def report(results):
                 if key.startswith(("navigated:", "history-not-restored:", "prerender:")):
                     kinds[key] = kinds.get(key, 0) + 1
         if kinds:
-            print(f"{row:44} " + ", ".join(f"{k} x{v}" for k, v in sorted(kinds.items())))
+            print(f"{row:50} " + ", ".join(f"{k} x{v}" for k, v in sorted(kinds.items())))
 
 
 def main():
