@@ -370,7 +370,7 @@ def run_toolbar(screen, server, program, rounds, results):
     threading.Thread(target=marks.read_lines, args=(process.stderr,), daemon=True).start()
     try:
         toolbar = wait_window("^Quillon Version 2\\.8")
-        browser = wait_window(" - Chromium$")
+        browser = wait_window("^setup - Chromium$")
         area = page_area(server, browser)
         screen.watch(*area)
         tx, ty, _, _ = geometry(toolbar)
@@ -483,7 +483,7 @@ def run_alone(screen, server, steps, results):
     try:
         pipe = Pipe(process, from_us, to_us, marks)
         server.size = None
-        browser = wait_window(" - Chromium$")
+        browser = wait_window("^setup - Chromium$")
         # Through the tab, as the browser's own DevTools attach: a session attached to the page
         # alone turns the browser's prerender off.
         tab = next(t for t in pipe.call("Target.getTargets", {"filter": [{"type": "tab"}]})
