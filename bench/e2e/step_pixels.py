@@ -372,6 +372,8 @@ def run_toolbar(screen, server, program, rounds, results):
         toolbar = wait_window("^Quillon Version 2\\.8")
         browser = wait_window("^setup - Chromium$")
         area = page_area(server, browser)
+        if os.environ.get("STEP_PIXELS_DEBUG"):
+            print("toolbar's window", browser, area, file=sys.stderr)
         screen.watch(*area)
         tx, ty, _, _ = geometry(toolbar)
         left_button = (tx + 72 + 24, ty + 8 + 16)   # twips 1080,120,735,495 at 96 dpi
@@ -503,6 +505,8 @@ def run_alone(screen, server, steps, results):
         area = page_area(server, browser)
         screen.watch(*area)
         link = (area[0] + 40, area[1] + 8 + 20)  # the "next" link at the page's top left
+        if os.environ.get("STEP_PIXELS_DEBUG"):
+            print("reference window", browser, area, file=sys.stderr)
         wait_loaded_ahead(server, time.monotonic())
 
         def step(row, act):
@@ -512,13 +516,25 @@ def run_alone(screen, server, steps, results):
                     (measure(done, changes), rate, breakdown(marks, done, TOOLBAR_MARKS)))
             wait_loaded_ahead(server, done)
 
+        def link_now():
+            """Where the link is on the page on show (a page may come back scrolled)."""
+            found = pipe.call("Runtime.evaluate", {
+                "expression": "JSON.stringify(next.getBoundingClientRect())",
+                "returnByValue": True}, session).get("result", {}).get("value")
+            if not found:
+                return link
+            rect = json.loads(found)
+            return (area[0] + int(rect["x"]) + 20, area[1] + int(rect["y"] + rect["height"] / 2))
+
         for _ in range(steps):
-            step("Chromium alone, link onto a cached page", lambda: screen.click(*link))
+            place = link_now()
+            step("Chromium alone, link onto a cached page", lambda: screen.click(*place))
         # The browser's own Back (Alt+Left) onto the page shown before, then on again.
         for _ in range(steps):
             step("Chromium alone, its own Back onto the page before",
                  lambda: screen.keys(ALT, LEFT))
-            step(None, lambda: screen.click(*link))
+            place = link_now()
+            step(None, lambda: screen.click(*place))
         # Last: a prerendered page comes in as another page target, which this session
         # does not follow.
         pipe.call("Page.navigate", {"url": base + "/pre/0"}, session)
