@@ -12,18 +12,7 @@ targets=("$@")
 ((${#targets[@]})) || targets=(tidy field_reader theme_meaning edit_round_trip devtools_pipe)
 
 # Only fuzzing needs clang and its runtime; the normal build does not.
-packages=(clang-14 libclang-rt-14-dev)
-missing=()
-for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
-        missing+=("$package")
-done
-if ((${#missing[@]})); then
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    $sudo apt-get update
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}"
-fi
+bash "$root/scripts/install-missing.sh" clang-14 libclang-rt-14-dev
 
 build="$root/build-fuzz"
 # Debug keeps Qt's own bounds checks of its inline containers; -O1 keeps the runs fast.

@@ -3,6 +3,7 @@
 #include "app/Form1.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -51,11 +52,19 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
     parser.addOption(stepEvery);
+    parser.addPositionalArgument(
+        QStringLiteral("file"),
+        QStringLiteral("The theme file to open instead of the default theme file. While "
+                       "Quillon already runs on this display, it opens the file there."),
+        QStringLiteral("[file]"));
     if (!parser.parse(arguments))
         return refuse(parser.errorText());
-    if (!parser.positionalArguments().isEmpty())
-        return refuse(QStringLiteral("Unexpected argument '%1'.")
-                          .arg(parser.positionalArguments().constFirst()));
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1)
+        return refuse(QStringLiteral("Unexpected argument '%1'.").arg(files.at(1)));
+    // An empty name would be taken for the working directory.
+    if (!files.isEmpty() && files.constFirst().isEmpty())
+        return refuse(QStringLiteral("The theme file's name is empty."));
     if (parser.isSet(help))
         return CommandLine(Action::ShowHelp,
                            parser.helpText().replace(QStringLiteral("<executable_name>"), program));
@@ -70,6 +79,8 @@ CommandLine CommandLine::parse(const QStringList& arguments)
             return refuse(stepEveryRefusal(value));
         run.m_stepEvery = std::chrono::seconds(seconds);
     }
+    if (!files.isEmpty())
+        run.m_themeFile = QDir::cleanPath(QDir::current().absoluteFilePath(files.constFirst()));
     return run;
 }
 

@@ -25,6 +25,9 @@ public:
     // The help, the version, or the one-line reason for refusing.
     const QString& text() const { return m_text; }
     std::optional<std::chrono::seconds> stepEvery() const { return m_stepEvery; }
+    // The theme file to start with, made absolute against the working directory the program
+    // was started in; empty for the default theme file.
+    const QString& themeFile() const { return m_themeFile; }
 
     // Writes the text where it belongs (the refusal to standard error) and returns the exit
     // status; for anything but Run.
@@ -36,4 +39,5 @@ private:
     Action m_action;
     QString m_text;
     std::optional<std::chrono::seconds> m_stepEvery;
+    QString m_themeFile;
 };

@@ -159,15 +159,18 @@ void Form1::createBrowserPair()
     m_stepKeys->watch();
 }
 
-void Form1::Form_Load()
+void Form1::Form_Load(const QString& themeFile)
 {
     moveToTopOfScreen();
     m.log.InitActivityLog();
     m.WriteLogLine(QStringLiteral(" Program Activated"));
-    m.ThemeFile = m.defaultThemeFile();
+    m.ThemeFile = themeFile.isEmpty() ? m.defaultThemeFile() : themeFile;
     try {
         createBrowserPair();
-        LoadThemeFile(m);
+        if (themeFile.isEmpty())
+            LoadThemeFile(m);
+        else
+            LoadNamedThemeFile(m);
         m.WriteLogLine(QStringLiteral(" Program initiation considered normal"));
     } catch (const Failure&) {
         BrowserFailure(m);

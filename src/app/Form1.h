@@ -19,8 +19,9 @@ class Form1 : public QWidget, public Toolbar
 public:
     explicit Form1(Module1& m, QWidget* parent = nullptr);
 
-    // The start-up, run once before the window is first shown.
-    void Form_Load();
+    // The start-up, run once before the window is first shown: with `themeFile` (a full path)
+    // instead of the default theme file when one is given.
+    void Form_Load(const QString& themeFile = QString());
 
     ClassicComboBox* Combo1 = nullptr;
     CommonDialog CommonDialog1;

@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/Form1.h"
+#include "app/SingleToolbar.h"
 #include "app/StepTimer.h"
 #include "browser/ChromiumBrowserFactory.h"
 #include "platform/Clock.h"
@@ -7,6 +8,7 @@
 #include "platform/widgets/QtDialogs.h"
 #include "session/Handler.h"
 #include "session/Module1.h"
+#include "themes/ThemeCommands.h"
 
 #include <QApplication>
 
@@ -21,6 +23,9 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setDesktopFileName(QStringLiteral("quillon"));
+    SingleToolbar single(SingleToolbar::socketName());
+    if (single.handOverOrListen(options.themeFile()))
+        return 0;
 
     const QString installDir = InstallDir::locate();
     InstallDir::installIfMissing(installDir);
@@ -31,12 +36,23 @@ int main(int argc, char* argv[])
     ChromiumBrowserFactory browsers;
     Module1 m(platform, browsers);
     Form1 form(m);
-    runHandler(m, [&form] { form.Form_Load(); });
+    runHandler(m, [&form, &options] { form.Form_Load(options.themeFile()); });
     std::unique_ptr<StepTimer> stepTimer;
     if (const auto interval = options.stepEvery()) {
         stepTimer = std::make_unique<StepTimer>(m, form, *interval);
         stepTimer->start();
     }
+    QObject::connect(&single, &SingleToolbar::requested, &form,
+                     [&m, &form, &stepTimer](const QString& themeFile) {
+                         form.setWindowState(form.windowState() & ~Qt::WindowMinimized);
+                         form.raise();
+                         form.activateWindow();
+                         if (themeFile.isEmpty())
+                             return;
+                         runHandler(m, [&m, &themeFile] { OpenThemeFile(m, themeFile); });
+                         if (stepTimer)
+                             stepTimer->restart();
+                     });
     form.show();
     return app.exec();
 }

@@ -23,9 +23,10 @@ public:
     virtual void setWidth(double pixels) = 0;
     virtual void setHeight(double pixels) = 0;
 
-    // Starts loading and returns at once; never waits for the page. A local path becomes a
-    // file: URL and an empty string shows a blank page. A javascript: URL is never run: it
-    // shows a blank page too.
+    // Starts loading and returns at once; never waits for the page, neither the one it loads nor
+    // the one it leaves. A local path becomes a file: URL and an empty string shows a blank page.
+    // Only web pages, files, data: and about: addresses are shown: a javascript: URL is never
+    // run, no other program is handed a link, and every other link shows a blank page too.
     virtual void Navigate(const QString& url) = 0;
     // As Navigate(), for a step back to the link shown before: when the page just before the one
     // on show in this instance's history is that link, it comes back as the browser's own Back

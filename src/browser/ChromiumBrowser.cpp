@@ -3,7 +3,7 @@
 #include "browser/ChromiumConnection.h"
 #include "browser/NavigationUrl.h"
 #include "browser/StepKeyBinding.h"
-#include "browser/StepTrace.h"
+#include "browser/WindowNavigation.h"
 #include "platform/Failure.h"
 
 #include <QJsonArray>
@@ -40,7 +40,10 @@ ChromiumBrowser::ChromiumBrowser(std::shared_ptr<ChromiumConnection> connection,
                                  QString targetId, QString sessionId)
     : m_connection(std::move(connection)), m_kind(kind), m_targetId(std::move(targetId)),
       m_sessionId(std::move(sessionId))
-{}
+{
+    if (m_kind == Kind::Window)
+        m_navigation = std::make_unique<WindowNavigation>(*m_connection, m_targetId, m_sessionId);
+}
 
 ChromiumBrowser::~ChromiumBrowser() = default;
 
@@ -111,47 +114,34 @@ void ChromiumBrowser::placeWindow(const QString& edge, double pixels)
     setWindowBounds({{edge, wholePixels(pixels)}}, windowId);
 }
 
-QString ChromiumBrowser::addressFor(const QString& url) const
-{
-    // Measured on the link itself first: reading a link of many megabytes as an address would
-    // cost several times its size before the length rule below refused it anyway.
-    QString address = url.size() > MaxBrowserUrlLength ? str("about:blank") : navigationUrl(url);
-    // A javascript: link would run in the page on show, in that site's origin: never run,
-    // whatever the spelling; a blank page instead.
-    if (isScriptUrl(url) || isScriptUrl(address))
-        address = str("about:blank");
-    // An address longer than the browser takes would leave the page before on show.
-    if (isTooLongForBrowser(address))
-        address = str("about:blank");
-    if (m_kind == Kind::Hidden && !isWorthLoadingAhead(address))
-        address = str("about:blank");
-    return address;
-}
-
 void ChromiumBrowser::Navigate(const QString& url)
 {
     requireTarget();
-    const QString address = addressFor(url);
+    QString address = shownAddress(url);
     m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
+    if (m_navigation) {
+        m_navigation->navigate(address);
+        return;
+    }
+    if (!isWorthLoadingAhead(address))
+        address = str("about:blank");
     // The answer comes only when the server has answered; the toolbar does not wait for it.
     m_connection->post(str("Page.navigate"), {{str("url"), address}}, m_sessionId);
-    if (m_kind == Kind::Window)
-        StepTrace::mark("navigate");
 }
 
 void ChromiumBrowser::NavigateBack(const QString& url)
 {
     requireTarget();
     // Only the window has a user who went forward from that page.
+    const QString address = shownAddress(url);
     const std::optional<int> entry =
-        m_kind == Kind::Window ? previousEntryShowing(addressFor(url)) : std::nullopt;
+        m_navigation ? previousEntryShowing(address) : std::nullopt;
     if (!entry) {
         Navigate(url);
         return;
     }
     m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
-    m_connection->post(str("Page.navigateToHistoryEntry"), {{str("entryId"), *entry}}, m_sessionId);
-    StepTrace::mark("navigate");
+    m_navigation->navigateToHistoryEntry(*entry, address);
 }
 
 // The id of the history entry just before the current one when it shows `address`, as the link
@@ -174,6 +164,11 @@ std::optional<int> ChromiumBrowser::previousEntryShowing(const QString& address)
         comparableUrl(previous.value(str("userTypedURL")).toString()) != wanted)
         return std::nullopt;
     return previous.value(str("id")).toInt();
+}
+
+int ChromiumBrowser::endedRenderers() const
+{
+    return m_navigation ? m_navigation->endedRenderers() : 0;
 }
 
 QString ChromiumBrowser::LocationURL()

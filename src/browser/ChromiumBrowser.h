@@ -10,6 +10,7 @@
 
 class ChromiumConnection;
 class StepKeyBinding;
+class WindowNavigation;
 
 // An instance in the system's Chromium: the tab of its window, or a hidden target that shares
 // the window's profile and so its HTTP cache.
@@ -42,10 +43,11 @@ public:
     const QString& targetId() const { return m_targetId; }
     const QString& sessionId() const { return m_sessionId; }
     ChromiumConnection& connection() { return *m_connection; }
+    // How many renderers of pages on show the window ended because they held a step.
+    int endedRenderers() const;
 
 private:
     void requireTarget() const;
-    QString addressFor(const QString& url) const;
     std::optional<int> previousEntryShowing(const QString& address);
     QJsonObject windowOfTarget();
     void setWindowBounds(const QJsonObject& bounds, int windowId);
@@ -57,4 +59,5 @@ private:
     QString m_sessionId;
     int m_loadEventsBeforeNavigate = 0;
     std::unique_ptr<StepKeyBinding> m_stepKeys;
+    std::unique_ptr<WindowNavigation> m_navigation; // the window's only
 };

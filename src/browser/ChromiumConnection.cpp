@@ -171,6 +171,13 @@ void ChromiumConnection::post(const QString& method, const QJsonObject& params,
         throw Failure(FailureNumber::ObjectDisconnected);
 }
 
+void ChromiumConnection::post(const QString& method, const QJsonObject& params,
+                              const QString& sessionId, ReplyHandler onReply)
+{
+    if (m_pipe->send(method, params, sessionId, std::move(onReply)) == 0)
+        throw Failure(FailureNumber::ObjectDisconnected);
+}
+
 bool ChromiumConnection::waitUntil(const std::function<bool()>& done, int timeoutMs)
 {
     return m_pipe->waitUntil(done, timeoutMs);

@@ -60,6 +60,10 @@ public:
                         const QString& sessionId = {}, int failureNumber = 462);
     // Sends a command without waiting; throws 462 when the browser is gone.
     void post(const QString& method, const QJsonObject& params, const QString& sessionId = {});
+    // The same; `onReply` gets the whole answer ({"result": ...} or {"error": ...}) when it comes.
+    using ReplyHandler = std::function<void(const QJsonObject& reply)>;
+    void post(const QString& method, const QJsonObject& params, const QString& sessionId,
+              ReplyHandler onReply);
     // Reads the browser's messages until `done` holds or the time runs out.
     bool waitUntil(const std::function<bool()>& done, int timeoutMs);
     // Every event of the browser also goes to `listener` until it is removed; returns its id.

@@ -17,12 +17,24 @@ bool isReload(const QJsonObject& requestHeaders)
     }
     return false;
 }
+
+// The cookies of an answer to Network.getCookies; nothing when the browser refused.
+std::optional<QByteArray> cookieStateOf(const QJsonObject& reply)
+{
+    if (!reply.contains(QStringLiteral("result")))
+        return std::nullopt;
+    return KeptDocuments::cookieState(reply.value(QStringLiteral("result"))
+                                          .toObject()
+                                          .value(QStringLiteral("cookies"))
+                                          .toArray());
+}
 } // namespace
 
 bool KeptDocumentServer::install(const QString& targetId, const QString& sessionId, int timeoutMs)
 {
     m_targetId = targetId;
     m_sessionId = sessionId;
+    m_documents.setKeptHandler([this](const QString& url) { noteCookies(url); });
     const QJsonObject patterns{
         {QStringLiteral("patterns"),
          QJsonArray{QJsonObject{{QStringLiteral("urlPattern"), QStringLiteral("*")},
@@ -34,6 +46,19 @@ bool KeptDocumentServer::install(const QString& targetId, const QString& session
 
 void KeptDocumentServer::handleEvent(const QJsonObject& event)
 {
+    const QString method = event.value(QStringLiteral("method")).toString();
+    if (method == QLatin1String("Target.targetInfoChanged")) {
+        // Reported as each page of the window comes, after its request.
+        const QJsonObject info = event.value(QStringLiteral("params"))
+                                     .toObject()
+                                     .value(QStringLiteral("targetInfo"))
+                                     .toObject();
+        if (!m_targetId.isEmpty() &&
+            info.value(QStringLiteral("targetId")).toString() == m_targetId)
+            m_shownUrl =
+                KeptDocuments::withoutFragment(info.value(QStringLiteral("url")).toString());
+        return;
+    }
     if (m_sessionId.isEmpty() ||
         event.value(QStringLiteral("sessionId")).toString() != m_sessionId ||
         event.value(QStringLiteral("method")).toString() != QLatin1String("Fetch.requestPaused"))
@@ -45,23 +70,60 @@ void KeptDocumentServer::answer(const QJsonObject& params)
 {
     const QJsonValue requestId = params.value(QStringLiteral("requestId"));
     const QJsonObject request = params.value(QStringLiteral("request")).toObject();
+    const QString url = request.value(QStringLiteral("url")).toString();
     const bool mainFrame = params.value(QStringLiteral("frameId")).toString() == m_targetId;
-    const QString method = request.value(QStringLiteral("method")).toString();
     std::optional<KeptDocuments::Document> document;
     if (mainFrame && !request.value(QStringLiteral("hasPostData")).toBool() &&
         !isReload(request.value(QStringLiteral("headers")).toObject()))
-        document = m_documents.take(request.value(QStringLiteral("url")).toString(), method);
-    if (!document) {
-        m_pipe.send(QStringLiteral("Fetch.continueRequest"),
-                    {{QStringLiteral("requestId"), requestId}}, m_sessionId);
+        document = m_documents.take(url, request.value(QStringLiteral("method")).toString());
+    // The address on show, asked for again, is a refresh: the copy loaded ahead of it is
+    // older than the page on show.
+    if (!document || !document->cookies || KeptDocuments::withoutFragment(url) == m_shownUrl) {
+        goToNetwork(requestId);
+        return;
+    }
+    const KeptDocuments::Document kept = *document;
+    const int sent = m_pipe.send(QStringLiteral("Network.getCookies"),
+                                 {{QStringLiteral("urls"), QJsonArray{url}}}, m_sessionId,
+                                 [this, requestId, kept](const QJsonObject& reply) {
+                                     serveIfCookiesHold(requestId, kept, reply);
+                                 });
+    if (sent == 0)
+        goToNetwork(requestId);
+}
+
+void KeptDocumentServer::serveIfCookiesHold(const QJsonValue& requestId,
+                                            const KeptDocuments::Document& document,
+                                            const QJsonObject& cookiesReply)
+{
+    const std::optional<QByteArray> cookies = cookieStateOf(cookiesReply);
+    if (!cookies || cookies != document.cookies) {
+        goToNetwork(requestId);
         return;
     }
     ++m_served;
     QJsonObject fulfil{{QStringLiteral("requestId"), requestId},
-                       {QStringLiteral("responseCode"), document->status},
-                       {QStringLiteral("responseHeaders"), document->headers},
-                       {QStringLiteral("body"), QString::fromLatin1(document->body.toBase64())}};
-    if (!document->statusText.isEmpty())
-        fulfil.insert(QStringLiteral("responsePhrase"), document->statusText);
+                       {QStringLiteral("responseCode"), document.status},
+                       {QStringLiteral("responseHeaders"), document.headers},
+                       {QStringLiteral("body"), QString::fromLatin1(document.body.toBase64())}};
+    if (!document.statusText.isEmpty())
+        fulfil.insert(QStringLiteral("responsePhrase"), document.statusText);
     m_pipe.send(QStringLiteral("Fetch.fulfillRequest"), fulfil, m_sessionId);
+}
+
+void KeptDocumentServer::goToNetwork(const QJsonValue& requestId)
+{
+    m_pipe.send(QStringLiteral("Fetch.continueRequest"), {{QStringLiteral("requestId"), requestId}},
+                m_sessionId);
+}
+
+// Asked at once: the cookies as the document's own response left them, before the user can
+// change them.
+void KeptDocumentServer::noteCookies(const QString& url)
+{
+    m_pipe.send(QStringLiteral("Network.getCookies"), {{QStringLiteral("urls"), QJsonArray{url}}},
+                m_sessionId, [this, url](const QJsonObject& reply) {
+                    if (const std::optional<QByteArray> cookies = cookieStateOf(reply))
+                        m_documents.noteCookies(url, *cookies);
+                });
 }

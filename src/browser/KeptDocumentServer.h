@@ -1,14 +1,17 @@
 #pragma once
 
+#include "browser/KeptDocuments.h"
+
 #include <QJsonObject>
 #include <QString>
 
 class DevToolsPipe;
-class KeptDocuments;
 
 // Answers the visible window's top-level document requests from the documents that the hidden
 // instance kept, when one may be served; every other request (frames, other addresses, a
-// reload, anything not a GET) goes on to the network at once, untouched.
+// reload, anything not a GET) goes on to the network at once, untouched. As browsers' own
+// prefetch caches, it never answers with a document kept under other cookies than the browser
+// would send now, nor for the address already on show: the window goes there to see it anew.
 class KeptDocumentServer
 {
 public:
@@ -25,10 +28,15 @@ public:
 
 private:
     void answer(const QJsonObject& params);
+    void serveIfCookiesHold(const QJsonValue& requestId, const KeptDocuments::Document& document,
+                            const QJsonObject& cookiesReply);
+    void noteCookies(const QString& url);
+    void goToNetwork(const QJsonValue& requestId);
 
     DevToolsPipe& m_pipe;
     KeptDocuments& m_documents;
     QString m_targetId;
     QString m_sessionId;
+    QString m_shownUrl; // of the page on show, without fragment
     int m_served = 0;
 };

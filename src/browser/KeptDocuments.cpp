@@ -2,9 +2,13 @@
 
 #include "browser/FetchHeaders.h"
 
+#include <QCryptographicHash>
 #include <QElapsedTimer>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+
+#include <algorithm>
 
 namespace {
 QString headerName(const QJsonValue& entry)
@@ -74,8 +78,8 @@ void KeptDocuments::keep(const QString& url, const QString& method, int status,
     }
     if (!mayBeKept(method, status, headers))
         return;
-    Document document{address, status,   statusText, FetchHeaders::forWholeBody(headers),
-                      body,    m_clock()};
+    Document document{address, status,    statusText, FetchHeaders::forWholeBody(headers),
+                      body,    m_clock(), {}};
     const qsizetype size = sizeOf(document);
     if (size > MaxBytes)
         return;
@@ -85,6 +89,37 @@ void KeptDocuments::keep(const QString& url, const QString& method, int status,
     m_documents.append(std::move(document));
     m_bytes += size;
     m_peakBytes = std::max(m_peakBytes, m_bytes);
+    if (m_kept)
+        m_kept(address);
+}
+
+void KeptDocuments::noteCookies(const QString& url, const QByteArray& cookies)
+{
+    const QString address = withoutFragment(url);
+    for (Document& document : m_documents) {
+        if (document.url == address && !document.cookies)
+            document.cookies = cookies;
+    }
+}
+
+QByteArray KeptDocuments::cookieState(const QJsonArray& cookies)
+{
+    QList<QByteArray> entries;
+    for (const QJsonValue cookie : cookies) {
+        QByteArray entry;
+        for (const char* field : {"name", "value", "domain", "path"})
+            entry += cookie[QLatin1String(field)].toString().toUtf8() + '\0';
+        const QJsonValue partition = cookie[QLatin1String("partitionKey")];
+        entry += QJsonDocument(QJsonArray{partition}).toJson(QJsonDocument::Compact);
+        entries.append(entry);
+    }
+    std::sort(entries.begin(), entries.end());
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (const QByteArray& entry : entries) {
+        hash.addData(QByteArray::number(entry.size()) + ':');
+        hash.addData(entry);
+    }
+    return hash.result();
 }
 
 // As keep(): url and method come by name from the request.

@@ -26,6 +26,9 @@ public:
         QJsonArray headers;
         QByteArray body;
         qint64 keptAtMs = 0;
+        // The cookies that the browser would send for the address, as they were just after it
+        // was kept (see cookieState()); nothing until they are known.
+        std::optional<QByteArray> cookies;
     };
 
     static constexpr qint64 MaxAgeMs = qint64{5} * 60 * 1000;
@@ -39,6 +42,16 @@ public:
     // address, and the oldest go when there are too many or they take too much memory.
     void keep(const QString& url, const QString& method, int status, const QString& statusText,
               const QJsonArray& headers, const QByteArray& body);
+    // Called with the address of every document kept, so that the cookies for it can be noted.
+    void setKeptHandler(std::function<void(const QString& url)> kept) { m_kept = std::move(kept); }
+    // Notes the cookies for the document kept for `url`, when it has none noted yet.
+    void noteCookies(const QString& url, const QByteArray& cookies);
+    // What a document may be served with: the cookies of Network.getCookies, in any order, each
+    // by name, value, domain, path and partition. A document kept with other cookies than the
+    // browser would send now was the answer to another request: a logged-in page after the user
+    // logged out, say.
+    static QByteArray cookieState(const QJsonArray& cookies);
+
     // The document kept for a GET of `url` (its fragment aside), when not older than five minutes;
     // it is then no longer kept (served once).
     std::optional<Document> take(const QString& url, const QString& method);
@@ -62,4 +75,5 @@ private:
     qsizetype m_bytes = 0;
     qsizetype m_peakBytes = 0;
     std::function<qint64()> m_clock;
+    std::function<void(const QString&)> m_kept;
 };

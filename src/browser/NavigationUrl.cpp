@@ -1,5 +1,6 @@
 #include "browser/NavigationUrl.h"
 
+#include <QStringList>
 #include <QUrl>
 
 #include <algorithm>
@@ -24,6 +25,28 @@ QString navigationUrl(const QString& link)
         return text;
     const QUrl guessed = QUrl::fromUserInput(text);
     return guessed.isValid() ? guessed.toString(QUrl::FullyEncoded) : text;
+}
+
+QString shownAddress(const QString& link)
+{
+    const auto blank = [] { return QStringLiteral("about:blank"); };
+    // Measured on the link itself first: reading a link of many megabytes as an address would
+    // cost several times its size before the length rule below refused it anyway.
+    if (link.size() > MaxBrowserUrlLength || isScriptUrl(link))
+        return blank();
+    const QString address = navigationUrl(link);
+    // An address longer than the browser takes, or one that it cannot read, would leave the page
+    // before on show with no sign of it.
+    if (isTooLongForBrowser(address))
+        return blank();
+    const QUrl parsed(address);
+    const QString scheme = urlScheme(address);
+    if (!parsed.isValid() || (isWorthLoadingAhead(address) && parsed.host().isEmpty()))
+        return blank();
+    static const QStringList shown{QStringLiteral("http"), QStringLiteral("https"),
+                                   QStringLiteral("file"), QStringLiteral("data"),
+                                   QStringLiteral("about")};
+    return shown.contains(scheme) ? address : blank();
 }
 
 bool isWorthLoadingAhead(const QString& url)

@@ -7,6 +7,13 @@
 // address with a scheme goes as it is.
 QString navigationUrl(const QString& link);
 
+// What the visible window is sent for a link: navigationUrl(), or a blank page for every address
+// that it must not be sent to. Only web pages, local files, data: and about: addresses are shown;
+// a link that is no address at all, a javascript: one, one longer than the browser takes, and every
+// other scheme (mailto:, ftp:, tel:, custom schemes that the desktop hands to another program,
+// chrome: and view-source: pages of the browser itself) all show a blank page.
+QString shownAddress(const QString& link);
+
 // True for the addresses that the hidden instance loads ahead; only fetches over the network
 // warm the cache, so it shows a blank page for everything else (files, data: URLs, scripts).
 bool isWorthLoadingAhead(const QString& url);

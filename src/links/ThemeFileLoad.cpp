@@ -32,8 +32,9 @@ private:
 const QString captionPrefix = QStringLiteral(QUILLON_VERSION_TEXT "    ");
 } // namespace
 
-ThemeFileLoad::ThemeFileLoad(Module1& m, std::optional<qint16> savedIndex)
-    : m(m), m_savedIndex(savedIndex)
+ThemeFileLoad::ThemeFileLoad(Module1& m, std::optional<qint16> savedIndex,
+                             bool anyOpenFailureIsMissing)
+    : m(m), m_savedIndex(savedIndex), m_anyOpenFailureIsMissing(anyOpenFailureIsMissing)
 {}
 
 // The hand-over fields keep their classic names and meaning for the length of the load; they
@@ -80,7 +81,8 @@ bool isMissingName(int number)
 std::optional<QByteArray> ThemeFileLoad::readThemeFile()
 {
     Outcome<QByteArray> read = TextFile::read(m.ThemeFile);
-    while (!read.ok() && isMissingName(read.failure())) {
+    while (!read.ok() && (isMissingName(read.failure()) ||
+                          (m_anyOpenFailureIsMissing && m.ThemeFile != m.defaultThemeFile()))) {
         if (!fallBackToDefault(read.failure()))
             return std::nullopt;
         read = TextFile::read(m.ThemeFile);

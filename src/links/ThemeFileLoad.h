@@ -13,7 +13,10 @@ class ThemeFileLoad
 {
 public:
     // `savedIndex`: a reload in place that restores this position; none for a normal load.
-    ThemeFileLoad(Module1& m, std::optional<qint16> savedIndex);
+    // `anyOpenFailureIsMissing`: a file that cannot be opened for whatever reason (a folder,
+    // access refused, a missing folder) gives way to the default theme file as a missing one.
+    ThemeFileLoad(Module1& m, std::optional<qint16> savedIndex,
+                  bool anyOpenFailureIsMissing = false);
 
     void run();
 
@@ -32,4 +35,5 @@ private:
 
     Module1& m;
     std::optional<qint16> m_savedIndex;
+    bool m_anyOpenFailureIsMissing;
 };

@@ -14,9 +14,18 @@
 namespace {
 const QString ThemeFilter = QStringLiteral("Quillon Data Files (*.qld)|*.qld");
 
-// One showing of the dialog and what follows it. False when the chosen file does not open:
-// whatever keeps it from opening (no such file, a folder that is not there, a folder chosen as
-// a file, access refused) is a name the user has to correct.
+// False when the file does not open: whatever keeps it from opening is a name to correct.
+bool openChosen(Module1& m, const QString& file)
+{
+    m.ThemeFile = file;
+    if (!TextFile::opens(file))
+        return false;
+    LoadThemeFile(m);
+    return true;
+}
+
+// One showing of the dialog and what follows it. False when the chosen file does not open
+// (no such file, a folder that is not there, a folder chosen as a file, access refused).
 bool chooseThemeFile(Module1& m)
 {
     CommonDialog& dialog = m.toolbar->fileDialog();
@@ -27,11 +36,7 @@ bool chooseThemeFile(Module1& m)
         ReloadThemeFileInPlace(m);
         return true;
     }
-    m.ThemeFile = dialog.FileName;
-    if (!TextFile::opens(dialog.FileName))
-        return false;
-    LoadThemeFile(m);
-    return true;
+    return openChosen(m, dialog.FileName);
 }
 
 void prepareDialog(Module1& m)
@@ -53,14 +58,12 @@ template <typename Step> auto orEnd(Step step)
     }
 }
 
-void reportBadFileName(Module1& m, const QString& previousThemeFile)
+// The caller then puts the previous theme file back.
+void reportBadFileName(Module1& m, const QString& file)
 {
-    CommonDialog& dialog = m.toolbar->fileDialog();
-    m.WriteLogLine(QStringLiteral(" User attempted to open bad file name ") + dialog.FileName);
+    m.WriteLogLine(QStringLiteral(" User attempted to open bad file name ") + file);
     m.platform.dialogs.messageBox(QStringLiteral("Check File Name"),
                                   QStringLiteral("File Open Error"), BoxIcon::CriticalStop);
-    m.ThemeFile = previousThemeFile;
-    dialog.FileName.clear();
 }
 } // namespace
 
@@ -69,8 +72,21 @@ void FileCommand(Module1& m)
     const QString previousThemeFile = m.ThemeFile;
     orEnd([&m] { prepareDialog(m); });
     // A failure while reporting leaves this handler and gets the generic report.
-    while (!orEnd([&m] { return chooseThemeFile(m); }))
-        reportBadFileName(m, previousThemeFile);
+    CommonDialog& dialog = m.toolbar->fileDialog();
+    while (!orEnd([&m] { return chooseThemeFile(m); })) {
+        reportBadFileName(m, dialog.FileName);
+        m.ThemeFile = previousThemeFile;
+        dialog.FileName.clear();
+    }
+}
+
+void OpenThemeFile(Module1& m, const QString& file)
+{
+    const QString previousThemeFile = m.ThemeFile;
+    if (!orEnd([&m, &file] { return openChosen(m, file); })) {
+        reportBadFileName(m, file);
+        m.ThemeFile = previousThemeFile;
+    }
 }
 
 void NewCommand(Module1& m)

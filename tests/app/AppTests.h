@@ -8,3 +8,4 @@
 std::unique_ptr<QObject> makeAppTests();
 std::unique_ptr<QObject> makeSteppingTests();
 std::unique_ptr<QObject> makeCommandLineTests();
+std::unique_ptr<QObject> makeSingleToolbarTests();

@@ -21,14 +21,18 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("output");
         QTest::addColumn<QString>("error");
-        const QString usage = QStringLiteral("Usage: quillon [options]");
+        const QString usage = QStringLiteral("Usage: quillon [options] [file]");
         QTest::newRow("help") << QStringList{"--help"} << 0 << usage << QString();
         QTest::newRow("version") << QStringList{"--version"} << 0
                                  << QStringLiteral("Quillon Version 2.8\n") << QString();
         QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << QString()
                                         << QStringLiteral("quillon: Unknown option 'bogus'.");
-        QTest::newRow("a file name") << QStringList{"list.qld"} << 2 << QString()
-                                     << QStringLiteral("quillon: Unexpected argument 'list.qld'.");
+        QTest::newRow("two file names")
+            << QStringList{"list.qld", "--step-every=5", "more.qld"} << 2 << QString()
+            << QStringLiteral("quillon: Unexpected argument 'more.qld'.");
+        QTest::newRow("an empty file name")
+            << QStringList{""} << 2 << QString()
+            << QStringLiteral("quillon: The theme file's name is empty.");
         QTest::newRow("no interval")
             << QStringList{"--step-every"} << 2 << QString()
             << QStringLiteral("quillon: Missing value after '--step-every'.");
@@ -70,21 +74,37 @@ private slots:
                  QStringList());
     }
 
-    void acceptedIntervals_data()
+    void acceptedRuns_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("seconds"); // 0: no timed stepping
-        QTest::newRow("no option") << QStringList{"quillon"} << 0;
-        QTest::newRow("shortest") << QStringList{"quillon", "--step-every", "5"} << 5;
-        QTest::newRow("longest, with =") << QStringList{"quillon", "--step-every=86400"} << 86400;
+        QTest::addColumn<int>("seconds");       // 0: no timed stepping
+        QTest::addColumn<QString>("themeFile"); // started in /usr/share
+        QTest::newRow("no option") << QStringList{"quillon"} << 0 << QString();
+        QTest::newRow("shortest") << QStringList{"quillon", "--step-every", "5"} << 5 << QString();
+        QTest::newRow("longest, with =")
+            << QStringList{"quillon", "--step-every=86400"} << 86400 << QString();
+        QTest::newRow("a file") << QStringList{"quillon", "lesson.qld"} << 0
+                                << "/usr/share/lesson.qld";
+        QTest::newRow("a file up a folder, then an interval")
+            << QStringList{"quillon", "./../shared/lesson.qld", "--step-every", "60"} << 60
+            << "/usr/shared/lesson.qld";
+        QTest::newRow("an absolute file")
+            << QStringList{"quillon", "/srv/a b.qld"} << 0 << "/srv/a b.qld";
+        QTest::newRow("a file that looks like an option, after --")
+            << QStringList{"quillon", "--", "--help"} << 0 << "/usr/share/--help";
     }
-    void acceptedIntervals()
+    void acceptedRuns()
     {
         QFETCH(QStringList, arguments);
         QFETCH(int, seconds);
+        QFETCH(QString, themeFile);
+        const QString started = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(QStringLiteral("/usr/share")));
         const CommandLine options = CommandLine::parse(arguments);
+        QDir::setCurrent(started);
         QCOMPARE(options.action(), CommandLine::Action::Run);
         QCOMPARE(options.stepEvery().value_or(0s), std::chrono::seconds(seconds));
+        QCOMPARE(options.themeFile(), themeFile);
     }
 };
 

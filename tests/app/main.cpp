@@ -10,5 +10,6 @@ int main(int argc, char** argv)
     tests.push_back(makeAppTests());
     tests.push_back(makeSteppingTests());
     tests.push_back(makeCommandLineTests());
+    tests.push_back(makeSingleToolbarTests());
     return runTestClasses(argc, argv, tests);
 }

@@ -9,6 +9,7 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -58,6 +59,34 @@ private slots:
                               " Program initiation considered normal"}));
         QCOMPARE(h.m->ThemeFile, h.path("default.qld"));
         QCOMPARE(h.browsers.calls.mid(0, 6), startupBrowserCalls());
+    }
+
+    // A theme file named on the command line takes the default theme file's place; one that
+    // cannot be opened gives way to it after the load's own box, so that a list is on show.
+    void startupWithAThemeFile_data()
+    {
+        QTest::addColumn<QString>("name"); // in the temporary directory; only lesson.qld opens
+        QTest::newRow("a theme file") << "lesson.qld";
+        QTest::newRow("a missing theme file") << "missing.qld";
+        QTest::newRow("a folder") << "folder.qld";
+        QTest::newRow("a missing folder") << "nowhere/lesson.qld";
+    }
+    void startupWithAThemeFile()
+    {
+        QFETCH(QString, name);
+        Harness h;
+        h.write(h.temp.filePath(QStringLiteral("lesson.qld")), "http://lesson.example/\r\n");
+        QDir().mkpath(h.temp.filePath(QStringLiteral("folder.qld")));
+        const QString named = h.temp.filePath(name);
+        h.run([&h, &named] { h.form->Form_Load(named); });
+        const bool opens = name == QLatin1String("lesson.qld");
+        const QString loaded = opens ? named : h.m->defaultThemeFile();
+        QCOMPARE(h.logMessages().mid(8),
+                 (QStringList{" Program Activated", ' ' + loaded + " opens normally",
+                              " Program initiation considered normal"}));
+        QCOMPARE(h.dialogs.boxes.size(), opens ? 0 : 1);
+        QCOMPARE(h.form->Combo1->Text(),
+                 QString::fromLatin1(opens ? "http://lesson.example/" : "https://www.debian.org/"));
     }
 
     void browserIsPlacedBelowTheToolbarInScreenPixels()

@@ -87,17 +87,29 @@ class Session:
         self.log_path = self.install_dir + "error.log"
         self.process = None
 
-    def start(self):
-        env = dict(os.environ, HOME=self.home,
+    def environment(self):
+        # A login session of its own, so that no toolbar of the desktop's takes the start over.
+        runtime = os.path.join(self.home, "runtime")
+        os.makedirs(runtime, mode=0o700, exist_ok=True)
+        env = dict(os.environ, HOME=self.home, XDG_RUNTIME_DIR=runtime,
                    XDG_DATA_HOME=os.path.join(self.home, ".local/share"),
                    XDG_CONFIG_HOME=os.path.join(self.home, ".config"),
                    XDG_CACHE_HOME=os.path.join(self.home, ".cache"))
         env.pop("QT_QPA_PLATFORM", None)
-        self.process = subprocess.Popen([PROGRAM], env=env, stdout=subprocess.DEVNULL,
+        return env
+
+    def start(self, *arguments):
+        self.process = subprocess.Popen([PROGRAM, *arguments], env=self.environment(),
+                                        cwd=self.home, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL, start_new_session=True)
         self.toolbar = wait_for("the toolbar", lambda: windows_named("^Quillon Version 2\\.8"))[0]
         wait_for("the start-up's last entry",
                  lambda: " Program initiation considered normal" in self.log_text())
+
+    def start_again(self, *arguments):
+        """A second start, which hands over to the toolbar on show; its exit status."""
+        return subprocess.run([PROGRAM, *arguments], env=self.environment(), cwd=self.home,
+                              capture_output=True, timeout=WAIT).returncode
 
     def log_text(self):
         try:
@@ -212,6 +224,23 @@ class TestUserSession(unittest.TestCase):
         s = self.session
         s.start()
         self.check_start_up(s)
+        self.end(s)
+
+    def test_a_theme_file_to_start_with_then_handed_over(self):
+        s = self.session
+        s.start(os.path.relpath(self.local, self.home))
+        s.wait_page(1)
+        self.assertIn(f" {self.local} opens normally", s.messages())
+        self.assertEqual(s.caption(), "Quillon Version 2.8    " + self.local.upper())
+        other = os.path.join(self.themes, "other.qld")
+        with open(other, "wb") as theme:
+            theme.write(f"{self.base}/page3\r\n{self.base}/page4\r\n".encode())
+        self.assertEqual(s.start_again("themes/other.qld"), 0)
+        s.wait_page(3)
+        s.wait_entry(f" {other} opens normally")
+        self.assertEqual(s.start_again(), 0)
+        self.assertEqual(len(windows_named("^Quillon Version 2\\.8")), 1)
+        self.assertIsNone(s.process.poll())
         self.end(s)
 
     def test_support_after_the_browser_window_was_closed(self):

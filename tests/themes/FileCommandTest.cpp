@@ -67,6 +67,8 @@ private slots:
     void unopenableChoiceAsksAgain_data();
     void unopenableChoiceAsksAgain();
     void logThatCannotBeWrittenEndsProgram();
+    void fileFromOutside_data();
+    void fileFromOutside();
 };
 
 void FileCommandTest::chosenFileLoadsInNormalMode_data()
@@ -245,6 +247,35 @@ void FileCommandTest::logThatCannotBeWrittenEndsProgram()
     QVERIFY(h.dialogs.boxes.isEmpty());
     QVERIFY(h.dialogs.openRequests.isEmpty());
     QCOMPARE(h.read(QStringLiteral("error.log")), logBefore);
+}
+
+// A file handed over by a second start opens as a chosen one, without the dialog.
+void FileCommandTest::fileFromOutside_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("a theme file") << "opens";
+    QTest::newRow("a missing file") << "missing";
+    QTest::newRow("a folder") << "folder";
+}
+
+void FileCommandTest::fileFromOutside()
+{
+    QFETCH(QString, kind);
+    const bool opens = kind == QLatin1String("opens");
+    SessionHarness h;
+    const QString file = h.temp.filePath(kind + QStringLiteral(".qld"));
+    QVERIFY(QDir().mkpath(h.temp.filePath(QStringLiteral("folder.qld"))));
+    if (opens)
+        h.write(file, "http://l.example/\r\nhttp://m.example/\r\n");
+    h.start();
+    stepRight(h, 1);
+    const qsizetype logged = h.logMessages().size();
+    h.run([&h, &file] { OpenThemeFile(*h.m, file); });
+    QVERIFY(h.dialogs.openRequests.isEmpty());
+    expectCheckFileNameBoxes(h, opens ? 0 : 1);
+    QCOMPARE(h.m->ThemeFile, opens ? file : h.m->defaultThemeFile());
+    QCOMPARE(h.m->LinkIndex, opens ? 1 : 2);
+    QCOMPARE(logSince(h, logged), QStringList{opens ? opensNormally(file) : BadFileName + file});
 }
 
 std::unique_ptr<QObject> makeFileCommandTests()

@@ -1,0 +1,105 @@
+#include "app/SingleToolbar.h"
+
+#include <QApplication>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+namespace {
+// A path is far shorter; more is not a request from a copy of this program.
+constexpr qint64 longestRequest = qint64(64) * 1024;
+constexpr int connectMs = 2000;
+constexpr int lockMs = 10000;
+constexpr std::chrono::milliseconds dialogCheckEvery{250};
+} // namespace
+
+SingleToolbar::SingleToolbar(QString name) : m_name(std::move(name))
+{
+    m_server.setSocketOptions(QLocalServer::UserAccessOption);
+    m_server.setMaxPendingConnections(64);
+    connect(&m_server, &QLocalServer::newConnection, this, &SingleToolbar::receive);
+    m_dialogCheck.setInterval(dialogCheckEvery);
+    connect(&m_dialogCheck, &QTimer::timeout, this, &SingleToolbar::deliver);
+}
+
+// A socket still open reports its end as it goes, which must not reach a copy half gone.
+SingleToolbar::~SingleToolbar()
+{
+    for (QLocalSocket* socket : m_server.findChildren<QLocalSocket*>())
+        socket->disconnect(this);
+}
+
+QString SingleToolbar::socketName()
+{
+    QString display = qEnvironmentVariable("DISPLAY");
+    display.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9.:_-]")), QStringLiteral("_"));
+    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
+           QStringLiteral("/quillon-display") + display;
+}
+
+bool SingleToolbar::handOverOrListen(const QString& themeFile)
+{
+    // Two copies started at once: the second one waits until the first listens.
+    QLockFile lock(m_name + QStringLiteral(".lock"));
+    lock.tryLock(lockMs);
+    if (handOver(themeFile))
+        return true;
+    listen();
+    return false;
+}
+
+bool SingleToolbar::handOver(const QString& themeFile)
+{
+    QLocalSocket socket;
+    socket.connectToServer(m_name);
+    if (!socket.waitForConnected(connectMs))
+        return false;
+    // A copy that ended meanwhile takes nothing: this one runs instead.
+    if (socket.write(themeFile.toUtf8()) > 0 && !socket.waitForBytesWritten(connectMs))
+        return false;
+    socket.disconnectFromServer();
+    return socket.state() == QLocalSocket::UnconnectedState || socket.waitForDisconnected();
+}
+
+// No copy answered, so whatever socket file is left belongs to a copy that is gone. A copy
+// that cannot listen (no runtime directory) still runs, alone.
+void SingleToolbar::listen()
+{
+    QLocalServer::removeServer(m_name);
+    m_server.listen(m_name);
+}
+
+void SingleToolbar::receive()
+{
+    while (QLocalSocket* socket = m_server.nextPendingConnection()) {
+        // The request is what the other copy wrote before it closed its end.
+        connect(socket, &QLocalSocket::readyRead, socket, [socket] {
+            if (socket->bytesAvailable() > longestRequest) {
+                socket->setProperty("refused", true);
+                socket->abort();
+                socket->deleteLater();
+            }
+        });
+        connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
+            socket->deleteLater();
+            if (socket->property("refused").toBool())
+                return;
+            m_waiting << QString::fromUtf8(socket->readAll());
+            deliver();
+        });
+    }
+}
+
+void SingleToolbar::deliver()
+{
+    if (QApplication::activeModalWidget()) {
+        m_dialogCheck.start();
+        return;
+    }
+    m_dialogCheck.stop();
+    while (!m_waiting.isEmpty() && !QApplication::activeModalWidget())
+        emit requested(m_waiting.takeFirst());
+    if (!m_waiting.isEmpty())
+        m_dialogCheck.start();
+}
