@@ -4,8 +4,6 @@
 #include "app/FixedPages.h"
 #include "app/StepKeys.h"
 #include "capture/CaptureCommands.h"
-#include "links/LinkCursor.h"
-#include "links/LoadThemeFile.h"
 #include "platform/Failure.h"
 #include "platform/ProgramExit.h"
 #include "platform/Resources.h"
@@ -14,6 +12,7 @@
 #include "session/Controls.h"
 #include "session/Handler.h"
 #include "session/Module1.h"
+#include "session/ThemeDocument.h"
 #include "themes/ThemeCommands.h"
 
 #include <QGuiApplication>
@@ -108,8 +107,8 @@ void Form1::connectHandlers()
                 [this, command] { runHandler(m, [this, command] { command(m); }); });
     };
     on("Command5", &FileCommand);
-    on("Command2", &MoveLeft);
-    on("Command4", &MoveRight);
+    on("Command2", [](Module1& m) { m.theme().MoveLeft(); });
+    on("Command4", [](Module1& m) { m.theme().MoveRight(); });
     on("Command6", &GrabCommand);
     on("Command7", &EditCommand);
     on("Command9", &NewCommand);
@@ -118,7 +117,7 @@ void Form1::connectHandlers()
     connect(findChild<QPushButton*>(QStringLiteral("Command1")), &QPushButton::clicked, this,
             [this] { runHandler(m, [this] { Command1_Click(); }); });
     connect(Combo1, &ClassicComboBox::picked, this,
-            [this] { runHandler(m, [this] { SelectFromList(m); }); });
+            [this] { runHandler(m, [this] { m.theme().SelectFromList(); }); });
 }
 
 void Form1::moveToTopOfScreen()
@@ -164,13 +163,12 @@ void Form1::Form_Load(const QString& themeFile)
     moveToTopOfScreen();
     m.log.InitActivityLog();
     m.WriteLogLine(QStringLiteral(" Program Activated"));
-    m.ThemeFile = themeFile.isEmpty() ? m.defaultThemeFile() : themeFile;
     try {
         createBrowserPair();
         if (themeFile.isEmpty())
-            LoadThemeFile(m);
+            m.theme().LoadThemeFile(m.defaultThemeFile());
         else
-            LoadNamedThemeFile(m);
+            m.theme().LoadNamedThemeFile(themeFile);
         m.WriteLogLine(QStringLiteral(" Program initiation considered normal"));
     } catch (const Failure&) {
         BrowserFailure(m);

@@ -3,9 +3,9 @@
 #include "app/ClassicComboBox.h"
 #include "app/Form1.h"
 #include "app/StepKeys.h"
-#include "links/LinkCursor.h"
 #include "session/Handler.h"
 #include "session/Module1.h"
+#include "session/ThemeDocument.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -59,7 +59,7 @@ void StepTimer::stepOrWait()
         m_dialogCheck.start();
         return;
     }
-    runHandler(m, [this] { MoveRight(m); });
+    runHandler(m, [this] { m.theme().MoveRight(); });
     m_step.start();
 }
 

@@ -4,6 +4,7 @@
 #include "browser/NavigationUrl.h"
 #include "browser/StepKeyBinding.h"
 #include "browser/WindowNavigation.h"
+#include "browser/Str.h"
 #include "platform/Failure.h"
 
 #include <QJsonArray>
@@ -12,11 +13,6 @@
 #include <cmath>
 
 namespace {
-QString str(const char* text)
-{
-    return QString::fromLatin1(text);
-}
-
 // Fractional pixels are rounded; values no screen has are held to what a window can take.
 int wholePixels(double pixels)
 {

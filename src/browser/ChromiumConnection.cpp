@@ -6,11 +6,14 @@
 #include "browser/KeptDocumentServer.h"
 #include "browser/KeptDocuments.h"
 #include "browser/StepTrace.h"
+#include "browser/Str.h"
 #include "platform/Failure.h"
 
 #include <QDir>
 #include <QJsonArray>
 
+#include <algorithm>
+#include <array>
 #include <unistd.h>
 
 namespace {
@@ -18,9 +21,16 @@ namespace {
 // when the program itself is killed and never gets to clean up.
 const char* const removeProfileAfterwards = "profile=$1; shift; \"$@\"; rm -rf -- \"$profile\"";
 
-QString str(const char* text)
+// The events that the program reads. Everything else that the browser reports (console output,
+// exceptions, frames and requests, titles: pages decide their size) is dropped as it comes.
+bool isReadEvent(QByteArrayView method)
 {
-    return QString::fromLatin1(text);
+    static constexpr std::array<QByteArrayView, 10> read{
+        "Target.targetCreated",     "Target.targetDestroyed",       "Target.detachedFromTarget",
+        "Target.targetInfoChanged", "Target.targetCrashed",         "Page.loadEventFired",
+        "Page.javascriptDialogOpening", "Page.downloadWillBegin",   "Fetch.requestPaused",
+        "Runtime.bindingCalled"};
+    return std::find(read.begin(), read.end(), method) != read.end();
 }
 } // namespace
 
@@ -84,6 +94,7 @@ ChromiumConnection::ChromiumConnection(std::unique_ptr<ChromiumProcess> process,
     m_guard = std::make_unique<HiddenTargetGuard>(*m_pipe, *m_kept);
     m_documentServer = std::make_unique<KeptDocumentServer>(*m_pipe, *m_kept);
     m_pipe->setEventHandler([this](const QJsonObject& event) { handleEvent(event); });
+    m_pipe->setEventFilter(isReadEvent);
 }
 
 ChromiumConnection::~ChromiumConnection()

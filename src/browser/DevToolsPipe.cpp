@@ -8,12 +8,9 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
-// Far above any message that the program asks for. A frame that runs on past it is a browser
-// that misbehaves: the pipe fails instead of taking all memory.
-constexpr qsizetype maxFrameSize = qsizetype{64} * 1024 * 1024;
-
 void makeNonBlocking(int fd)
 {
     const int flags = fcntl(fd, F_GETFL);
@@ -36,12 +33,57 @@ bool pollFor(int fd, short events, const QDeadlineTimer& deadline)
             return true; // let the read or write meet the error itself
     }
 }
+
+// What the first bytes of a frame say, in the shape that the browser writes: the answer to a
+// command, or an event of a method. Unknown until enough has come, and for any other shape.
+struct FrameStart
+{
+    enum Kind { Unknown, Answer, Event } kind = Unknown;
+    int id = 0;
+    QByteArrayView method;
+};
+
+FrameStart frameStart(QByteArrayView text)
+{
+    constexpr QByteArrayView answerStart(R"({"id":)");
+    constexpr QByteArrayView eventStart(R"({"method":")");
+    FrameStart start;
+    if (text.startsWith(answerStart)) {
+        qsizetype end = answerStart.size();
+        while (end < text.size() && end - answerStart.size() <= 10 && text[end] >= '0' &&
+               text[end] <= '9')
+            ++end;
+        bool isNumber = false;
+        const int id = text.sliced(answerStart.size(), end - answerStart.size()).toInt(&isNumber);
+        if (end < text.size() && isNumber) {
+            start.kind = FrameStart::Answer;
+            start.id = id;
+        }
+    } else if (text.startsWith(eventStart)) {
+        const qsizetype end = text.indexOf('"', eventStart.size());
+        if (end >= 0) {
+            start.kind = FrameStart::Event;
+            start.method = text.sliced(eventStart.size(), end - eventStart.size());
+        }
+    }
+    return start;
+}
+
+QJsonObject answerTooLarge(int id)
+{
+    return {{QStringLiteral("id"), id},
+            {QStringLiteral("error"),
+             QJsonObject{
+                 {QStringLiteral("code"), -32000},
+                 {QStringLiteral("message"), QStringLiteral("The answer was too large to read")}}}};
+}
 } // namespace
 
 // The two ends come named from ChromiumProcess::Pipe or from a test's socket pair; a type of
 // their own here would only repeat that one.
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters)
-DevToolsPipe::DevToolsPipe(int commandFd, int eventFd) : m_commandFd(commandFd), m_eventFd(eventFd)
+DevToolsPipe::DevToolsPipe(int commandFd, int eventFd, qsizetype maxFrameSize)
+    : m_commandFd(commandFd), m_eventFd(eventFd), m_maxFrameSize(maxFrameSize)
 {
     makeNonBlocking(m_commandFd);
     makeNonBlocking(m_eventFd);
@@ -74,14 +116,49 @@ int DevToolsPipe::send(const QString& method, const QJsonObject& params, const Q
     if (!isOpen())
         return 0;
     const int id = m_nextId++;
-    QJsonObject message{{QStringLiteral("id"), id},
-                        {QStringLiteral("method"), method},
-                        {QStringLiteral("params"), params}};
-    if (!sessionId.isEmpty())
-        message.insert(QStringLiteral("sessionId"), sessionId);
-    QByteArray text = QJsonDocument(message).toJson(QJsonDocument::Compact);
+    QByteArray text = messageText(id, method, params, sessionId);
+    text += "}}";
     text.append('\0');
     return writeMessage(text) ? id : 0;
+}
+
+int DevToolsPipe::sendWithBytes(const QString& method, const QJsonObject& params,
+                                const QString& sessionId, QLatin1String field,
+                                const QByteArray& bytes)
+{
+    if (!isOpen())
+        return 0;
+    const int id = m_nextId++;
+    QByteArray text = messageText(id, method, params, sessionId);
+    text.reserve(text.size() + field.size() + (bytes.size() + 2) / 3 * 4 + 16);
+    text += params.isEmpty() ? "\"" : ",\"";
+    text += field;
+    text += "\":\"";
+    // In pieces: the base64 of a large body is never held twice.
+    constexpr qsizetype piece = qsizetype{3} * 65536;
+    for (qsizetype at = 0; at < bytes.size(); at += piece) {
+        text += QByteArray::fromRawData(bytes.constData() + at, qMin(piece, bytes.size() - at))
+                    .toBase64();
+    }
+    text += "\"}}";
+    text.append('\0');
+    return writeMessage(text) ? id : 0;
+}
+
+// The message up to the end of its parameters: their closing brace and the message's own are
+// left for the caller.
+QByteArray DevToolsPipe::messageText(int id, const QString& method, const QJsonObject& params,
+                                     const QString& sessionId)
+{
+    QJsonObject head{{QStringLiteral("id"), id}, {QStringLiteral("method"), method}};
+    if (!sessionId.isEmpty())
+        head.insert(QStringLiteral("sessionId"), sessionId);
+    QByteArray text = QJsonDocument(head).toJson(QJsonDocument::Compact);
+    text.chop(1);
+    text += R"(,"params":)";
+    text += QJsonDocument(params).toJson(QJsonDocument::Compact);
+    text.chop(1);
+    return text;
 }
 
 int DevToolsPipe::send(const QString& method, const QJsonObject& params, const QString& sessionId,
@@ -153,13 +230,8 @@ void DevToolsPipe::readAvailable()
         const ssize_t n = ::read(m_eventFd, chunk, sizeof chunk);
         if (n > 0) {
             m_buffer.append(chunk, n);
-            if (m_buffer.size() > maxFrameSize)
-                takeMessages();
-            if (m_buffer.size() > maxFrameSize) {
-                m_buffer.clear();
-                markClosed();
-                return;
-            }
+            // Each read is handled before the next: a frame that is dropped never gathers.
+            takeMessages();
             continue;
         }
         if (n < 0 && errno == EINTR)
@@ -170,41 +242,97 @@ void DevToolsPipe::readAvailable()
         markClosed();
         return;
     }
-    takeMessages();
 }
 
+// Handlers may read the pipe again (a nested call()): each frame leaves m_buffer before it is
+// handled, so that the nested reader goes on with the frames after it, in order.
 void DevToolsPipe::takeMessages()
 {
-    qsizetype end;
-    while ((end = m_buffer.indexOf('\0', m_scanned)) >= 0) {
+    for (;;) {
+        if (m_skipping) {
+            const qsizetype end = m_buffer.indexOf('\0');
+            m_scanned = 0;
+            if (end < 0) {
+                m_buffer.clear();
+                return;
+            }
+            m_buffer.remove(0, end + 1);
+            endSkippedFrame();
+            continue;
+        }
+        const qsizetype end = m_buffer.indexOf('\0', m_scanned);
+        if (end < 0) {
+            // A long frame arrives in many reads: each new read is searched once, not the whole
+            // frame.
+            m_scanned = m_buffer.size();
+            if (m_buffer.isEmpty() || !skipsOpenFrame())
+                return;
+            continue;
+        }
         const QByteArray text = m_buffer.left(end);
         m_buffer.remove(0, end + 1);
         m_scanned = 0;
         handleMessage(text);
     }
-    // A long frame arrives in many reads: each new read is searched once, not the whole frame.
-    m_scanned = m_buffer.size();
+}
+
+bool DevToolsPipe::reads(QByteArrayView frame) const
+{
+    const FrameStart start = frameStart(frame);
+    if (start.kind == FrameStart::Answer)
+        return isAwaited(start.id);
+    if (start.kind == FrameStart::Event)
+        return !m_eventFilter || m_eventFilter(start.method);
+    return true;
+}
+
+bool DevToolsPipe::isAwaited(int id) const
+{
+    return (m_awaitedId != 0 && id == m_awaitedId) || m_replyHandlers.contains(id);
+}
+
+// Decides whether the frame that has begun at the start of m_buffer is dropped as it comes.
+bool DevToolsPipe::skipsOpenFrame()
+{
+    const bool read = reads(m_buffer);
+    if (read && m_buffer.size() <= m_maxFrameSize)
+        return false;
+    m_skipping = true;
+    const FrameStart start = frameStart(m_buffer);
+    m_skippedId = read && start.kind == FrameStart::Answer ? start.id : 0;
+    return true;
+}
+
+void DevToolsPipe::endSkippedFrame()
+{
+    m_skipping = false;
+    if (const int id = std::exchange(m_skippedId, 0))
+        deliverReply(id, answerTooLarge(id));
 }
 
 void DevToolsPipe::handleMessage(const QByteArray& text)
 {
-    // The console output of pages comes in floods once their runtime reports to us, and the
-    // program reads none of it: dropped before it is parsed.
-    if (text.startsWith(R"({"method":"Runtime.consoleAPICalled")"))
+    // Dropped before it is parsed, as the open frames are.
+    if (!reads(text))
         return;
     const QJsonObject message = QJsonDocument::fromJson(text).object();
     if (message.contains(QStringLiteral("id"))) {
-        const int id = message.value(QStringLiteral("id")).toInt();
-        if (m_awaitedId != 0 && id == m_awaitedId) {
-            m_awaitedReply = message;
-        } else if (const auto handler = m_replyHandlers.take(id)) {
-            handler(message);
-        }
-        // Answers to commands that nobody waits for are dropped.
+        deliverReply(message.value(QStringLiteral("id")).toInt(), message);
         return;
     }
-    if (m_eventHandler && message.contains(QStringLiteral("method")))
+    const QString method = message.value(QStringLiteral("method")).toString();
+    if (m_eventHandler && !method.isEmpty() && (!m_eventFilter || m_eventFilter(method.toUtf8())))
         m_eventHandler(message);
+}
+
+// Answers to commands that nobody waits for are dropped.
+void DevToolsPipe::deliverReply(int id, const QJsonObject& reply)
+{
+    if (m_awaitedId != 0 && id == m_awaitedId) {
+        m_awaitedReply = reply;
+    } else if (const auto handler = m_replyHandlers.take(id)) {
+        handler(reply);
+    }
 }
 
 void DevToolsPipe::markClosed()

@@ -12,7 +12,7 @@ public:
     static bool mayLoad(int statusCode, const QJsonArray& responseHeaders);
 
     // A document is handed to the browser whole through the program (see HiddenTargetGuard);
-    // one that says it is larger than this is not loaded ahead at all.
+    // one that says it is larger than this, or runs past it decoded, is not loaded ahead.
     static constexpr qint64 MaxDocumentBytes = qint64{32} * 1024 * 1024;
     static bool isTooLargeToHold(const QJsonArray& responseHeaders);
 

@@ -1,6 +1,7 @@
 #include "browser/HiddenTargetGuard.h"
 
 #include "browser/DevToolsPipe.h"
+#include "browser/FetchDocuments.h"
 #include "browser/HiddenResponsePolicy.h"
 #include "browser/KeptDocuments.h"
 #include "browser/NavigationUrl.h"
@@ -35,20 +36,15 @@ const char* const silencingScript = R"js((() => {
   if (window.speechSynthesis) window.speechSynthesis.speak = () => {};
 })();)js";
 
-QJsonObject documentResponses()
-{
-    return {
-        {QStringLiteral("patterns"),
-         QJsonArray{QJsonObject{{QStringLiteral("urlPattern"), QStringLiteral("*")},
-                                {QStringLiteral("resourceType"), QStringLiteral("Document")},
-                                {QStringLiteral("requestStage"), QStringLiteral("Response")}}}}};
-}
-
 bool succeeded(const std::optional<QJsonObject>& reply)
 {
     return reply && reply->contains(QStringLiteral("result"));
 }
 } // namespace
+
+HiddenTargetGuard::HiddenTargetGuard(DevToolsPipe& pipe, KeptDocuments& kept)
+    : m_pipe(pipe), m_kept(kept), m_bodies(pipe, HiddenResponsePolicy::MaxDocumentBytes)
+{}
 
 bool HiddenTargetGuard::install(const QString& targetId, const QString& sessionId, int timeoutMs)
 {
@@ -58,8 +54,7 @@ bool HiddenTargetGuard::install(const QString& targetId, const QString& sessionI
     return succeeded(m_pipe.call(QStringLiteral("Page.enable"), {}, sessionId, timeoutMs)) &&
            succeeded(m_pipe.call(QStringLiteral("Page.addScriptToEvaluateOnNewDocument"), script,
                                  sessionId, timeoutMs)) &&
-           succeeded(m_pipe.call(QStringLiteral("Fetch.enable"), documentResponses(), sessionId,
-                                 timeoutMs));
+           FetchDocuments::pauseAt(m_pipe, sessionId, FetchDocuments::Stage::Response, timeoutMs);
 }
 
 void HiddenTargetGuard::handleEvent(const QJsonObject& event)
@@ -104,9 +99,8 @@ void HiddenTargetGuard::answerPausedResponse(const QJsonObject& params, const QS
         // A redirect to mailto:, a custom protocol or a file would hand the address to the
         // desktop or show what nobody asked for; only the web is loaded ahead.
         if (HiddenResponsePolicy::redirectLeavesTheWeb(headers)) {
-            QJsonObject refusal = request;
-            refusal.insert(QStringLiteral("errorReason"), QStringLiteral("BlockedByClient"));
-            m_pipe.send(QStringLiteral("Fetch.failRequest"), refusal, sessionId);
+            FetchDocuments::fail(m_pipe, sessionId, request.value(QStringLiteral("requestId")),
+                                 QStringLiteral("BlockedByClient"));
         } else {
             m_pipe.send(QStringLiteral("Fetch.continueResponse"), request, sessionId);
         }
@@ -122,9 +116,8 @@ void HiddenTargetGuard::answerPausedResponse(const QJsonObject& params, const QS
         loadAsPrefetch(params, sessionId);
         return;
     }
-    QJsonObject refusal = request;
-    refusal.insert(QStringLiteral("errorReason"), QStringLiteral("BlockedByClient"));
-    m_pipe.send(QStringLiteral("Fetch.failRequest"), refusal, sessionId);
+    FetchDocuments::fail(m_pipe, sessionId, request.value(QStringLiteral("requestId")),
+                         QStringLiteral("BlockedByClient"));
 }
 
 void HiddenTargetGuard::loadAsPrefetch(const QJsonObject& params, const QString& sessionId)
@@ -136,42 +129,35 @@ void HiddenTargetGuard::loadAsPrefetch(const QJsonObject& params, const QString&
     // document (Fetch.fulfillRequest): a header only added to the response as it continues is
     // not enforced by the browser.
     const QJsonValue requestId = params.value(QStringLiteral("requestId"));
-    const int status = params.value(QStringLiteral("responseStatusCode")).toInt();
-    const QString phrase = params.value(QStringLiteral("responseStatusText")).toString();
     const QJsonArray headers = params.value(QStringLiteral("responseHeaders")).toArray();
     const QJsonObject request = params.value(QStringLiteral("request")).toObject();
+    FetchDocuments::Response response{params.value(QStringLiteral("responseStatusCode")).toInt(),
+                                      params.value(QStringLiteral("responseStatusText")).toString(),
+                                      HiddenResponsePolicy::sandboxedHeaders(headers),
+                                      {}};
     const bool mainFrame =
         params.value(QStringLiteral("frameId")).toString() == m_targetOfSession.value(sessionId);
-    auto onBody = [this, requestId, status, phrase, headers, sessionId, request,
-                   mainFrame](const QJsonObject& reply) {
-        const QJsonObject body = reply.value(QStringLiteral("result")).toObject();
-        if (!reply.contains(QStringLiteral("result"))) {
-            // The body did not arrive whole: nothing is shown rather than an unguarded page.
-            m_pipe.send(QStringLiteral("Fetch.failRequest"),
-                        {{QStringLiteral("requestId"), requestId},
-                         {QStringLiteral("errorReason"), QStringLiteral("Failed")}},
-                        sessionId);
+    // A new document of the target: what the one before still had in flight is moot.
+    if (mainFrame)
+        m_bodies.abandon(sessionId);
+    // The body comes as a stream, decoded, within a bound: a document that runs past it is not
+    // loaded ahead (the window loads it from the network when it is shown), nor one that did not
+    // arrive whole (nothing is shown rather than an unguarded page).
+    auto onBody = [this, requestId, headers, request, response, sessionId,
+                   mainFrame](std::optional<QByteArray> body) mutable {
+        if (!body) {
+            FetchDocuments::fail(m_pipe, sessionId, requestId, QStringLiteral("BlockedByClient"));
             return;
         }
-        QString base64 = body.value(QStringLiteral("body")).toString();
-        if (!body.value(QStringLiteral("base64Encoded")).toBool())
-            base64 = QString::fromLatin1(base64.toUtf8().toBase64());
+        response.body = std::move(*body);
         // The document as the server sent it, for the visible window's navigation to it.
         if (mainFrame)
             m_kept.keep(request.value(QStringLiteral("url")).toString(),
-                        request.value(QStringLiteral("method")).toString(), status, phrase, headers,
-                        QByteArray::fromBase64(base64.toLatin1()));
-        QJsonObject fulfil{
-            {QStringLiteral("requestId"), requestId},
-            {QStringLiteral("responseCode"), status},
-            {QStringLiteral("responseHeaders"), HiddenResponsePolicy::sandboxedHeaders(headers)},
-            {QStringLiteral("body"), base64}};
-        if (!phrase.isEmpty())
-            fulfil.insert(QStringLiteral("responsePhrase"), phrase);
-        m_pipe.send(QStringLiteral("Fetch.fulfillRequest"), fulfil, sessionId);
+                        request.value(QStringLiteral("method")).toString(), response.status,
+                        response.phrase, headers, response.body);
+        FetchDocuments::fulfil(m_pipe, sessionId, requestId, response);
     };
-    m_pipe.send(QStringLiteral("Fetch.getResponseBody"), {{QStringLiteral("requestId"), requestId}},
-                sessionId, std::move(onBody));
+    m_bodies.read(sessionId, requestId, std::move(onBody));
 }
 
 void HiddenTargetGuard::closePopup(const QJsonObject& targetInfo)
@@ -187,9 +173,10 @@ void HiddenTargetGuard::forgetTarget(const QString& targetId)
     if (!m_targets.remove(targetId))
         return;
     for (auto it = m_targetOfSession.begin(); it != m_targetOfSession.end();) {
-        if (it.value() == targetId)
+        if (it.value() == targetId) {
+            m_bodies.abandon(it.key());
             it = m_targetOfSession.erase(it);
-        else
+        } else
             ++it;
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "browser/ResponseBodyReader.h"
+
 #include <QHash>
 #include <QJsonObject>
 #include <QSet>
@@ -22,7 +24,7 @@ class HiddenTargetGuard
 {
 public:
     // Main documents that it loads whole are handed to `kept` for the visible window.
-    HiddenTargetGuard(DevToolsPipe& pipe, KeptDocuments& kept) : m_pipe(pipe), m_kept(kept) {}
+    HiddenTargetGuard(DevToolsPipe& pipe, KeptDocuments& kept);
 
     // Sets the measures up on a newly attached hidden target before it loads anything; false
     // when the browser refused one of them.
@@ -40,6 +42,7 @@ private:
 
     DevToolsPipe& m_pipe;
     KeptDocuments& m_kept;
+    ResponseBodyReader m_bodies;
     QHash<QString, QString> m_targetOfSession;
     QSet<QString> m_targets;
 };

@@ -1,9 +1,8 @@
 #include "browser/KeptDocumentServer.h"
 
 #include "browser/DevToolsPipe.h"
+#include "browser/FetchDocuments.h"
 #include "browser/KeptDocuments.h"
-
-#include <QJsonArray>
 
 namespace {
 // A reload (and a hard reload) asks the server again: the browser sends Cache-Control (max-age=0
@@ -35,13 +34,7 @@ bool KeptDocumentServer::install(const QString& targetId, const QString& session
     m_targetId = targetId;
     m_sessionId = sessionId;
     m_documents.setKeptHandler([this](const QString& url) { noteCookies(url); });
-    const QJsonObject patterns{
-        {QStringLiteral("patterns"),
-         QJsonArray{QJsonObject{{QStringLiteral("urlPattern"), QStringLiteral("*")},
-                                {QStringLiteral("resourceType"), QStringLiteral("Document")},
-                                {QStringLiteral("requestStage"), QStringLiteral("Request")}}}}};
-    const auto reply = m_pipe.call(QStringLiteral("Fetch.enable"), patterns, sessionId, timeoutMs);
-    return reply && reply->contains(QStringLiteral("result"));
+    return FetchDocuments::pauseAt(m_pipe, sessionId, FetchDocuments::Stage::Request, timeoutMs);
 }
 
 void KeptDocumentServer::handleEvent(const QJsonObject& event)
@@ -102,13 +95,9 @@ void KeptDocumentServer::serveIfCookiesHold(const QJsonValue& requestId,
         return;
     }
     ++m_served;
-    QJsonObject fulfil{{QStringLiteral("requestId"), requestId},
-                       {QStringLiteral("responseCode"), document.status},
-                       {QStringLiteral("responseHeaders"), document.headers},
-                       {QStringLiteral("body"), QString::fromLatin1(document.body.toBase64())}};
-    if (!document.statusText.isEmpty())
-        fulfil.insert(QStringLiteral("responsePhrase"), document.statusText);
-    m_pipe.send(QStringLiteral("Fetch.fulfillRequest"), fulfil, m_sessionId);
+    FetchDocuments::fulfil(
+        m_pipe, m_sessionId, requestId,
+        {document.status, document.statusText, document.headers, document.body});
 }
 
 void KeptDocumentServer::goToNetwork(const QJsonValue& requestId)

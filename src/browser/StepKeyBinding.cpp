@@ -1,6 +1,7 @@
 #include "browser/StepKeyBinding.h"
 
 #include "browser/ChromiumConnection.h"
+#include "browser/Str.h"
 
 namespace {
 const char* const worldName = "quillon-step-keys";
@@ -19,10 +20,6 @@ const char* const listenerScript = R"js((() => {
   }, true);
 })();)js";
 
-QString str(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 } // namespace
 
 StepKeyBinding::StepKeyBinding(ChromiumConnection& connection, QString sessionId,

@@ -60,7 +60,7 @@ private slots:
         h.browsers.calls.clear();
         const QByteArray log = h.read("error.log");
         pressStepKey(h, key);
-        QCOMPARE(h.m->LinkIndex, index);
+        QCOMPARE(h.m->theme().LinkIndex(), index);
         QCOMPARE(h.browsers.calls,
                  (QStringList{(key == StepKey::Left ? "Main.NavigateBack(" : "Main.Navigate(") +
                                   defaultLinks.at(index - 1) + ")",
@@ -75,14 +75,14 @@ private slots:
         int indexWhileOpen = 0;
         QTimer::singleShot(0, [&] {
             pressStepKey(h, StepKey::Right);
-            indexWhileOpen = h.m->LinkIndex;
+            indexWhileOpen = h.m->theme().LinkIndex();
             QApplication::activeModalWidget()->close();
         });
         QtDialogs().messageBox(QStringLiteral("text"), QStringLiteral("title"),
                                BoxIcon::CriticalStop);
         QCoreApplication::processEvents();
         QCOMPARE(indexWhileOpen, 1);
-        QCOMPARE(h.m->LinkIndex, 1);
+        QCOMPARE(h.m->theme().LinkIndex(), 1);
     }
 
     void timerStepsRightAndWritesNothing()
@@ -127,7 +127,7 @@ private slots:
             timer.start();
             // Ten intervals with the dialog open.
             QTimer::singleShot(300, [&] {
-                indexWhileOpen = h.m->LinkIndex;
+                indexWhileOpen = h.m->theme().LinkIndex();
                 close(h);
                 closed = true;
             });
@@ -135,7 +135,7 @@ private slots:
         });
         QTRY_VERIFY(closed);
         QCOMPARE(indexWhileOpen, 1);
-        QTRY_VERIFY(h.m->LinkIndex > 1);
+        QTRY_VERIFY(h.m->theme().LinkIndex() > 1);
     }
 
     void usersStepStartsTheIntervalAgain_data()

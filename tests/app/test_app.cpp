@@ -57,7 +57,7 @@ private slots:
         QCOMPARE(log.mid(8),
                  (QStringList{" Program Activated", ' ' + h.path("default.qld") + " opens normally",
                               " Program initiation considered normal"}));
-        QCOMPARE(h.m->ThemeFile, h.path("default.qld"));
+        QCOMPARE(h.m->theme().ThemeFile(), h.path("default.qld"));
         QCOMPARE(h.browsers.calls.mid(0, 6), startupBrowserCalls());
     }
 
@@ -443,7 +443,7 @@ private slots:
         QCOMPARE(h.logMessages().count(QStringLiteral(" User selects from listbox")), 1);
         QCOMPARE(h.browsers.calls, QStringList{"Main.Navigate(http://c/)"});
         QCOMPARE(h.form->Combo1->Text(), QStringLiteral("http://c/"));
-        QCOMPARE(h.m->LinkIndex, qint16(1));
+        QCOMPARE(h.m->theme().LinkIndex(), qint16(1));
     }
 
     // A huge link would freeze the list that shows it whole; the pick still sends all of it.

@@ -6,6 +6,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <memory>
+
 namespace {
 QByteArray reasonPhrase(int status)
 {
@@ -21,7 +23,7 @@ QByteArray reasonPhrase(int status)
     }
 }
 
-QByteArray serialize(const HttpResponse& response)
+QByteArray head(const HttpResponse& response)
 {
     QByteArray text = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' +
                       reasonPhrase(response.status) + "\r\n";
@@ -29,9 +31,29 @@ QByteArray serialize(const HttpResponse& response)
         text += "Content-Type: " + response.contentType + "\r\n";
     for (const auto& [name, value] : response.headers)
         text += name + ": " + value + "\r\n";
-    text += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+    if (response.declareLength)
+        text += "Content-Length: " + QByteArray::number(response.body.size() * response.repeat) +
+                "\r\n";
     text += "Connection: close\r\n\r\n";
-    return text + response.body;
+    return text;
+}
+
+// Writes the body's copies while the socket holds less than a few of them unsent, then closes.
+void sendBody(QTcpSocket* socket, const HttpResponse& response)
+{
+    auto left = std::make_shared<int>(response.repeat);
+    auto writeMore = [socket, body = response.body, left] {
+        while (*left > 0 && socket->bytesToWrite() < qint64(1) << 20) {
+            socket->write(body);
+            --*left;
+        }
+        if (*left == 0) {
+            --*left;
+            socket->disconnectFromHost();
+        }
+    };
+    QObject::connect(socket, &QTcpSocket::bytesWritten, socket, writeMore);
+    writeMore();
 }
 } // namespace
 
@@ -59,10 +81,10 @@ LocalHttpServer::LocalHttpServer(Handler handler, int delayMs)
                         const QByteArray line = socket->readLine();
                         const QString path = QString::fromLatin1(line.split(' ').value(1));
                         record(path);
-                        const QByteArray reply = serialize(m_handler(path));
-                        QTimer::singleShot(m_delayMs, socket, [socket, reply] {
-                            socket->write(reply);
-                            socket->disconnectFromHost();
+                        const HttpResponse response = m_handler(path);
+                        QTimer::singleShot(m_delayMs, socket, [socket, response] {
+                            socket->write(head(response));
+                            sendBody(socket, response);
                         });
                     });
                 }

@@ -18,6 +18,11 @@ struct HttpResponse
     QByteArray contentType = "text/html; charset=utf-8";
     QByteArray body;
     QList<QPair<QByteArray, QByteArray>> headers;
+    // The body is sent this many times over, as the connection takes it: a page of many
+    // megabytes costs the server one copy of its body.
+    int repeat = 1;
+    // Without Content-Length, the body ends where the connection does.
+    bool declareLength = true;
 };
 
 // A small HTTP server on 127.0.0.1 for the browser's tests and benchmark. It answers from a

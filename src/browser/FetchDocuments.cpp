@@ -1,0 +1,40 @@
+#include "browser/FetchDocuments.h"
+
+#include "browser/DevToolsPipe.h"
+#include "browser/Str.h"
+
+#include <QJsonObject>
+
+namespace FetchDocuments {
+
+bool pauseAt(DevToolsPipe& pipe, const QString& sessionId, Stage stage, int timeoutMs)
+{
+    const QJsonObject pattern{
+        {str("urlPattern"), str("*")},
+        {str("resourceType"), str("Document")},
+        {str("requestStage"), stage == Stage::Request ? str("Request") : str("Response")}};
+    const auto reply = pipe.call(str("Fetch.enable"), {{str("patterns"), QJsonArray{pattern}}},
+                                 sessionId, timeoutMs);
+    return reply && reply->contains(str("result"));
+}
+
+void fulfil(DevToolsPipe& pipe, const QString& sessionId, const QJsonValue& requestId,
+            const Response& response)
+{
+    QJsonObject params{{str("requestId"), requestId},
+                       {str("responseCode"), response.status},
+                       {str("responseHeaders"), response.headers}};
+    if (!response.phrase.isEmpty())
+        params.insert(str("responsePhrase"), response.phrase);
+    pipe.sendWithBytes(str("Fetch.fulfillRequest"), params, sessionId, QLatin1String("body"),
+                       response.body);
+}
+
+void fail(DevToolsPipe& pipe, const QString& sessionId, const QJsonValue& requestId,
+          const QString& reason)
+{
+    pipe.send(str("Fetch.failRequest"),
+              {{str("requestId"), requestId}, {str("errorReason"), reason}}, sessionId);
+}
+
+} // namespace FetchDocuments
