@@ -28,6 +28,10 @@ public:
     // Only web pages, files, data: and about: addresses are shown: a javascript: URL is never
     // run, no other program is handed a link, and every other link shows a blank page too.
     virtual void Navigate(const QString& url) = 0;
+    // As Navigate(), for a step back to the link shown before: when the page just before the one
+    // on show in this instance's history is that link, it comes back as the browser's own Back
+    // brings it (whole from its back-forward cache when the browser kept it there).
+    virtual void NavigateBack(const QString& url) { Navigate(url); }
     // The address of the page now shown, after redirects.
     virtual QString LocationURL() = 0;
     virtual void Quit() = 0;

@@ -7,6 +7,9 @@
 #include "browser/Str.h"
 #include "platform/Failure.h"
 
+#include <QJsonArray>
+#include <QUrl>
+
 #include <cmath>
 
 namespace {
@@ -16,6 +19,16 @@ int wholePixels(double pixels)
     if (!std::isfinite(pixels))
         return 0;
     return int(std::lround(std::clamp(pixels, -1.0e6, 1.0e6)));
+}
+
+// An address as the browser keeps it in its history: a web address with no path has "/".
+QUrl comparableUrl(const QString& address)
+{
+    QUrl url(address);
+    if (url.path().isEmpty() && (url.scheme() == QLatin1String("http") ||
+                                 url.scheme() == QLatin1String("https")))
+        url.setPath(str("/"));
+    return url;
 }
 } // namespace
 
@@ -114,6 +127,43 @@ void ChromiumBrowser::Navigate(const QString& url)
         address = str("about:blank");
     // The answer comes only when the server has answered; the toolbar does not wait for it.
     m_connection->post(str("Page.navigate"), {{str("url"), address}}, m_sessionId);
+}
+
+void ChromiumBrowser::NavigateBack(const QString& url)
+{
+    requireTarget();
+    // Only the window has a user who went forward from that page.
+    const QString address = shownAddress(url);
+    const std::optional<int> entry =
+        m_navigation ? previousEntryShowing(address) : std::nullopt;
+    if (!entry) {
+        Navigate(url);
+        return;
+    }
+    m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
+    m_navigation->navigateToHistoryEntry(*entry, address);
+}
+
+// The id of the history entry just before the current one when it shows `address`, as the link
+// was sent or where its redirects ended.
+std::optional<int> ChromiumBrowser::previousEntryShowing(const QString& address)
+{
+    const QJsonObject history = m_connection->command(str("Page.getNavigationHistory"), {},
+                                                      m_sessionId);
+    const int current = history.value(str("currentIndex")).toInt();
+    const QJsonArray entries = history.value(str("entries")).toArray();
+    if (current < 1 || current >= entries.size())
+        return std::nullopt;
+    const QJsonObject previous = entries.at(current - 1).toObject();
+    // The answer to a form sent from the page, not the link: going back to it could send the
+    // form again.
+    if (previous.value(str("transitionType")).toString() == QLatin1String("form_submit"))
+        return std::nullopt;
+    const QUrl wanted = comparableUrl(address);
+    if (comparableUrl(previous.value(str("url")).toString()) != wanted &&
+        comparableUrl(previous.value(str("userTypedURL")).toString()) != wanted)
+        return std::nullopt;
+    return previous.value(str("id")).toInt();
 }
 
 int ChromiumBrowser::endedRenderers() const

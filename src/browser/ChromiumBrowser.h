@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class ChromiumConnection;
 class StepKeyBinding;
@@ -28,6 +29,7 @@ public:
     void setWidth(double pixels) override;
     void setHeight(double pixels) override;
     void Navigate(const QString& url) override;
+    void NavigateBack(const QString& url) override;
     QString LocationURL() override;
     void Quit() override;
     void watchStepKeys(std::function<void(StepKey)> pressed) override;
@@ -48,6 +50,7 @@ public:
 
 private:
     void requireTarget() const;
+    std::optional<int> previousEntryShowing(const QString& address);
     QJsonObject windowOfTarget();
     void setWindowBounds(const QJsonObject& bounds, int windowId);
     void placeWindow(const QString& edge, double pixels);

@@ -69,7 +69,8 @@ private slots:
         pressStepKey(h, key);
         QCOMPARE(h.m->theme().LinkIndex(), index);
         QCOMPARE(h.browsers.calls,
-                 (QStringList{"Main.Navigate(" + defaultLinks.at(index - 1) + ")",
+                 (QStringList{(key == StepKey::Left ? "Main.NavigateBack(" : "Main.Navigate(") +
+                                  defaultLinks.at(index - 1) + ")",
                               "Prefetch.Navigate(" + defaultLinks.at(prefetched - 1) + ")"}));
         QCOMPARE(h.read("error.log"), log);
     }

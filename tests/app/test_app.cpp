@@ -411,7 +411,7 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), button(h, "Command2"));
         QCOMPARE(h.logMessages().count(QStringLiteral(" User selects from listbox")), 0);
         QCOMPARE(h.browsers.calls,
-                 (QStringList{"Main.Navigate(http://a/)", "Prefetch.Navigate(http://b/)"}));
+                 (QStringList{"Main.NavigateBack(http://a/)", "Prefetch.Navigate(http://b/)"}));
         QCOMPARE(combo->Text(), QStringLiteral("http://a/"));
         QCOMPARE(combo->count(), 3);
     }

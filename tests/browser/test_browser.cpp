@@ -130,7 +130,9 @@ HttpResponse respond(const QString& path)
         response.headers = {{"Location", "/final"}};
     } else if (path == QLatin1String("/final")) {
         response.body = page("final");
-
+    } else if (path == QLatin1String("/no-content")) {
+        response.status = 204; // the page before stays, and nothing loads
+        response.body.clear();
     } else if (path == QLatin1String("/attachment")) {
         response.contentType = "text/plain";
         response.headers = {
@@ -213,6 +215,10 @@ HttpResponse respond(const QString& path)
                                        "document.title = 'script ran ' + document.title"
                                        "</script>");
         }
+    } else if (path.startsWith(QLatin1String("/back/"))) {
+        // /back/<Cache-Control>/<name>
+        response.headers = {{"Cache-Control", path.section(QLatin1Char('/'), 2, 2).toLatin1()}};
+        response.body = page(path.section(QLatin1Char('/'), 3).toLatin1());
     } else if (path.startsWith(QLatin1String("/np/"))) {
         response = noStatePrefetchPage(path);
     } else {
@@ -305,6 +311,8 @@ private slots:
     void hiddenInstanceGrantsNoPermission();
     void onlyTheUsersStepKeysReachTheProgram();
     void shownPageReportsTheEndOfItsLoad();
+    void stepBackShowsThePageBeforeFromHistory_data();
+    void stepBackShowsThePageBeforeFromHistory();
     void goneWindowFailsNextOperation_data();
     void goneWindowFailsNextOperation();
     void quitLeavesNoProcess();
@@ -1033,6 +1041,41 @@ void BrowserTest::onlyTheUsersStepKeysReachTheProgram()
     QCOMPARE(m_main->LocationURL(), m_server->url(QStringLiteral("/forged-keys")));
 }
 
+void BrowserTest::stepBackShowsThePageBeforeFromHistory_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("back");
+    QTest::addColumn<bool>("fromHistory");
+    QTest::newRow("cacheable page before")
+        << "/back/max-age=600/cacheable" << "/back/max-age=600/cacheable" << true;
+    QTest::newRow("no-store page before") << "/back/no-store/kept" << "/back/no-store/kept" << true;
+    QTest::newRow("link not the page before")
+        << "/back/max-age=600/other" << "/back/max-age=600/not-before" << false;
+}
+
+void BrowserTest::stepBackShowsThePageBeforeFromHistory()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, back);
+    QFETCH(bool, fromHistory);
+    m_main->Navigate(m_server->url(before));
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    // Set on the document itself: only that document, kept whole, still has it.
+    evaluate(mainBrowser(), QStringLiteral("window.shownBefore = true"));
+    m_main->Navigate(m_server->url(QStringLiteral("/page/after-") + QTest::currentDataTag()));
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    const int requests = m_server->requestCount(back);
+
+    m_main->NavigateBack(m_server->url(back));
+
+    QTRY_COMPARE(m_main->LocationURL(), m_server->url(back));
+    QTRY_COMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
+                 back.section(QLatin1Char('/'), 3));
+    QCOMPARE(evaluate(mainBrowser(), QStringLiteral("window.shownBefore === true")).toBool(),
+             fromHistory);
+    QCOMPARE(m_server->requestCount(back), requests + (fromHistory ? 0 : 1));
+}
+
 namespace {
 // The failure number that `operation` throws, 0 when it succeeds.
 int failureOf(const std::function<void()>& operation)
@@ -1057,7 +1100,8 @@ void BrowserTest::shownPageReportsTheEndOfItsLoad()
     closed.close();
     const auto loads = std::make_shared<int>();
     const auto stopWatching = qScopeGuard([this] { m_main->watchPageLoads({}); });
-    for (const QString& link : {m_server->url(QStringLiteral("/page/loads")), refused}) {
+    for (const QString& link : {m_server->url(QStringLiteral("/page/loads")), refused,
+                                m_server->url(QStringLiteral("/no-content"))}) {
         m_main->watchPageLoads({});
         m_main->Navigate(m_server->url(QStringLiteral("/page/before-load")));
         QVERIFY(mainBrowser().waitForLoadEvent(10000));

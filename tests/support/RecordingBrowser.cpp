@@ -23,6 +23,11 @@ public:
         record(QStringLiteral("Navigate(%1)").arg(url));
         m_lastUrl = url;
     }
+    void NavigateBack(const QString& url) override
+    {
+        record(QStringLiteral("NavigateBack(%1)").arg(url));
+        m_lastUrl = url;
+    }
     QString LocationURL() override
     {
         record(QStringLiteral("LocationURL"));
