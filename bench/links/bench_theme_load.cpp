@@ -2,7 +2,6 @@
 // browsers) and per line of the tidying and the field reading alone, for growing files. The
 // ratios of the per-line costs stay near 1 when the cost grows linearly.
 #include "app/ClassicComboBox.h"
-#include "links/LoadThemeFile.h"
 #include "links/format/ThemeLinks.h"
 #include "links/format/ThemeTidy.h"
 #include "support/Harness.h"
@@ -64,7 +63,6 @@ void benchLoads(const char* what, bool rewrite)
         const QByteArray untidy = untidyTheme(links);
         const QByteArray bytes = rewrite ? untidy : ThemeTidy::tidy(untidy);
         const QString name = QStringLiteral("bench%1.qld").arg(links);
-        h.m->ThemeFile = h.path(name);
         h.write(name, bytes);
         const double ns = medianNs(
             101,
@@ -73,9 +71,9 @@ void benchLoads(const char* what, bool rewrite)
                     h.write(name, bytes);
                 h.browsers.calls.clear();
             },
-            [&] { h.run([&h] { LoadThemeFile(*h.m); }); });
-        if (h.m->LinkCount != links || h.read(name) != ThemeTidy::tidy(bytes))
-            std::printf("unexpected load result: %d links\n", int(h.m->LinkCount));
+            [&] { h.run([&h, &name] { h.m->theme().LoadThemeFile(h.path(name)); }); });
+        if (h.m->theme().LinkCount() != links || h.read(name) != ThemeTidy::tidy(bytes))
+            std::printf("unexpected load result: %d links\n", int(h.m->theme().LinkCount()));
         if (base == 0)
             base = ns / links;
         printRow(what, links, ns, base);

@@ -1,8 +1,8 @@
 #include "app/StepKeys.h"
 
-#include "links/LinkCursor.h"
 #include "session/Handler.h"
 #include "session/Module1.h"
+#include "session/ThemeDocument.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -23,6 +23,6 @@ void StepKeys::press(StepKey key)
     // runs inside the handler that waits for the dialog.
     if (QApplication::activeModalWidget())
         return;
-    runHandler(m, [this, key] { key == StepKey::Left ? MoveLeft(m) : MoveRight(m); });
+    runHandler(m, [this, key] { key == StepKey::Left ? m.theme().MoveLeft() : m.theme().MoveRight(); });
     emit stepped();
 }

@@ -38,6 +38,15 @@ public:
     // browsers without a user, has nothing to keep.
     // NOLINTNEXTLINE(performance-unnecessary-value-param)
     virtual void watchStepKeys(std::function<void(StepKey)> /*pressed*/) {}
+    // Calls `active` while the user works in the page on show: trusted keys, clicks, the wheel,
+    // touches and pointer moves, never events that a page's script makes. Reports come at most
+    // about once a second, the last one after the input has stopped. Visible instance only.
+    // NOLINTNEXTLINE(performance-unnecessary-value-param)
+    virtual void watchUserInput(std::function<void()> /*active*/) {}
+    // Calls `loaded` whenever the page on show has finished loading: its load event, or the end
+    // of a load that failed. Visible instance only.
+    // NOLINTNEXTLINE(performance-unnecessary-value-param)
+    virtual void watchPageLoads(std::function<void()> /*loaded*/) {}
 };
 
 // Creates a new, separate instance on every call (429 when the browser cannot be started).

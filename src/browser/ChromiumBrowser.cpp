@@ -28,7 +28,11 @@ ChromiumBrowser::ChromiumBrowser(std::shared_ptr<ChromiumConnection> connection,
         m_navigation = std::make_unique<WindowNavigation>(*m_connection, m_targetId, m_sessionId);
 }
 
-ChromiumBrowser::~ChromiumBrowser() = default;
+ChromiumBrowser::~ChromiumBrowser()
+{
+    if (m_pageEventListenerId != 0)
+        m_connection->removeEventListener(m_pageEventListenerId);
+}
 
 void ChromiumBrowser::requireTarget() const
 {
@@ -145,8 +149,64 @@ void ChromiumBrowser::watchStepKeys(std::function<void(StepKey)> pressed)
     requireTarget();
     if (m_kind == Kind::Hidden)
         return;
-    m_stepKeys = std::make_unique<StepKeyBinding>(*m_connection, m_sessionId, std::move(pressed));
-    m_stepKeys->install();
+    m_stepKeyPressed = std::move(pressed);
+    listenInPages();
+}
+
+void ChromiumBrowser::watchUserInput(std::function<void()> active)
+{
+    requireTarget();
+    if (m_kind == Kind::Hidden)
+        return;
+    m_userActive = std::move(active);
+    listenInPages();
+}
+
+// One listener in the pages for keys and input, whichever is asked for first.
+void ChromiumBrowser::listenInPages()
+{
+    if (m_stepKeys)
+        return;
+    auto binding = std::make_unique<StepKeyBinding>(
+        *m_connection, m_sessionId,
+        [this](StepKey key) {
+            if (m_stepKeyPressed)
+                m_stepKeyPressed(key);
+        },
+        [this] {
+            if (m_userActive)
+                m_userActive();
+        });
+    binding->install();
+    m_stepKeys = std::move(binding);
+}
+
+void ChromiumBrowser::watchPageLoads(std::function<void()> loaded)
+{
+    requireTarget();
+    if (m_kind == Kind::Hidden)
+        return;
+    m_pageLoaded = std::move(loaded);
+    if (m_pageEventListenerId != 0)
+        return;
+    m_pageEventListenerId = m_connection->addEventListener(
+        [this](const QJsonObject& event) { handlePageEvent(event); });
+    m_connection->command(str("Page.enable"), {}, m_sessionId);
+}
+
+// An error page has a load event; a load that ends without a page (an answer without content,
+// a download) has none, but the frame stops loading all the same. The main frame of a tab has
+// the tab's target id.
+void ChromiumBrowser::handlePageEvent(const QJsonObject& event) const
+{
+    if (!m_pageLoaded || event.value(str("sessionId")).toString() != m_sessionId)
+        return;
+    const QString method = event.value(str("method")).toString();
+    const bool mainFrameStopped =
+        method == QLatin1String("Page.frameStoppedLoading") &&
+        event.value(str("params")).toObject().value(str("frameId")).toString() == m_targetId;
+    if (mainFrameStopped || method == QLatin1String("Page.loadEventFired"))
+        m_pageLoaded();
 }
 
 void ChromiumBrowser::watchLoadEvents()

@@ -3,11 +3,11 @@
 #include "capture/CaptureFailure.h"
 #include "capture/Form2.h"
 #include "capture/Form3.h"
-#include "links/LoadThemeFile.h"
 #include "platform/Dialogs.h"
 #include "platform/Failure.h"
-#include "platform/TextFile.h"
+#include "platform/FileStore.h"
 #include "session/Module1.h"
+#include "session/ThemeDocument.h"
 
 #include <memory>
 
@@ -25,22 +25,22 @@ void fallBackToDefaultThemeFile(Module1& m)
     m.platform.dialogs.messageBox(
         QStringLiteral("File no longer active.  You must have deleted it."),
         QStringLiteral("Dead File Error"), BoxIcon::CriticalStop);
-    m.WriteLogLine(QStringLiteral(" Dead file error occurred trying to add to ") + m.ThemeFile);
-    m.ThemeFile = m.defaultThemeFile();
-    LoadThemeFile(m);
+    m.WriteLogLine(QStringLiteral(" Dead file error occurred trying to add to ") +
+                   m.theme().ThemeFile());
+    m.theme().LoadThemeFile(m.defaultThemeFile());
 }
 } // namespace
 
 void CheckThemeFileAndShow(Module1& m, CaptureDialog dialog)
 {
     try {
-        TextFile::probe(m.ThemeFile);
+        FileStore::read(m.theme().ThemeFile(), 0);
         show(m, dialog);
     } catch (const Failure& failure) {
         if (failure.number() == FailureNumber::FileNotFound)
             fallBackToDefaultThemeFile(m);
         else
-            reportAddFailure(m, failure.number(), m.ThemeFile);
+            reportAddFailure(m, failure.number(), m.theme().ThemeFile());
     }
 }
 

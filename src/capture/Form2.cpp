@@ -2,9 +2,10 @@
 
 #include "capture/CaptureFailure.h"
 #include "capture/LinkRecord.h"
-#include "links/ReloadInPlace.h"
 #include "platform/Failure.h"
 #include "session/Module1.h"
+#include "session/ThemeDocument.h"
+#include "session/Toolbar.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -45,7 +46,7 @@ void Form2::Form_Load()
 
 void Form2::Command1_Click()
 {
-    const QString path = m.ThemeFile;
+    const QString path = m.theme().ThemeFile();
     try {
         LinkRecord::appendTo(path, Text1->text());
     } catch (const Failure& failure) {
@@ -53,7 +54,8 @@ void Form2::Command1_Click()
         reportAddFailure(m, failure.number(), path);
         return;
     }
-    ReloadThemeFileInPlace(m, QStringLiteral("Current link added to end of file."));
+    m.theme().ReloadInPlace(path);
+    m.toolbar->setShownText(QStringLiteral("Current link added to end of file."));
     m.WriteLogLine(QStringLiteral(" Grab job processed successfully"));
     Unload();
 }

@@ -1,12 +1,11 @@
 #include "capture/Form3.h"
 
 #include "capture/CaptureFailure.h"
-#include "links/ReloadInPlace.h"
 #include "platform/Dialogs.h"
 #include "platform/Failure.h"
 #include "platform/FileStore.h"
-#include "platform/TextFile.h"
 #include "session/Module1.h"
+#include "session/ThemeDocument.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -16,13 +15,14 @@ namespace {
 // The file's bytes now, or nothing when it has gone (with its folder or without).
 std::optional<QByteArray> contentNow(const QString& path)
 {
-    Outcome<QByteArray> read = TextFile::read(path);
-    if (read.ok())
-        return std::move(read.value());
-    if (read.failure() == FailureNumber::FileNotFound ||
-        read.failure() == FailureNumber::PathNotFound)
-        return std::nullopt;
-    throw Failure(read.failure());
+    try {
+        return FileStore::read(path);
+    } catch (const Failure& failure) {
+        if (failure.number() == FailureNumber::FileNotFound ||
+            failure.number() == FailureNumber::PathNotFound)
+            return std::nullopt;
+        throw;
+    }
 }
 } // namespace
 
@@ -45,10 +45,10 @@ Form3::Form3(Module1& m)
 
 void Form3::Form_Load()
 {
-    m.WriteLogLine(QStringLiteral(" User edits ") + m.ThemeFile);
-    setWindowTitle(windowTitle() + QLatin1Char(' ') + m.ThemeFile);
-    const QByteArray content = TextFile::readAll(m.ThemeFile);
-    m_path = m.ThemeFile;
+    m_path = m.theme().ThemeFile();
+    m.WriteLogLine(QStringLiteral(" User edits ") + m_path);
+    setWindowTitle(windowTitle() + QLatin1Char(' ') + m_path);
+    const QByteArray content = FileStore::read(m_path);
     m_seen = content;
     m_loaded = EditedText(content);
     Text1->setPlainText(m_loaded.boxText());
@@ -72,15 +72,15 @@ void Form3::Command1_Click()
             warnOfChange();
             return;
         }
-        FileStore::replace(m_path, m_loaded.fileBytes(text()));
+        FileStore::save(m_path, m_loaded.fileBytes(text()));
     } catch (const Failure& failure) {
         // The file keeps its content and the dialog the user's text.
         reportAddFailure(m, failure.number(), m_path);
         return;
     }
     // Another theme file opened meanwhile stays the current list as it is.
-    if (m_path == m.ThemeFile)
-        ReloadThemeFileInPlace(m);
+    if (m_path == m.theme().ThemeFile())
+        m.theme().ReloadInPlace(m_path);
     m.WriteLogLine(QStringLiteral(" Successfully processed edit job"));
     Unload();
 }

@@ -3,7 +3,6 @@
 #include "links/format/LineCodec.h"
 #include "links/format/LinkField.h"
 #include "platform/FileStore.h"
-#include "platform/TextFile.h"
 
 QByteArray LinkRecord::bytes(const QString& text, const QByteArray& content)
 {
@@ -15,6 +14,6 @@ QByteArray LinkRecord::bytes(const QString& text, const QByteArray& content)
 
 void LinkRecord::appendTo(const QString& path, const QString& text)
 {
-    const QByteArray content = FileStore::exists(path) ? TextFile::readAll(path) : QByteArray();
+    const QByteArray content = FileStore::exists(path) ? FileStore::read(path) : QByteArray();
     FileStore::append(path, bytes(text, content));
 }

@@ -6,11 +6,53 @@
 #include "platform/Dialogs.h"
 #include "platform/Failure.h"
 #include "platform/FileStore.h"
-#include "platform/TextFile.h"
+
+#include <algorithm>
 
 namespace {
 const QByteArray separator(74, '=');
+
+bool isControl(QChar character)
+{
+    switch (character.category()) {
+    case QChar::Other_Control: // C0, DEL and C1, U+0085 among them
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
+        return false;
+    }
 }
+
+QString escapeOf(QChar character)
+{
+    switch (character.unicode()) {
+    case '\r':
+        return QStringLiteral("\\r");
+    case '\n':
+        return QStringLiteral("\\n");
+    case '\t':
+        return QStringLiteral("\\t");
+    default:
+        break;
+    }
+    const bool small = character.unicode() <= 0xff;
+    return (small ? QStringLiteral("\\x") : QStringLiteral("\\u")) +
+           QStringLiteral("%1").arg(character.unicode(), small ? 2 : 4, 16, QLatin1Char('0'));
+}
+
+// The text with every control character, line and paragraph separator written as "\r", "\n",
+// "\t", "\xHH" or "\uHHHH"; any other text, backslashes included, as it stands.
+QString visible(const QString& text)
+{
+    if (std::none_of(text.begin(), text.end(), isControl))
+        return text;
+    QString shown;
+    for (const QChar character : text)
+        shown += isControl(character) ? escapeOf(character) : QString(character);
+    return shown;
+}
+} // namespace
 
 ActivityLog::ActivityLog(QString path, Clock& clock, Dialogs& dialogs)
     : m_path(std::move(path)), m_clock(clock), m_dialogs(dialogs)
@@ -24,7 +66,7 @@ QString ActivityLog::supportAddress()
 void ActivityLog::InitActivityLog()
 {
     try {
-        TextFile::probe(m_path);
+        FileStore::read(m_path, 0);
         return;
     } catch (const Failure& failure) {
         if (failure.number() != FailureNumber::FileNotFound) {
@@ -34,7 +76,7 @@ void ActivityLog::InitActivityLog()
         }
     }
     try {
-        FileStore::createExclusive(m_path, header());
+        FileStore::append(m_path, header(), FileStore::Create::New);
     } catch (const Failure&) {
         // Another copy of the program made it in the meantime: its entries stay.
         if (!FileStore::exists(m_path))
@@ -67,28 +109,23 @@ QByteArray ActivityLog::entry(const QString& message) const
 {
     const QString date = Clock::format(m_clock.now(), QStringLiteral("mm/dd/yy"));
     const QString time = Clock::format(m_clock.now(), QStringLiteral("hh:mm"));
-    return (date + ' ' + time + message).toUtf8() + "\r\n";
+    return (date + ' ' + time + visible(message)).toUtf8() + "\r\n";
 }
 
 void ActivityLog::WriteLogLine(const QString& message)
 {
-    TextFile log(m_path, TextFile::Mode::Append);
-    log.write(entry(message));
-    log.close();
+    FileStore::append(m_path, entry(message));
 }
 
 void ActivityLog::WriteSessionEnd(const QStringList& messages)
 {
-    TextFile log(m_path, TextFile::Mode::Append);
+    QByteArray lines;
     for (const QString& message : messages)
-        log.write(entry(message));
-    log.write("End of this session\r\n+\r\n");
-    log.close();
+        lines += entry(message);
+    FileStore::append(m_path, lines + "End of this session\r\n+\r\n");
 }
 
 void ActivityLog::WriteRecord(const QString& text)
 {
-    TextFile log(m_path, TextFile::Mode::Append);
-    log.writeLine(text.toUtf8());
-    log.close();
+    FileStore::append(m_path, visible(text).toUtf8() + "\r\n");
 }

@@ -7,7 +7,9 @@ class Clock;
 class Dialogs;
 
 // The usage and error log that users send to support. It is opened for every line and never
-// held open; once it exists it only grows.
+// held open; once it exists it only grows. Each entry is one line: a control character in a
+// message (a path, a typed name, an address) is written as a visible escape, so that no text
+// can end an entry early or forge one.
 class ActivityLog
 {
 public:

@@ -69,6 +69,7 @@ Failure Failure::fromErrno(int error, const QString& path)
     case EISDIR:
     case ETXTBSY:
     case EBUSY:
+    case ENXIO: // a pipe that nobody reads, a device that is not there: no plain file
         return Failure(FailureNumber::PermissionDenied);
     case ENOSPC:
     case EDQUOT:

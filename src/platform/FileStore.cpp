@@ -11,6 +11,66 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace {
+QByteArray nameOf(const QString& path)
+{
+    if (path.isEmpty())
+        throw Failure(FailureNumber::BadFileName);
+    return QFile::encodeName(path);
+}
+
+// The descriptor of a plain file and its size, opened without waiting: a pipe opened for
+// reading would block until a writer came, and one opened for writing until a reader did.
+int openPlainFile(const QString& path, int flags, off_t* size = nullptr)
+{
+    const int fd = ::open(nameOf(path).constData(), flags | O_NONBLOCK | O_CLOEXEC, 0644);
+    // Only an exclusive creation meets a name that is taken: refused, as a locked file is.
+    if (fd < 0)
+        throw Failure::fromErrno(errno == EEXIST ? EACCES : errno, path);
+    struct stat info
+    {
+    };
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        throw Failure(FailureNumber::PermissionDenied);
+    }
+    if (size)
+        *size = info.st_size;
+    return fd;
+}
+
+// Reads to the end or to `limit` bytes; 0, or the errno that stopped it.
+int readUpTo(int fd, QByteArray& content, qsizetype limit)
+{
+    char buffer[65536];
+    while (limit < 0 || content.size() < limit) {
+        const qsizetype room = limit < 0 ? qsizetype(sizeof buffer) : limit - content.size();
+        const ssize_t got = ::read(fd, buffer, size_t(qMin(qsizetype(sizeof buffer), room)));
+        if (got == 0)
+            break;
+        if (got > 0)
+            content.append(buffer, got);
+        else if (errno != EINTR)
+            return errno;
+    }
+    return 0;
+}
+
+// One write of the whole, synced; a short write is as good as a full disk.
+int writeAndSync(int fd, const QByteArray& bytes)
+{
+    for (;;) {
+        const ssize_t done = ::write(fd, bytes.constData(), size_t(bytes.size()));
+        if (done == bytes.size())
+            return ::fsync(fd) == 0 ? 0 : errno;
+        if (done >= 0)
+            return ENOSPC;
+        if (errno != EINTR)
+            return errno;
+    }
+}
+} // namespace
+
 bool FileStore::exists(const QString& path)
 {
     struct stat info
@@ -19,15 +79,27 @@ bool FileStore::exists(const QString& path)
     return !path.isEmpty() && ::lstat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
-void FileStore::replace(const QString& path, const QByteArray& bytes)
+QByteArray FileStore::read(const QString& path, qsizetype limit)
 {
-    if (path.isEmpty())
-        throw Failure(FailureNumber::BadFileName);
+    const int fd = openPlainFile(path, O_RDONLY);
+    QByteArray content;
+    const int error = readUpTo(fd, content, limit);
+    ::close(fd);
+    if (error != 0)
+        throw Failure::fromErrno(error, path);
+    return content;
+}
+
+void FileStore::save(const QString& path, const QByteArray& bytes)
+{
     // A file that its owner made read-only stays as it is, although its folder would let a
     // new file take its place.
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = nameOf(path);
     if (::access(name.constData(), F_OK) == 0 && ::access(name.constData(), W_OK) != 0)
         throw Failure::fromErrno(errno, path);
+    // A folder refuses the rename at the end, which Qt would report as a failed write.
+    if (QFileInfo(path).isDir())
+        throw Failure(FailureNumber::PermissionDenied);
     QSaveFile file(path);
     // Without this, a folder that refuses new files would make QSaveFile write in place.
     file.setDirectWriteFallback(false);
@@ -41,80 +113,22 @@ void FileStore::replace(const QString& path, const QByteArray& bytes)
         throw Failure::fromSaveError(file.error(), path);
 }
 
-namespace {
-// One write of the whole; a short one is as good as a full disk.
-int writeWhole(int fd, const QByteArray& bytes)
+void FileStore::append(const QString& path, const QByteArray& bytes, Create create)
 {
-    for (;;) {
-        const ssize_t done = ::write(fd, bytes.constData(), size_t(bytes.size()));
-        if (done == bytes.size())
-            return 0;
-        if (done >= 0)
-            return ENOSPC;
-        if (errno != EINTR)
-            return errno;
-    }
-}
-
-int appendAndSync(int fd, const QByteArray& bytes)
-{
-    struct stat info
-    {
-    };
-    if (::fstat(fd, &info) != 0)
-        return errno;
-    // A pipe or a device is no theme file (and a pipe would wait for a reader).
-    if (!S_ISREG(info.st_mode))
-        return EACCES;
-    int error = writeWhole(fd, bytes);
-    if (error == 0 && ::fsync(fd) != 0)
-        error = errno;
+    const bool mustBeNew = create == Create::New;
+    off_t oldSize = 0;
+    const int fd =
+        openPlainFile(path, O_WRONLY | O_APPEND | O_CREAT | (mustBeNew ? O_EXCL : 0), &oldSize);
+    const int error = writeAndSync(fd, bytes);
     if (error != 0)
-        while (::ftruncate(fd, info.st_size) != 0 && errno == EINTR) {
+        while (::ftruncate(fd, oldSize) != 0 && errno == EINTR) {
         }
-    return error;
-}
-} // namespace
-
-void FileStore::append(const QString& path, const QByteArray& bytes)
-{
-    if (path.isEmpty())
-        throw Failure(FailureNumber::BadFileName);
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
-    if (fd < 0)
-        throw Failure::fromErrno(errno, path);
-    const int error = appendAndSync(fd, bytes);
+    // Synced bytes are on the disk whatever closing says.
     ::close(fd);
-    if (error != 0)
-        throw Failure::fromErrno(error, path);
-}
-
-void FileStore::createExclusive(const QString& path, const QByteArray& bytes)
-{
-    if (path.isEmpty())
-        throw Failure(FailureNumber::BadFileName);
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0)
-        throw Failure::fromErrno(errno == EEXIST ? EACCES : errno, path);
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    int error = 0;
-    while (left > 0 && error == 0) {
-        const ssize_t done = ::write(fd, data, size_t(left));
-        if (done > 0) {
-            data += done;
-            left -= done;
-        } else if (errno != EINTR) {
-            error = errno;
-        }
-    }
-    if (::close(fd) != 0 && error == 0 && errno != EINTR)
-        error = errno;
-    if (error != 0) {
-        // A half-written new file would only block the name for the next try.
-        ::unlink(name.constData());
-        throw Failure::fromErrno(error, path);
-    }
+    if (error == 0)
+        return;
+    // A new file that holds nothing would only block the name for the next try.
+    if (mustBeNew)
+        ::unlink(QFile::encodeName(path).constData());
+    throw Failure::fromErrno(error, path);
 }

@@ -3,19 +3,28 @@
 #include <QByteArray>
 #include <QString>
 
-// Whole-file operations that must never leave a theme file missing, short or half-written.
+// The program's one way to touch a file: one read, one whole-file save and one append, each
+// opening and closing the file within the call. Every failure is a Failure with its number
+// (53 no such file, 76 no such folder, 75 refused, 61 disk full, ...). None of them leaves a
+// theme file missing, short or half-written.
 class FileStore
 {
 public:
     // Whether anything at all (file, folder, dangling link) has this name.
     static bool exists(const QString& path);
+    // The file's bytes, at most `limit` of them (0 proves that it opens for reading). Only a
+    // plain file is read: a folder, a pipe or a device is refused (75) without waiting.
+    static QByteArray read(const QString& path, qsizetype limit = -1);
     // Replaces the file's content atomically in its own folder: at every moment the path holds
-    // either the old or the new bytes. Failures carry their number (75, 61, 76, ...).
-    static void replace(const QString& path, const QByteArray& bytes);
-    // Appends the bytes to the file itself (a missing file is created) in one write and syncs
-    // them. A failed or short write cuts the file back to its old length, so that it holds its
-    // old bytes or those and all the new ones, never a part of them.
-    static void append(const QString& path, const QByteArray& bytes);
-    // Creates a new file with these bytes; never opens an existing one (75 when one exists).
-    static void createExclusive(const QString& path, const QByteArray& bytes);
+    // either the old or the new bytes. A read-only file stays as it is.
+    static void save(const QString& path, const QByteArray& bytes);
+
+    enum class Create {
+        IfMissing,
+        New, // never opens an existing name (75); a new file that fails is removed again
+    };
+    // Appends the bytes in one write and syncs them. A failed or short write cuts the file back
+    // to its old length, so that it holds its old bytes or those and all the new ones.
+    static void append(const QString& path, const QByteArray& bytes,
+                       Create create = Create::IfMissing);
 };

@@ -1,11 +1,12 @@
 #include "session/Module1.h"
 
 #include "platform/Clock.h"
+#include "session/ThemeDocument.h"
 
 Module1::Module1(Platform& platform, BrowserFactory& browserFactory)
     : platform(platform), browserFactory(browserFactory),
       log(platform.installDir + QStringLiteral("error.log"), platform.clock, platform.dialogs),
-      ThemeFile(defaultThemeFile())
+      m_theme(std::make_unique<ThemeDocument>(*this))
 {}
 
 Module1::~Module1()

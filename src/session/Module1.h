@@ -3,7 +3,6 @@
 #include "browser/Browser.h"
 #include "log/ActivityLog.h"
 #include "platform/Platform.h"
-#include "session/LinkSlots.h"
 
 #include <QPointer>
 #include <QString>
@@ -11,9 +10,11 @@
 
 #include <memory>
 
+class ThemeDocument;
 class Toolbar;
 
-// The state that every window and procedure shares for the whole run. One object, passed by
+// The wiring that every window and procedure shares for the whole run: the platform, the log,
+// the browsers, the toolbar, the open dialogs and the open theme file. One object, passed by
 // reference, so that each test starts from a fresh one.
 class Module1
 {
@@ -28,14 +29,6 @@ public:
     BrowserFactory& browserFactory;
     ActivityLog log;
 
-    QString ThemeFile;
-    LinkSlots Links;
-    qint16 LinkCount = 0;
-    qint16 LinkIndex = 0;
-    qint16 SavedIndex = 0;
-    qint16 RestoreFlag = 0;
-    QString NewThemeName;
-
     std::unique_ptr<Browser> MainBrowser;
     std::unique_ptr<Browser> PrefetchBrowser;
 
@@ -49,4 +42,10 @@ public:
     QString defaultThemeFile() const { return installPath(QStringLiteral("default.qld")); }
     QString starterPage() const { return installPath(QStringLiteral("newquillon.htm")); }
     void WriteLogLine(const QString& message) { log.WriteLogLine(message); }
+
+    // The open theme file and its links.
+    ThemeDocument& theme() const { return *m_theme; }
+
+private:
+    std::unique_ptr<ThemeDocument> m_theme;
 };

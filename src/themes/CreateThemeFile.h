@@ -4,7 +4,7 @@
 
 class Module1;
 
-// Creates the theme file NewThemeName in the install directory with the starter link and makes
-// it current; on any failure the previous theme file is reloaded in place. Closes Form4 in
-// every case.
-void CreateThemeFile(Module1& m, const QString& previousThemeFile);
+// Creates the theme file `newThemeName` in the install directory with the starter link and
+// makes it current; on any failure the theme file open before is reloaded in place. Closes
+// Form4 in every case.
+void CreateThemeFile(Module1& m, const QString& newThemeName);

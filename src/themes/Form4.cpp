@@ -80,22 +80,21 @@ void Form4::completeExtension()
 
 void Form4::Command1_Click()
 {
-    const QString previousThemeFile = m.ThemeFile;
     if (Text1->text().isEmpty()) {
         m.WriteLogLine(QStringLiteral(" Create job was cancelled because of no file name entered"));
         close();
         return;
     }
     completeExtension();
-    m.NewThemeName = Text1->text();
+    const QString newThemeName = Text1->text();
     // Anything at all by that name counts, readable or not: an existing file is never emptied.
-    if (FileStore::exists(m.installPath(m.NewThemeName))) {
+    if (FileStore::exists(m.installPath(newThemeName))) {
         close();
         m.platform.dialogs.messageBox(QStringLiteral("File Already Exists"),
                                       QStringLiteral("File Creation Error"), BoxIcon::CriticalStop);
-        m.WriteLogLine(QLatin1Char(' ') + m.NewThemeName +
+        m.WriteLogLine(QLatin1Char(' ') + newThemeName +
                        QStringLiteral(" already existed, file creation aborted"));
         return;
     }
-    CreateThemeFile(m, previousThemeFile);
+    CreateThemeFile(m, newThemeName);
 }

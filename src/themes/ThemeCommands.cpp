@@ -1,13 +1,12 @@
 #include "themes/ThemeCommands.h"
 
-#include "links/LoadThemeFile.h"
-#include "links/ReloadInPlace.h"
 #include "platform/CommonDialog.h"
 #include "platform/Dialogs.h"
 #include "platform/Failure.h"
+#include "platform/FileStore.h"
 #include "platform/ProgramExit.h"
-#include "platform/TextFile.h"
 #include "session/Module1.h"
+#include "session/ThemeDocument.h"
 #include "session/Toolbar.h"
 #include "themes/Form4.h"
 
@@ -17,10 +16,12 @@ const QString ThemeFilter = QStringLiteral("Quillon Data Files (*.qld)|*.qld");
 // False when the file does not open: whatever keeps it from opening is a name to correct.
 bool openChosen(Module1& m, const QString& file)
 {
-    m.ThemeFile = file;
-    if (!TextFile::opens(file))
+    try {
+        FileStore::read(file, 0);
+    } catch (const Failure&) {
         return false;
-    LoadThemeFile(m);
+    }
+    m.theme().LoadThemeFile(file);
     return true;
 }
 
@@ -32,8 +33,8 @@ bool chooseThemeFile(Module1& m)
     dialog.ShowOpen();
     if (dialog.FileName.isEmpty()) {
         m.WriteLogLine(QStringLiteral(" User canceled new file operation - kept current file ") +
-                       m.ThemeFile);
-        ReloadThemeFileInPlace(m);
+                       m.theme().ThemeFile());
+        m.theme().ReloadInPlace(m.theme().ThemeFile());
         return true;
     }
     return openChosen(m, dialog.FileName);
@@ -58,7 +59,6 @@ template <typename Step> auto orEnd(Step step)
     }
 }
 
-// The caller then puts the previous theme file back.
 void reportBadFileName(Module1& m, const QString& file)
 {
     m.WriteLogLine(QStringLiteral(" User attempted to open bad file name ") + file);
@@ -69,24 +69,19 @@ void reportBadFileName(Module1& m, const QString& file)
 
 void FileCommand(Module1& m)
 {
-    const QString previousThemeFile = m.ThemeFile;
     orEnd([&m] { prepareDialog(m); });
     // A failure while reporting leaves this handler and gets the generic report.
     CommonDialog& dialog = m.toolbar->fileDialog();
     while (!orEnd([&m] { return chooseThemeFile(m); })) {
         reportBadFileName(m, dialog.FileName);
-        m.ThemeFile = previousThemeFile;
         dialog.FileName.clear();
     }
 }
 
 void OpenThemeFile(Module1& m, const QString& file)
 {
-    const QString previousThemeFile = m.ThemeFile;
-    if (!orEnd([&m, &file] { return openChosen(m, file); })) {
+    if (!orEnd([&m, &file] { return openChosen(m, file); }))
         reportBadFileName(m, file);
-        m.ThemeFile = previousThemeFile;
-    }
 }
 
 void NewCommand(Module1& m)

@@ -20,6 +20,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QScopeGuard>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -129,6 +131,7 @@ HttpResponse respond(const QString& path)
         response.headers = {{"Location", "/final"}};
     } else if (path == QLatin1String("/final")) {
         response.body = page("final");
+
     } else if (path == QLatin1String("/attachment")) {
         response.contentType = "text/plain";
         response.headers = {
@@ -302,6 +305,7 @@ private slots:
     void windowNeverGetsTheSandbox();
     void hiddenInstanceGrantsNoPermission();
     void onlyTheUsersStepKeysReachTheProgram();
+    void shownPageReportsTheEndOfItsLoad();
     void goneWindowFailsNextOperation_data();
     void goneWindowFailsNextOperation();
     void quitLeavesNoProcess();
@@ -1019,6 +1023,27 @@ int failureOf(const std::function<void()>& operation)
 
 enum class Loss { WindowClosed, TabClosed, BrowserKilled };
 } // namespace
+
+void BrowserTest::shownPageReportsTheEndOfItsLoad()
+{
+    // A port that was free a moment ago refuses the connection.
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const QString refused = QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort());
+    closed.close();
+    const auto loads = std::make_shared<int>();
+    const auto stopWatching = qScopeGuard([this] { m_main->watchPageLoads({}); });
+    for (const QString& link : {m_server->url(QStringLiteral("/page/loads")), refused}) {
+        m_main->watchPageLoads({});
+        m_main->Navigate(m_server->url(QStringLiteral("/page/before-load")));
+        QVERIFY(mainBrowser().waitForLoadEvent(10000));
+        QTest::qWait(300); // its frame stops loading just after its load event
+        *loads = 0;
+        m_main->watchPageLoads([loads] { ++*loads; });
+        m_main->Navigate(link);
+        QTRY_VERIFY2_WITH_TIMEOUT(*loads > 0, qPrintable(link), 10000);
+    }
+}
 
 void BrowserTest::goneWindowFailsNextOperation_data()
 {

@@ -1,6 +1,5 @@
 #include "CaptureTestSupport.h"
 
-#include "links/LoadThemeFile.h"
 #include "support/SessionHarness.h"
 
 #include <QDir>
@@ -120,8 +119,7 @@ private slots:
         startWith(h, threeLinks);
         const QString gone = h.path("other.qld");
         h.write(gone, "http://other/\r\n");
-        h.m->ThemeFile = gone;
-        h.run([&h] { LoadThemeFile(*h.m); });
+        h.run([&h, &gone] { h.m->theme().LoadThemeFile(gone); });
         QVERIFY(QFile::remove(gone));
         h.browsers.calls.clear();
 
@@ -134,7 +132,7 @@ private slots:
         QVERIFY(h.dialogs.boxes[0].icon == BoxIcon::CriticalStop);
         QCOMPARE(logTail(h, 2), (QStringList{" Dead file error occurred trying to add to " + gone,
                                              opensNormally(h.path("default.qld"))}));
-        QCOMPARE(h.m->ThemeFile, h.path("default.qld"));
+        QCOMPARE(h.m->theme().ThemeFile(), h.path("default.qld"));
         QCOMPARE(comboItems(h), threeLinkList);
         QVERIFY(h.browsers.calls.contains("Main.Navigate(http://a/)"));
         QVERIFY(!anyDialogWindow("Form2") && !anyDialogWindow("Form3"));
@@ -175,12 +173,19 @@ private slots:
         QFETCH(QString, logStart);
         SessionHarness h;
         startWith(h, threeLinks);
-        if (!themeFile.isEmpty())
-            h.m->ThemeFile = h.temp.path() + '/' + themeFile;
+        if (!themeFile.isEmpty()) {
+            // Loaded while it was a theme file, then its folder goes or it becomes a folder.
+            const QString loaded = h.temp.path() + '/' + themeFile;
+            QDir().mkpath(QFileInfo(loaded).absolutePath());
+            h.write(loaded, threeLinks);
+            h.run([&h, &loaded] { h.m->theme().LoadThemeFile(loaded); });
+            QDir(h.temp.path() + "/gone").removeRecursively();
+            QFile::remove(h.temp.path() + "/folder.qld");
+        }
         QDir(h.temp.path()).mkdir("folder.qld");
         if (!failingCall.isEmpty())
             h.browsers.failOn(failingCall, number);
-        const QString path = h.m->ThemeFile;
+        const QString path = h.m->theme().ThemeFile();
         h.browsers.calls.clear();
 
         QVERIFY(!open(h, dialog));
@@ -191,7 +196,7 @@ private slots:
         QVERIFY(h.dialogs.boxes[0].icon == BoxIcon::CriticalStop);
         QCOMPARE(h.logMessages().constLast(), logStart + " occurred trying to add link to " + path);
         QVERIFY(!h.logMessages().join('\n').contains(" User grabs "));
-        QCOMPARE(h.m->ThemeFile, path);
+        QCOMPARE(h.m->theme().ThemeFile(), path);
         QVERIFY(h.browsers.callsStartingWith("Main.Navigate").isEmpty());
         QVERIFY(!anyDialogWindow("Form2") && !anyDialogWindow("Form3"));
         QVERIFY(!h.ended);

@@ -68,7 +68,7 @@ private slots:
         SessionHarness h;
         startWith(h, file);
         QCOMPARE(h.read("default.qld"), file);
-        h.m->LinkIndex = 2;
+        h.stepTo(2);
         h.toolbar.text = "shown before";
         const QStringList items = comboItems(h);
         h.browsers.calls.clear();
@@ -80,8 +80,7 @@ private slots:
         QCOMPARE(h.read("default.qld"), file);
         QCOMPARE(comboItems(h), items);
         QCOMPARE(h.toolbar.text, QStringLiteral("shown before"));
-        QCOMPARE(h.m->LinkIndex, qint16(2));
-        QCOMPARE(h.m->RestoreFlag, qint16(0));
+        QCOMPARE(h.m->theme().LinkIndex(), qint16(2));
         QVERIFY(h.browsers.calls.isEmpty());
         QCOMPARE(logTail(h, 3), (QStringList{" User edits " + h.path("default.qld"),
                                              opensNormally(h.path("default.qld")),

@@ -60,7 +60,7 @@ private slots:
         QFETCH(QStringList, expectedLinks);
         SessionHarness h;
         startWith(h, file);
-        h.m->LinkIndex = 2;
+        h.stepTo(2);
         h.browsers.location["Main"] = location;
         h.browsers.calls.clear();
 
@@ -76,9 +76,7 @@ private slots:
         QCOMPARE(h.read("default.qld"), expectedFile);
         QCOMPARE(comboItems(h), expectedLinks);
         QCOMPARE(h.toolbar.text, QStringLiteral("Current link added to end of file."));
-        QCOMPARE(h.m->LinkIndex, qint16(2));
-        QCOMPARE(h.m->SavedIndex, qint16(0));
-        QCOMPARE(h.m->RestoreFlag, qint16(0));
+        QCOMPARE(h.m->theme().LinkIndex(), qint16(2));
         QCOMPARE(h.browsers.calls, (QStringList{"Main.LocationURL", "Main.LocationURL"}));
         QCOMPARE(logTail(h, 3),
                  (QStringList{" User grabs " + location, opensNormally(h.path("default.qld")),
@@ -122,7 +120,7 @@ private slots:
         QCOMPARE(
             ::link(QFile::encodeName(theme).constData(), QFile::encodeName(secondName).constData()),
             0);
-        h.m->ThemeFile = theme;
+        h.run([&h, &theme] { h.m->theme().LoadThemeFile(theme); });
         h.browsers.location["Main"] = "http://new/";
         Form2* form = grab(h);
         QVERIFY(form);

@@ -2,7 +2,6 @@
 
 #include "capture/Form2.h"
 #include "capture/Form3.h"
-#include "links/LoadThemeFile.h"
 #include "support/ImmutableFile.h"
 #include "support/SessionHarness.h"
 
@@ -65,8 +64,7 @@ private slots:
         QVERIFY(form);
         const QString other = h.path("other.qld");
         h.write(other, "http://other/\r\n");
-        h.m->ThemeFile = other;
-        h.run([&h] { LoadThemeFile(*h.m); });
+        h.run([&h, &other] { h.m->theme().LoadThemeFile(other); });
         const QStringList log = h.logMessages();
         h.browsers.calls.clear();
 
@@ -76,7 +74,7 @@ private slots:
         // Not reloaded: the edited file's empty last line stays until it is loaded again.
         QCOMPARE(h.read("default.qld"), QByteArray("http://edited/\r\n\r\n"));
         QCOMPARE(h.read(other), QByteArray("http://other/\r\n"));
-        QCOMPARE(h.m->ThemeFile, other);
+        QCOMPARE(h.m->theme().ThemeFile(), other);
         QCOMPARE(comboItems(h), QStringList{"http://other/"});
         QCOMPARE(h.logMessages(), log + QStringList{" Successfully processed edit job"});
         QVERIFY(h.browsers.calls.isEmpty());

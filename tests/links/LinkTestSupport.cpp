@@ -1,7 +1,7 @@
 #include "LinkTestSupport.h"
 
-#include "links/LoadThemeFile.h"
 #include "session/Module1.h"
+#include "session/ThemeDocument.h"
 #include "session/Toolbar.h"
 #include "support/SessionHarness.h"
 
@@ -28,8 +28,7 @@ QByteArray numberedLinks(int count)
 void loadTheme(SessionHarness& h, const QByteArray& bytes, const QString& name)
 {
     h.write(name, bytes);
-    h.m->ThemeFile = h.path(name);
-    h.run([&h] { LoadThemeFile(*h.m); });
+    h.run([&h, &name] { h.m->theme().LoadThemeFile(h.path(name)); });
 }
 
 void startWithTheme(SessionHarness& h, const QByteArray& bytes, const QString& name)
@@ -38,12 +37,6 @@ void startWithTheme(SessionHarness& h, const QByteArray& bytes, const QString& n
     loadTheme(h, bytes, name);
     h.browsers.calls.clear();
     h.dialogs.boxes.clear();
-}
-
-void reloadInPlace(SessionHarness& h)
-{
-    h.m->toolbar->clearList();
-    h.run([&h] { ReloadThemeFile(*h.m, h.m->LinkIndex); });
 }
 
 QStringList comboEntries(const SessionHarness& h)

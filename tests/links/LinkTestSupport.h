@@ -15,10 +15,8 @@ QString numberedLink(int number);
 // Started program (browsers exist), then `bytes` loaded as <install dir>/name; the calls and
 // boxes of the start-up are forgotten.
 void startWithTheme(SessionHarness& h, const QByteArray& bytes, const QString& name = "list.qld");
-// Loads `bytes` as the current theme file, as a normal load (RestoreFlag 0).
+// Loads `bytes` as the current theme file, as a normal load.
 void loadTheme(SessionHarness& h, const QByteArray& bytes, const QString& name = "list.qld");
-// A reload in place as Add It and Process do it: position saved, Combo1 emptied.
-void reloadInPlace(SessionHarness& h);
 
 // The list and the caption of a toolbar without a window.
 QStringList comboEntries(const SessionHarness& h);

@@ -55,12 +55,12 @@ private slots:
         QFETCH(int, prefetched);
         Harness h;
         startWithTheme(h, numberedLinks(links));
-        h.m->LinkIndex = qint16(start);
+        h.stepTo(start);
         const QStringList log = h.logMessages();
 
         click(h, button);
 
-        QCOMPARE(h.m->LinkIndex, index);
+        QCOMPARE(h.m->theme().LinkIndex(), index);
         const QString shown = links ? link(index) : QString();
         QCOMPARE(comboText(h), shown);
         QStringList calls{"Main.Navigate(" + shown + ")"};
@@ -78,7 +78,7 @@ private slots:
         for (const char* button : {"Left", "Left", "Right", "Left"})
             click(h, QString::fromLatin1(button));
         QVERIFY(!h.ended);
-        QCOMPARE(h.m->LinkIndex, 1);
+        QCOMPARE(h.m->theme().LinkIndex(), 1);
         QCOMPARE(h.browsers.callsStartingWith("Prefetch"), QStringList{});
     }
 
@@ -86,7 +86,7 @@ private slots:
     {
         Harness h;
         startWithTheme(h, numberedLinks(10));
-        h.m->LinkIndex = 2;
+        h.stepTo(2);
         const qsizetype before = h.logMessages().size();
         h.form->Combo1->setText(numberedLink(9));
 
@@ -94,7 +94,7 @@ private slots:
 
         QCOMPARE(h.logMessages().mid(before), QStringList{" User selects from listbox"});
         QCOMPARE(h.browsers.calls, QStringList{"Main.Navigate(" + numberedLink(9) + ")"});
-        QCOMPARE(h.m->LinkIndex, 2);
+        QCOMPARE(h.m->theme().LinkIndex(), 2);
         h.browsers.calls.clear();
         click(h, "Right");
         QCOMPARE(h.browsers.calls, (QStringList{"Main.Navigate(" + numberedLink(3) + ")",

@@ -1,7 +1,6 @@
 #include "LinkTestSupport.h"
 #include "LinkTests.h"
 
-#include "links/LoadThemeFile.h"
 #include "links/format/ThemeTidy.h"
 #include "support/SessionHarness.h"
 
@@ -55,15 +54,14 @@ private slots:
             QSKIP(
                 "This file system refuses the immutable flag, so no write can be refused to root");
 
-        h.m->ThemeFile = h.path("shelf/list.qld");
-        h.run([&h] { LoadThemeFile(*h.m); });
+        h.run([&h] { h.m->theme().LoadThemeFile(h.path("shelf/list.qld")); });
 
         QCOMPARE(comboEntries(h), (QStringList{"http://a/", "http://b/", "http://c/"}));
-        QCOMPARE(h.m->LinkCount, 3);
+        QCOMPARE(h.m->theme().LinkCount(), 3);
         QCOMPARE(h.dialogs.boxes.size(), 0);
-        QCOMPARE(h.logMessages().constLast(), ' ' + h.m->ThemeFile + " opens normally");
-        QCOMPARE(caption(h), "Quillon Version 2.8    " + h.m->ThemeFile.toUpper());
-        QCOMPARE(readFile(h.m->ThemeFile), untidy);
+        QCOMPARE(h.logMessages().constLast(), ' ' + h.m->theme().ThemeFile() + " opens normally");
+        QCOMPARE(caption(h), "Quillon Version 2.8    " + h.m->theme().ThemeFile().toUpper());
+        QCOMPARE(readFile(h.m->theme().ThemeFile()), untidy);
         QCOMPARE(folderEntries(h.path("shelf")), before);
     }
 

@@ -2,12 +2,10 @@
 // program's own load, putting the untidy bytes back (atomically) after each load, until it is
 // killed.
 // Prints "ready" and the milliseconds of the first round once that round is done.
-#include "app/ClassicComboBox.h"
 #include "app/Form1.h"
-#include "links/LoadThemeFile.h"
 #include "platform/FileStore.h"
-#include "platform/TextFile.h"
 #include "session/Module1.h"
+#include "session/ThemeDocument.h"
 #include "support/MockClock.h"
 #include "support/RecordingBrowser.h"
 #include "support/ScriptedDialogs.h"
@@ -32,15 +30,13 @@ int main(int argc, char** argv)
     Module1 m(platform, browsers);
     Form1 form(m);
     const QString theme = QString::fromLocal8Bit(argv[2]);
-    const QByteArray untidy = TextFile::readAll(QString::fromLocal8Bit(argv[3]));
-    FileStore::replace(theme, untidy);
+    const QByteArray untidy = FileStore::read(QString::fromLocal8Bit(argv[3]));
+    FileStore::save(theme, untidy);
     QElapsedTimer timer;
     timer.start();
     for (bool first = true;; first = false) {
-        m.ThemeFile = theme;
-        form.Combo1->Clear();
-        ReloadThemeFile(m, m.LinkIndex);
-        FileStore::replace(theme, untidy);
+        m.theme().ReloadInPlace(theme);
+        FileStore::save(theme, untidy);
         if (first) {
             std::printf("ready %lld\n", static_cast<long long>(timer.elapsed()));
             std::fflush(stdout);

@@ -105,6 +105,36 @@ private slots:
         QCOMPARE(f.bytes(), QByteArray("01/03/26 09:05 User edits /home/zo\xc3\xab/list.qld\r\n"));
     }
 
+    void controlCharactersAreWrittenVisibly_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("backslashes stay") << QStringLiteral(" User edits C:\\a\\n.qld")
+                                          << QByteArray(" User edits C:\\a\\n.qld");
+        QTest::newRow("CR LF") << QStringLiteral(" a\r\n01/03/26 09:05 Program terminated normally")
+                               << QByteArray(" a\\r\\n01/03/26 09:05 Program terminated normally");
+        QTest::newRow("lone LF, lone CR, tab") << QStringLiteral(" a\nb\rc\td")
+                                               << QByteArray(" a\\nb\\rc\\td");
+        QTest::newRow("NUL, ESC and DEL") << QString::fromUtf8(" a\0b\x1b[2J\x7f", 9)
+                                          << QByteArray(" a\\x00b\\x1b[2J\\x7f");
+        QTest::newRow("next line U+0085") << QStringLiteral(" a\u0085b") << QByteArray(" a\\x85b");
+        QTest::newRow("line and paragraph separators")
+            << QStringLiteral(" a\u2028b\u2029c") << QByteArray(" a\\u2028b\\u2029c");
+        QTest::newRow("other text stays") << QStringLiteral(" zo\u00eb \u00a0\u20ac")
+                                          << QByteArray(" zo\xc3\xab \xc2\xa0\xe2\x82\xac");
+    }
+    void controlCharactersAreWrittenVisibly()
+    {
+        QFETCH(QString, message);
+        QFETCH(QByteArray, written);
+        Fixture f;
+        f.log.WriteLogLine(message);
+        f.log.WriteSessionEnd({message});
+        f.log.WriteRecord(message.mid(1));
+        QCOMPARE(f.bytes(), "01/03/26 09:05" + written + "\r\n01/03/26 09:05" + written +
+                                "\r\nEnd of this session\r\n+\r\n" + written.mid(1) + "\r\n");
+    }
+
     void writeFailureReachesTheCaller()
     {
         Fixture f;

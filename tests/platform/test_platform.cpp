@@ -2,7 +2,7 @@
 #include "platform/Failure.h"
 #include "platform/FileStore.h"
 #include "platform/InstallDir.h"
-#include "platform/TextFile.h"
+#include "platform/LineSplitter.h"
 
 #include <QDir>
 #include <QFile>
@@ -63,7 +63,7 @@ private slots:
     void emptyNameIsBadFileName()
     {
         QCOMPARE(Failure::fromErrno(ENOENT, QString()).number(), 52);
-        QVERIFY_THROWS_EXCEPTION(Failure, TextFile(QString(), TextFile::Mode::Read));
+        QVERIFY_THROWS_EXCEPTION(Failure, FileStore::read(QString()));
     }
 
     void numbersInTextsCarryOneBlankOrMinus()
@@ -92,68 +92,53 @@ private slots:
     {
         QFETCH(QByteArray, content);
         QFETCH(QList<QByteArray>, lines);
-        put("lines.txt", content);
-        TextFile in(file("lines.txt"), TextFile::Mode::Read);
         QList<QByteArray> read;
-        while (!in.atEnd())
-            read << in.readLine();
+        for (qsizetype pos = 0; pos < content.size();) {
+            const TextLine line = LineSplitter::lineAt(content, pos);
+            read << content.mid(line.start, line.end - line.start);
+            pos = line.next;
+        }
         QCOMPARE(read, lines);
     }
 
-    void writeAndAppendEndLinesWithCrLf()
-    {
-        {
-            TextFile out(file("w.txt"), TextFile::Mode::Write);
-            out.writeLine("one");
-        }
-        {
-            TextFile out(file("w.txt"), TextFile::Mode::Append);
-            out.writeLine("two");
-        }
-        QCOMPARE(bytesOf(file("w.txt")), QByteArray("one\r\ntwo\r\n"));
-        TextFile(file("w.txt"), TextFile::Mode::Write).writeLine("new");
-        QCOMPARE(bytesOf(file("w.txt")), QByteArray("new\r\n"));
-    }
-
-    void openFailuresCarryTheirNumbers_data()
+    void failuresCarryTheirNumbers_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("operation");
         QTest::addColumn<int>("number");
-        QTest::newRow("read missing file") << "none.qld" << int(TextFile::Mode::Read) << 53;
-        QTest::newRow("read in missing folder") << "gone/a.qld" << int(TextFile::Mode::Read) << 76;
-        QTest::newRow("append in missing folder")
-            << "gone/a.log" << int(TextFile::Mode::Append) << 76;
-        QTest::newRow("read a folder") << "folder" << int(TextFile::Mode::Read) << 75;
-        QTest::newRow("write a folder") << "folder" << int(TextFile::Mode::Write) << 75;
-        QTest::newRow("read a pipe without waiting") << "pipe" << int(TextFile::Mode::Read) << 75;
+        QTest::newRow("read missing file") << "none.qld" << "read" << 53;
+        QTest::newRow("read in missing folder") << "gone/a.qld" << "read" << 76;
+        QTest::newRow("append in missing folder") << "gone/a.log" << "append" << 76;
+        QTest::newRow("save in missing folder") << "gone/a.qld" << "save" << 76;
+        QTest::newRow("read a folder") << "folder" << "read" << 75;
+        QTest::newRow("append to a folder") << "folder" << "append" << 75;
+        QTest::newRow("save over a folder") << "folder" << "save" << 75;
+        QTest::newRow("read a pipe without waiting") << "pipe" << "read" << 75;
+        QTest::newRow("append to a pipe without waiting") << "pipe" << "append" << 75;
+        QTest::newRow("create a name that is taken") << "taken.qld" << "create" << 75;
     }
-    void openFailuresCarryTheirNumbers()
+    void failuresCarryTheirNumbers()
     {
         QFETCH(QString, name);
-        QFETCH(int, mode);
+        QFETCH(QString, operation);
         QFETCH(int, number);
         QDir(temp.path()).mkpath(QStringLiteral("folder"));
         ::mkfifo(QFile::encodeName(file("pipe")).constData(), 0644);
+        put("taken.qld", "keep me\r\n");
         try {
-            TextFile opened(file(name), TextFile::Mode(mode));
-            QFAIL("opened");
+            if (operation == "read")
+                FileStore::read(file(name));
+            else if (operation == "save")
+                FileStore::save(file(name), "x");
+            else
+                FileStore::append(file(name), "x",
+                                  operation == "create" ? FileStore::Create::New
+                                                        : FileStore::Create::IfMissing);
+            QFAIL("done");
         } catch (const Failure& failure) {
             QCOMPARE(failure.number(), number);
         }
-    }
-
-    void deleteRemovesAndReportsMissing()
-    {
-        put("d.txt", "x");
-        TextFile::remove(file("d.txt"));
-        QVERIFY(!QFile::exists(file("d.txt")));
-        try {
-            TextFile::remove(file("d.txt"));
-            QFAIL("removed twice");
-        } catch (const Failure& failure) {
-            QCOMPARE(failure.number(), 53);
-        }
+        QCOMPARE(bytesOf(file("taken.qld")), QByteArray("keep me\r\n"));
     }
 
     void clockFormats_data()
@@ -184,17 +169,13 @@ private slots:
         QCOMPARE(Clock::format(moment, pattern), text);
     }
 
-    void replaceIsAtomicAndKeepsOldBytesOnFailure()
+    void saveIsAtomicAndReadTakesAtMostItsLimit()
     {
         put("t.qld", "old\r\n");
-        FileStore::replace(file("t.qld"), "new\r\n");
-        QCOMPARE(bytesOf(file("t.qld")), QByteArray("new\r\n"));
-        try {
-            FileStore::replace(file("gone/t.qld"), "x");
-            QFAIL("wrote into a missing folder");
-        } catch (const Failure& failure) {
-            QCOMPARE(failure.number(), 76);
-        }
+        FileStore::save(file("t.qld"), "new\r\n");
+        QCOMPARE(FileStore::read(file("t.qld")), QByteArray("new\r\n"));
+        QCOMPARE(FileStore::read(file("t.qld"), 2), QByteArray("ne"));
+        QCOMPARE(FileStore::read(file("t.qld"), 0), QByteArray());
         QCOMPARE(QDir(temp.path()).entryList(QDir::Files | QDir::Hidden).filter("t.qld").size(), 1);
     }
 
@@ -213,24 +194,26 @@ private slots:
         rlimit small = previous;
         small.rlim_cur = 14;
         QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
-        int number = 0;
-        try {
-            FileStore::append(file("a.qld"), "a long record\r\n");
-        } catch (const Failure& failure) {
-            number = failure.number();
+        QList<int> numbers;
+        for (const FileStore::Create create : {FileStore::Create::IfMissing, FileStore::Create::New}) {
+            try {
+                FileStore::append(file(create == FileStore::Create::New ? "b.qld" : "a.qld"),
+                                  "a long record\r\n", create);
+            } catch (const Failure& failure) {
+                numbers << failure.number();
+            }
         }
         ::setrlimit(RLIMIT_FSIZE, &previous);
         ::signal(SIGXFSZ, previousHandler);
-        QCOMPARE(number, 61);
+        QCOMPARE(numbers, (QList<int>{61, 61}));
         QCOMPARE(bytesOf(file("a.qld")), QByteArray("old\r\none\r\n"));
+        // A new file that could not be written whole is not left to block the name.
+        QVERIFY(!FileStore::exists(file("b.qld")));
     }
 
-    void createExclusiveNeverOpensAnExistingFile()
+    void creatingANewFileNeverOpensAnExistingOne()
     {
-        put("taken.qld", "keep me\r\n");
-        QVERIFY_THROWS_EXCEPTION(Failure, FileStore::createExclusive(file("taken.qld"), "x"));
-        QCOMPARE(bytesOf(file("taken.qld")), QByteArray("keep me\r\n"));
-        FileStore::createExclusive(file("fresh.qld"), "a\r\n");
+        FileStore::append(file("fresh.qld"), "a\r\n", FileStore::Create::New);
         QCOMPARE(bytesOf(file("fresh.qld")), QByteArray("a\r\n"));
         QVERIFY(FileStore::exists(file("fresh.qld")));
         QVERIFY(!FileStore::exists(file("none.qld")));

@@ -3,7 +3,7 @@
 
 #include "capture/Form2.h"
 #include "capture/Form3.h"
-#include "links/LoadThemeFile.h"
+#include "session/ThemeDocument.h"
 #include "support/Harness.h"
 #include "themes/Form4.h"
 
@@ -35,8 +35,7 @@ void runStep(Harness& h, Step step)
 {
     switch (step) {
     case Step::Tidy:
-        h.m->ThemeFile = h.path("untidy.qld");
-        h.run([&h] { LoadThemeFile(*h.m); });
+        h.run([&h] { h.m->theme().LoadThemeFile(h.path("untidy.qld")); });
         return;
     case Step::Grab:
         click(h.form.get(), "Command6");
@@ -137,7 +136,7 @@ private slots:
             message.replace(QStringLiteral("%1"), theme);
         QCOMPARE(h.logMessages().mid(logLines), logged);
         QCOMPARE(filesOf(h, false), before);
-        QCOMPARE(h.m->LinkCount, 3);
+        QCOMPARE(h.m->theme().LinkCount(), 3);
     }
 
     void fullLogEndsTheProgram_data()

@@ -6,12 +6,11 @@
 #include "app/Form1.h"
 #include "capture/Form2.h"
 #include "capture/Form3.h"
-#include "links/LoadThemeFile.h"
 #include "platform/FileStore.h"
 #include "platform/InstallDir.h"
-#include "platform/TextFile.h"
 #include "session/Handler.h"
 #include "session/Module1.h"
+#include "session/ThemeDocument.h"
 #include "session/Toolbar.h"
 #include "support/MockClock.h"
 #include "support/RecordingBrowser.h"
@@ -73,15 +72,14 @@ int main(int argc, char** argv)
     Form1 form(m);
     runHandler(m, [&form] { form.Form_Load(); });
     const QString theme = QString::fromLocal8Bit(argv[3]);
-    const QByteArray first = TextFile::readAll(theme);
-    m.ThemeFile = theme;
-    runHandler(m, [&m] { LoadThemeFile(m); });
+    const QByteArray first = FileStore::read(theme);
+    runHandler(m, [&m, &theme] { m.theme().LoadThemeFile(theme); });
     QElapsedTimer timer;
     timer.start();
     for (bool firstRound = true;; firstRound = false) {
         adding ? addIt(m) : process(m);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        FileStore::replace(theme, first);
+        FileStore::save(theme, first);
         if (firstRound) {
             std::printf("ready %lld\n", static_cast<long long>(timer.elapsed()));
             std::fflush(stdout);

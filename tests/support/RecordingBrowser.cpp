@@ -33,6 +33,14 @@ public:
     {
         m_factory.stepKeyWatchers.insert(m_name, std::move(pressed));
     }
+    void watchUserInput(std::function<void()> active) override
+    {
+        m_factory.inputWatchers.insert(m_name, std::move(active));
+    }
+    void watchPageLoads(std::function<void()> loaded) override
+    {
+        m_factory.loadWatchers.insert(m_name, std::move(loaded));
+    }
 
 private:
     void record(const QString& what) { m_factory.failAfterRecording(m_name + '.' + what); }
@@ -66,6 +74,18 @@ void RecordingBrowserFactory::pressStepKey(StepKey key, const QString& name)
 {
     if (const auto watcher = stepKeyWatchers.value(name))
         watcher(key);
+}
+
+void RecordingBrowserFactory::workInPage(const QString& name)
+{
+    if (const auto watcher = inputWatchers.value(name))
+        watcher();
+}
+
+void RecordingBrowserFactory::finishLoad(const QString& name)
+{
+    if (const auto watcher = loadWatchers.value(name))
+        watcher();
 }
 
 QStringList RecordingBrowserFactory::callsStartingWith(const QString& prefix) const

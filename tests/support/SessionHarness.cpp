@@ -1,9 +1,9 @@
 #include "support/SessionHarness.h"
 
-#include "links/LoadThemeFile.h"
 #include "platform/InstallDir.h"
 #include "platform/ProgramExit.h"
 #include "session/Handler.h"
+#include "session/ThemeDocument.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -32,8 +32,15 @@ void SessionHarness::start()
     run([this] {
         m->MainBrowser = browsers.create();
         m->PrefetchBrowser = browsers.create();
-        LoadThemeFile(*m);
+        m->theme().LoadThemeFile(m->defaultThemeFile());
     });
+}
+
+void SessionHarness::stepTo(int index)
+{
+    while (m->theme().LinkIndex() != index && !ended)
+        run([this] { m->theme().MoveRight(); });
+    browsers.calls.clear();
 }
 
 void SessionHarness::run(const std::function<void()>& body)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "session/Module1.h"
+#include "session/ThemeDocument.h"
 #include "support/FakeToolbar.h"
 #include "support/MockClock.h"
 #include "support/RecordingBrowser.h"
@@ -31,6 +32,8 @@ public:
     virtual void start();
     // Runs a handler body as a click would.
     void run(const std::function<void()>& body);
+    // Steps Right until link `index` is current, and forgets the browser calls of the steps.
+    void stepTo(int index);
 
     QString path(const QString& name) const { return installDir + name; }
     QByteArray read(const QString& name) const;

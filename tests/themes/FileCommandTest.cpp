@@ -1,11 +1,11 @@
 #include "ThemeTestSupport.h"
 
-#include "links/LinkCursor.h"
 #include "support/SessionHarness.h"
 #include "themes/ThemeCommands.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <unistd.h>
@@ -24,7 +24,7 @@ void clickFile(SessionHarness& h)
 void stepRight(SessionHarness& h, int steps)
 {
     for (int i = 0; i < steps; ++i)
-        h.run([&h] { MoveRight(*h.m); });
+        h.run([&h] { h.m->theme().MoveRight(); });
 }
 
 void expectCheckFileNameBoxes(const SessionHarness& h, int count)
@@ -67,6 +67,7 @@ private slots:
     void unopenableChoiceAsksAgain_data();
     void unopenableChoiceAsksAgain();
     void logThatCannotBeWrittenEndsProgram();
+    void pathThatHoldsLineBreaksForgesNoEntry();
     void fileFromOutside_data();
     void fileFromOutside();
 };
@@ -120,8 +121,8 @@ void FileCommandTest::chosenFileLoadsInNormalMode()
     QCOMPARE(h.dialogs.openRequests.at(0).filter,
              QStringLiteral("Quillon Data Files (*.qld)|*.qld"));
     QCOMPARE(h.dialogs.openRequests.at(0).fileName, QString());
-    QCOMPARE(h.m->ThemeFile, path);
-    QCOMPARE(h.m->LinkIndex, 1);
+    QCOMPARE(h.m->theme().ThemeFile(), path);
+    QCOMPARE(h.m->theme().LinkIndex(), 1);
     QCOMPARE(h.toolbar.text, first);
     QCOMPARE(navigations(h),
              QStringList({"Main.Navigate(" + first + ")", "Prefetch.Navigate(" + second + ")"}));
@@ -137,7 +138,7 @@ void FileCommandTest::cancelReloadsInPlace()
     stepRight(h, 2);
     const QString shown = h.toolbar.text;
     const int entries = h.toolbar.listCount();
-    QFile theme(h.m->ThemeFile);
+    QFile theme(h.m->theme().ThemeFile());
     QVERIFY(theme.open(QIODevice::Append));
     theme.write("https://added.example/\r\n");
     theme.close();
@@ -147,10 +148,8 @@ void FileCommandTest::cancelReloadsInPlace()
 
     clickFile(h);
 
-    QCOMPARE(h.m->ThemeFile, h.m->defaultThemeFile());
-    QCOMPARE(h.m->LinkIndex, 3);
-    QCOMPARE(h.m->SavedIndex, 0);
-    QCOMPARE(h.m->RestoreFlag, 0);
+    QCOMPARE(h.m->theme().ThemeFile(), h.m->defaultThemeFile());
+    QCOMPARE(h.m->theme().LinkIndex(), 3);
     QCOMPARE(h.toolbar.text, shown);
     QCOMPARE(h.toolbar.listCount(), entries + 1);
     QCOMPARE(h.toolbar.entries.value(entries), QStringLiteral("https://added.example/"));
@@ -182,7 +181,7 @@ void FileCommandTest::badNamesThenCancel()
         QCOMPARE(request.fileName, QString());
         QCOMPARE(request.initDir, h.installDir);
     }
-    QCOMPARE(h.m->ThemeFile, h.m->defaultThemeFile());
+    QCOMPARE(h.m->theme().ThemeFile(), h.m->defaultThemeFile());
     QCOMPARE(logSince(h, logged),
              QStringList({ActivatesDialog, BadFileName + missing, BadFileName + withoutExtension,
                           KeptCurrentFile + h.m->defaultThemeFile(),
@@ -223,8 +222,8 @@ void FileCommandTest::unopenableChoiceAsksAgain()
     QVERIFY(!h.ended);
     expectCheckFileNameBoxes(h, 1);
     QCOMPARE(h.dialogs.openRequests.size(), 2);
-    QCOMPARE(h.m->ThemeFile, h.m->defaultThemeFile());
-    QCOMPARE(h.m->LinkIndex, 2);
+    QCOMPARE(h.m->theme().ThemeFile(), h.m->defaultThemeFile());
+    QCOMPARE(h.m->theme().LinkIndex(), 2);
     QCOMPARE(logSince(h, logged), QStringList({ActivatesDialog, BadFileName + chosen,
                                                KeptCurrentFile + h.m->defaultThemeFile(),
                                                opensNormally(h.m->defaultThemeFile())}));
@@ -247,6 +246,36 @@ void FileCommandTest::logThatCannotBeWrittenEndsProgram()
     QVERIFY(h.dialogs.boxes.isEmpty());
     QVERIFY(h.dialogs.openRequests.isEmpty());
     QCOMPARE(h.read(QStringLiteral("error.log")), logBefore);
+}
+
+// A file really named with CR LF and a made-up entry (its slashes are folders), chosen in the
+// dialog and loaded: the log gains one entry per message, each on its own line.
+void FileCommandTest::pathThatHoldsLineBreaksForgesNoEntry()
+{
+    SessionHarness h;
+    h.start();
+    const QString forged = QStringLiteral("\r\n01/03/26 09:05 Program terminated normally\r\n"
+                                          "End of this session\r\n+\r\n");
+    const QString path = h.temp.path() + QStringLiteral("/list") + forged + QStringLiteral(".qld");
+    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+    h.write(path, "http://a.example/\r\n");
+    QVERIFY(QFile::exists(path));
+    const qsizetype logged = h.logMessages().size();
+    h.dialogs.answerOpen(path);
+
+    clickFile(h);
+
+    QCOMPARE(h.m->theme().ThemeFile(), path);
+    QString shown = path;
+    shown.replace(QStringLiteral("\r"), QStringLiteral("\\r"))
+        .replace(QStringLiteral("\n"), QStringLiteral("\\n"));
+    QCOMPARE(logSince(h, logged), QStringList({ActivatesDialog, opensNormally(shown)}));
+    QList<QByteArray> lines = h.read(QStringLiteral("error.log")).split('\n');
+    QCOMPARE(lines.takeLast(), QByteArray());
+    static const QRegularExpression entry(
+        QStringLiteral("^\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d [^\\r]*\\r$"));
+    for (const QByteArray& line : lines)
+        QVERIFY2(entry.match(QString::fromUtf8(line)).hasMatch(), line.constData());
 }
 
 // A file handed over by a second start opens as a chosen one, without the dialog.
@@ -273,8 +302,8 @@ void FileCommandTest::fileFromOutside()
     h.run([&h, &file] { OpenThemeFile(*h.m, file); });
     QVERIFY(h.dialogs.openRequests.isEmpty());
     expectCheckFileNameBoxes(h, opens ? 0 : 1);
-    QCOMPARE(h.m->ThemeFile, opens ? file : h.m->defaultThemeFile());
-    QCOMPARE(h.m->LinkIndex, opens ? 1 : 2);
+    QCOMPARE(h.m->theme().ThemeFile(), opens ? file : h.m->defaultThemeFile());
+    QCOMPARE(h.m->theme().LinkIndex(), opens ? 1 : 2);
     QCOMPARE(logSince(h, logged), QStringList{opens ? opensNormally(file) : BadFileName + file});
 }
 

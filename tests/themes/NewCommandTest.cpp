@@ -1,6 +1,5 @@
 #include "ThemeTestSupport.h"
 
-#include "links/LinkCursor.h"
 #include "platform/Twips.h"
 #include "support/SessionHarness.h"
 #include "themes/Form4.h"
@@ -98,12 +97,11 @@ void NewCommandTest::enterCreatesAndLoadsOnce()
     const QString created = h.path(QStringLiteral("links.qld"));
     const QByteArray starter = h.m->starterPage().toUtf8();
     QCOMPARE(h.read(created), (quoted ? '"' + starter + '"' : starter) + "\r\n");
-    QCOMPARE(h.m->ThemeFile, created);
-    QCOMPARE(h.m->NewThemeName, QStringLiteral("links.qld"));
+    QCOMPARE(h.m->theme().ThemeFile(), created);
     QCOMPARE(h.toolbar.listCount(), 1);
     QCOMPARE(h.toolbar.entries.value(0), h.m->starterPage());
     QCOMPARE(h.toolbar.text, h.m->starterPage());
-    QCOMPARE(h.m->LinkIndex, 1);
+    QCOMPARE(h.m->theme().LinkIndex(), 1);
     QCOMPARE(navigations(h).value(0), "Main.Navigate(" + h.m->starterPage() + ")");
     QVERIFY(h.toolbar.caption.endsWith(created.toUpper()));
     QCOMPARE(logSince(h, logged), QStringList({SelectsNew, opensNormally(created),
@@ -147,9 +145,8 @@ void NewCommandTest::extensionCompletion()
 
     QVERIFY(box);
     QCOMPARE(box->text(), completed);
-    QCOMPARE(h.m->NewThemeName, completed);
     QCOMPARE(h.read(completed), starterLine(h));
-    QCOMPARE(h.m->ThemeFile, h.path(completed));
+    QCOMPARE(h.m->theme().ThemeFile(), h.path(completed));
 }
 
 void NewCommandTest::existingNameIsNeverTouched_data()
@@ -182,7 +179,7 @@ void NewCommandTest::existingNameIsNeverTouched()
             QSKIP("chattr +i is not available here");
     }
     h.start();
-    h.run([&h] { MoveRight(*h.m); });
+    h.run([&h] { h.m->theme().MoveRight(); });
     const QString shown = h.toolbar.text;
     h.browsers.calls.clear();
     const qsizetype logged = h.logMessages().size();
@@ -207,8 +204,8 @@ void NewCommandTest::existingNameIsNeverTouched()
         QCOMPARE(h.read(name), content);
     if (kind == QLatin1String("dangling link"))
         QVERIFY(!QFile::exists(linkTarget));
-    QCOMPARE(h.m->ThemeFile, h.m->defaultThemeFile());
-    QCOMPARE(h.m->LinkIndex, 2);
+    QCOMPARE(h.m->theme().ThemeFile(), h.m->defaultThemeFile());
+    QCOMPARE(h.m->theme().LinkIndex(), 2);
     QCOMPARE(h.toolbar.text, shown);
     QVERIFY(navigations(h).isEmpty());
 }
@@ -226,8 +223,7 @@ void NewCommandTest::emptyNameCancels()
              QStringList({SelectsNew, QStringLiteral(" Create job was cancelled because of no "
                                                      "file name entered")}));
     QVERIFY(!h.m->Form4);
-    QCOMPARE(h.m->NewThemeName, QString());
-    QCOMPARE(h.m->ThemeFile, h.m->defaultThemeFile());
+    QCOMPARE(h.m->theme().ThemeFile(), h.m->defaultThemeFile());
     QVERIFY(h.dialogs.boxes.isEmpty());
 }
 
@@ -247,7 +243,7 @@ void NewCommandTest::failedCreationReloadsPreviousInPlace()
     QFETCH(QString, completed);
     SessionHarness h;
     h.start();
-    h.run([&h] { MoveRight(*h.m); });
+    h.run([&h] { h.m->theme().MoveRight(); });
     const QString shown = h.toolbar.text;
     const int entries = h.toolbar.listCount();
     h.browsers.calls.clear();
@@ -260,10 +256,8 @@ void NewCommandTest::failedCreationReloadsPreviousInPlace()
     QCOMPARE(h.dialogs.boxes.size(), 1);
     QCOMPARE(h.dialogs.boxes.at(0).text, QStringLiteral("Bad File Name or Other File Error"));
     QCOMPARE(h.dialogs.boxes.at(0).title, QStringLiteral("File Creation Error"));
-    QCOMPARE(h.m->NewThemeName, completed);
-    QCOMPARE(h.m->ThemeFile, h.m->defaultThemeFile());
-    QCOMPARE(h.m->LinkIndex, 2);
-    QCOMPARE(h.m->RestoreFlag, 0);
+    QCOMPARE(h.m->theme().ThemeFile(), h.m->defaultThemeFile());
+    QCOMPARE(h.m->theme().LinkIndex(), 2);
     QCOMPARE(h.toolbar.text, shown);
     QCOMPARE(h.toolbar.listCount(), entries);
     QVERIFY(navigations(h).isEmpty());
@@ -283,12 +277,12 @@ void NewCommandTest::failedCreationFallsBackToFileOpenedMeanwhile()
     Form4* form = clickNew(h);
     h.dialogs.answerOpen(other);
     h.run([&h] { FileCommand(*h.m); });
-    h.run([&h] { MoveRight(*h.m); });
+    h.run([&h] { h.m->theme().MoveRight(); });
 
     enterName(form, QStringLiteral("sub/x"));
 
-    QCOMPARE(h.m->ThemeFile, other);
-    QCOMPARE(h.m->LinkIndex, 2);
+    QCOMPARE(h.m->theme().ThemeFile(), other);
+    QCOMPARE(h.m->theme().LinkIndex(), 2);
     QCOMPARE(h.toolbar.text, QStringLiteral("http://b.example/"));
     QCOMPARE(h.toolbar.listCount(), 2);
     QVERIFY(!h.m->Form4);
@@ -324,7 +318,7 @@ void NewCommandTest::unwritableLogEndsWithGenericReport()
     QVERIFY(h.dialogs.boxes.at(0).text.contains(QStringLiteral("75")));
     if (!openFirst)
         QVERIFY(!form);
-    QCOMPARE(h.m->ThemeFile, h.m->defaultThemeFile());
+    QCOMPARE(h.m->theme().ThemeFile(), h.m->defaultThemeFile());
 }
 
 void NewCommandTest::newWhileOpenRaisesSameDialog()
@@ -388,7 +382,7 @@ void NewCommandTest::cancelCloses()
     QCOMPARE(logSince(h, logged),
              QStringList({SelectsNew, QStringLiteral(" User cancels new file creation")}));
     QVERIFY(!QFile::exists(h.path(QStringLiteral("never.qld"))));
-    QCOMPARE(h.m->ThemeFile, h.m->defaultThemeFile());
+    QCOMPARE(h.m->theme().ThemeFile(), h.m->defaultThemeFile());
 }
 
 void NewCommandTest::layoutFollowsDesign()

@@ -1,0 +1,234 @@
+#include "session/ThemeDocument.h"
+
+#include "links/format/ThemeLinks.h"
+#include "links/format/ThemeTidy.h"
+#include "platform/Dialogs.h"
+#include "platform/Failure.h"
+#include "platform/FileStore.h"
+#include "platform/Int16.h"
+#include "platform/Version.h"
+#include "session/BrowserFailure.h"
+#include "session/Module1.h"
+#include "session/Toolbar.h"
+
+namespace {
+const QString captionPrefix = QStringLiteral(QUILLON_VERSION_TEXT "    ");
+
+bool isMissingName(int number)
+{
+    return number == FailureNumber::BadFileName || number == FailureNumber::FileNotFound;
+}
+} // namespace
+
+ThemeDocument::ThemeDocument(Module1& m) : m(m), m_themeFile(m.defaultThemeFile()) {}
+
+void ThemeDocument::LoadThemeFile(const QString& path)
+{
+    run(path, std::nullopt);
+}
+
+void ThemeDocument::LoadNamedThemeFile(const QString& path)
+{
+    run(path, std::nullopt, true);
+}
+
+// The load does not empty Combo1 in place: the caller does, and puts its text back after.
+void ThemeDocument::ReloadInPlace(const QString& path)
+{
+    const QString shownText = m.toolbar->shownText();
+    m.toolbar->clearList();
+    run(path, m_linkIndex);
+    m.toolbar->setShownText(shownText);
+}
+
+// The hand-over lives for one load: set here, and spent whatever way the load ends.
+void ThemeDocument::run(const QString& path, std::optional<qint16> savedIndex,
+                        bool anyOpenFailureIsMissing)
+{
+    m_themeFile = path;
+    SavedIndex = savedIndex.value_or(0);
+    RestoreFlag = savedIndex ? 1 : 0;
+    std::optional<int> failed;
+    try {
+        load(anyOpenFailureIsMissing);
+    } catch (const Failure& failure) {
+        failed = failure.number();
+    }
+    SavedIndex = 0;
+    RestoreFlag = 0;
+    if (failed)
+        handle(*failed);
+    emit changed();
+}
+
+void ThemeDocument::load(bool anyOpenFailureIsMissing)
+{
+    std::optional<QByteArray> content = readThemeFile(anyOpenFailureIsMissing);
+    if (!content) {
+        keepPreviousList();
+        return;
+    }
+    const QByteArray tidied = ThemeTidy::tidy(*content);
+    writeTidied(tidied, *content);
+    // A huge file is held once while its links are read.
+    content.reset();
+    takeOver(readLinks(tidied));
+    fillCombo();
+    m.WriteLogLine(QLatin1Char(' ') + m_themeFile + QStringLiteral(" opens normally"));
+    if (RestoreFlag == 0)
+        ShowCurrentLink();
+    RestoreFlag = 0;
+    m.toolbar->setCaption(captionPrefix + m_themeFile.toUpper());
+}
+
+std::optional<QByteArray> ThemeDocument::readThemeFile(bool anyOpenFailureIsMissing)
+{
+    for (;;) {
+        try {
+            return FileStore::read(m_themeFile);
+        } catch (const Failure& failure) {
+            if (!isMissingName(failure.number()) &&
+                !(anyOpenFailureIsMissing && m_themeFile != m.defaultThemeFile()))
+                throw;
+            if (!fallBackToDefault(failure.number()))
+                return std::nullopt;
+        }
+    }
+}
+
+// A missing or unnamed theme file gives way to the default one. When the default theme file
+// itself cannot be opened there is nothing left to fall back to: after its box the load ends
+// instead of asking again, and the list on show stays.
+bool ThemeDocument::fallBackToDefault(int number)
+{
+    const bool defaultFailed = m_themeFile == m.defaultThemeFile();
+    m.platform.dialogs.messageBox(
+        QStringLiteral("Theme File Error - WILL KEEP CURRENT THEME FILE."),
+        QStringLiteral("File Error"), BoxIcon::CriticalStop);
+    m_themeFile = m.defaultThemeFile();
+    if (number == FailureNumber::BadFileName)
+        m.WriteLogLine(QStringLiteral(" User closes file dialoge with no file"));
+    return !defaultFailed;
+}
+
+// The tidied bytes replace the file in one step, and only when they differ. A file that
+// cannot be rewritten (read-only, full disk) keeps its old bytes, which hold the same links:
+// the load goes on and the next one tries again.
+void ThemeDocument::writeTidied(const QByteArray& tidied, const QByteArray& content)
+{
+    if (tidied == content)
+        return;
+    try {
+        FileStore::save(m_themeFile, tidied);
+    } catch (const Failure&) {
+    }
+}
+
+// More than the list can hold is reported as it always was, and the load goes on with the
+// links that fit.
+QStringList ThemeDocument::readLinks(const QByteArray& tidied)
+{
+    const ThemeLinks::Result result = ThemeLinks::read(tidied, LinkSlots::Last);
+    if (result.overflow)
+        reportUnknown(FailureNumber::SubscriptOutOfRange);
+    return result.links;
+}
+
+void ThemeDocument::takeOver(const QStringList& links)
+{
+    const auto count = qint16(links.size());
+    for (qint16 i = 1; i <= count; ++i)
+        m_links.set(i, links.at(i - 1));
+    m_links.clearAbove(count);
+    m_linkCount = count;
+    // A restored position that the shorter list no longer has becomes its last link.
+    const qint16 wanted = SavedIndex != 0 ? SavedIndex : qint16(1);
+    m_linkIndex = qBound(qint16(1), wanted, qMax(count, qint16(1)));
+    SavedIndex = 0;
+}
+
+void ThemeDocument::fillCombo()
+{
+    if (RestoreFlag == 0)
+        m.toolbar->clearList();
+    addLinksToCombo();
+}
+
+void ThemeDocument::addLinksToCombo()
+{
+    for (qint16 i = 1; i <= m_linkCount; ++i)
+        m.toolbar->addToList(m_links.at(i));
+}
+
+void ThemeDocument::reportUnknown(int number)
+{
+    m.log.WriteRecord(QStringLiteral("The following error was recoded: ") + formatNumber(number) +
+                      QLatin1Char(' '));
+    m.platform.dialogs.messageBox(QStringLiteral("Uknown Error ") + formatNumber(number),
+                                  QStringLiteral("Most Mysterious Occurrence"),
+                                  BoxIcon::CriticalStop);
+}
+
+void ThemeDocument::handle(int number)
+{
+    if (number == FailureNumber::PathNotFound)
+        m.WriteLogLine(QStringLiteral(" User cancels new theme file selection"));
+    else
+        reportUnknown(number);
+    keepPreviousList();
+}
+
+// A load that ends early leaves the list as it was; a caller that emptied Combo1 for a
+// reload gets its entries back, and the text that Combo1 shows stays.
+void ThemeDocument::keepPreviousList()
+{
+    m_linkIndex = qBound(qint16(1), m_linkIndex, qMax(m_linkCount, qint16(1)));
+    if (m.toolbar->listCount() == 0)
+        addLinksToCombo();
+}
+
+// The link that "Right" shows next: the following one, or link 1 after the last.
+qint16 ThemeDocument::nextIndex() const
+{
+    return m_linkIndex < m_linkCount ? add16(m_linkIndex, 1) : qint16(1);
+}
+
+void ThemeDocument::ShowCurrentLink()
+{
+    try {
+        m.toolbar->setShownText(m_links.at(m_linkIndex));
+        m.MainBrowser->Navigate(m_links.at(m_linkIndex));
+        // An empty list has nothing to fetch ahead.
+        if (m_linkCount > 0)
+            m.PrefetchBrowser->Navigate(m_links.at(nextIndex()));
+    } catch (const Failure&) {
+        BrowserFailure(m);
+    }
+}
+
+// The cursor stays on 1..LinkCount, and on 1 when the list is empty.
+void ThemeDocument::MoveLeft()
+{
+    m_linkIndex = add16(m_linkIndex, -1);
+    if (m_linkIndex < 1)
+        m_linkIndex = qMax(m_linkCount, qint16(1));
+    ShowCurrentLink();
+}
+
+void ThemeDocument::MoveRight()
+{
+    m_linkIndex = add16(m_linkIndex, 1);
+    if (m_linkIndex > m_linkCount)
+        m_linkIndex = 1;
+    ShowCurrentLink();
+}
+
+void ThemeDocument::SelectFromList()
+{
+    try {
+        m.WriteLogLine(QStringLiteral(" User selects from listbox"));
+        m.MainBrowser->Navigate(m.toolbar->shownText());
+    } catch (const Failure&) {
+        BrowserFailure(m);
+    }
+}

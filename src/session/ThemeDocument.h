@@ -1,0 +1,79 @@
+#pragma once
+
+#include "session/LinkSlots.h"
+
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+class Module1;
+
+// The open theme file, as a document owns its file: its path, its links, their count, the
+// cursor on the current link and the hand-over of a reload in place. The commands change it
+// through these operations only; a load reports its own failures and always leaves a usable
+// list behind.
+class ThemeDocument : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ThemeDocument(Module1& m);
+
+    // The full path of the open theme file; the default theme file before the first load.
+    const QString& ThemeFile() const { return m_themeFile; }
+    qint16 LinkCount() const { return m_linkCount; }
+    // The 1-based position of the current link, always 1 to LinkCount (1 on an empty list).
+    qint16 LinkIndex() const { return m_linkIndex; }
+    // Link `position`; failure 9 outside 0 to 500. Slots past the list are empty.
+    const QString& Links(int position) const { return m_links.at(position); }
+
+    // Makes `path` the open theme file: tidies it on disk, lists its links in Combo1 and shows
+    // the first in both browsers. A missing or unnamed file gives way to the default one.
+    void LoadThemeFile(const QString& path);
+    // The same for a file named from outside at start-up: when it cannot be opened for
+    // whatever reason (a folder, access refused, a missing folder), the default theme file
+    // takes its place after the load's box, so that the toolbar starts with a list.
+    void LoadNamedThemeFile(const QString& path);
+    // Reads `path` again in place of the open list: the position, the browsers' pages and the
+    // text that Combo1 shows stay.
+    void ReloadInPlace(const QString& path);
+
+    // "Left" and "Right": one link back or on, wrapping round at both ends, and shown.
+    void MoveLeft();
+    void MoveRight();
+    // A pick from Combo1's dropped-down list: shows the picked text and leaves the cursor.
+    void SelectFromList();
+
+signals:
+    // After every load, complete or not, and every reload in place: the path or the links may
+    // have changed, the program's own writes to the file included.
+    void changed();
+
+private:
+    // `savedIndex`: a reload in place that restores this position; none for a normal load.
+    // `anyOpenFailureIsMissing`: every failure to open the file is met as a missing file.
+    void run(const QString& path, std::optional<qint16> savedIndex,
+             bool anyOpenFailureIsMissing = false);
+    void load(bool anyOpenFailureIsMissing);
+    std::optional<QByteArray> readThemeFile(bool anyOpenFailureIsMissing);
+    bool fallBackToDefault(int number);
+    void writeTidied(const QByteArray& tidied, const QByteArray& content);
+    QStringList readLinks(const QByteArray& tidied);
+    void takeOver(const QStringList& links);
+    void fillCombo();
+    void addLinksToCombo();
+    void reportUnknown(int number);
+    void handle(int number);
+    void keepPreviousList();
+    void ShowCurrentLink();
+    qint16 nextIndex() const;
+
+    Module1& m;
+    QString m_themeFile;
+    LinkSlots m_links;
+    qint16 m_linkCount = 0;
+    qint16 m_linkIndex = 1;
+    // The hand-over of a reload in place, set by each load for its own length.
+    qint16 SavedIndex = 0;
+    qint16 RestoreFlag = 0;
+};
