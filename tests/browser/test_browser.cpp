@@ -19,8 +19,8 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -1032,15 +1032,15 @@ void BrowserTest::shownPageReportsTheEndOfItsLoad()
     const QString refused = QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort());
     closed.close();
     const auto loads = std::make_shared<int>();
-    const auto stopWatching = qScopeGuard([this] { m_main->watchPageLoads({}); });
+    const auto stopWatching = qScopeGuard([this] { m_pair->main->watchPageLoads({}); });
     for (const QString& link : {m_server->url(QStringLiteral("/page/loads")), refused}) {
-        m_main->watchPageLoads({});
-        m_main->Navigate(m_server->url(QStringLiteral("/page/before-load")));
+        m_pair->main->watchPageLoads({});
+        m_pair->main->Navigate(m_server->url(QStringLiteral("/page/before-load")));
         QVERIFY(mainBrowser().waitForLoadEvent(10000));
         QTest::qWait(300); // its frame stops loading just after its load event
         *loads = 0;
-        m_main->watchPageLoads([loads] { ++*loads; });
-        m_main->Navigate(link);
+        m_pair->main->watchPageLoads([loads] { ++*loads; });
+        m_pair->main->Navigate(link);
         QTRY_VERIFY2_WITH_TIMEOUT(*loads > 0, qPrintable(link), 10000);
     }
 }
