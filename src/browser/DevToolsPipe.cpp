@@ -69,6 +69,32 @@ FrameStart frameStart(QByteArrayView text)
     return start;
 }
 
+// The id of the request that a Fetch.requestPaused frame pauses, from the frame's start as the
+// browser writes it; empty for any other frame.
+QByteArray pausedRequestId(QByteArrayView text)
+{
+    constexpr QByteArrayView pauseStart(
+        R"({"method":"Fetch.requestPaused","params":{"requestId":")");
+    if (!text.startsWith(pauseStart))
+        return {};
+    const qsizetype end = text.indexOf('"', pauseStart.size());
+    if (end < 0)
+        return {};
+    const QByteArrayView id = text.sliced(pauseStart.size(), end - pauseStart.size());
+    return id.contains('\\') ? QByteArray() : id.toByteArray();
+}
+
+// The session named at the end of a frame (`,"sessionId":"..."}`); empty when none is.
+QString sessionAtEnd(QByteArrayView tail)
+{
+    constexpr QByteArrayView key(R"(,"sessionId":")");
+    const qsizetype at = tail.lastIndexOf(key);
+    if (at < 0 || at + key.size() > tail.size() - 2 || !tail.endsWith("\"}"))
+        return {};
+    const QByteArrayView id = tail.sliced(at + key.size(), tail.size() - 2 - at - key.size());
+    return id.contains('"') || id.contains('\\') ? QString() : QString::fromLatin1(id);
+}
+
 QJsonObject answerTooLarge(int id)
 {
     return {{QStringLiteral("id"), id},
@@ -252,6 +278,12 @@ void DevToolsPipe::takeMessages()
         if (m_skipping) {
             const qsizetype end = m_buffer.indexOf('\0');
             m_scanned = 0;
+            if (!m_skippedPause.isEmpty()) {
+                const QByteArrayView part =
+                    QByteArrayView(m_buffer).first(end < 0 ? m_buffer.size() : end);
+                m_skippedTail.append(part.last(qMin(part.size(), 256)));
+                m_skippedTail = m_skippedTail.right(256);
+            }
             if (end < 0) {
                 m_buffer.clear();
                 return;
@@ -300,6 +332,8 @@ bool DevToolsPipe::skipsOpenFrame()
     m_skipping = true;
     const FrameStart start = frameStart(m_buffer);
     m_skippedId = read && start.kind == FrameStart::Answer ? start.id : 0;
+    m_skippedPause = read ? pausedRequestId(m_buffer) : QByteArray();
+    m_skippedTail.clear();
     return true;
 }
 
@@ -308,6 +342,11 @@ void DevToolsPipe::endSkippedFrame()
     m_skipping = false;
     if (const int id = std::exchange(m_skippedId, 0))
         deliverReply(id, answerTooLarge(id));
+    if (const QByteArray request = std::exchange(m_skippedPause, {}); !request.isEmpty())
+        send(QStringLiteral("Fetch.continueRequest"),
+             {{QStringLiteral("requestId"), QString::fromLatin1(request)}},
+             sessionAtEnd(m_skippedTail));
+    m_skippedTail.clear();
 }
 
 void DevToolsPipe::handleMessage(const QByteArray& text)

@@ -19,7 +19,9 @@ class QSocketNotifier;
 // browser ends when its pipe closes: no frame closes it. A frame is judged by its start as it
 // streams in: an event that the program does not read, or an answer that nobody waits for, is
 // dropped there and then; any frame that outgrows MaxFrameSize is read through to its end without
-// being kept, and an answer among them fails its own command alone.
+// being kept, and an answer among them fails its own command alone. A paused request whose event
+// outgrows it (a form that posts a huge body carries the body in the event) is let go to the
+// network untouched, or the page would wait on it for ever.
 class DevToolsPipe
 {
 public:
@@ -91,6 +93,10 @@ private:
     // someone waits for, m_skippedId names it.
     bool m_skipping = false;
     int m_skippedId = 0;
+    // When the dropped frame pauses a request: its id, and the frame's last bytes, where the
+    // session that the request belongs to is named.
+    QByteArray m_skippedPause;
+    QByteArray m_skippedTail;
     std::unique_ptr<QSocketNotifier> m_notifier;
     EventHandler m_eventHandler;
     EventFilter m_eventFilter;

@@ -1,5 +1,6 @@
 // The browser pair on the real Chromium, over its pipe, against pages that the test serves
 // itself on 127.0.0.1. Needs an X display (xvfb-run).
+#include "BrowserPair.h"
 #include "BrowserProcesses.h"
 #include "LocalHttpServer.h"
 #include "browser/BrowserProfile.h"
@@ -18,8 +19,8 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -323,11 +324,10 @@ private slots:
     void killedProgramLeavesNoBrowser();
 
 private:
-    ChromiumBrowser& mainBrowser() { return static_cast<ChromiumBrowser&>(*m_main); }
-    ChromiumBrowser& hiddenBrowser() { return static_cast<ChromiumBrowser&>(*m_hidden); }
+    ChromiumBrowser& mainBrowser() { return m_pair->window(); }
+    ChromiumBrowser& hiddenBrowser() { return m_pair->hiddenBrowser(); }
     QJsonObject windowBounds(ChromiumBrowser& browser);
     QJsonValue evaluate(ChromiumBrowser& browser, const QString& expression);
-    int pageTargetCount(ChromiumConnection& connection);
     void closeOtherPages(ChromiumConnection& connection);
     void pressKeyInWindow(const QString& key);
     QStringList strayDownloads() const;
@@ -336,38 +336,26 @@ private:
     QTemporaryDir m_home;
     QString m_profileDir;
     std::unique_ptr<LocalHttpServer> m_server;
-    std::unique_ptr<ChromiumBrowserFactory> m_factory;
-    std::unique_ptr<Browser> m_main;
-    std::unique_ptr<Browser> m_hidden;
+    std::optional<BrowserPair> m_pair;
 };
 
 void BrowserTest::initTestCase()
 {
-    if (qEnvironmentVariableIsEmpty("DISPLAY"))
-        QSKIP("needs an X display: run under xvfb-run");
-    if (ChromiumBrowserFactory::findExecutable().isEmpty())
-        QSKIP("no Chromium on PATH");
     QVERIFY(m_home.isValid());
     // Downloads, if any got through, would land in this home's Downloads folder.
-    qputenv("HOME", m_home.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", (m_home.path() + QStringLiteral("/.config")).toUtf8());
+    if (const QString why = browserTestUnavailable(m_home.path()); !why.isEmpty())
+        QSKIP(qPrintable(why));
     QVERIFY(QDir(m_home.path()).mkpath(QStringLiteral("Downloads")));
     m_profileDir = m_home.path() + QStringLiteral("/.config/Quillon2/browser-profile");
     QCOMPARE(BrowserProfile::defaultPath(), m_profileDir);
     m_server = std::make_unique<LocalHttpServer>(respond);
-    m_factory = std::make_unique<ChromiumBrowserFactory>();
-    m_main = m_factory->create();
-    m_hidden = m_factory->create();
-    QCOMPARE(m_factory->connection()->profile().path(), m_profileDir);
-    mainBrowser().watchLoadEvents();
-    m_hidden->setVisible(false);
-    m_main->setVisible(true);
+    m_pair.emplace(std::make_unique<ChromiumBrowserFactory>());
+    QCOMPARE(m_pair->factory->connection()->profile().path(), m_profileDir);
 }
 
 void BrowserTest::cleanupTestCase()
 {
-    if (m_main)
-        m_main->Quit();
+    m_pair.reset();
 }
 
 QJsonObject BrowserTest::windowBounds(ChromiumBrowser& browser)
@@ -388,18 +376,6 @@ QJsonValue BrowserTest::evaluate(ChromiumBrowser& browser, const QString& expres
                                       {QStringLiteral("returnByValue"), true}},
                                      browser.sessionId());
     return reply.value(QStringLiteral("result")).toObject().value(QStringLiteral("value"));
-}
-
-int BrowserTest::pageTargetCount(ChromiumConnection& connection)
-{
-    const QJsonArray targets = connection.command(QStringLiteral("Target.getTargets"))
-                                   .value(QStringLiteral("targetInfos"))
-                                   .toArray();
-    int pages = 0;
-    for (const QJsonValue& target : targets)
-        pages +=
-            target.toObject().value(QStringLiteral("type")).toString() == QLatin1String("page");
-    return pages;
 }
 
 // Later cases press keys in the window: no popup of an earlier one may take them.
@@ -534,10 +510,10 @@ void BrowserTest::windowLandsWhereAsked()
     QFETCH(double, width);
     QFETCH(double, height);
     QFETCH(QRect, expected);
-    m_main->setTop(top);
-    m_main->setLeft(left);
-    m_main->setWidth(width);
-    m_main->setHeight(height);
+    m_pair->main->setTop(top);
+    m_pair->main->setLeft(left);
+    m_pair->main->setWidth(width);
+    m_pair->main->setHeight(height);
     const QJsonObject bounds = windowBounds(mainBrowser());
     const QRect actual(bounds.value(QStringLiteral("left")).toInt(),
                        bounds.value(QStringLiteral("top")).toInt(),
@@ -549,9 +525,9 @@ void BrowserTest::windowLandsWhereAsked()
 
 void BrowserTest::locationFollowsRedirects()
 {
-    m_main->Navigate(m_server->url(QStringLiteral("/redirect")));
+    m_pair->main->Navigate(m_server->url(QStringLiteral("/redirect")));
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
-    QCOMPARE(m_main->LocationURL(), m_server->url(QStringLiteral("/final")));
+    QCOMPARE(m_pair->main->LocationURL(), m_server->url(QStringLiteral("/final")));
 }
 
 void BrowserTest::navigateTakesPathsAndEmptyLinks_data()
@@ -570,11 +546,11 @@ void BrowserTest::navigateTakesPathsAndEmptyLinks()
 {
     QFETCH(QString, link);
     QFETCH(QString, expected);
-    m_main->Navigate(m_server->url(QStringLiteral("/page/before")));
+    m_pair->main->Navigate(m_server->url(QStringLiteral("/page/before")));
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
-    m_main->Navigate(link);
+    m_pair->main->Navigate(link);
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
-    QCOMPARE(m_main->LocationURL(), expected);
+    QCOMPARE(m_pair->main->LocationURL(), expected);
 }
 
 void BrowserTest::scriptLinksNeverRun_data()
@@ -598,7 +574,7 @@ void BrowserTest::scriptLinksNeverRun_data()
 void BrowserTest::scriptLinksNeverRun()
 {
     QFETCH(QString, link);
-    m_main->Navigate(m_server->url(QStringLiteral("/page/reading")));
+    m_pair->main->Navigate(m_server->url(QStringLiteral("/page/reading")));
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
     // The browser's own URL parser takes the spelling (after the link reader's trim) for script.
     const QString quoted =
@@ -606,12 +582,12 @@ void BrowserTest::scriptLinksNeverRun()
     QCOMPARE(
         evaluate(mainBrowser(), QStringLiteral("new URL(%1[0]).protocol").arg(quoted)).toString(),
         QStringLiteral("javascript:"));
-    m_main->Navigate(link);
+    m_pair->main->Navigate(link);
     QVERIFY2(mainBrowser().waitForLoadEvent(10000), "no blank page");
-    QCOMPARE(m_main->LocationURL(), QStringLiteral("about:blank"));
+    QCOMPARE(m_pair->main->LocationURL(), QStringLiteral("about:blank"));
     QCOMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(), QString());
     // The window goes on as before.
-    m_main->Navigate(m_server->url(QStringLiteral("/page/after-script")));
+    m_pair->main->Navigate(m_server->url(QStringLiteral("/page/after-script")));
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
     QCOMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
              QStringLiteral("after-script"));
@@ -621,10 +597,10 @@ void BrowserTest::hiddenInstanceLoadsOutOfSight()
 {
     const int windowsBefore = visibleWindowCount();
     const QString path = QStringLiteral("/page/ahead");
-    m_hidden->Navigate(m_server->url(path));
+    m_pair->hidden->Navigate(m_server->url(path));
     QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
     QCOMPARE(m_server->requestCount(path), 1);
-    QCOMPARE(m_hidden->LocationURL(), m_server->url(path));
+    QCOMPARE(m_pair->hidden->LocationURL(), m_server->url(path));
     // Still one tab, in one window; the hidden target is no page of a window.
     QCOMPARE(pageTargetCount(hiddenBrowser().connection()), 1);
     QCOMPARE(visibleWindowCount(), windowsBefore);
@@ -655,7 +631,7 @@ void BrowserTest::hiddenInstanceKeepsPageEffectsFromTheUser()
     QFETCH(QString, titleAfter);
     const int windowsBefore = visibleWindowCount();
     if (!titleAfter.isEmpty()) {
-        m_hidden->Navigate(m_server->url(path));
+        m_pair->hidden->Navigate(m_server->url(path));
         QVERIFY2(hiddenBrowser().waitForLoadEvent(10000), "a dialog holds the page");
         QCOMPARE(evaluate(hiddenBrowser(), QStringLiteral("document.title")).toString(),
                  titleAfter);
@@ -668,7 +644,7 @@ void BrowserTest::hiddenInstanceKeepsPageEffectsFromTheUser()
 
 void BrowserTest::hiddenInstanceMakesNoSound()
 {
-    m_hidden->Navigate(m_server->url(QStringLiteral("/sound")));
+    m_pair->hidden->Navigate(m_server->url(QStringLiteral("/sound")));
     QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
     QTest::qWait(1000);
     const QString audible =
@@ -828,31 +804,31 @@ void BrowserTest::hiddenInstanceLoadsLikeNoStatePrefetch()
 
 void BrowserTest::overlongLinkShowsBlankPage()
 {
-    m_main->Navigate(m_server->url(QStringLiteral("/page/before-long")));
+    m_pair->main->Navigate(m_server->url(QStringLiteral("/page/before-long")));
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
     // 3 MB: more than the browser takes.
     const QString link =
         m_server->url(QStringLiteral("/page/long?") + QString(3 * 1024 * 1024, QLatin1Char('a')));
-    m_main->Navigate(link);
+    m_pair->main->Navigate(link);
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
-    QCOMPARE(m_main->LocationURL(), QStringLiteral("about:blank"));
+    QCOMPARE(m_pair->main->LocationURL(), QStringLiteral("about:blank"));
 }
 
 void BrowserTest::keptDocumentServesTheNextPage()
 {
     const QString path = QStringLiteral("/kept/no-cache-next");
     const QString link = m_server->url(path);
-    m_hidden->Navigate(link);
+    m_pair->hidden->Navigate(link);
     QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
     QCOMPARE(m_server->requestCount(path), 1);
     KeptDocumentServer& server = mainBrowser().connection().keptDocumentServer();
     const int servedBefore = server.servedCount();
-    m_main->Navigate(link + QStringLiteral("#part"));
+    m_pair->main->Navigate(link + QStringLiteral("#part"));
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
     // No second request: the hidden instance's load was served.
     QCOMPARE(m_server->requestCount(path), 1);
     QCOMPARE(server.servedCount(), servedBefore + 1);
-    QCOMPARE(m_main->LocationURL(), link + QStringLiteral("#part"));
+    QCOMPARE(m_pair->main->LocationURL(), link + QStringLiteral("#part"));
     // It runs its scripts and shows its picture, and it is the server's own document: no
     // sandbox (the script ran), its cookie is the profile's.
     QCOMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
@@ -864,9 +840,9 @@ void BrowserTest::keptDocumentServesTheNextPage()
                 .toString()
                 .contains(QLatin1String("kept=no-cache-next")));
     // Served once: the next visit goes to the network.
-    m_main->Navigate(m_server->url(QStringLiteral("/page/between")));
+    m_pair->main->Navigate(m_server->url(QStringLiteral("/page/between")));
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
-    m_main->Navigate(link);
+    m_pair->main->Navigate(link);
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
     QCOMPARE(m_server->requestCount(path), 2);
 }
@@ -896,7 +872,7 @@ void BrowserTest::keptDocumentOnlyWhenItMayBeServed()
     QFETCH(QString, shown);
     QFETCH(QString, how);
     KeptDocuments& kept = mainBrowser().connection().keptDocuments();
-    m_hidden->Navigate(m_server->url(loadedAhead));
+    m_pair->hidden->Navigate(m_server->url(loadedAhead));
     QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
     const int before = m_server->requestCount(shown);
     if (how == QLatin1String("older")) {
@@ -905,7 +881,7 @@ void BrowserTest::keptDocumentOnlyWhenItMayBeServed()
     }
     if (how == QLatin1String("reload")) {
         // Shown once from the hidden load, then reloaded by the user.
-        m_main->Navigate(m_server->url(shown));
+        m_pair->main->Navigate(m_server->url(shown));
         QVERIFY(mainBrowser().waitForLoadEvent(10000));
         QCOMPARE(m_server->requestCount(shown), before);
         mainBrowser().connection().command(QStringLiteral("Page.reload"), {},
@@ -913,7 +889,7 @@ void BrowserTest::keptDocumentOnlyWhenItMayBeServed()
         QTRY_COMPARE(m_server->requestCount(shown), before + 1);
         return;
     } else {
-        m_main->Navigate(m_server->url(shown));
+        m_pair->main->Navigate(m_server->url(shown));
     }
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
     kept.setClock([] { return QDateTime::currentMSecsSinceEpoch(); });
@@ -924,9 +900,9 @@ void BrowserTest::windowServedFromKeptDocumentIsABrowser()
 {
     // A page served from the hidden load, then what a browser does from there.
     const QString link = m_server->url(QStringLiteral("/kept/no-cache-start"));
-    m_hidden->Navigate(link);
+    m_pair->hidden->Navigate(link);
     QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
-    m_main->Navigate(link);
+    m_pair->main->Navigate(link);
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
     QCOMPARE(m_server->requestCount(QStringLiteral("/kept/no-cache-start")), 1);
     ChromiumConnection& connection = mainBrowser().connection();
@@ -942,7 +918,7 @@ void BrowserTest::windowServedFromKeptDocumentIsABrowser()
     closeOtherPages(connection);
     QTRY_COMPARE(pageTargetCount(connection), pages);
     // Dialogs show: the window's alert is there to be answered.
-    m_main->Navigate(m_server->url(QStringLiteral("/alert")));
+    m_pair->main->Navigate(m_server->url(QStringLiteral("/alert")));
     QTRY_VERIFY(m_server->requestCount(QStringLiteral("/alert")) > 0);
     QTest::qWait(500);
     connection.command(QStringLiteral("Page.handleJavaScriptDialog"),
@@ -951,7 +927,7 @@ void BrowserTest::windowServedFromKeptDocumentIsABrowser()
     QCOMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
              QStringLiteral("dismissed"));
     // Downloads are saved.
-    m_main->Navigate(m_server->url(QStringLiteral("/download-attribute")));
+    m_pair->main->Navigate(m_server->url(QStringLiteral("/download-attribute")));
     QTRY_VERIFY_WITH_TIMEOUT(
         QFileInfo::exists(m_home.path() + QStringLiteral("/Downloads/quillon-download.txt")),
         10000);
@@ -963,16 +939,16 @@ void BrowserTest::windowNeverGetsTheSandbox()
     // A cacheable page loaded ahead: the window gets it first from the hidden load, then from
     // the browser's cache; both times with the server's own headers, so its script runs.
     const QString path = QStringLiteral("/kept/cacheable");
-    m_hidden->Navigate(m_server->url(path));
+    m_pair->hidden->Navigate(m_server->url(path));
     QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
     QCOMPARE(evaluate(hiddenBrowser(), QStringLiteral("document.title")).toString(),
              QStringLiteral("cacheable"));
     for (int visit = 0; visit < 2; ++visit) {
-        m_main->Navigate(m_server->url(path));
+        m_pair->main->Navigate(m_server->url(path));
         QVERIFY(mainBrowser().waitForLoadEvent(10000));
         QCOMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
                  QStringLiteral("script ran"));
-        m_main->Navigate(m_server->url(QStringLiteral("/page/between-visits")));
+        m_pair->main->Navigate(m_server->url(QStringLiteral("/page/between-visits")));
         QVERIFY(mainBrowser().waitForLoadEvent(10000));
     }
     QCOMPARE(m_server->requestCount(path), 1);
@@ -982,7 +958,7 @@ void BrowserTest::hiddenInstanceGrantsNoPermission()
 {
     const int windowsBefore = visibleWindowCount();
     loadInHidden(QStringLiteral("/permission"));
-    m_hidden->Navigate(m_server->url(QStringLiteral("/permission")));
+    m_pair->hidden->Navigate(m_server->url(QStringLiteral("/permission")));
     QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
     // The page's script never ran, so it asked for nothing; nothing was granted either way.
     QVERIFY(evaluate(hiddenBrowser(), QStringLiteral("Notification.permission")).toString() !=
@@ -1020,25 +996,25 @@ void BrowserTest::pressKeyInWindow(const QString& key)
 void BrowserTest::onlyTheUsersStepKeysReachTheProgram()
 {
     QList<StepKey> pressed;
-    m_main->watchStepKeys([&pressed](StepKey key) { pressed << key; });
-    m_main->setTop(78);
-    m_main->setLeft(0);
-    m_main->setWidth(800);
-    m_main->setHeight(600);
-    m_main->Navigate(m_server->url(QStringLiteral("/page/keys")));
+    m_pair->main->watchStepKeys([&pressed](StepKey key) { pressed << key; });
+    m_pair->main->setTop(78);
+    m_pair->main->setLeft(0);
+    m_pair->main->setWidth(800);
+    m_pair->main->setHeight(600);
+    m_pair->main->Navigate(m_server->url(QStringLiteral("/page/keys")));
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
     pressKeyInWindow(QStringLiteral("F9"));
     QTRY_COMPARE(pressed, QList<StepKey>{StepKey::Right});
 
     // The next document has the listener too, and none of its script's keys count.
-    m_main->Navigate(m_server->url(QStringLiteral("/forged-keys")));
+    m_pair->main->Navigate(m_server->url(QStringLiteral("/forged-keys")));
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
     QTRY_COMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
                  QStringLiteral("forged"));
     pressKeyInWindow(QStringLiteral("F8"));
     QTRY_COMPARE(pressed.size(), 2);
     QCOMPARE(pressed, (QList<StepKey>{StepKey::Right, StepKey::Left}));
-    QCOMPARE(m_main->LocationURL(), m_server->url(QStringLiteral("/forged-keys")));
+    QCOMPARE(m_pair->main->LocationURL(), m_server->url(QStringLiteral("/forged-keys")));
 }
 
 void BrowserTest::stepBackShowsThePageBeforeFromHistory_data()
@@ -1058,17 +1034,17 @@ void BrowserTest::stepBackShowsThePageBeforeFromHistory()
     QFETCH(QString, before);
     QFETCH(QString, back);
     QFETCH(bool, fromHistory);
-    m_main->Navigate(m_server->url(before));
+    m_pair->main->Navigate(m_server->url(before));
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
     // Set on the document itself: only that document, kept whole, still has it.
     evaluate(mainBrowser(), QStringLiteral("window.shownBefore = true"));
-    m_main->Navigate(m_server->url(QStringLiteral("/page/after-") + QTest::currentDataTag()));
+    m_pair->main->Navigate(m_server->url(QStringLiteral("/page/after-") + QTest::currentDataTag()));
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
     const int requests = m_server->requestCount(back);
 
-    m_main->NavigateBack(m_server->url(back));
+    m_pair->main->NavigateBack(m_server->url(back));
 
-    QTRY_COMPARE(m_main->LocationURL(), m_server->url(back));
+    QTRY_COMPARE(m_pair->main->LocationURL(), m_server->url(back));
     QTRY_COMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
                  back.section(QLatin1Char('/'), 3));
     QCOMPARE(evaluate(mainBrowser(), QStringLiteral("window.shownBefore === true")).toBool(),
@@ -1099,16 +1075,16 @@ void BrowserTest::shownPageReportsTheEndOfItsLoad()
     const QString refused = QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort());
     closed.close();
     const auto loads = std::make_shared<int>();
-    const auto stopWatching = qScopeGuard([this] { m_main->watchPageLoads({}); });
+    const auto stopWatching = qScopeGuard([this] { m_pair->main->watchPageLoads({}); });
     for (const QString& link : {m_server->url(QStringLiteral("/page/loads")), refused,
                                 m_server->url(QStringLiteral("/no-content"))}) {
-        m_main->watchPageLoads({});
-        m_main->Navigate(m_server->url(QStringLiteral("/page/before-load")));
+        m_pair->main->watchPageLoads({});
+        m_pair->main->Navigate(m_server->url(QStringLiteral("/page/before-load")));
         QVERIFY(mainBrowser().waitForLoadEvent(10000));
         QTest::qWait(300); // its frame stops loading just after its load event
         *loads = 0;
-        m_main->watchPageLoads([loads] { ++*loads; });
-        m_main->Navigate(link);
+        m_pair->main->watchPageLoads([loads] { ++*loads; });
+        m_pair->main->Navigate(link);
         QTRY_VERIFY2_WITH_TIMEOUT(*loads > 0, qPrintable(link), 10000);
     }
 }
@@ -1217,7 +1193,7 @@ void BrowserTest::profileHeldByAnotherCopyGivesTemporaryOne()
     main->Quit();
     QVERIFY(!QFileInfo::exists(temporary));
     // The first copy goes on undisturbed.
-    m_main->Navigate(m_server->url(QStringLiteral("/page/first-copy")));
+    m_pair->main->Navigate(m_server->url(QStringLiteral("/page/first-copy")));
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
 }
 

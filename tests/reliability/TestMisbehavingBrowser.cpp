@@ -23,29 +23,41 @@ void TestMisbehavingBrowser::oversizedFrameFailsOnlyItself_data()
 {
     QTest::addColumn<QByteArray>("start");
     QTest::addColumn<bool>("answersFirstCall");
-    QTest::newRow("frame of no known shape") << QByteArray("    ") << false;
-    QTest::newRow("answer") << QByteArray(R"({"id":1,"result":{"data":")") << true;
+    // What the program sends back for the dropped frame, if anything.
+    QTest::addColumn<QByteArray>("sentBack");
+    QTest::newRow("frame of no known shape") << QByteArray("    ") << false << QByteArray();
+    QTest::newRow("answer") << QByteArray(R"({"id":1,"result":{"data":")") << true << QByteArray();
     QTest::newRow("unread event") << QByteArray(
                                          R"({"method":"Runtime.consoleAPICalled","params":{"x":")")
-                                  << false;
+                                  << false << QByteArray();
     QTest::newRow("read event") << QByteArray(R"({"method":"Page.loadEventFired","params":{"x":")")
-                                << false;
+                                << false << QByteArray();
+    QTest::newRow("paused request with a huge body")
+        << QByteArray(R"({"method":"Fetch.requestPaused","params":{"requestId":"job-7",)"
+                      R"("request":{"postData":")")
+        << false
+        << QByteArray(R"("method":"Fetch.continueRequest","sessionId":"S1",)"
+                      R"("params":{"requestId":"job-7"}})");
 }
 
 void TestMisbehavingBrowser::oversizedFrameFailsOnlyItself()
 {
     QFETCH(QByteArray, start);
     QFETCH(bool, answersFirstCall);
+    QFETCH(QByteArray, sentBack);
     int ends[2];
     QVERIFY(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) == 0);
     DevToolsPipe pipe(::dup(ends[0]), ends[0]);
     int events = 0;
-    pipe.setEventFilter([](QByteArrayView method) { return method == "Page.loadEventFired"; });
+    pipe.setEventFilter([](QByteArrayView method) {
+        return method == "Page.loadEventFired" || method == "Fetch.requestPaused";
+    });
     pipe.setEventHandler([&events](const QJsonObject&) { ++events; });
     // Written as it is read: the test holds no copy of the frame.
     std::thread browser([&] {
         const auto frame = [](const char* text) { return QByteArray(text) + '\0'; };
-        QByteArray rest = frame(R"("}})") + frame(R"({"method":"Page.loadEventFired"})");
+        QByteArray rest =
+            frame(R"("}},"sessionId":"S1"})") + frame(R"({"method":"Page.loadEventFired"})");
         if (!answersFirstCall)
             rest += frame(R"({"id":1,"result":{}})");
         const QByteArray padding(64 * 1024, 'x');
@@ -56,11 +68,16 @@ void TestMisbehavingBrowser::oversizedFrameFailsOnlyItself()
     });
     const auto first = pipe.call(QStringLiteral("Page.navigate"), {}, {}, 60000);
     browser.join();
-    // The next command is answered as ever.
-    const QByteArray answer("{\"id\":2,\"result\":{}}", 21);
+    // The next command is answered as ever (its id is 3 when the program sent one of its own).
+    const QByteArray answer("{\"id\":2,\"result\":{}}\0{\"id\":3,\"result\":{}}", 43);
     QCOMPARE(::write(ends[1], answer.constData(), size_t(answer.size())), answer.size());
     const auto second = pipe.call(QStringLiteral("Browser.getVersion"), {}, {}, 60000);
+    QByteArray sent(65536, '\0');
+    sent.truncate(
+        qMax<ssize_t>(0, ::recv(ends[1], sent.data(), size_t(sent.size()), MSG_DONTWAIT)));
     ::close(ends[1]);
+    QCOMPARE(sent.count("\"method\""), sentBack.isEmpty() ? 2 : 3);
+    QVERIFY(sent.contains(sentBack));
     QVERIFY(first && second);
     QCOMPARE(first->contains(QStringLiteral("error")), answersFirstCall);
     QVERIFY(second->contains(QStringLiteral("result")));

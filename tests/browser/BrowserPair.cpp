@@ -1,0 +1,46 @@
+#include "BrowserPair.h"
+
+#include "browser/ChromiumConnection.h"
+#include "platform/Failure.h"
+
+#include <QJsonArray>
+
+QString browserTestUnavailable(const QString& home)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return QStringLiteral("needs an X display: run under xvfb-run");
+    if (ChromiumBrowserFactory::findExecutable().isEmpty())
+        return QStringLiteral("no Chromium on PATH");
+    qputenv("HOME", home.toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home + QStringLiteral("/.config")).toUtf8());
+    return {};
+}
+
+BrowserPair::BrowserPair(std::unique_ptr<ChromiumBrowserFactory> made)
+    : factory(std::move(made)), main(factory->create()), hidden(factory->create())
+{
+    window().watchLoadEvents();
+    hidden->setVisible(false);
+    main->setVisible(true);
+}
+
+BrowserPair::~BrowserPair()
+{
+    try {
+        main->Quit();
+    } catch (const Failure&) {
+        // The browser is gone already.
+    }
+}
+
+int pageTargetCount(ChromiumConnection& connection)
+{
+    const QJsonArray targets = connection.command(QStringLiteral("Target.getTargets"))
+                                   .value(QStringLiteral("targetInfos"))
+                                   .toArray();
+    int pages = 0;
+    for (const QJsonValue& target : targets)
+        pages +=
+            target.toObject().value(QStringLiteral("type")).toString() == QLatin1String("page");
+    return pages;
+}

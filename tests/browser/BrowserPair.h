@@ -1,0 +1,34 @@
+#pragma once
+
+#include "browser/ChromiumBrowser.h"
+#include "browser/ChromiumBrowserFactory.h"
+
+#include <QString>
+
+#include <memory>
+
+class ChromiumConnection;
+
+// Why a test of the real browser cannot run here (no X display, no Chromium), or empty. When it
+// can, the test's HOME and XDG_CONFIG_HOME become `home`, so that the browser touches nothing of
+// the user's.
+QString browserTestUnavailable(const QString& home);
+
+// The browser pair as the program makes it: the window shown with its load events watched, the
+// hidden instance out of sight. The browser is asked to quit when the pair goes.
+struct BrowserPair
+{
+    explicit BrowserPair(std::unique_ptr<ChromiumBrowserFactory> made);
+    ~BrowserPair();
+    BrowserPair(const BrowserPair&) = delete;
+    BrowserPair& operator=(const BrowserPair&) = delete;
+
+    ChromiumBrowser& window() { return static_cast<ChromiumBrowser&>(*main); }
+    ChromiumBrowser& hiddenBrowser() { return static_cast<ChromiumBrowser&>(*hidden); }
+
+    std::unique_ptr<ChromiumBrowserFactory> factory;
+    std::unique_ptr<Browser> main;
+    std::unique_ptr<Browser> hidden;
+};
+
+int pageTargetCount(ChromiumConnection& connection);
