@@ -59,7 +59,7 @@ void StepTimer::stepOrWait()
         m_dialogCheck.start();
         return;
     }
-    runHandler(m, [this] { m.theme().MoveRight(); });
+    runHandler(m, [this] { m.theme().TimedStep(); });
     m_step.start();
 }
 

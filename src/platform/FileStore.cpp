@@ -79,6 +79,17 @@ bool FileStore::exists(const QString& path)
     return !path.isEmpty() && ::lstat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
+std::optional<FileStore::Status> FileStore::status(const QString& path)
+{
+    struct stat info
+    {
+    };
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return Status{info.st_size, qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec,
+                  info.st_dev, info.st_ino};
+}
+
 QByteArray FileStore::read(const QString& path, qsizetype limit)
 {
     const int fd = openPlainFile(path, O_RDONLY);
