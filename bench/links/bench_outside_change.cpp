@@ -47,10 +47,13 @@ void bench(const char* what, const QString& path, const QByteArray& bytes)
             std::printf("unexpected change seen\n");
     };
     const int rounds = bytes.size() > 1'000'000 ? 11 : 1001;
-    const double takeUs = meanUs(rounds, [] {}, [&] { stamp.take(path, bytes); });
-    const double youngUs = meanUs(rounds, [&] { stamp.take(path, bytes); }, look);
+    const double takeUs = meanUs(
+        rounds, [] {}, [&] { stamp.take(path, bytes); });
+    const double youngUs = meanUs(
+        rounds, [&] { stamp.take(path, bytes); }, look);
     backdate(path);
-    const double settledUs = meanUs(rounds, [&] { stamp.take(path, bytes); }, look);
+    const double settledUs = meanUs(
+        rounds, [&] { stamp.take(path, bytes); }, look);
     std::printf("%-10s %9lld bytes  stamp at load %9.1f us  settled look %6.1f us  young look "
                 "%9.1f us  young/settled %6.0f\n",
                 what, qint64(bytes.size()), takeUs, settledUs, youngUs, youngUs / settledUs);
@@ -65,7 +68,6 @@ int main()
     for (int i = 1; i <= 500; ++i)
         list += "http://site.example/articles/2026/01/03/page-" + QByteArray::number(i) + "\r\n";
     bench("500 links", path, list);
-    bench("50 MB line", path,
-          "http://site.example/" + QByteArray(50 * 1000 * 1000, 'x') + "\r\n");
+    bench("50 MB line", path, "http://site.example/" + QByteArray(50 * 1000 * 1000, 'x') + "\r\n");
     return 0;
 }

@@ -11,4 +11,3 @@ std::unique_ptr<QObject> makeEditTests();
 std::unique_ptr<QObject> makeBothDialogsTests();
 std::unique_ptr<QObject> makeWriteSafetyTests();
 std::unique_ptr<QObject> makeLayoutTests();
-std::unique_ptr<QObject> makeOutsideChangeTests();

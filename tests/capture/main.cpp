@@ -12,6 +12,5 @@ int main(int argc, char** argv)
     tests.push_back(makeBothDialogsTests());
     tests.push_back(makeWriteSafetyTests());
     tests.push_back(makeLayoutTests());
-    tests.push_back(makeOutsideChangeTests());
     return runTestClasses(argc, argv, tests);
 }
