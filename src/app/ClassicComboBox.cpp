@@ -70,6 +70,11 @@ QString ClassicComboBox::itemText(int index) const
     return m_combo->itemData(index).toString();
 }
 
+bool ClassicComboBox::listShown() const
+{
+    return m_combo->view()->isVisible();
+}
+
 QString ClassicComboBox::listText(const QString& entry)
 {
     if (entry.size() <= ListTextLength)

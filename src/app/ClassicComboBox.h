@@ -26,6 +26,8 @@ public:
     int count() const;
     // Entry `index` whole, as it was added.
     QString itemText(int index) const;
+    // Whether the list is dropped down, the user choosing from it.
+    bool listShown() const;
 
     // An entry as the dropped-down list shows it: a link longer than a reader takes in at a
     // glance is cut, with an ellipsis, so that a huge one neither freezes nor bloats the list.

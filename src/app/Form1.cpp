@@ -32,6 +32,7 @@ Form1::Form1(Module1& m, QWidget* parent) : QWidget(parent), CommonDialog1(m.pla
     grey.setColor(QPalette::Window, QColor(192, 192, 192));
     setPalette(grey);
     setAutoFillBackground(true);
+    setFont(Controls::font());
     layOut();
     connectHandlers();
 }
@@ -102,22 +103,30 @@ void Form1::layOut()
 
 void Form1::connectHandlers()
 {
-    auto on = [this](const char* name, void (*command)(Module1&)) {
+    enum Shows : bool { NoPage = false, APage = true };
+    auto on = [this](const char* name, void (*command)(Module1&), Shows shows) {
         connect(findChild<QPushButton*>(QString::fromLatin1(name)), &QPushButton::clicked, this,
-                [this, command] { runHandler(m, [this, command] { command(m); }); });
+                [this, command, shows] {
+                    runHandler(m, [this, command] { command(m); });
+                    if (shows)
+                        emit pageAsked();
+                });
     };
-    on("Command5", &FileCommand);
-    on("Command2", [](Module1& m) { m.theme().MoveLeft(); });
-    on("Command4", [](Module1& m) { m.theme().MoveRight(); });
-    on("Command6", &GrabCommand);
-    on("Command7", &EditCommand);
-    on("Command9", &NewCommand);
-    on("Command3", &CorvaneCommand);
-    on("Command8", &SupportCommand);
+    on("Command5", &FileCommand, NoPage);
+    on("Command2", [](Module1& m) { m.theme().MoveLeft(); }, APage);
+    on("Command4", [](Module1& m) { m.theme().MoveRight(); }, APage);
+    on("Command6", &GrabCommand, NoPage);
+    on("Command7", &EditCommand, NoPage);
+    on("Command9", &NewCommand, NoPage);
+    on("Command3", &CorvaneCommand, APage);
+    on("Command8", &SupportCommand, APage);
     connect(findChild<QPushButton*>(QStringLiteral("Command1")), &QPushButton::clicked, this,
             [this] { runHandler(m, [this] { Command1_Click(); }); });
-    connect(Combo1, &ClassicComboBox::picked, this,
-            [this] { runHandler(m, [this] { m.theme().SelectFromList(); }); });
+    connect(Combo1, &ClassicComboBox::picked, this, [this] {
+        runHandler(m, [this] { m.theme().SelectFromList(); });
+        emit pageAsked();
+    });
+    connect(m_stepKeys, &StepKeys::stepped, this, &Form1::pageAsked);
 }
 
 void Form1::moveToTopOfScreen()

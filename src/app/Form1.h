@@ -41,6 +41,11 @@ public:
     void setCaption(const QString& caption) override;
     CommonDialog& fileDialog() override;
 
+signals:
+    // After every page that the user asked for: Left, Right, Corvane, Support, a pick from
+    // the list, a step key.
+    void pageAsked();
+
 protected:
     void moveEvent(QMoveEvent* event) override;
 

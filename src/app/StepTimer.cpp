@@ -2,17 +2,33 @@
 
 #include "app/ClassicComboBox.h"
 #include "app/Form1.h"
-#include "app/StepKeys.h"
+#include "platform/Failure.h"
 #include "session/Handler.h"
 #include "session/Module1.h"
 #include "session/ThemeDocument.h"
 
 #include <QApplication>
-#include <QPushButton>
+#include <QPointer>
+#include <QWindow>
 
 namespace {
 // How often a waiting timer looks whether the dialogs have closed.
 constexpr std::chrono::milliseconds dialogCheckEvery{250};
+
+bool isUserInput(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::KeyPress:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+        return true;
+    default:
+        return false;
+    }
+}
 } // namespace
 
 StepTimer::StepTimer(Module1& m, Form1& toolbar, std::chrono::milliseconds interval)
@@ -20,20 +36,35 @@ StepTimer::StepTimer(Module1& m, Form1& toolbar, std::chrono::milliseconds inter
 {
     m_step.setSingleShot(true);
     m_step.setTimerType(Qt::PreciseTimer);
-    connect(&m_step, &QTimer::timeout, this, &StepTimer::stepOrWait);
+    connect(&m_step, &QTimer::timeout, this, &StepTimer::elapsed);
     connect(&m_dialogCheck, &QTimer::timeout, this, &StepTimer::resumeAfterDialogs);
     setInterval(interval);
-    watchUserSteps();
+    watchUser();
 }
 
-void StepTimer::watchUserSteps()
+void StepTimer::watchUser()
 {
-    // Left, Right and the two buttons that show a fixed page: each shows the user a page.
-    for (const char* name : {"Command2", "Command4", "Command3", "Command8"})
-        connect(m_toolbar.findChild<QPushButton*>(QString::fromLatin1(name)), &QPushButton::clicked,
-                this, &StepTimer::restart);
-    connect(m_toolbar.Combo1, &ClassicComboBox::picked, this, &StepTimer::restart);
-    connect(m_toolbar.stepKeys(), &StepKeys::stepped, this, &StepTimer::restart);
+    connect(&m_toolbar, &Form1::pageAsked, this, &StepTimer::restart);
+    qApp->installEventFilter(this);
+    if (!m.MainBrowser)
+        return;
+    try {
+        m.MainBrowser->watchUserInput(later(&StepTimer::userActive));
+        m.MainBrowser->watchPageLoads(later(&StepTimer::pageLoaded));
+    } catch (const Failure&) {
+        // Without the browser's reports the interval counts from the step; the next step meets
+        // the failure on its own path.
+    }
+}
+
+// The browser reports while the program may be waiting for one of its answers, in the middle
+// of a handler; the report is taken from the event loop, after that handler.
+std::function<void()> StepTimer::later(void (StepTimer::*slot)())
+{
+    return [self = QPointer<StepTimer>(this), slot] {
+        if (self)
+            QTimer::singleShot(0, self, slot);
+    };
 }
 
 void StepTimer::setInterval(std::chrono::milliseconds interval)
@@ -50,23 +81,68 @@ void StepTimer::start()
 void StepTimer::restart()
 {
     m_dialogCheck.stop();
+    m_awaitingLoad = true;
     m_step.start();
 }
 
-void StepTimer::stepOrWait()
+void StepTimer::userActive()
 {
-    if (dialogOpen()) {
+    // Waiting for a dialog, or not started: the close of the dialog or the start counts.
+    if (m_step.isActive())
+        m_step.start();
+}
+
+void StepTimer::pageLoaded()
+{
+    if (!m_awaitingLoad || !m_step.isActive())
+        return;
+    m_awaitingLoad = false;
+    m_step.start();
+}
+
+// The user's own input reaches the toolbar's window, spontaneous; a test's keys reach its
+// widgets.
+bool StepTimer::eventFilter(QObject* watched, QEvent* event)
+{
+    if (!event->spontaneous() || !isUserInput(event->type()))
+        return false;
+    const QWidget* widget = watched->isWidgetType() ? static_cast<QWidget*>(watched) : nullptr;
+    if (watched == m_toolbar.windowHandle() || (widget && widget->window() == &m_toolbar))
+        userActive();
+    return false;
+}
+
+void StepTimer::elapsed()
+{
+    if (m_awaitingLoad) {
+        // A page that has not finished loading in a whole interval: its interval starts now.
+        m_awaitingLoad = false;
+        m_step.start();
+        return;
+    }
+    if (mustWait()) {
         m_dialogCheck.start();
         return;
     }
+    // Before the step: its page may report its load while the step still runs.
+    m_awaitingLoad = true;
     runHandler(m, [this] { m.theme().TimedStep(); });
     m_step.start();
 }
 
+// The page on show has been there all along; its interval starts now.
 void StepTimer::resumeAfterDialogs()
 {
-    if (!dialogOpen())
-        restart();
+    if (mustWait())
+        return;
+    m_dialogCheck.stop();
+    m_awaitingLoad = false;
+    m_step.start();
+}
+
+bool StepTimer::mustWait() const
+{
+    return dialogOpen() || m_toolbar.Combo1->listShown();
 }
 
 // Message boxes and the file-open dialog are modal; the program's own dialogs are windows of

@@ -8,11 +8,13 @@
 class Form1;
 class Module1;
 
-// Steps Right on its own at a fixed interval, as a signage screen does. A page that the user
-// has asked for (Left, Right, a pick from the list, a step key, Corvane, Support) starts the
-// interval again, so that it is not stepped away from at once. While any dialog or message box
-// of the program is open it does not step: it waits until the last one has closed and then
-// starts the interval again.
+// Steps Right on its own at a fixed interval, as a signage screen does, counting the time that
+// a page has been on show with nobody working in it. The interval starts when the page that a
+// step asked for has loaded (or its load has failed), and one interval after the step at the
+// latest, so that a page that never finishes still moves on. A page that the user asks for
+// counts as a step; the user's input in the page or in the toolbar starts the interval again.
+// While any dialog or message box of the program is open, or the user is choosing from the
+// toolbar's list, it does not step: it waits until they have closed and then starts again.
 class StepTimer : public QObject
 {
     Q_OBJECT
@@ -22,19 +24,31 @@ public:
     void start();
     std::chrono::milliseconds interval() const { return m_step.intervalAsDuration(); }
     void setInterval(std::chrono::milliseconds interval);
-    // Until the next step; negative while it waits for a dialog or has not been started.
+    // Until the next step or, while a page loads, until its interval starts at the latest;
+    // negative while it waits for a dialog or has not been started.
     std::chrono::milliseconds remaining() const { return m_step.remainingTimeAsDuration(); }
+    bool awaitingLoad() const { return m_awaitingLoad; }
 
+    // A page was asked for: the interval starts once it has loaded.
     void restart();
+    // Someone works in the page or the toolbar: the interval starts again from now.
+    void userActive();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void watchUserSteps();
-    void stepOrWait();
+    void watchUser();
+    std::function<void()> later(void (StepTimer::*slot)());
+    void pageLoaded();
+    void elapsed();
     void resumeAfterDialogs();
+    bool mustWait() const;
     bool dialogOpen() const;
 
     Module1& m;
     Form1& m_toolbar;
     QTimer m_step;
     QTimer m_dialogCheck;
+    bool m_awaitingLoad = false;
 };

@@ -28,6 +28,10 @@ public:
     // Only web pages, files, data: and about: addresses are shown: a javascript: URL is never
     // run, no other program is handed a link, and every other link shows a blank page too.
     virtual void Navigate(const QString& url) = 0;
+    // As Navigate(), for a step back to the link shown before: when the page just before the one
+    // on show in this instance's history is that link, it comes back as the browser's own Back
+    // brings it (whole from its back-forward cache when the browser kept it there).
+    virtual void NavigateBack(const QString& url) { Navigate(url); }
     // The address of the page now shown, after redirects.
     virtual QString LocationURL() = 0;
     virtual void Quit() = 0;
@@ -38,6 +42,15 @@ public:
     // browsers without a user, has nothing to keep.
     // NOLINTNEXTLINE(performance-unnecessary-value-param)
     virtual void watchStepKeys(std::function<void(StepKey)> /*pressed*/) {}
+    // Calls `active` while the user works in the page on show: trusted keys, clicks, the wheel,
+    // touches and pointer moves, never events that a page's script makes. Reports come at most
+    // about once a second, the last one after the input has stopped. Visible instance only.
+    // NOLINTNEXTLINE(performance-unnecessary-value-param)
+    virtual void watchUserInput(std::function<void()> /*active*/) {}
+    // Calls `loaded` whenever the page on show has finished loading: its load event, or the end
+    // of a load that failed. Visible instance only.
+    // NOLINTNEXTLINE(performance-unnecessary-value-param)
+    virtual void watchPageLoads(std::function<void()> /*loaded*/) {}
 };
 
 // Creates a new, separate instance on every call (429 when the browser cannot be started).

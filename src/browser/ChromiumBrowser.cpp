@@ -7,6 +7,9 @@
 #include "browser/Str.h"
 #include "platform/Failure.h"
 
+#include <QJsonArray>
+#include <QUrl>
+
 #include <cmath>
 
 namespace {
@@ -16,6 +19,16 @@ int wholePixels(double pixels)
     if (!std::isfinite(pixels))
         return 0;
     return int(std::lround(std::clamp(pixels, -1.0e6, 1.0e6)));
+}
+
+// An address as the browser keeps it in its history: a web address with no path has "/".
+QUrl comparableUrl(const QString& address)
+{
+    QUrl url(address);
+    if (url.path().isEmpty() && (url.scheme() == QLatin1String("http") ||
+                                 url.scheme() == QLatin1String("https")))
+        url.setPath(str("/"));
+    return url;
 }
 } // namespace
 
@@ -28,7 +41,11 @@ ChromiumBrowser::ChromiumBrowser(std::shared_ptr<ChromiumConnection> connection,
         m_navigation = std::make_unique<WindowNavigation>(*m_connection, m_targetId, m_sessionId);
 }
 
-ChromiumBrowser::~ChromiumBrowser() = default;
+ChromiumBrowser::~ChromiumBrowser()
+{
+    if (m_pageEventListenerId != 0)
+        m_connection->removeEventListener(m_pageEventListenerId);
+}
 
 void ChromiumBrowser::requireTarget() const
 {
@@ -112,6 +129,43 @@ void ChromiumBrowser::Navigate(const QString& url)
     m_connection->post(str("Page.navigate"), {{str("url"), address}}, m_sessionId);
 }
 
+void ChromiumBrowser::NavigateBack(const QString& url)
+{
+    requireTarget();
+    // Only the window has a user who went forward from that page.
+    const QString address = shownAddress(url);
+    const std::optional<int> entry =
+        m_navigation ? previousEntryShowing(address) : std::nullopt;
+    if (!entry) {
+        Navigate(url);
+        return;
+    }
+    m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
+    m_navigation->navigateToHistoryEntry(*entry, address);
+}
+
+// The id of the history entry just before the current one when it shows `address`, as the link
+// was sent or where its redirects ended.
+std::optional<int> ChromiumBrowser::previousEntryShowing(const QString& address)
+{
+    const QJsonObject history = m_connection->command(str("Page.getNavigationHistory"), {},
+                                                      m_sessionId);
+    const int current = history.value(str("currentIndex")).toInt();
+    const QJsonArray entries = history.value(str("entries")).toArray();
+    if (current < 1 || current >= entries.size())
+        return std::nullopt;
+    const QJsonObject previous = entries.at(current - 1).toObject();
+    // The answer to a form sent from the page, not the link: going back to it could send the
+    // form again.
+    if (previous.value(str("transitionType")).toString() == QLatin1String("form_submit"))
+        return std::nullopt;
+    const QUrl wanted = comparableUrl(address);
+    if (comparableUrl(previous.value(str("url")).toString()) != wanted &&
+        comparableUrl(previous.value(str("userTypedURL")).toString()) != wanted)
+        return std::nullopt;
+    return previous.value(str("id")).toInt();
+}
+
 int ChromiumBrowser::endedRenderers() const
 {
     return m_navigation ? m_navigation->endedRenderers() : 0;
@@ -145,8 +199,64 @@ void ChromiumBrowser::watchStepKeys(std::function<void(StepKey)> pressed)
     requireTarget();
     if (m_kind == Kind::Hidden)
         return;
-    m_stepKeys = std::make_unique<StepKeyBinding>(*m_connection, m_sessionId, std::move(pressed));
-    m_stepKeys->install();
+    m_stepKeyPressed = std::move(pressed);
+    listenInPages();
+}
+
+void ChromiumBrowser::watchUserInput(std::function<void()> active)
+{
+    requireTarget();
+    if (m_kind == Kind::Hidden)
+        return;
+    m_userActive = std::move(active);
+    listenInPages();
+}
+
+// One listener in the pages for keys and input, whichever is asked for first.
+void ChromiumBrowser::listenInPages()
+{
+    if (m_stepKeys)
+        return;
+    auto binding = std::make_unique<StepKeyBinding>(
+        *m_connection, m_sessionId,
+        [this](StepKey key) {
+            if (m_stepKeyPressed)
+                m_stepKeyPressed(key);
+        },
+        [this] {
+            if (m_userActive)
+                m_userActive();
+        });
+    binding->install();
+    m_stepKeys = std::move(binding);
+}
+
+void ChromiumBrowser::watchPageLoads(std::function<void()> loaded)
+{
+    requireTarget();
+    if (m_kind == Kind::Hidden)
+        return;
+    m_pageLoaded = std::move(loaded);
+    if (m_pageEventListenerId != 0)
+        return;
+    m_pageEventListenerId = m_connection->addEventListener(
+        [this](const QJsonObject& event) { handlePageEvent(event); });
+    m_connection->command(str("Page.enable"), {}, m_sessionId);
+}
+
+// An error page has a load event; a load that ends without a page (an answer without content,
+// a download) has none, but the frame stops loading all the same. The main frame of a tab has
+// the tab's target id.
+void ChromiumBrowser::handlePageEvent(const QJsonObject& event) const
+{
+    if (!m_pageLoaded || event.value(str("sessionId")).toString() != m_sessionId)
+        return;
+    const QString method = event.value(str("method")).toString();
+    const bool mainFrameStopped =
+        method == QLatin1String("Page.frameStoppedLoading") &&
+        event.value(str("params")).toObject().value(str("frameId")).toString() == m_targetId;
+    if (mainFrameStopped || method == QLatin1String("Page.loadEventFired"))
+        m_pageLoaded();
 }
 
 void ChromiumBrowser::watchLoadEvents()

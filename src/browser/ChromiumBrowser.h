@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class ChromiumConnection;
 class StepKeyBinding;
@@ -28,9 +29,12 @@ public:
     void setWidth(double pixels) override;
     void setHeight(double pixels) override;
     void Navigate(const QString& url) override;
+    void NavigateBack(const QString& url) override;
     QString LocationURL() override;
     void Quit() override;
     void watchStepKeys(std::function<void(StepKey)> pressed) override;
+    void watchUserInput(std::function<void()> active) override;
+    void watchPageLoads(std::function<void()> loaded) override;
 
     // For tests and benchmarks: waitForLoadEvent() waits until the page that the last Navigate
     // started has fired its load event, once watchLoadEvents() has asked the browser to report
@@ -46,9 +50,12 @@ public:
 
 private:
     void requireTarget() const;
+    std::optional<int> previousEntryShowing(const QString& address);
     QJsonObject windowOfTarget();
     void setWindowBounds(const QJsonObject& bounds, int windowId);
     void placeWindow(const QString& edge, double pixels);
+    void listenInPages();
+    void handlePageEvent(const QJsonObject& event) const;
 
     std::shared_ptr<ChromiumConnection> m_connection;
     Kind m_kind;
@@ -56,5 +63,9 @@ private:
     QString m_sessionId;
     int m_loadEventsBeforeNavigate = 0;
     std::unique_ptr<StepKeyBinding> m_stepKeys;
+    std::function<void(StepKey)> m_stepKeyPressed;
+    std::function<void()> m_userActive;
+    std::function<void()> m_pageLoaded;
+    int m_pageEventListenerId = 0;
     std::unique_ptr<WindowNavigation> m_navigation; // the window's only
 };

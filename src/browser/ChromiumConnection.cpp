@@ -5,6 +5,7 @@
 #include "browser/HiddenTargetGuard.h"
 #include "browser/KeptDocumentServer.h"
 #include "browser/KeptDocuments.h"
+#include "browser/StepTrace.h"
 #include "browser/Str.h"
 #include "platform/Failure.h"
 
@@ -24,12 +25,16 @@ const char* const removeProfileAfterwards = "profile=$1; shift; \"$@\"; rm -rf -
 // exceptions, frames and requests, titles: pages decide their size) is dropped as it comes.
 bool isReadEvent(QByteArrayView method)
 {
-    static constexpr std::array<QByteArrayView, 10> read{
+    static constexpr std::array<QByteArrayView, 11> read{
         "Target.targetCreated",     "Target.targetDestroyed",       "Target.detachedFromTarget",
         "Target.targetInfoChanged", "Target.targetCrashed",         "Page.loadEventFired",
-        "Page.javascriptDialogOpening", "Page.downloadWillBegin",   "Fetch.requestPaused",
-        "Runtime.bindingCalled"};
-    return std::find(read.begin(), read.end(), method) != read.end();
+        "Page.frameStoppedLoading", "Page.javascriptDialogOpening", "Page.downloadWillBegin",
+        "Fetch.requestPaused",      "Runtime.bindingCalled"};
+    // Read only while a step is traced for the benchmark.
+    static constexpr std::array<QByteArrayView, 3> traced{
+        "Page.lifecycleEvent", "Page.frameNavigated", "Page.backForwardCacheNotUsed"};
+    return std::find(read.begin(), read.end(), method) != read.end() ||
+           (StepTrace::enabled() && std::find(traced.begin(), traced.end(), method) != traced.end());
 }
 } // namespace
 
@@ -201,12 +206,40 @@ void ChromiumConnection::handleEvent(const QJsonObject& event)
         trackTarget(method, params);
     else if (method == QLatin1String("Page.loadEventFired"))
         ++m_loadEvents[event.value(str("sessionId")).toString()];
+    const bool windowDocumentPaused = StepTrace::enabled() &&
+                                      method == QLatin1String("Fetch.requestPaused") &&
+                                      params.value(str("frameId")).toString() == m_windowTargetId;
+    if (windowDocumentPaused)
+        StepTrace::mark("paused");
+    else if (StepTrace::enabled())
+        traceWindowEvent(method, params);
     m_guard->handleEvent(event);
     m_documentServer->handleEvent(event);
+    if (windowDocumentPaused)
+        StepTrace::mark("answered");
     // A copy: a listener may remove itself.
     const QMap<int, EventListener> listeners = m_listeners;
     for (const EventListener& listener : listeners)
         listener(event);
+}
+
+void ChromiumConnection::traceWindowEvent(const QString& method, const QJsonObject& params) const
+{
+    if (method == QLatin1String("Page.lifecycleEvent") &&
+        params.value(str("frameId")).toString() == m_windowTargetId) {
+        // The browser's own time of the event, on the same monotonic clock.
+        StepTrace::mark(qPrintable(params.value(str("name")).toString()),
+                        params.value(str("timestamp")).toDouble() * 1e3);
+    } else if (method == QLatin1String("Page.frameNavigated")) {
+        const QJsonObject frame = params.value(str("frame")).toObject();
+        if (frame.value(str("id")).toString() == m_windowTargetId)
+            StepTrace::mark(qPrintable(str("navigated:") + params.value(str("type")).toString()));
+    } else if (method == QLatin1String("Page.backForwardCacheNotUsed")) {
+        QStringList reasons;
+        for (const QJsonValue reason : params.value(str("notRestoredExplanations")).toArray())
+            reasons << reason.toObject().value(str("reason")).toString();
+        StepTrace::mark(qPrintable(str("history-not-restored:") + reasons.join(QLatin1Char(','))));
+    }
 }
 
 int ChromiumConnection::addEventListener(EventListener listener)
@@ -218,6 +251,11 @@ int ChromiumConnection::addEventListener(EventListener listener)
 
 bool ChromiumConnection::serveKeptDocuments(const QString& targetId, const QString& sessionId)
 {
+    if (StepTrace::enabled()) {
+        m_pipe->call(str("Page.enable"), {}, sessionId, ReplyTimeoutMs);
+        m_pipe->call(str("Page.setLifecycleEventsEnabled"), {{str("enabled"), true}}, sessionId,
+                     ReplyTimeoutMs);
+    }
     return m_documentServer->install(targetId, sessionId, ReplyTimeoutMs);
 }
 

@@ -84,6 +84,7 @@ private:
     void start();
     void handleEvent(const QJsonObject& event);
     void trackTarget(const QString& method, const QJsonObject& params);
+    void traceWindowEvent(const QString& method, const QJsonObject& params) const;
     bool hasPageTarget() const;
     void removeTemporaryProfile();
 

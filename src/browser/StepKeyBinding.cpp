@@ -7,10 +7,32 @@ namespace {
 const char* const worldName = "quillon-step-keys";
 const char* const bindingName = "quillonStepKey";
 
-// %1: the binding, %2 and %3: the keys for left and right.
+// %1: the binding, %2 and %3: the keys for left and right, %4: milliseconds between input
+// reports. The world's own timer and clock: the page's scripts cannot replace them.
 const char* const listenerScript = R"js((() => {
   const report = globalThis['%1'];
   const directions = { '%2': 'left', '%3': 'right' };
+  let lastInputReport = -Infinity;
+  let inputReportDue = false;
+  const reportInput = () => {
+    inputReportDue = false;
+    lastInputReport = performance.now();
+    report('input');
+  };
+  const onInput = (event) => {
+    if (!event.isTrusted || inputReportDue)
+      return;
+    const wait = lastInputReport + %4 - performance.now();
+    if (wait <= 0)
+      reportInput();
+    else {
+      inputReportDue = true;
+      setTimeout(reportInput, wait);
+    }
+  };
+  for (const type of ['keydown', 'pointerdown', 'mousedown', 'wheel', 'touchstart',
+                      'pointermove', 'mousemove'])
+    globalThis.addEventListener(type, onInput, { capture: true, passive: true });
   globalThis.addEventListener('keydown', (event) => {
     const direction = directions[event.key];
     if (!direction || !event.isTrusted || event.repeat || event.altKey || event.ctrlKey ||
@@ -23,8 +45,10 @@ const char* const listenerScript = R"js((() => {
 } // namespace
 
 StepKeyBinding::StepKeyBinding(ChromiumConnection& connection, QString sessionId,
-                               std::function<void(StepKey)> pressed)
-    : m_connection(connection), m_sessionId(std::move(sessionId)), m_pressed(std::move(pressed))
+                               std::function<void(StepKey)> pressed,
+                               std::function<void()> active)
+    : m_connection(connection), m_sessionId(std::move(sessionId)), m_pressed(std::move(pressed)),
+      m_active(std::move(active))
 {
     m_listenerId =
         m_connection.addEventListener([this](const QJsonObject& event) { handleEvent(event); });
@@ -38,7 +62,8 @@ StepKeyBinding::~StepKeyBinding()
 void StepKeyBinding::install()
 {
     const QString source =
-        QString::fromUtf8(listenerScript).arg(str(bindingName), str(LeftKey), str(RightKey));
+        QString::fromUtf8(listenerScript).arg(str(bindingName), str(LeftKey), str(RightKey))
+                             .arg(InputReportEveryMs);
     // Isolated worlds come with the page domain, binding calls with the runtime domain.
     m_connection.command(str("Page.enable"), {}, m_sessionId);
     m_connection.command(str("Runtime.enable"), {}, m_sessionId);
@@ -62,7 +87,10 @@ void StepKeyBinding::handleEvent(const QJsonObject& event) const
     if (params.value(str("name")).toString() != QLatin1String(bindingName))
         return;
     const QString direction = params.value(str("payload")).toString();
-    if (direction == QLatin1String("left"))
+    if (direction == QLatin1String("input")) {
+        if (m_active)
+            m_active();
+    } else if (direction == QLatin1String("left"))
         m_pressed(StepKey::Left);
     else if (direction == QLatin1String("right"))
         m_pressed(StepKey::Right);

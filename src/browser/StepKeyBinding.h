@@ -15,15 +15,23 @@ class ChromiumConnection;
 // F8 and F9 reach the page untaken: Chromium gives them no meaning, and the desktops that its
 // users run (GNOME, KDE Plasma, Xfce) use them only together with Ctrl, Alt or Super. Held
 // modifiers leave the keys to those desktops, and a held-down key steps once.
+//
+// The same listener tells when the user works in the page (keys, clicks, the wheel, touches,
+// pointer moves; trusted ones only, so that a page cannot pass for a busy user). A moving
+// pointer sends an event every few milliseconds; the listener reports at most once a
+// second, and once more after the input has stopped, so the last input is never lost.
 class StepKeyBinding
 {
 public:
     static constexpr const char* LeftKey = "F8";
     static constexpr const char* RightKey = "F9";
 
-    // Listens for the session's key reports from now on; stops when destroyed.
+    // At most one report of input in the page per this many milliseconds.
+    static constexpr int InputReportEveryMs = 1000;
+
+    // Listens for the session's key and input reports from now on; stops when destroyed.
     StepKeyBinding(ChromiumConnection& connection, QString sessionId,
-                   std::function<void(StepKey)> pressed);
+                   std::function<void(StepKey)> pressed, std::function<void()> active = {});
     ~StepKeyBinding();
     StepKeyBinding(const StepKeyBinding&) = delete;
     StepKeyBinding& operator=(const StepKeyBinding&) = delete;
@@ -38,5 +46,6 @@ private:
     ChromiumConnection& m_connection;
     QString m_sessionId;
     std::function<void(StepKey)> m_pressed;
+    std::function<void()> m_active;
     int m_listenerId = 0;
 };

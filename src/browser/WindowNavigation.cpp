@@ -1,6 +1,7 @@
 #include "browser/WindowNavigation.h"
 
 #include "browser/ChromiumConnection.h"
+#include "browser/StepTrace.h"
 #include "platform/Failure.h"
 
 #include <functional>
@@ -46,7 +47,18 @@ WindowNavigation::~WindowNavigation()
 
 void WindowNavigation::navigate(const QString& address)
 {
+    start(address, 0);
+}
+
+void WindowNavigation::navigateToHistoryEntry(int entryId, const QString& address)
+{
+    start(address, entryId);
+}
+
+void WindowNavigation::start(const QString& address, int historyEntry)
+{
     m_address = address;
+    m_historyEntry = historyEntry;
     // A renderer that is gone has nothing to hold the step; the browser starts a new one.
     if (m_rendererGone) {
         go();
@@ -114,6 +126,20 @@ void WindowNavigation::go()
     const QString address = m_address;
     const int sent = ++m_sent;
     const std::weak_ptr<WindowNavigation*> self = m_self;
+    if (m_historyEntry != 0) {
+        // An entry that the browser no longer has: the address is loaded instead.
+        m_connection.post(str("Page.navigateToHistoryEntry"), {{str("entryId"), m_historyEntry}},
+                          m_sessionId, [self, sent](const QJsonObject& reply) {
+                              const auto alive = self.lock();
+                              if (!alive || !*alive || succeeded(reply) ||
+                                  (*alive)->m_sent != sent)
+                                  return;
+                              (*alive)->m_historyEntry = 0;
+                              meanwhile([&] { (*alive)->go(); });
+                          });
+        StepTrace::mark("navigate");
+        return;
+    }
     // The answer comes only when the server has answered; nobody waits for it. An address that
     // the browser refuses to read leaves the page before on show: a blank page instead.
     m_connection.post(str("Page.navigate"), {{str("url"), address}}, m_sessionId,
@@ -125,6 +151,7 @@ void WindowNavigation::go()
                           (*alive)->m_address = str("about:blank");
                           meanwhile([&] { (*alive)->go(); });
                       });
+    StepTrace::mark("navigate");
 }
 
 void WindowNavigation::handleEvent(const QJsonObject& event)

@@ -32,12 +32,17 @@ public:
     // Starts taking the window to `address` and returns at once; throws Failure (462) when the
     // browser is gone. A later call replaces an address that is not yet on its way.
     void navigate(const QString& address);
+    // As navigate(), by going to the window's history entry `entryId`, which shows `address`
+    // (the browser's back-forward cache may hold its page whole); `address` is loaded instead
+    // when the browser refuses the entry.
+    void navigateToHistoryEntry(int entryId, const QString& address);
     // How many renderers of pages on show were ended so far.
     int endedRenderers() const { return m_ended; }
 
 private:
     enum class State { Idle, Asking, Ending };
 
+    void start(const QString& address, int historyEntry);
     void pageAnswered(int round);
     void timedOut();
     void endRenderer();
@@ -51,6 +56,7 @@ private:
     int m_round = 0;
     int m_sent = 0; // navigations sent, so that a late refusal never overrides a later step
     QString m_address;
+    int m_historyEntry = 0; // 0: m_address is loaded anew
     // The renderer of the window is gone (crashed or ended) and no page has come since.
     bool m_rendererGone = false;
     int m_ended = 0;

@@ -4,6 +4,15 @@
 
 #include <QPushButton>
 
+QFont Controls::font()
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(7.5);
+    font.setHintingPreference(QFont::PreferFullHinting);
+    return font;
+}
+
 void Controls::place(QWidget* control, const char* name, QRect twips)
 {
     control->setObjectName(QString::fromLatin1(name));

@@ -22,6 +22,7 @@ ModelessDialog::ModelessDialog(Module1& m, QPointer<QWidget>& slot, const char* 
     setObjectName(QString::fromLatin1(name));
     setWindowTitle(caption);
     setAttribute(Qt::WA_DeleteOnClose);
+    setFont(Controls::font());
     setFixedSize(Twips::toPixels(QRect(QPoint(), clientTwips), logicalDpiX()).size());
 }
 

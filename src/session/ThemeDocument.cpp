@@ -1,5 +1,6 @@
 #include "session/ThemeDocument.h"
 
+#include "browser/StepTrace.h"
 #include "links/format/ThemeLinks.h"
 #include "links/format/ThemeTidy.h"
 #include "platform/Dialogs.h"
@@ -202,11 +203,14 @@ qint16 ThemeDocument::nextIndex() const
     return m_linkIndex < m_linkCount ? add16(m_linkIndex, 1) : qint16(1);
 }
 
-void ThemeDocument::ShowCurrentLink()
+void ThemeDocument::ShowCurrentLink(bool back)
 {
     try {
         m.toolbar->setShownText(m_links.at(m_linkIndex));
-        m.MainBrowser->Navigate(m_links.at(m_linkIndex));
+        if (back)
+            m.MainBrowser->NavigateBack(m_links.at(m_linkIndex));
+        else
+            m.MainBrowser->Navigate(m_links.at(m_linkIndex));
         // An empty list has nothing to fetch ahead.
         if (m_linkCount > 0)
             m.PrefetchBrowser->Navigate(m_links.at(nextIndex()));
@@ -218,14 +222,16 @@ void ThemeDocument::ShowCurrentLink()
 // The cursor stays on 1..LinkCount, and on 1 when the list is empty.
 void ThemeDocument::MoveLeft()
 {
+    StepTrace::mark("handler");
     m_linkIndex = add16(m_linkIndex, -1);
     if (m_linkIndex < 1)
         m_linkIndex = qMax(m_linkCount, qint16(1));
-    ShowCurrentLink();
+    ShowCurrentLink(true);
 }
 
 void ThemeDocument::MoveRight()
 {
+    StepTrace::mark("handler");
     m_linkIndex = add16(m_linkIndex, 1);
     if (m_linkIndex > m_linkCount)
         m_linkIndex = 1;

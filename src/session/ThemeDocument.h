@@ -73,7 +73,9 @@ private:
     void reportUnknown(int number);
     void handle(int number);
     void keepPreviousList();
-    void ShowCurrentLink();
+    // `back`: a step back to the link shown before, which the window may bring back from its
+    // history.
+    void ShowCurrentLink(bool back = false);
     qint16 nextIndex() const;
 
     Module1& m;

@@ -1,8 +1,11 @@
 #include "AppTests.h"
 #include "app/ClassicComboBox.h"
 #include "app/FixedPages.h"
+#include "capture/Form2.h"
+#include "capture/Form3.h"
 #include "support/Harness.h"
 #include "support/ImmutableFile.h"
+#include "themes/Form4.h"
 #include "themes/ThemeCommands.h"
 
 #include <QTimer>
@@ -11,9 +14,12 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFontInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyleOptionButton>
 #include <QTest>
 
 class TestApp : public QObject
@@ -405,7 +411,7 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), button(h, "Command2"));
         QCOMPARE(h.logMessages().count(QStringLiteral(" User selects from listbox")), 0);
         QCOMPARE(h.browsers.calls,
-                 (QStringList{"Main.Navigate(http://a/)", "Prefetch.Navigate(http://b/)"}));
+                 (QStringList{"Main.NavigateBack(http://a/)", "Prefetch.Navigate(http://b/)"}));
         QCOMPARE(combo->Text(), QStringLiteral("http://a/"));
         QCOMPARE(combo->count(), 3);
     }
@@ -486,6 +492,52 @@ private slots:
         combo->Clear();
         QCOMPARE(combo->Text(), QString());
         QCOMPARE(combo->count(), 0);
+    }
+
+    // Every caption of the toolbar and the dialogs inside its control's frame with at least two
+    // device pixels to spare, at 96 dpi and at 192, where the same designed rectangles have
+    // twice the device pixels and the font is drawn at twice the size, hinted anew.
+    void captionsFitTheirControls_data()
+    {
+        QTest::addColumn<int>("window");
+        QTest::addColumn<int>("dpi");
+        for (const int dpi : {96, 192})
+            for (const int window : {1, 2, 3, 4})
+                QTest::addRow("Form%d %d dpi", window, dpi) << window << dpi;
+    }
+    void captionsFitTheirControls()
+    {
+        QFETCH(int, window);
+        QFETCH(int, dpi);
+        Harness h;
+        const std::unique_ptr<QWidget> dialogs[] = {std::make_unique<Form2>(*h.m),
+                                                    std::make_unique<Form3>(*h.m),
+                                                    std::make_unique<Form4>(*h.m)};
+        const QWidget* shown = window == 1 ? h.form.get() : dialogs[window - 2].get();
+        QCOMPARE(QFontInfo(shown->font()).family(), QStringLiteral("DejaVu Sans"));
+        QImage screen(1, 1, QImage::Format_RGB32);
+        screen.setDotsPerMeterX(qRound(dpi / 0.0254));
+        screen.setDotsPerMeterY(qRound(dpi / 0.0254));
+        const QFontMetrics metrics(shown->font(), &screen);
+        const int scale = dpi / shown->logicalDpiX();
+        // A button centres its caption; a label starts it at the left.
+        const auto check = [&](const QString& caption, QRect room, int sides) {
+            const int across = (room.width() * scale - metrics.horizontalAdvance(caption)) / sides;
+            const int down = (room.height() * scale - metrics.height()) / 2;
+            QVERIFY2(
+                std::min(across, down) >= 2,
+                qPrintable(
+                    QStringLiteral("%1: %2 across, %3 down").arg(caption).arg(across).arg(down)));
+        };
+        for (const QPushButton* button : shown->findChildren<QPushButton*>()) {
+            QStyleOptionButton option;
+            option.initFrom(button);
+            check(button->text(),
+                  button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button),
+                  2);
+        }
+        for (const QLabel* label : shown->findChildren<QLabel*>())
+            check(label->text(), label->contentsRect(), 1);
     }
 };
 

@@ -19,6 +19,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QScopeGuard>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -128,6 +130,9 @@ HttpResponse respond(const QString& path)
         response.headers = {{"Location", "/final"}};
     } else if (path == QLatin1String("/final")) {
         response.body = page("final");
+    } else if (path == QLatin1String("/no-content")) {
+        response.status = 204; // the page before stays, and nothing loads
+        response.body.clear();
     } else if (path == QLatin1String("/attachment")) {
         response.contentType = "text/plain";
         response.headers = {
@@ -210,6 +215,10 @@ HttpResponse respond(const QString& path)
                                        "document.title = 'script ran ' + document.title"
                                        "</script>");
         }
+    } else if (path.startsWith(QLatin1String("/back/"))) {
+        // /back/<Cache-Control>/<name>
+        response.headers = {{"Cache-Control", path.section(QLatin1Char('/'), 2, 2).toLatin1()}};
+        response.body = page(path.section(QLatin1Char('/'), 3).toLatin1());
     } else if (path.startsWith(QLatin1String("/np/"))) {
         response = noStatePrefetchPage(path);
     } else {
@@ -301,6 +310,9 @@ private slots:
     void windowNeverGetsTheSandbox();
     void hiddenInstanceGrantsNoPermission();
     void onlyTheUsersStepKeysReachTheProgram();
+    void shownPageReportsTheEndOfItsLoad();
+    void stepBackShowsThePageBeforeFromHistory_data();
+    void stepBackShowsThePageBeforeFromHistory();
     void goneWindowFailsNextOperation_data();
     void goneWindowFailsNextOperation();
     void quitLeavesNoProcess();
@@ -1029,6 +1041,41 @@ void BrowserTest::onlyTheUsersStepKeysReachTheProgram()
     QCOMPARE(m_main->LocationURL(), m_server->url(QStringLiteral("/forged-keys")));
 }
 
+void BrowserTest::stepBackShowsThePageBeforeFromHistory_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("back");
+    QTest::addColumn<bool>("fromHistory");
+    QTest::newRow("cacheable page before")
+        << "/back/max-age=600/cacheable" << "/back/max-age=600/cacheable" << true;
+    QTest::newRow("no-store page before") << "/back/no-store/kept" << "/back/no-store/kept" << true;
+    QTest::newRow("link not the page before")
+        << "/back/max-age=600/other" << "/back/max-age=600/not-before" << false;
+}
+
+void BrowserTest::stepBackShowsThePageBeforeFromHistory()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, back);
+    QFETCH(bool, fromHistory);
+    m_main->Navigate(m_server->url(before));
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    // Set on the document itself: only that document, kept whole, still has it.
+    evaluate(mainBrowser(), QStringLiteral("window.shownBefore = true"));
+    m_main->Navigate(m_server->url(QStringLiteral("/page/after-") + QTest::currentDataTag()));
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    const int requests = m_server->requestCount(back);
+
+    m_main->NavigateBack(m_server->url(back));
+
+    QTRY_COMPARE(m_main->LocationURL(), m_server->url(back));
+    QTRY_COMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
+                 back.section(QLatin1Char('/'), 3));
+    QCOMPARE(evaluate(mainBrowser(), QStringLiteral("window.shownBefore === true")).toBool(),
+             fromHistory);
+    QCOMPARE(m_server->requestCount(back), requests + (fromHistory ? 0 : 1));
+}
+
 namespace {
 // The failure number that `operation` throws, 0 when it succeeds.
 int failureOf(const std::function<void()>& operation)
@@ -1043,6 +1090,28 @@ int failureOf(const std::function<void()>& operation)
 
 enum class Loss { WindowClosed, TabClosed, BrowserKilled };
 } // namespace
+
+void BrowserTest::shownPageReportsTheEndOfItsLoad()
+{
+    // A port that was free a moment ago refuses the connection.
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const QString refused = QStringLiteral("http://127.0.0.1:%1/").arg(closed.serverPort());
+    closed.close();
+    const auto loads = std::make_shared<int>();
+    const auto stopWatching = qScopeGuard([this] { m_main->watchPageLoads({}); });
+    for (const QString& link : {m_server->url(QStringLiteral("/page/loads")), refused,
+                                m_server->url(QStringLiteral("/no-content"))}) {
+        m_main->watchPageLoads({});
+        m_main->Navigate(m_server->url(QStringLiteral("/page/before-load")));
+        QVERIFY(mainBrowser().waitForLoadEvent(10000));
+        QTest::qWait(300); // its frame stops loading just after its load event
+        *loads = 0;
+        m_main->watchPageLoads([loads] { ++*loads; });
+        m_main->Navigate(link);
+        QTRY_VERIFY2_WITH_TIMEOUT(*loads > 0, qPrintable(link), 10000);
+    }
+}
 
 void BrowserTest::goneWindowFailsNextOperation_data()
 {

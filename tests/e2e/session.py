@@ -23,14 +23,31 @@ SCREENSHOT = os.environ.get("QUILLON_SCREENSHOT", "")
 WAIT = 20.0  # seconds to wait for something a person would wait for
 
 
+# Pages with a field, by name; the forging one fakes a person at work ten times a second.
+SCRIPTED = {
+    "field": "<textarea autofocus style='width: 95vw; height: 90vh'></textarea>",
+    "forging": """<input id=field><script>setInterval(() => {
+        for (const target of [window, document, document.body, field])
+          for (const event of [new KeyboardEvent('keydown', {key: 'a', bubbles: true}),
+                               new MouseEvent('mousemove', {bubbles: true, clientX: 9}),
+                               new PointerEvent('pointermove', {bubbles: true}),
+                               new MouseEvent('mousedown', {bubbles: true}),
+                               new WheelEvent('wheel', {bubbles: true, deltaY: 5})])
+            target.dispatchEvent(event);
+        field.focus(); }, 100);</script>""",
+}
+
+
 class Pages(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
-        match = re.fullmatch(r"/page(\d+)", self.path)
-        if not match:
+        match = re.fullmatch(r"/page(\d+)|/(\w+)", self.path)
+        if not match or (match.group(2) and match.group(2) not in SCRIPTED):
             self.send_error(404)
             return
-        body = (f"<!DOCTYPE html><html><head><title>E2E Page {match.group(1)}</title></head>"
-                f"<body><h1>Page {match.group(1)}</h1></body></html>").encode()
+        name = match.group(1) or match.group(2)
+        content = SCRIPTED.get(name, f"<h1>Page {name}</h1>")
+        body = (f"<!DOCTYPE html><html><head><title>E2E Page {name}</title></head>"
+                f"<body>{content}</body></html>").encode()
         self.send_response(200)
         self.send_header("Content-Type", "text/html; charset=utf-8")
         self.send_header("Content-Length", str(len(body)))
@@ -294,6 +311,28 @@ class TestUserSession(unittest.TestCase):
             began = time.monotonic()
             step() if step == s.start else step(s)
             print(f"{step.__name__}: {time.monotonic() - began:.1f} s", file=sys.stderr)
+
+    def test_timed_steps_wait_while_someone_works_in_the_page(self):
+        timed = os.path.join(self.themes, "timed.qld")
+        with open(timed, "wb") as theme:
+            theme.write("".join(f"{self.base}/{name}\r\n"
+                                for name in ("field", "forging", "page3")).encode())
+        s = self.session
+        s.start("--step-every", "5", timed)
+        s.wait_page("field")
+        s.press_in_browser("a")  # into the field, which fills the page
+        typing_ends = time.monotonic() + 9  # a key every 0.4 s for 9 s
+        while time.monotonic() < typing_ends:
+            time.sleep(0.4)
+            xdotool("key", "a")
+        self.assertTrue(s.browser_title().startswith("E2E Page field "))
+        # Idle, the pointer off both windows: the next page comes, and its script's forged
+        # input does not keep it.
+        screen_width, screen_height = map(int, xdotool("getdisplaygeometry").split())
+        xdotool("mousemove", "--sync", screen_width // 2, screen_height - 2)
+        s.wait_page("forging")
+        s.wait_page(3)
+        self.end(s)
 
     def check_start_up(self, s):
         self.assertTrue(os.path.isfile(s.install_dir + "default.qld"))

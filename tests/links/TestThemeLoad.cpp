@@ -372,7 +372,7 @@ private slots:
         h.browsers.calls.clear();
         h.run([&h] { h.m->theme().MoveLeft(); });
         QCOMPARE(h.browsers.calls,
-                 (QStringList{"Main.Navigate(http://y/)", "Prefetch.Navigate(http://x/)"}));
+                 (QStringList{"Main.NavigateBack(http://y/)", "Prefetch.Navigate(http://x/)"}));
     }
 
 private:

@@ -23,6 +23,11 @@ public:
         record(QStringLiteral("Navigate(%1)").arg(url));
         m_lastUrl = url;
     }
+    void NavigateBack(const QString& url) override
+    {
+        record(QStringLiteral("NavigateBack(%1)").arg(url));
+        m_lastUrl = url;
+    }
     QString LocationURL() override
     {
         record(QStringLiteral("LocationURL"));
@@ -32,6 +37,14 @@ public:
     void watchStepKeys(std::function<void(StepKey)> pressed) override
     {
         m_factory.stepKeyWatchers.insert(m_name, std::move(pressed));
+    }
+    void watchUserInput(std::function<void()> active) override
+    {
+        m_factory.inputWatchers.insert(m_name, std::move(active));
+    }
+    void watchPageLoads(std::function<void()> loaded) override
+    {
+        m_factory.loadWatchers.insert(m_name, std::move(loaded));
     }
 
 private:
@@ -66,6 +79,18 @@ void RecordingBrowserFactory::pressStepKey(StepKey key, const QString& name)
 {
     if (const auto watcher = stepKeyWatchers.value(name))
         watcher(key);
+}
+
+void RecordingBrowserFactory::workInPage(const QString& name)
+{
+    if (const auto watcher = inputWatchers.value(name))
+        watcher();
+}
+
+void RecordingBrowserFactory::finishLoad(const QString& name)
+{
+    if (const auto watcher = loadWatchers.value(name))
+        watcher();
 }
 
 QStringList RecordingBrowserFactory::callsStartingWith(const QString& prefix) const

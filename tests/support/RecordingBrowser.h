@@ -22,6 +22,12 @@ public:
     // has not been told to watch the keys. Watching is not recorded as a call.
     void pressStepKey(StepKey key, const QString& name = QStringLiteral("Main"));
     QMap<QString, std::function<void(StepKey)>> stepKeyWatchers;
+    // The user's input in the page, and the end of a page's load, in instance `name`; as with
+    // the keys, nothing unless watched, and watching is not recorded.
+    void workInPage(const QString& name = QStringLiteral("Main"));
+    void finishLoad(const QString& name = QStringLiteral("Main"));
+    QMap<QString, std::function<void()>> inputWatchers;
+    QMap<QString, std::function<void()>> loadWatchers;
 
     // The calls whose record starts with `prefix`.
     QStringList callsStartingWith(const QString& prefix) const;

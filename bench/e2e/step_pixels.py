@@ -1,0 +1,614 @@
+"""What the user sees of a step: the page area of the browser window read from the X server frame
+by frame (XShmGetImage, as fast as the server answers), a real click, and the time from the click
+to the first and the last change of the page area, the frames in between and the blank ones.
+
+Side by side in one run, on pages of 200 lines that a local server answers after 0.4 s:
+- the toolbar's Right onto the next link, loaded ahead, for cacheable, no-cache and no-store pages;
+- its Left onto the page shown just before, for the same three kinds;
+- Chromium alone, a click on a link to a page that it fetched ahead into its cache.
+Plus where the time goes: the program's own marks (QUILLON_STEP_TRACE) and the browser's
+lifecycle events, all on the monotonic clock. Needs an X display and the built program:
+
+    xvfb-run -a -s "-screen 0 1280x800x24" python3 bench/e2e/step_pixels.py build/src/quillon \
+        [steps [toolbar|alone]]
+"""
+
+import ctypes
+import ctypes.util
+import http.server
+import json
+import os
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+DELAY = 0.4          # the server's answer time for every page
+SETTLED = 0.6        # no change in the page area for this long ends a step
+STEP_LIMIT = 4.0     # a step that still changes after this long is cut off there
+ALT, LEFT = 0xFFE9, 0xFF51  # keysyms
+KINDS = {"cacheable": "max-age=3600", "no-cache": "no-cache", "no-store": "no-store"}
+
+
+# --- the X server: frames and input -------------------------------------------------------------
+
+class XImage(ctypes.Structure):
+    _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
+                ("format", ctypes.c_int), ("data", ctypes.c_void_p),
+                ("byte_order", ctypes.c_int), ("bitmap_unit", ctypes.c_int),
+                ("bitmap_bit_order", ctypes.c_int), ("bitmap_pad", ctypes.c_int),
+                ("depth", ctypes.c_int), ("bytes_per_line", ctypes.c_int),
+                ("bits_per_pixel", ctypes.c_int)]
+
+
+class ShmInfo(ctypes.Structure):
+    _fields_ = [("shmseg", ctypes.c_ulong), ("shmid", ctypes.c_int),
+                ("shmaddr", ctypes.c_void_p), ("readOnly", ctypes.c_int)]
+
+
+class Screen:
+    """One connection to the X server: reads a rectangle of the screen and sends input."""
+
+    def __init__(self):
+        self.x11 = ctypes.CDLL("libX11.so.6")
+        self.xext = ctypes.CDLL("libXext.so.6")
+        self.xtst = ctypes.CDLL("libXtst.so.6")
+        self.libc = ctypes.CDLL(ctypes.util.find_library("c"), use_errno=True)
+        self.x11.XOpenDisplay.restype = ctypes.c_void_p
+        self.x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        self.display = self.x11.XOpenDisplay(None)
+        if not self.display:
+            sys.exit("no X display (run under xvfb-run)")
+        for name in ("XDefaultScreen", "XFlush"):
+            getattr(self.x11, name).argtypes = [ctypes.c_void_p]
+        for name in ("XSync", "XDefaultDepth", "XDisplayWidth", "XDisplayHeight"):
+            getattr(self.x11, name).argtypes = [ctypes.c_void_p, ctypes.c_int]
+        self.screen = self.x11.XDefaultScreen(self.display)
+        self.x11.XRootWindow.restype = ctypes.c_ulong
+        self.x11.XRootWindow.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        self.root = self.x11.XRootWindow(self.display, self.screen)
+        self.x11.XDefaultVisual.restype = ctypes.c_void_p
+        self.x11.XDefaultVisual.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        self.xext.XShmCreateImage.restype = ctypes.POINTER(XImage)
+        self.xext.XShmCreateImage.argtypes = [ctypes.c_void_p, ctypes.c_void_p, ctypes.c_uint,
+                                              ctypes.c_int, ctypes.c_void_p,
+                                              ctypes.POINTER(ShmInfo), ctypes.c_uint,
+                                              ctypes.c_uint]
+        self.xext.XShmAttach.argtypes = [ctypes.c_void_p, ctypes.POINTER(ShmInfo)]
+        self.xext.XShmGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong,
+                                           ctypes.POINTER(XImage), ctypes.c_int, ctypes.c_int,
+                                           ctypes.c_ulong]
+        self.libc.shmat.restype = ctypes.c_void_p
+        self.libc.shmat.argtypes = [ctypes.c_int, ctypes.c_void_p, ctypes.c_int]
+        self.xtst.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int,
+                                                   ctypes.c_int, ctypes.c_ulong]
+        self.xtst.XTestFakeButtonEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int,
+                                                   ctypes.c_ulong]
+        self.x11.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        self.x11.XKeysymToKeycode.restype = ctypes.c_ubyte
+        self.xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int,
+                                                ctypes.c_ulong]
+        self.image = None
+
+    def watch(self, x, y, width, height):
+        """Reads this rectangle, or what of it is on the screen, from now on."""
+        x, y = max(x, 0), max(y, 0)
+        width = min(width, self.x11.XDisplayWidth(self.display, self.screen) - x)
+        height = min(height, self.x11.XDisplayHeight(self.display, self.screen) - y)
+        depth = self.x11.XDefaultDepth(self.display, self.screen)
+        visual = self.x11.XDefaultVisual(self.display, self.screen)
+        self.shm = ShmInfo()
+        self.image = self.xext.XShmCreateImage(self.display, visual, depth, 2, None,
+                                               ctypes.byref(self.shm), width, height)
+        self.size = self.image.contents.bytes_per_line * height
+        self.shm.shmid = self.libc.shmget(0, self.size, 0o1777)
+        self.shm.shmaddr = self.libc.shmat(self.shm.shmid, None, 0)
+        self.image.contents.data = self.shm.shmaddr
+        self.xext.XShmAttach(self.display, ctypes.byref(self.shm))
+        self.x11.XSync(self.display, 0)
+        self.libc.shmctl(self.shm.shmid, 0, None)  # IPC_RMID: gone with the last user
+        self.origin = (x, y)
+
+    def frame(self):
+        """The rectangle's pixels now, and the time in the middle of the read."""
+        before = time.monotonic()
+        self.xext.XShmGetImage(self.display, self.root, self.image, self.origin[0],
+                               self.origin[1], ctypes.c_ulong(0xFFFFFFFF))
+        pixels = ctypes.string_at(self.shm.shmaddr, self.size)
+        return (before + time.monotonic()) / 2, pixels
+
+    def keys(self, *keysyms):
+        """Presses the keys in order and lets them go; returns the time the first went down."""
+        codes = [self.x11.XKeysymToKeycode(self.display, ctypes.c_ulong(k)) for k in keysyms]
+        sent = time.monotonic()
+        for code in codes:
+            self.xtst.XTestFakeKeyEvent(self.display, code, 1, 0)
+        for code in reversed(codes):
+            self.xtst.XTestFakeKeyEvent(self.display, code, 0, 0)
+        self.x11.XFlush(self.display)
+        return sent
+
+    def click(self, x, y):
+        """A press and release of the first button at (x, y); returns the time it was sent."""
+        self.xtst.XTestFakeMotionEvent(self.display, self.screen, x, y, 0)
+        self.x11.XFlush(self.display)
+        time.sleep(0.05)
+        sent = time.monotonic()
+        self.xtst.XTestFakeButtonEvent(self.display, 1, 1, 0)
+        self.xtst.XTestFakeButtonEvent(self.display, 1, 0, 0)
+        self.x11.XFlush(self.display)
+        return sent
+
+
+def is_blank(pixels):
+    return pixels == pixels[:4] * (len(pixels) // 4)
+
+
+def step_frames(screen, act):
+    """Runs `act` (which clicks and returns the click's time) while reading frames; returns the
+    click's time and the frames that differ from the one before, with their times."""
+    _, shown = screen.frame()
+    click = act()
+    changes = []
+    last_change = click
+    reads = 0
+    while True:
+        t, pixels = screen.frame()
+        reads += 1
+        if pixels != shown:
+            changes.append((t, pixels))
+            shown = pixels
+            last_change = t
+        if t - last_change > SETTLED or t - click > STEP_LIMIT:
+            return click, changes, reads / (t - click)
+
+
+def measure(click, changes):
+    if not changes:
+        return None
+    return {"first": (changes[0][0] - click) * 1e3, "final": (changes[-1][0] - click) * 1e3,
+            "between": len(changes) - 1, "blank": sum(is_blank(p) for _, p in changes)}
+
+
+# --- pages -------------------------------------------------------------------------------------
+
+def page_body(name, extra=b""):
+    lines = b"".join(b"<div>%s, line %d: the quick brown fox jumps over the lazy dog</div>"
+                     % (name, n) for n in range(1, 201))
+    return (b"<!DOCTYPE html><html><head><title>%s</title>%s<style>body{margin:8px;"
+            b"font:14px sans-serif;background:#fff}a,a:hover,a:active,a:focus{color:#00c;outline:none}</style></head><body>"
+            b"<a id=next href=\"%s\" style=\"display:block;font-size:40px\">next</a>%s"
+            b"</body></html>") % (name, extra[0], extra[1], lines)
+
+
+class Server(http.server.ThreadingHTTPServer):
+    def __init__(self):
+        super().__init__(("127.0.0.1", 0), Handler)
+        self.lock = threading.Lock()
+        self.busy = 0
+        self.last_answer = 0.0
+        self.size = None
+
+    def idle_since(self):
+        with self.lock:
+            return None if self.busy else self.last_answer
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def do_GET(self):
+        path = self.path.split("?")[0]
+        if path == "/size":
+            query = dict(p.split("=") for p in self.path.split("?")[1].split("&"))
+            self.server.size = {k: int(float(v)) for k, v in query.items()}
+            self.answer(b"", "no-store")
+            return
+        # /<kind>/<n>, /alone/<n> (links on to /alone/<n+1> and fetches it ahead), /setup
+        parts = path.strip("/").split("/")
+        with self.server.lock:
+            self.server.busy += 1
+        try:
+            time.sleep(DELAY)
+            if parts[0] == "setup":
+                script = (b"<script>addEventListener('load',()=>fetch('/size?w='+innerWidth+"
+                          b"'&h='+innerHeight+'&sx='+screenX+'&sy='+screenY+'&ow='+outerWidth+"
+                          b"'&oh='+outerHeight))</script>")
+                nxt = self.path.split("next=")[1].encode() if "next=" in self.path else b"#"
+                body = page_body(b"setup", (script + b"<link rel=prefetch href=%s>" % nxt, nxt))
+                self.answer(body, "no-store")
+            elif parts[0] == "alone":
+                nxt = b"/alone/%d" % (int(parts[1]) + 1)
+                body = page_body(("alone " + parts[1]).encode(),
+                                 (b"<link rel=prefetch href=%s>" % nxt, nxt))
+                self.answer(body, KINDS["cacheable"])
+            elif parts[0] == "pre":
+                # The browser's own prerender of the next page, by speculation rules.
+                nxt = b"/pre/%d" % (int(parts[1]) + 1)
+                rules = (b'<script type="speculationrules">{"prerender":[{"source":"list",'
+                         b'"urls":["%s"]}]}</script>' % nxt)
+                body = page_body(("prerendered " + parts[1]).encode(), (rules, nxt))
+                self.answer(body, KINDS["cacheable"])
+            elif parts[0] in KINDS:
+                body = page_body(("%s %s" % (parts[0], parts[1])).encode(), (b"", b"#"))
+                self.answer(body, KINDS[parts[0]])
+            else:
+                self.send_error(404)
+        finally:
+            with self.server.lock:
+                self.server.busy -= 1
+                self.server.last_answer = time.monotonic()
+
+    def answer(self, body, cache):
+        self.send_response(200)
+        self.send_header("Content-Type", "text/html; charset=utf-8")
+        self.send_header("Cache-Control", cache)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+    def log_message(self, *args):
+        pass
+
+
+def wait_loaded_ahead(server, since):
+    """Until the server has had nothing to do for a while: the next page was loaded ahead."""
+    deadline = time.monotonic() + 10
+    while time.monotonic() < deadline:
+        idle = server.idle_since()
+        now = time.monotonic()
+        if idle is not None and now - max(idle, since) > 0.3:
+            return
+        time.sleep(0.02)
+
+
+# --- the programs ------------------------------------------------------------------------------
+
+def xdotool(*args):
+    return subprocess.run(["xdotool", *map(str, args)], capture_output=True,
+                          text=True).stdout.strip()
+
+
+def wait_window(pattern, timeout=30):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        found = xdotool("search", "--onlyvisible", "--name", pattern).split()
+        if found:
+            return found[0]
+        time.sleep(0.1)
+    raise RuntimeError(f"no window {pattern!r}")
+
+
+def geometry(window):
+    values = dict(line.split("=", 1) for line in
+                  xdotool("getwindowgeometry", "--shell", window).splitlines() if "=" in line)
+    return tuple(int(values[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+
+
+def page_area(server, browser_window):
+    """The page's own rectangle on the screen: the bottom of the browser's window."""
+    deadline = time.monotonic() + 30
+    while server.size is None and time.monotonic() < deadline:
+        time.sleep(0.05)
+    # The window may still be on its way to its place.
+    place = None
+    while place != geometry(browser_window):
+        place = geometry(browser_window)
+        time.sleep(0.5)
+    x, y, width, height = place
+    w, h = server.size["w"], server.size["h"]
+    return x + (width - w) // 2, y + height - h, w, h
+
+
+def fresh_home():
+    home = tempfile.mkdtemp(prefix="quillon-pixels-")
+    env = dict(os.environ, HOME=home, XDG_DATA_HOME=f"{home}/.local/share",
+               XDG_CONFIG_HOME=f"{home}/.config", XDG_CACHE_HOME=f"{home}/.cache")
+    env.pop("QT_QPA_PLATFORM", None)
+    return home, env
+
+
+class Marks:
+    """Timed lines from a process's standard error or a browser's events."""
+
+    def __init__(self):
+        self.lock = threading.Lock()
+        self.items = []
+
+    def add(self, what, t):
+        with self.lock:
+            self.items.append((what, t))
+
+    def after(self, t):
+        with self.lock:
+            return [(w, m) for w, m in self.items if m >= t - 0.001]
+
+    def read_lines(self, stream):
+        for line in stream:
+            parts = line.decode(errors="replace").split()
+            if len(parts) == 3 and parts[0] == "quillon-step":
+                self.add(parts[1], float(parts[2]) / 1e3)
+
+
+def breakdown(marks, click, names):
+    """The first time of each mark after the click, in ms from the click."""
+    seen = {}
+    for what, t in marks.after(click):
+        key = what.split(":")[0] if ":" in what else what
+        if what.startswith(("navigated:", "history-not-restored:", "prerender:")):
+            seen.setdefault(what, (t - click) * 1e3)
+            if what.startswith("navigated:"):
+                seen.setdefault("commit", (t - click) * 1e3)
+        elif key in names:
+            seen.setdefault(key, (t - click) * 1e3)
+    return seen
+
+
+def run_toolbar(screen, server, program, rounds, results):
+    base = f"http://127.0.0.1:{server.server_address[1]}"
+    links = [f"{base}/setup"]
+    order = []
+    for r in range(rounds):
+        for kind in KINDS:
+            links.append(f"{base}/{kind}/{r}")
+            order.append(kind)
+    links.append(f"{base}/cacheable/{rounds}")
+    order.append("cacheable")
+    home, env = fresh_home()
+    env["QUILLON_STEP_TRACE"] = "1"
+    install = f"{home}/.local/share/Quillon2"
+    os.makedirs(install)
+    with open(f"{install}/default.qld", "wb") as theme:
+        theme.write("".join(link + "\r\n" for link in links).encode())
+    process = subprocess.Popen([program], env=env, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.PIPE, start_new_session=True)
+    marks = Marks()
+    threading.Thread(target=marks.read_lines, args=(process.stderr,), daemon=True).start()
+    try:
+        toolbar = wait_window("^Quillon Version 2\\.8")
+        browser = wait_window("^setup - Chromium$")
+        area = page_area(server, browser)
+        if os.environ.get("STEP_PIXELS_DEBUG"):
+            print("toolbar's window", browser, area, file=sys.stderr)
+        screen.watch(*area)
+        tx, ty, _, _ = geometry(toolbar)
+        left_button = (tx + 72 + 24, ty + 8 + 16)   # twips 1080,120,735,495 at 96 dpi
+        right_button = (tx + 120 + 24, ty + 8 + 16)  # twips 1800,120,735,495
+        wait_loaded_ahead(server, time.monotonic())
+        previous = "setup"
+        for kind in order:
+            for direction, button, row in (("Right", right_button, f"Right onto {kind}"),
+                                           ("Left", left_button, f"Left onto {previous}"),
+                                           ("Right", right_button, None)):
+                click, changes, rate = step_frames(screen, lambda b=button: screen.click(*b))
+                result = measure(click, changes)
+                if row and not (direction == "Left" and previous == "setup"):
+                    results.setdefault(row, []).append(
+                        (result, rate, breakdown(marks, click, TOOLBAR_MARKS)))
+                wait_loaded_ahead(server, click)
+            previous = kind
+    finally:
+        os.killpg(process.pid, signal.SIGKILL)
+        process.wait()
+        shutil.rmtree(home, ignore_errors=True)
+
+
+TOOLBAR_MARKS = ("handler", "navigate", "paused", "answered", "commit", "firstPaint",
+                 "firstContentfulPaint", "DOMContentLoaded", "load")
+
+
+class Pipe:
+    """Chromium's DevTools pipe, for the reference's own lifecycle events."""
+
+    def __init__(self, process, commands, events, marks):
+        self.process, self.commands, self.events, self.marks = process, commands, events, marks
+        self.next_id = 1
+        self.replies = {}
+        self.attached = []
+        self.cond = threading.Condition()
+        threading.Thread(target=self.read, daemon=True).start()
+
+    def read(self):
+        buffer = b""
+        while True:
+            chunk = os.read(self.events, 65536)
+            if not chunk:
+                return
+            buffer += chunk
+            while b"\0" in buffer:
+                text, buffer = buffer.split(b"\0", 1)
+                message = json.loads(text)
+                if "id" in message:
+                    with self.cond:
+                        self.replies[message["id"]] = message
+                        self.cond.notify_all()
+                elif message.get("method") == "Page.lifecycleEvent":
+                    p = message["params"]
+                    self.marks.add(p["name"], p["timestamp"])
+                elif message.get("method") == "Target.attachedToTarget":
+                    with self.cond:
+                        self.attached.append(message["params"])
+                        self.cond.notify_all()
+                elif message.get("method") == "Preload.prerenderStatusUpdated":
+                    self.marks.add("prerender:" + message["params"]["status"] + "/" + message["params"].get("prerenderStatus", ""), time.monotonic())
+                elif message.get("method") == "Page.frameNavigated":
+                    if not message["params"]["frame"].get("parentId"):
+                        self.marks.add("navigated:" + message["params"]["type"], time.monotonic())
+
+    def call(self, method, params=None, session=None):
+        ident = self.next_id
+        self.next_id += 1
+        message = {"id": ident, "method": method, "params": params or {}}
+        if session:
+            message["sessionId"] = session
+        os.write(self.commands, json.dumps(message).encode() + b"\0")
+        with self.cond:
+            self.cond.wait_for(lambda: ident in self.replies, timeout=10)
+            return self.replies.pop(ident).get("result", {})
+
+
+def chromium():
+    for name in ("chromium", "chromium-browser", "google-chrome", "google-chrome-stable"):
+        path = shutil.which(name)
+        if path:
+            return path
+    sys.exit("no Chromium on PATH")
+
+
+def run_alone(screen, server, steps, results):
+    base = f"http://127.0.0.1:{server.server_address[1]}"
+    home, env = fresh_home()
+    to_browser, from_us = os.pipe()
+    to_us, from_browser = os.pipe()
+    flags = ["--no-first-run", "--no-default-browser-check", "--disable-background-networking",
+             "--disable-component-update", "--disable-sync", "--ozone-platform=x11",
+             "--remote-debugging-pipe", f"--user-data-dir={home}/profile",
+             f"{base}/setup?next=/alone/0"]
+    if os.geteuid() == 0:
+        flags.insert(0, "--no-sandbox")
+
+    def descriptors():
+        high_in, high_out = os.dup(to_browser), os.dup(from_browser)
+        os.dup2(high_in, 3, inheritable=True)
+        os.dup2(high_out, 4, inheritable=True)
+
+    process = subprocess.Popen([chromium(), *flags], env=env, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, start_new_session=True,
+                               preexec_fn=descriptors, pass_fds=(3, 4))
+    os.close(to_browser)
+    os.close(from_browser)
+    marks = Marks()
+    try:
+        pipe = Pipe(process, from_us, to_us, marks)
+        server.size = None
+        browser = wait_window("^setup - Chromium$")
+        # Through the tab, as the browser's own DevTools attach: a session attached to the page
+        # alone turns the browser's prerender off.
+        tab = next(t for t in pipe.call("Target.getTargets", {"filter": [{"type": "tab"}]})
+                   ["targetInfos"] if t["type"] == "tab")
+        tab_session = pipe.call("Target.attachToTarget",
+                                {"targetId": tab["targetId"], "flatten": True})["sessionId"]
+        pipe.call("Target.setAutoAttach", {"autoAttach": True, "waitForDebuggerOnStart": False,
+                                           "flatten": True}, tab_session)
+        with pipe.cond:
+            pipe.cond.wait_for(lambda: any(a["targetInfo"]["type"] == "page"
+                                           for a in pipe.attached), timeout=10)
+        session = next(a["sessionId"] for a in pipe.attached
+                       if a["targetInfo"]["type"] == "page")
+        pipe.call("Page.enable", session=session)
+        pipe.call("Page.setLifecycleEventsEnabled", {"enabled": True}, session)
+        pipe.call("Preload.enable", session=session)
+        area = page_area(server, browser)
+        screen.watch(*area)
+        link = (area[0] + 40, area[1] + 8 + 20)  # the "next" link at the page's top left
+        if os.environ.get("STEP_PIXELS_DEBUG"):
+            print("reference window", browser, area, file=sys.stderr)
+        wait_loaded_ahead(server, time.monotonic())
+
+        def step(row, act):
+            done, changes, rate = step_frames(screen, act)
+            if row:
+                results.setdefault(row, []).append(
+                    (measure(done, changes), rate, breakdown(marks, done, TOOLBAR_MARKS)))
+            wait_loaded_ahead(server, done)
+
+        def link_now():
+            """Where the link is on the page on show (a page may come back scrolled)."""
+            found = pipe.call("Runtime.evaluate", {
+                "expression": "JSON.stringify(next.getBoundingClientRect())",
+                "returnByValue": True}, session).get("result", {}).get("value")
+            if not found:
+                return link
+            rect = json.loads(found)
+            return (area[0] + int(rect["x"]) + 20, area[1] + int(rect["y"] + rect["height"] / 2))
+
+        for _ in range(steps):
+            place = link_now()
+            step("Chromium alone, link onto a cached page", lambda: screen.click(*place))
+        # The browser's own Back (Alt+Left) onto the page shown before, then on again.
+        for _ in range(steps):
+            step("Chromium alone, its own Back onto the page before",
+                 lambda: screen.keys(ALT, LEFT))
+            place = link_now()
+            step(None, lambda: screen.click(*place))
+        # Last: a prerendered page comes in as another page target, which this session
+        # does not follow.
+        pipe.call("Page.navigate", {"url": base + "/pre/0"}, session)
+        wait_loaded_ahead(server, time.monotonic())
+        time.sleep(0.5)
+        for _ in range(steps):
+            step("Chromium alone, link onto a prerendered page", lambda: screen.click(*link))
+    finally:
+        os.killpg(process.pid, signal.SIGKILL)
+        process.wait()
+        shutil.rmtree(home, ignore_errors=True)
+
+
+# --- the table ---------------------------------------------------------------------------------
+
+def median_of(values):
+    values = [v for v in values if v is not None]
+    return statistics.median(values) if values else None
+
+
+def fmt(value, width=7):
+    return f"{value:{width}.1f}" if value is not None else " " * (width - 1) + "-"
+
+
+def report(results):
+    print(f"{'':50} {'n':>3} {'first':>7} {'final':>7} {'p90':>7} {'betw':>5} {'blank':>5}"
+          f" {'fps':>5}")
+    for row, samples in results.items():
+        done = [s for s in samples if s[0]]
+        finals = sorted(s[0]["final"] for s in done)
+        p90 = finals[int(0.9 * (len(finals) - 1))] if finals else None
+        print(f"{row:50} {len(samples):3} {fmt(median_of(s[0]['first'] for s in done))}"
+              f" {fmt(median_of(finals))} {fmt(p90)}"
+              f" {sum(s[0]['between'] for s in done):5} {sum(s[0]['blank'] for s in done):5}"
+              f" {median_of(s[1] for s in samples):5.0f}")
+    print("\nbreakdown, median ms from the click (n: steps that had the mark)")
+    names = ["handler", "navigate", "paused", "answered", "commit", "firstPaint",
+             "firstContentfulPaint", "DOMContentLoaded", "load"]
+    print(f"{'':50} " + " ".join(f"{n[:9]:>9}" for n in names))
+    for row, samples in results.items():
+        print(f"{row:50} " + " ".join(
+            f"{fmt(median_of(s[2].get(n) for s in samples), 9)}" for n in names))
+    print("\nhow the window's page came, steps per kind")
+    for row, samples in results.items():
+        kinds = {}
+        for s in samples:
+            for key in s[2]:
+                if key.startswith(("navigated:", "history-not-restored:", "prerender:")):
+                    kinds[key] = kinds.get(key, 0) + 1
+        if kinds:
+            print(f"{row:50} " + ", ".join(f"{k} x{v}" for k, v in sorted(kinds.items())))
+
+
+def main():
+    program = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/src/quillon")
+    steps = int(sys.argv[2]) if len(sys.argv) > 2 else 20
+    server = Server()
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    screen = Screen()
+    results = {}
+    started = time.monotonic()
+    load_before = os.getloadavg()
+    only = sys.argv[3] if len(sys.argv) > 3 else ""
+    if only != "alone":
+        run_toolbar(screen, server, program, steps, results)
+    if only != "toolbar":
+        run_alone(screen, server, steps, results)
+    server.shutdown()
+    print(f"{steps} steps of each kind, server answers after {DELAY:.1f} s, page area read by "
+          f"XShmGetImage; times in ms from the click")
+    print(f"load average before {load_before[0]:.2f}, after {os.getloadavg()[0]:.2f}; "
+          f"{time.monotonic() - started:.0f} s\n")
+    report(results)
+
+
+if __name__ == "__main__":
+    main()
