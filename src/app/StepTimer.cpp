@@ -126,7 +126,7 @@ void StepTimer::elapsed()
     }
     // Before the step: its page may report its load while the step still runs.
     m_awaitingLoad = true;
-    runHandler(m, [this] { m.theme().MoveRight(); });
+    runHandler(m, [this] { m.theme().TimedStep(); });
     m_step.start();
 }
 

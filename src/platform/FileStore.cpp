@@ -79,6 +79,19 @@ bool FileStore::exists(const QString& path)
     return !path.isEmpty() && ::lstat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
+std::optional<FileStore::Status> FileStore::status(const QString& path)
+{
+    struct stat info
+    {
+    };
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    // Times more than about 280 years from 1970 are cut there: the nanoseconds cannot overflow.
+    const qint64 seconds = qBound(-9'000'000'000LL, qint64(info.st_mtim.tv_sec), 9'000'000'000LL);
+    return Status{info.st_size, seconds * 1'000'000'000 + info.st_mtim.tv_nsec, info.st_dev,
+                  info.st_ino};
+}
+
 QByteArray FileStore::read(const QString& path, qsizetype limit)
 {
     const int fd = openPlainFile(path, O_RDONLY);

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 // The program's one way to touch a file: one read, one whole-file save and one append, each
 // opening and closing the file within the call. Every failure is a Failure with its number
 // (53 no such file, 76 no such folder, 75 refused, 61 disk full, ...). None of them leaves a
@@ -12,6 +14,19 @@ class FileStore
 public:
     // Whether anything at all (file, folder, dangling link) has this name.
     static bool exists(const QString& path);
+
+    // What tells one version of a file's bytes from another short of reading them. A filesystem
+    // that keeps times to the second or two can show a rewrite of the same size as unchanged.
+    struct Status
+    {
+        qint64 size = 0;
+        qint64 modifiedNs = 0;
+        quint64 device = 0;
+        quint64 inode = 0;
+        bool operator==(const Status&) const = default;
+    };
+    // The status of whatever the name leads to; none when nothing is there.
+    static std::optional<Status> status(const QString& path);
     // The file's bytes, at most `limit` of them (0 proves that it opens for reading). Only a
     // plain file is read: a folder, a pipe or a device is refused (75) without waiting.
     static QByteArray read(const QString& path, qsizetype limit = -1);

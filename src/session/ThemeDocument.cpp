@@ -36,22 +36,27 @@ void ThemeDocument::LoadNamedThemeFile(const QString& path)
 // The load does not empty Combo1 in place: the caller does, and puts its text back after.
 void ThemeDocument::ReloadInPlace(const QString& path)
 {
+    reloadInPlace(path, std::nullopt);
+}
+
+void ThemeDocument::reloadInPlace(const QString& path, std::optional<QByteArray> content)
+{
     const QString shownText = m.toolbar->shownText();
     m.toolbar->clearList();
-    run(path, m_linkIndex);
+    run(path, m_linkIndex, false, std::move(content));
     m.toolbar->setShownText(shownText);
 }
 
 // The hand-over lives for one load: set here, and spent whatever way the load ends.
 void ThemeDocument::run(const QString& path, std::optional<qint16> savedIndex,
-                        bool anyOpenFailureIsMissing)
+                        bool anyOpenFailureIsMissing, std::optional<QByteArray> content)
 {
     m_themeFile = path;
     SavedIndex = savedIndex.value_or(0);
     RestoreFlag = savedIndex ? 1 : 0;
     std::optional<int> failed;
     try {
-        load(anyOpenFailureIsMissing);
+        load(anyOpenFailureIsMissing, std::move(content));
     } catch (const Failure& failure) {
         failed = failure.number();
     }
@@ -62,15 +67,17 @@ void ThemeDocument::run(const QString& path, std::optional<qint16> savedIndex,
     emit changed();
 }
 
-void ThemeDocument::load(bool anyOpenFailureIsMissing)
+void ThemeDocument::load(bool anyOpenFailureIsMissing, std::optional<QByteArray> content)
 {
-    std::optional<QByteArray> content = readThemeFile(anyOpenFailureIsMissing);
+    if (!content)
+        content = readThemeFile(anyOpenFailureIsMissing);
     if (!content) {
         keepPreviousList();
         return;
     }
     const QByteArray tidied = ThemeTidy::tidy(*content);
-    writeTidied(tidied, *content);
+    // The program's own rewrite is no change from outside.
+    m_stamp.take(m_themeFile, writeTidied(tidied, *content) ? tidied : *content);
     // A huge file is held once while its links are read.
     content.reset();
     takeOver(readLinks(tidied));
@@ -114,14 +121,16 @@ bool ThemeDocument::fallBackToDefault(int number)
 
 // The tidied bytes replace the file in one step, and only when they differ. A file that
 // cannot be rewritten (read-only, full disk) keeps its old bytes, which hold the same links:
-// the load goes on and the next one tries again.
-void ThemeDocument::writeTidied(const QByteArray& tidied, const QByteArray& content)
+// the load goes on and the next one tries again. Whether the file holds the tidied bytes.
+bool ThemeDocument::writeTidied(const QByteArray& tidied, const QByteArray& content)
 {
     if (tidied == content)
-        return;
+        return true;
     try {
         FileStore::save(m_themeFile, tidied);
+        return true;
     } catch (const Failure&) {
+        return false;
     }
 }
 
@@ -227,6 +236,13 @@ void ThemeDocument::MoveRight()
     if (m_linkIndex > m_linkCount)
         m_linkIndex = 1;
     ShowCurrentLink();
+}
+
+void ThemeDocument::TimedStep()
+{
+    if (std::optional<QByteArray> content = m_stamp.changedBytes(m_themeFile))
+        reloadInPlace(m_themeFile, std::move(content));
+    MoveRight();
 }
 
 void ThemeDocument::SelectFromList()

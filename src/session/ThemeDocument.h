@@ -1,5 +1,6 @@
 #pragma once
 
+#include "session/FileStamp.h"
 #include "session/LinkSlots.h"
 
 #include <QObject>
@@ -41,6 +42,11 @@ public:
     // "Left" and "Right": one link back or on, wrapping round at both ends, and shown.
     void MoveLeft();
     void MoveRight();
+    // The timed step of an unattended screen: a change that another program made to the file
+    // since the last load or write of the program's own is taken first, as a reload in place;
+    // a file that is gone or cannot be read keeps the list in memory and says nothing. Then
+    // "Right".
+    void TimedStep();
     // A pick from Combo1's dropped-down list: shows the picked text and leaves the cursor.
     void SelectFromList();
 
@@ -52,12 +58,14 @@ signals:
 private:
     // `savedIndex`: a reload in place that restores this position; none for a normal load.
     // `anyOpenFailureIsMissing`: every failure to open the file is met as a missing file.
+    // `content`: the file's bytes when the caller has read them already.
     void run(const QString& path, std::optional<qint16> savedIndex,
-             bool anyOpenFailureIsMissing = false);
-    void load(bool anyOpenFailureIsMissing);
+             bool anyOpenFailureIsMissing = false, std::optional<QByteArray> content = {});
+    void reloadInPlace(const QString& path, std::optional<QByteArray> content);
+    void load(bool anyOpenFailureIsMissing, std::optional<QByteArray> content);
     std::optional<QByteArray> readThemeFile(bool anyOpenFailureIsMissing);
     bool fallBackToDefault(int number);
-    void writeTidied(const QByteArray& tidied, const QByteArray& content);
+    bool writeTidied(const QByteArray& tidied, const QByteArray& content);
     QStringList readLinks(const QByteArray& tidied);
     void takeOver(const QStringList& links);
     void fillCombo();
@@ -72,6 +80,8 @@ private:
 
     Module1& m;
     QString m_themeFile;
+    // The file as the last load left it.
+    FileStamp m_stamp;
     LinkSlots m_links;
     qint16 m_linkCount = 0;
     qint16 m_linkIndex = 1;

@@ -8,6 +8,11 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+using Change = std::function<void(SessionHarness&)>;
+Q_DECLARE_METATYPE(Change)
 
 // What Grab and Edit do alike: cancel, close, a second click and a theme file that fails.
 class BothDialogsTest : public CaptureTest
@@ -205,6 +210,69 @@ private slots:
             QVERIFY(open(h, dialog));
             QCOMPARE(h.logMessages().count(" User grabs http://a/"), 1);
         }
+    }
+
+    // Timed steps take what other programs write to the theme file, never the program's own.
+    void timedStepTakesChangesFromOutside_data()
+    {
+        QTest::addColumn<Change>("change");
+        QTest::addColumn<QStringList>("links");
+        QTest::addColumn<bool>("taken");
+        QTest::addColumn<int>("index"); // after three timed steps from link 2
+        // Untidy, so that the program rewrites the file itself as it takes it.
+        const Change rewrite = [](SessionHarness& h) {
+            h.write("default.qld", "http://v/\r\n\r\nhttp://w/");
+        };
+        const Change remove = [](SessionHarness& h) { QFile::remove(h.path("default.qld")); };
+        // Same size and time, as a filesystem that keeps times to the second shows it.
+        const Change sameSecond = [](SessionHarness& h) {
+            const QByteArray path = QFile::encodeName(h.path("default.qld"));
+            struct stat before = {};
+            ::stat(path.constData(), &before);
+            h.write("default.qld", QByteArray(threeLinks).replace('b', 'q'));
+            const timespec times[2] = {before.st_atim, before.st_mtim};
+            ::utimensat(AT_FDCWD, path.constData(), times, 0);
+        };
+        const Change process = [](SessionHarness& h) {
+            QWidget* form = open(h, Dialog::Form3);
+            setText(form, "http://c/\n\nhttp://a/");
+            clickIn(form, "Command1");
+        };
+        const QStringList twoLinks{"http://v/", "http://w/"};
+        QTest::newRow("edited") << rewrite << twoLinks << true << 1;
+        QTest::newRow("same size, same second")
+            << sameSecond << QStringList{"http://a/", "http://q/", "http://c/"} << true << 2;
+        QTest::newRow("Process") << process << QStringList{"http://c/", "http://a/"} << false << 1;
+        QTest::newRow("removed") << remove << threeLinkList << false << 2;
+        QTest::newRow("a folder in its place") << Change([=](SessionHarness& h) {
+            remove(h);
+            QDir().mkdir(h.path("default.qld"));
+        }) << threeLinkList << false << 2;
+        QTest::newRow("back with other links") << Change([=](SessionHarness& h) {
+            remove(h);
+            h.m->theme().TimedStep();
+            h.m->theme().TimedStep();
+            rewrite(h);
+        }) << twoLinks << true << 2;
+    }
+    void timedStepTakesChangesFromOutside()
+    {
+        QFETCH(Change, change);
+        QFETCH(QStringList, links);
+        QFETCH(bool, taken);
+        QFETCH(int, index);
+        SessionHarness h;
+        startWith(h, threeLinks);
+        h.stepTo(2);
+        change(h);
+        const QStringList log = h.logMessages();
+        for (int step = 0; step < 3; ++step)
+            h.run([&h] { h.m->theme().TimedStep(); });
+        QCOMPARE(comboItems(h), links);
+        QCOMPARE(h.logMessages().mid(log.size()),
+                 taken ? QStringList{opensNormally(h.path("default.qld"))} : QStringList());
+        QCOMPARE(h.m->theme().LinkIndex(), index);
+        QVERIFY(h.dialogs.boxes.isEmpty());
     }
 };
 
