@@ -221,7 +221,11 @@ void HostilePagesTest::stepShowsItsLink()
         browserPeakKiB = qMax(browserPeakKiB, statusKiB(QString::number(pid), "VmHWM"));
     qInfo("program RSS %lld MB idle, %lld MB peak; largest browser process %lld MB peak",
           idleKiB / 1024, peakKiB / 1024, browserPeakKiB / 1024);
+    // The address sanitizer keeps freed memory in quarantine: its build holds more than the
+    // program does, so only the plain build measures.
+#ifndef __SANITIZE_ADDRESS__
     QVERIFY2(peakKiB - idleKiB < 100 * 1024, "the program held a hostile page whole");
+#endif
 
     // Nothing else opened, the browser and both of its targets live on, and the next step
     // shows its link.
