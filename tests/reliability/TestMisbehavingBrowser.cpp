@@ -69,7 +69,8 @@ void TestMisbehavingBrowser::oversizedFrameFailsOnlyItself()
     const auto first = pipe.call(QStringLiteral("Page.navigate"), {}, {}, 60000);
     browser.join();
     // The next command is answered as ever (its id is 3 when the program sent one of its own).
-    const QByteArray answer("{\"id\":2,\"result\":{}}\0{\"id\":3,\"result\":{}}", 43);
+    const QByteArray answer = QByteArray(R"({"id":2,"result":{}})") + '\0' +
+                              QByteArray(R"({"id":3,"result":{}})") + '\0';
     QCOMPARE(::write(ends[1], answer.constData(), size_t(answer.size())), answer.size());
     const auto second = pipe.call(QStringLiteral("Browser.getVersion"), {}, {}, 60000);
     QByteArray sent(65536, '\0');
