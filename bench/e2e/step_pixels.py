@@ -23,9 +23,10 @@ import signal
 import statistics
 import subprocess
 import sys
-import tempfile
 import threading
 import time
+
+from startup import chromium, fresh_home  # beside this script
 
 DELAY = 0.4          # the server's answer time for every page
 SETTLED = 0.6        # no change in the page area for this long ends a step
@@ -304,14 +305,6 @@ def page_area(server, browser_window):
     return x + (width - w) // 2, y + height - h, w, h
 
 
-def fresh_home():
-    home = tempfile.mkdtemp(prefix="quillon-pixels-")
-    env = dict(os.environ, HOME=home, XDG_DATA_HOME=f"{home}/.local/share",
-               XDG_CONFIG_HOME=f"{home}/.config", XDG_CACHE_HOME=f"{home}/.cache")
-    env.pop("QT_QPA_PLATFORM", None)
-    return home, env
-
-
 class Marks:
     """Timed lines from a process's standard error or a browser's events."""
 
@@ -449,14 +442,6 @@ class Pipe:
         with self.cond:
             self.cond.wait_for(lambda: ident in self.replies, timeout=10)
             return self.replies.pop(ident).get("result", {})
-
-
-def chromium():
-    for name in ("chromium", "chromium-browser", "google-chrome", "google-chrome-stable"):
-        path = shutil.which(name)
-        if path:
-            return path
-    sys.exit("no Chromium on PATH")
 
 
 def run_alone(screen, server, steps, results):
