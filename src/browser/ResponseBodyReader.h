@@ -31,7 +31,6 @@ public:
     void read(const QString& sessionId, const QJsonValue& requestId, Done done);
     // Gives up the session's reads in flight, without calling their `done`.
     void abandon(const QString& sessionId);
-    qsizetype bytesInFlight() const { return m_bytes; }
 
 private:
     struct Read;
