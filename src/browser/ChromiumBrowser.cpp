@@ -4,6 +4,7 @@
 #include "browser/NavigationUrl.h"
 #include "browser/StepKeyBinding.h"
 #include "browser/WindowNavigation.h"
+#include "browser/WindowPrerender.h"
 #include "browser/Str.h"
 #include "platform/Failure.h"
 
@@ -37,8 +38,44 @@ ChromiumBrowser::ChromiumBrowser(std::shared_ptr<ChromiumConnection> connection,
     : m_connection(std::move(connection)), m_kind(kind), m_targetId(std::move(targetId)),
       m_sessionId(std::move(sessionId))
 {
-    if (m_kind == Kind::Window)
-        m_navigation = std::make_unique<WindowNavigation>(*m_connection, m_targetId, m_sessionId);
+    if (m_kind != Kind::Window)
+        return;
+    m_navigation = std::make_unique<WindowNavigation>(*m_connection, m_targetId, m_sessionId);
+    m_prerender = std::make_unique<WindowPrerender>(
+        *m_connection, m_connection->windowTabSessionId(),
+        WindowPrerender::Page{m_targetId, m_sessionId, {}},
+        [this](const QString& sessionId) { setUpPrerender(sessionId); },
+        [this](const WindowPrerender::Page& page) {
+            followPage(page.targetId, page.sessionId, page.url);
+        });
+}
+
+// What the window's page has, the prerender has before it starts: the step keys and the input
+// watch, load events, and its documents from the ones loaded ahead.
+void ChromiumBrowser::setUpPrerender(const QString& sessionId)
+{
+    try {
+        if (m_stepKeys)
+            m_stepKeys->installIn(sessionId);
+        else
+            m_connection->post(str("Page.enable"), {}, sessionId);
+        m_connection->servePrerender(sessionId);
+    } catch (const Failure&) {
+        // The browser is gone: the program's next operation on it tells.
+    }
+}
+
+void ChromiumBrowser::followPage(const QString& targetId, const QString& sessionId,
+                                 const QString& url)
+{
+    m_targetId = targetId;
+    m_sessionId = sessionId;
+    // Loaded already, as a rule: the load of the step is over when its load event is counted.
+    m_loadEventsBeforeNavigate = 0;
+    m_navigation->follow(targetId, sessionId);
+    if (m_stepKeys)
+        m_stepKeys->follow(sessionId);
+    m_connection->followWindowPage(targetId, sessionId, url);
 }
 
 ChromiumBrowser::~ChromiumBrowser()
@@ -120,11 +157,14 @@ void ChromiumBrowser::Navigate(const QString& url)
     QString address = shownAddress(url);
     m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
     if (m_navigation) {
-        m_navigation->navigate(address);
+        const auto activation = m_prerender->activationFor(address);
+        m_prerender->leave();
+        m_navigation->navigate(address, activation);
         return;
     }
     if (!isWorthLoadingAhead(address))
         address = str("about:blank");
+    m_connection->loadingAhead(address);
     // The answer comes only when the server has answered; the toolbar does not wait for it.
     m_connection->post(str("Page.navigate"), {{str("url"), address}}, m_sessionId);
 }
@@ -141,6 +181,7 @@ void ChromiumBrowser::NavigateBack(const QString& url)
         return;
     }
     m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
+    m_prerender->leave();
     m_navigation->navigateToHistoryEntry(*entry, address);
 }
 
@@ -245,8 +286,7 @@ void ChromiumBrowser::watchPageLoads(std::function<void()> loaded)
 }
 
 // An error page has a load event; a load that ends without a page (an answer without content,
-// a download) has none, but the frame stops loading all the same. The main frame of a tab has
-// the tab's target id.
+// a download) has none, but the frame stops loading all the same.
 void ChromiumBrowser::handlePageEvent(const QJsonObject& event) const
 {
     if (!m_pageLoaded || event.value(str("sessionId")).toString() != m_sessionId)
@@ -254,7 +294,8 @@ void ChromiumBrowser::handlePageEvent(const QJsonObject& event) const
     const QString method = event.value(str("method")).toString();
     const bool mainFrameStopped =
         method == QLatin1String("Page.frameStoppedLoading") &&
-        event.value(str("params")).toObject().value(str("frameId")).toString() == m_targetId;
+        !m_connection->isSubframe(
+            event.value(str("params")).toObject().value(str("frameId")).toString());
     if (mainFrameStopped || method == QLatin1String("Page.loadEventFired"))
         m_pageLoaded();
 }

@@ -11,6 +11,7 @@
 class ChromiumConnection;
 class StepKeyBinding;
 class WindowNavigation;
+class WindowPrerender;
 
 // An instance in the system's Chromium: the tab of its window, or a hidden target that shares
 // the window's profile and so its HTTP cache.
@@ -56,6 +57,8 @@ private:
     void placeWindow(const QString& edge, double pixels);
     void listenInPages();
     void handlePageEvent(const QJsonObject& event) const;
+    void setUpPrerender(const QString& sessionId);
+    void followPage(const QString& targetId, const QString& sessionId, const QString& url);
 
     std::shared_ptr<ChromiumConnection> m_connection;
     Kind m_kind;
@@ -68,4 +71,5 @@ private:
     std::function<void()> m_pageLoaded;
     int m_pageEventListenerId = 0;
     std::unique_ptr<WindowNavigation> m_navigation; // the window's only
+    std::unique_ptr<WindowPrerender> m_prerender;   // the window's only
 };

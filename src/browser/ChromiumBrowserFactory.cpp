@@ -53,8 +53,7 @@ std::unique_ptr<Browser> ChromiumBrowserFactory::createWindow()
             throw;
         m_connection = ChromiumConnection::launch(executable, BrowserProfile::makeTemporary());
     }
-    const QString targetId = m_connection->windowTargetId();
-    const QString sessionId = m_connection->attach(targetId, failure);
+    const auto [targetId, sessionId] = m_connection->attachWindow(failure);
     // Without it the window is only slower to show a next page that may not be cached.
     m_connection->serveKeptDocuments(targetId, sessionId);
     return std::make_unique<ChromiumBrowser>(m_connection, ChromiumBrowser::Kind::Window, targetId,

@@ -25,11 +25,12 @@ const char* const removeProfileAfterwards = "profile=$1; shift; \"$@\"; rm -rf -
 // exceptions, frames and requests, titles: pages decide their size) is dropped as it comes.
 bool isReadEvent(QByteArrayView method)
 {
-    static constexpr std::array<QByteArrayView, 11> read{
+    static constexpr std::array<QByteArrayView, 15> read{
         "Target.targetCreated",     "Target.targetDestroyed",       "Target.detachedFromTarget",
-        "Target.targetInfoChanged", "Target.targetCrashed",         "Page.loadEventFired",
-        "Page.frameStoppedLoading", "Page.javascriptDialogOpening", "Page.downloadWillBegin",
-        "Fetch.requestPaused",      "Runtime.bindingCalled"};
+        "Target.targetInfoChanged", "Target.targetCrashed",         "Target.attachedToTarget",
+        "Page.loadEventFired",      "Page.frameStoppedLoading",     "Page.javascriptDialogOpening",
+        "Page.downloadWillBegin",   "Page.frameAttached",           "Page.frameDetached",
+        "Fetch.requestPaused",      "Runtime.bindingCalled",        "Preload.prerenderStatusUpdated"};
     // Read only while a step is traced for the benchmark.
     static constexpr std::array<QByteArrayView, 3> traced{
         "Page.lifecycleEvent", "Page.frameNavigated", "Page.backForwardCacheNotUsed"};
@@ -57,6 +58,10 @@ QStringList ChromiumConnection::browserArguments(const QString& profileDir)
         // No window, no restored tab: the one window is created over the pipe, so that the
         // program's window is always the one it made (see start()).
         str("--no-startup-window"),
+        // The browser's prerender of the window's next link asks for its document as any
+        // navigation does, where the copy loaded ahead answers it (see KeptDocumentServer),
+        // instead of fetching it ahead once more past the program.
+        str("--disable-features=Prerender2FallbackPrefetchSpecRules"),
     };
     // The browser's sandbox refuses to run as root; never given up otherwise.
     if (geteuid() == 0)
@@ -96,7 +101,7 @@ ChromiumConnection::ChromiumConnection(std::unique_ptr<ChromiumProcess> process,
     m_pipe = std::make_unique<DevToolsPipe>(pipe.commandFd, pipe.eventFd);
     m_kept = std::make_unique<KeptDocuments>();
     m_guard = std::make_unique<HiddenTargetGuard>(*m_pipe, *m_kept);
-    m_documentServer = std::make_unique<KeptDocumentServer>(*m_pipe, *m_kept);
+    m_documentServer = std::make_unique<KeptDocumentServer>(*m_pipe, *m_kept, m_subframes);
     m_pipe->setEventHandler([this](const QJsonObject& event) { handleEvent(event); });
     m_pipe->setEventFilter(isReadEvent);
 }
@@ -117,13 +122,62 @@ void ChromiumConnection::start()
     command(str("Target.setDiscoverTargets"), {{str("discover"), true}}, {}, failure);
     // The browser started without a window; the program's window is the one it creates here,
     // never a tab that the profile brought back.
-    const QJsonObject created =
-        command(str("Target.createTarget"),
-                {{str("url"), str("about:blank")}, {str("newWindow"), true}}, {}, failure);
-    m_windowTargetId = created.value(str("targetId")).toString();
-    if (m_windowTargetId.isEmpty())
+    const QJsonObject created = command(
+        str("Target.createTarget"),
+        {{str("url"), str("about:blank")}, {str("newWindow"), true}, {str("forTab"), true}}, {},
+        failure);
+    m_windowTabId = created.value(str("targetId")).toString();
+    if (m_windowTabId.isEmpty())
         throw Failure(failure);
-    m_typeOfTarget.insert(m_windowTargetId, str("page"));
+}
+
+std::pair<QString, QString> ChromiumConnection::attachWindow(int failureNumber)
+{
+    m_tabSessionId = attach(m_windowTabId, failureNumber);
+    QString targetId;
+    QString sessionId;
+    const int listener = addEventListener([&](const QJsonObject& event) {
+        const QJsonObject params = event.value(str("params")).toObject();
+        const QJsonObject info = params.value(str("targetInfo")).toObject();
+        if (sessionId.isEmpty() && event.value(str("sessionId")).toString() == m_tabSessionId &&
+            event.value(str("method")).toString() == QLatin1String("Target.attachedToTarget") &&
+            info.value(str("type")).toString() == QLatin1String("page")) {
+            targetId = info.value(str("targetId")).toString();
+            sessionId = params.value(str("sessionId")).toString();
+        }
+    });
+    // Every later page of the tab (the browser's prerenders) waits until it is set up.
+    const bool asked = m_pipe
+                           ->call(str("Target.setAutoAttach"),
+                                  {{str("autoAttach"), true},
+                                   {str("waitForDebuggerOnStart"), true},
+                                   {str("flatten"), true}},
+                                  m_tabSessionId, ReplyTimeoutMs)
+                           .has_value();
+    if (asked)
+        waitUntil([&] { return !sessionId.isEmpty(); }, ReplyTimeoutMs);
+    removeEventListener(listener);
+    if (sessionId.isEmpty())
+        throw Failure(failureNumber);
+    m_windowSessionId = sessionId;
+    m_typeOfTarget.insert(targetId, str("page"));
+    return {targetId, sessionId};
+}
+
+void ChromiumConnection::followWindowPage(const QString& targetId, const QString& sessionId,
+                                          const QString& url)
+{
+    m_windowSessionId = sessionId;
+    m_documentServer->follow(targetId, sessionId, url);
+}
+
+void ChromiumConnection::servePrerender(const QString& sessionId)
+{
+    if (StepTrace::enabled()) {
+        m_pipe->send(str("Page.enable"), {}, sessionId);
+        m_pipe->send(str("Page.setLifecycleEventsEnabled"), {{str("enabled"), true}}, sessionId);
+    }
+    m_documentServer->servePrerender(sessionId);
 }
 
 bool ChromiumConnection::hasPageTarget() const
@@ -206,12 +260,19 @@ void ChromiumConnection::handleEvent(const QJsonObject& event)
         trackTarget(method, params);
     else if (method == QLatin1String("Page.loadEventFired"))
         ++m_loadEvents[event.value(str("sessionId")).toString()];
-    const bool windowDocumentPaused = StepTrace::enabled() &&
-                                      method == QLatin1String("Fetch.requestPaused") &&
-                                      params.value(str("frameId")).toString() == m_windowTargetId;
+    else if (method == QLatin1String("Page.frameAttached") &&
+             !params.value(str("parentFrameId")).toString().isEmpty())
+        m_subframes.insert(params.value(str("frameId")).toString());
+    else if (method == QLatin1String("Page.frameDetached") &&
+             params.value(str("reason")).toString() != QLatin1String("swap"))
+        m_subframes.remove(params.value(str("frameId")).toString());
+    const bool ofWindow = StepTrace::enabled() &&
+                          event.value(str("sessionId")).toString() == m_windowSessionId &&
+                          !isSubframe(params.value(str("frameId")).toString());
+    const bool windowDocumentPaused = ofWindow && method == QLatin1String("Fetch.requestPaused");
     if (windowDocumentPaused)
         StepTrace::mark("paused");
-    else if (StepTrace::enabled())
+    else if (ofWindow)
         traceWindowEvent(method, params);
     m_guard->handleEvent(event);
     m_documentServer->handleEvent(event);
@@ -225,14 +286,12 @@ void ChromiumConnection::handleEvent(const QJsonObject& event)
 
 void ChromiumConnection::traceWindowEvent(const QString& method, const QJsonObject& params) const
 {
-    if (method == QLatin1String("Page.lifecycleEvent") &&
-        params.value(str("frameId")).toString() == m_windowTargetId) {
+    if (method == QLatin1String("Page.lifecycleEvent")) {
         // The browser's own time of the event, on the same monotonic clock.
         StepTrace::mark(qPrintable(params.value(str("name")).toString()),
                         params.value(str("timestamp")).toDouble() * 1e3);
     } else if (method == QLatin1String("Page.frameNavigated")) {
-        const QJsonObject frame = params.value(str("frame")).toObject();
-        if (frame.value(str("id")).toString() == m_windowTargetId)
+        if (params.value(str("frame")).toObject().value(str("parentId")).toString().isEmpty())
             StepTrace::mark(qPrintable(str("navigated:") + params.value(str("type")).toString()));
     } else if (method == QLatin1String("Page.backForwardCacheNotUsed")) {
         QStringList reasons;
@@ -269,7 +328,7 @@ void ChromiumConnection::trackTarget(const QString& method, const QJsonObject& p
         m_typeOfTarget.remove(params.value(str("targetId")).toString());
         // Started without a window, the browser would outlive its last one; it ends with it,
         // as a browser does when the user closes its last window.
-        if (!m_windowTargetId.isEmpty() && !hasPageTarget())
+        if (!m_windowTabId.isEmpty() && !hasPageTarget())
             m_pipe->send(str("Browser.close"));
     } else if (method == QLatin1String("Target.detachedFromTarget")) {
         // A session of ours that ends leaves its instance without a way to drive the target.

@@ -41,8 +41,18 @@ public:
 
     bool isAlive() const;
     bool hasTarget(const QString& targetId) const;
-    // The tab of the window that the program created at start.
-    const QString& windowTargetId() const { return m_windowTargetId; }
+    // Attaches to the tab of the window that the program created at start, whose pages (the one
+    // on show, and the browser's prerenders) then come as sessions of the tab; returns the page
+    // on show, {targetId, sessionId}. Throws `failureNumber` when the browser refuses.
+    std::pair<QString, QString> attachWindow(int failureNumber);
+    const QString& windowTabSessionId() const { return m_tabSessionId; }
+    // The window's page is now the activated prerender `targetId`, showing `url`.
+    void followWindowPage(const QString& targetId, const QString& sessionId, const QString& url);
+    // Sets up a prerender of the window before it starts: its documents come from the kept ones.
+    void servePrerender(const QString& sessionId);
+    // The hidden instance is loading `address` ahead of the window.
+    void loadingAhead(const QString& address) { m_aheadAddress = address; }
+    const QString& aheadAddress() const { return m_aheadAddress; }
     // A new hidden target, attached and guarded; returns {targetId, sessionId}. Throws
     // `failureNumber` when the browser refuses.
     std::pair<QString, QString> createHiddenTarget(int failureNumber);
@@ -70,6 +80,9 @@ public:
     using EventListener = std::function<void(const QJsonObject& event)>;
     int addEventListener(EventListener listener);
     void removeEventListener(int id) { m_listeners.remove(id); }
+    // Whether `frameId` is a frame inside a page rather than a page's main frame. A page's main
+    // frame has its target's id only until the page comes back from the back-forward cache.
+    bool isSubframe(const QString& frameId) const { return m_subframes.contains(frameId); }
     // The number of load events that the target of `sessionId` has reported.
     int loadEventCount(const QString& sessionId) const { return m_loadEvents.value(sessionId); }
 
@@ -94,7 +107,11 @@ private:
     std::unique_ptr<HiddenTargetGuard> m_guard;
     std::unique_ptr<KeptDocumentServer> m_documentServer;
     BrowserProfile m_profile;
-    QString m_windowTargetId;
+    QString m_windowTabId;
+    QString m_tabSessionId;
+    QString m_windowSessionId; // of the page on show in the window
+    QString m_aheadAddress;
+    QSet<QString> m_subframes;
     QHash<QString, QString> m_typeOfTarget;
     QHash<QString, int> m_loadEvents;
     QMap<int, EventListener> m_listeners;

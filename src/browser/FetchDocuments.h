@@ -16,6 +16,8 @@ enum class Stage { Request, Response };
 // Pauses every document request of the session at `stage` from now on; false when the browser
 // refused.
 bool pauseAt(DevToolsPipe& pipe, const QString& sessionId, Stage stage, int timeoutMs);
+// The same, sent without waiting for the answer.
+void pauseLater(DevToolsPipe& pipe, const QString& sessionId, Stage stage);
 
 struct Response
 {

@@ -37,73 +37,112 @@ bool KeptDocumentServer::install(const QString& targetId, const QString& session
     return FetchDocuments::pauseAt(m_pipe, sessionId, FetchDocuments::Stage::Request, timeoutMs);
 }
 
+void KeptDocumentServer::servePrerender(const QString& sessionId)
+{
+    m_prerenderSessions.insert(sessionId);
+    FetchDocuments::pauseLater(m_pipe, sessionId, FetchDocuments::Stage::Request);
+}
+
+void KeptDocumentServer::follow(const QString& targetId, const QString& sessionId,
+                                const QString& url)
+{
+    // Seen now: served once, as if the window's step had been answered with it.
+    const QString prerendered = m_prerenderedUrls.take(sessionId);
+    if (!prerendered.isEmpty() && m_documents.take(prerendered, QStringLiteral("GET")))
+        ++m_served;
+    m_prerenderSessions.remove(sessionId);
+    m_targetId = targetId;
+    m_sessionId = sessionId;
+    m_shownUrl = KeptDocuments::withoutFragment(url);
+}
+
 void KeptDocumentServer::handleEvent(const QJsonObject& event)
 {
     const QString method = event.value(QStringLiteral("method")).toString();
+    const QJsonObject params = event.value(QStringLiteral("params")).toObject();
     if (method == QLatin1String("Target.targetInfoChanged")) {
         // Reported as each page of the window comes, after its request.
-        const QJsonObject info = event.value(QStringLiteral("params"))
-                                     .toObject()
-                                     .value(QStringLiteral("targetInfo"))
-                                     .toObject();
+        const QJsonObject info = params.value(QStringLiteral("targetInfo")).toObject();
         if (!m_targetId.isEmpty() &&
             info.value(QStringLiteral("targetId")).toString() == m_targetId)
             m_shownUrl =
                 KeptDocuments::withoutFragment(info.value(QStringLiteral("url")).toString());
         return;
     }
-    if (m_sessionId.isEmpty() ||
-        event.value(QStringLiteral("sessionId")).toString() != m_sessionId ||
-        event.value(QStringLiteral("method")).toString() != QLatin1String("Fetch.requestPaused"))
+    if (method == QLatin1String("Target.detachedFromTarget")) {
+        const QString sessionId = params.value(QStringLiteral("sessionId")).toString();
+        m_prerenderSessions.remove(sessionId);
+        m_prerenderedUrls.remove(sessionId);
         return;
-    answer(event.value(QStringLiteral("params")).toObject());
+    }
+    const QString sessionId = event.value(QStringLiteral("sessionId")).toString();
+    if (method != QLatin1String("Fetch.requestPaused") || sessionId.isEmpty() ||
+        (sessionId != m_sessionId && !m_prerenderSessions.contains(sessionId)))
+        return;
+    answer(sessionId, params);
 }
 
-void KeptDocumentServer::answer(const QJsonObject& params)
+void KeptDocumentServer::answer(const QString& sessionId, const QJsonObject& params)
 {
-    const QJsonValue requestId = params.value(QStringLiteral("requestId"));
+    const bool prerender = sessionId != m_sessionId;
+    const Request paused{sessionId, params.value(QStringLiteral("requestId")), prerender};
     const QJsonObject request = params.value(QStringLiteral("request")).toObject();
     const QString url = request.value(QStringLiteral("url")).toString();
-    const bool mainFrame = params.value(QStringLiteral("frameId")).toString() == m_targetId;
+    const QString method = request.value(QStringLiteral("method")).toString();
+    if (m_subframes.contains(params.value(QStringLiteral("frameId")).toString())) {
+        m_pipe.send(QStringLiteral("Fetch.continueRequest"),
+                    {{QStringLiteral("requestId"), paused.requestId}}, sessionId);
+        return;
+    }
     std::optional<KeptDocuments::Document> document;
-    if (mainFrame && !request.value(QStringLiteral("hasPostData")).toBool() &&
+    if (!request.value(QStringLiteral("hasPostData")).toBool() &&
         !isReload(request.value(QStringLiteral("headers")).toObject()))
-        document = m_documents.take(url, request.value(QStringLiteral("method")).toString());
+        document = prerender ? m_documents.find(url, method) : m_documents.take(url, method);
     // The address on show, asked for again, is a refresh: the copy loaded ahead of it is
     // older than the page on show.
     if (!document || !document->cookies || KeptDocuments::withoutFragment(url) == m_shownUrl) {
-        goToNetwork(requestId);
+        refuse(paused);
         return;
     }
     const KeptDocuments::Document kept = *document;
     const int sent = m_pipe.send(QStringLiteral("Network.getCookies"),
-                                 {{QStringLiteral("urls"), QJsonArray{url}}}, m_sessionId,
-                                 [this, requestId, kept](const QJsonObject& reply) {
-                                     serveIfCookiesHold(requestId, kept, reply);
+                                 {{QStringLiteral("urls"), QJsonArray{url}}}, sessionId,
+                                 [this, paused, kept](const QJsonObject& reply) {
+                                     serveIfCookiesHold(paused, kept, reply);
                                  });
     if (sent == 0)
-        goToNetwork(requestId);
+        refuse(paused);
 }
 
-void KeptDocumentServer::serveIfCookiesHold(const QJsonValue& requestId,
+void KeptDocumentServer::serveIfCookiesHold(const Request& request,
                                             const KeptDocuments::Document& document,
                                             const QJsonObject& cookiesReply)
 {
     const std::optional<QByteArray> cookies = cookieStateOf(cookiesReply);
     if (!cookies || cookies != document.cookies) {
-        goToNetwork(requestId);
+        refuse(request);
         return;
     }
-    ++m_served;
+    if (request.prerender)
+        m_prerenderedUrls.insert(request.sessionId, document.url);
+    else
+        ++m_served;
     FetchDocuments::fulfil(
-        m_pipe, m_sessionId, requestId,
+        m_pipe, request.sessionId, request.requestId,
         {document.status, document.statusText, document.headers, document.body});
 }
 
-void KeptDocumentServer::goToNetwork(const QJsonValue& requestId)
+// The window's own navigation goes to the network; a prerender that the copies cannot answer
+// ends, and the step then loads the page as it would have without it.
+void KeptDocumentServer::refuse(const Request& request)
 {
-    m_pipe.send(QStringLiteral("Fetch.continueRequest"), {{QStringLiteral("requestId"), requestId}},
-                m_sessionId);
+    if (request.prerender) {
+        FetchDocuments::fail(m_pipe, request.sessionId, request.requestId,
+                             QStringLiteral("BlockedByClient"));
+        return;
+    }
+    m_pipe.send(QStringLiteral("Fetch.continueRequest"),
+                {{QStringLiteral("requestId"), request.requestId}}, request.sessionId);
 }
 
 // Asked at once: the cookies as the document's own response left them, before the user can

@@ -2,7 +2,9 @@
 
 #include "browser/KeptDocuments.h"
 
+#include <QHash>
 #include <QJsonObject>
+#include <QSet>
 #include <QString>
 
 class DevToolsPipe;
@@ -12,31 +14,50 @@ class DevToolsPipe;
 // reload, anything not a GET) goes on to the network at once, untouched. As browsers' own
 // prefetch caches, it never answers with a document kept under other cookies than the browser
 // would send now, nor for the address already on show: the window goes there to see it anew.
+// The browser's prerender of the window's next link gets its document from the same copies and
+// only from them, kept for the window's own step until the user sees the prerendered page: a
+// prerender never sends the server a request that the step would not have sent.
 class KeptDocumentServer
 {
 public:
-    KeptDocumentServer(DevToolsPipe& pipe, KeptDocuments& documents)
-        : m_pipe(pipe), m_documents(documents)
+    // `subframes`: the frames known to be inside a page, kept current by the caller.
+    KeptDocumentServer(DevToolsPipe& pipe, KeptDocuments& documents,
+                       const QSet<QString>& subframes)
+        : m_pipe(pipe), m_documents(documents), m_subframes(subframes)
     {}
 
     // Starts pausing the document requests of the window's target; false when the browser
     // refused (the window then simply always goes to the network).
     bool install(const QString& targetId, const QString& sessionId, int timeoutMs);
+    // Answers the document requests of a prerender of the window from now on; sent without
+    // waiting, so that it comes before the prerender goes on.
+    void servePrerender(const QString& sessionId);
+    // The window's page is now the activated prerender `sessionId`, showing `url`.
+    void follow(const QString& targetId, const QString& sessionId, const QString& url);
     void handleEvent(const QJsonObject& event);
     // How many navigations were answered from a kept document so far.
     int servedCount() const { return m_served; }
 
 private:
-    void answer(const QJsonObject& params);
-    void serveIfCookiesHold(const QJsonValue& requestId, const KeptDocuments::Document& document,
+    struct Request
+    {
+        QString sessionId;
+        QJsonValue requestId;
+        bool prerender = false;
+    };
+    void answer(const QString& sessionId, const QJsonObject& params);
+    void serveIfCookiesHold(const Request& request, const KeptDocuments::Document& document,
                             const QJsonObject& cookiesReply);
     void noteCookies(const QString& url);
-    void goToNetwork(const QJsonValue& requestId);
+    void refuse(const Request& request);
 
     DevToolsPipe& m_pipe;
     KeptDocuments& m_documents;
+    const QSet<QString>& m_subframes;
     QString m_targetId;
     QString m_sessionId;
     QString m_shownUrl; // of the page on show, without fragment
+    QSet<QString> m_prerenderSessions;
+    QHash<QString, QString> m_prerenderedUrls;  // by session: what it was answered with
     int m_served = 0;
 };

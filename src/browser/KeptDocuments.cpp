@@ -127,8 +127,28 @@ QByteArray KeptDocuments::cookieState(const QJsonArray& cookies)
 std::optional<KeptDocuments::Document> KeptDocuments::take(const QString& url,
                                                            const QString& method)
 {
-    if (method.compare(QLatin1String("GET"), Qt::CaseInsensitive) != 0)
+    const qsizetype index = indexOf(url, method);
+    if (index < 0)
         return std::nullopt;
+    m_bytes -= sizeOf(m_documents[index]);
+    return m_documents.takeAt(index);
+}
+
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters)
+std::optional<KeptDocuments::Document> KeptDocuments::find(const QString& url,
+                                                           const QString& method)
+{
+    const qsizetype index = indexOf(url, method);
+    if (index < 0)
+        return std::nullopt;
+    return m_documents[index];
+}
+
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters)
+qsizetype KeptDocuments::indexOf(const QString& url, const QString& method)
+{
+    if (method.compare(QLatin1String("GET"), Qt::CaseInsensitive) != 0)
+        return -1;
     const QString address = withoutFragment(url);
     const qint64 now = m_clock();
     // Documents past their time go, whatever is asked.
@@ -137,12 +157,10 @@ std::optional<KeptDocuments::Document> KeptDocuments::take(const QString& url,
             removeAt(i);
     }
     for (qsizetype i = 0; i < m_documents.size(); ++i) {
-        if (m_documents[i].url != address)
-            continue;
-        m_bytes -= sizeOf(m_documents[i]);
-        return m_documents.takeAt(i);
+        if (m_documents[i].url == address)
+            return i;
     }
-    return std::nullopt;
+    return -1;
 }
 
 void KeptDocuments::removeAt(qsizetype index)

@@ -55,6 +55,9 @@ public:
     // The document kept for a GET of `url` (its fragment aside), when not older than five minutes;
     // it is then no longer kept (served once).
     std::optional<Document> take(const QString& url, const QString& method);
+    // As take(), but the document stays kept: a copy for the browser's prerender of the
+    // address, which the user may never see.
+    std::optional<Document> find(const QString& url, const QString& method);
 
     qsizetype bytes() const { return m_bytes; }
     int count() const { return int(m_documents.size()); }
@@ -69,6 +72,7 @@ public:
 
 private:
     static qsizetype sizeOf(const Document& document);
+    qsizetype indexOf(const QString& url, const QString& method);
     void removeAt(qsizetype index);
 
     QList<Document> m_documents; // oldest first

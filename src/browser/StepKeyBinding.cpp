@@ -59,23 +59,32 @@ StepKeyBinding::~StepKeyBinding()
     m_connection.removeEventListener(m_listenerId);
 }
 
-void StepKeyBinding::install()
+// Isolated worlds come with the page domain, binding calls with the runtime domain.
+QList<std::pair<QString, QJsonObject>> StepKeyBinding::setUpCommands()
 {
     const QString source =
         QString::fromUtf8(listenerScript).arg(str(bindingName), str(LeftKey), str(RightKey))
                              .arg(InputReportEveryMs);
-    // Isolated worlds come with the page domain, binding calls with the runtime domain.
-    m_connection.command(str("Page.enable"), {}, m_sessionId);
-    m_connection.command(str("Runtime.enable"), {}, m_sessionId);
-    m_connection.command(
-        str("Runtime.addBinding"),
-        {{str("name"), str(bindingName)}, {str("executionContextName"), str(worldName)}},
-        m_sessionId);
-    m_connection.command(str("Page.addScriptToEvaluateOnNewDocument"),
-                         {{str("source"), source},
-                          {str("worldName"), str(worldName)},
-                          {str("runImmediately"), true}},
-                         m_sessionId);
+    return {{str("Page.enable"), {}},
+            {str("Runtime.enable"), {}},
+            {str("Runtime.addBinding"),
+             {{str("name"), str(bindingName)}, {str("executionContextName"), str(worldName)}}},
+            {str("Page.addScriptToEvaluateOnNewDocument"),
+             {{str("source"), source},
+              {str("worldName"), str(worldName)},
+              {str("runImmediately"), true}}}};
+}
+
+void StepKeyBinding::install()
+{
+    for (const auto& [method, params] : setUpCommands())
+        m_connection.command(method, params, m_sessionId);
+}
+
+void StepKeyBinding::installIn(const QString& sessionId)
+{
+    for (const auto& [method, params] : setUpCommands())
+        m_connection.post(method, params, sessionId);
 }
 
 void StepKeyBinding::handleEvent(const QJsonObject& event) const

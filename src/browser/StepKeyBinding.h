@@ -3,6 +3,7 @@
 #include "browser/Browser.h"
 
 #include <QJsonObject>
+#include <QList>
 #include <QString>
 
 class ChromiumConnection;
@@ -39,8 +40,14 @@ public:
     // Puts the listener into the page on show and every later document; throws Failure (462)
     // when the browser refuses.
     void install();
+    // The same in a page that waits to start (a prerender of the window), sent without waiting
+    // for the answers: they come only once it runs.
+    void installIn(const QString& sessionId);
+    // The window's page is now the one of `sessionId`, set up by installIn().
+    void follow(const QString& sessionId) { m_sessionId = sessionId; }
 
 private:
+    static QList<std::pair<QString, QJsonObject>> setUpCommands();
     void handleEvent(const QJsonObject& event) const;
 
     ChromiumConnection& m_connection;

@@ -45,9 +45,10 @@ WindowNavigation::~WindowNavigation()
     m_connection.removeEventListener(m_listenerId);
 }
 
-void WindowNavigation::navigate(const QString& address)
+void WindowNavigation::navigate(const QString& address,
+                                const std::optional<PrerenderActivation>& activation)
 {
-    start(address, 0);
+    start(address, 0, activation);
 }
 
 void WindowNavigation::navigateToHistoryEntry(int entryId, const QString& address)
@@ -55,7 +56,8 @@ void WindowNavigation::navigateToHistoryEntry(int entryId, const QString& addres
     start(address, entryId);
 }
 
-void WindowNavigation::start(const QString& address, int historyEntry)
+void WindowNavigation::start(const QString& address, int historyEntry,
+                             const std::optional<PrerenderActivation>& activation)
 {
     m_address = address;
     m_historyEntry = historyEntry;
@@ -69,35 +71,66 @@ void WindowNavigation::start(const QString& address, int historyEntry)
         return;
     // While an earlier question is unanswered the page has held the window since then: the
     // time runs from that question, so that steps in quick succession cannot put off the end.
-    if (m_state == State::Idle) {
+    if (m_state == State::Idle || m_state == State::Activating) {
         ++m_round;
         m_state = State::Asking;
         m_timer.start(AnswerTimeoutMs);
     }
     // Answered only when the page's main thread takes its next task, as the commit of a
-    // navigation to the same site must.
+    // navigation to the same site must; so is the page's own navigation to a prerender.
     const std::weak_ptr<WindowNavigation*> self = m_self;
     const int round = m_round;
-    m_connection.post(str("Runtime.evaluate"), {{str("expression"), str("0")}}, m_sessionId,
-                      [self, round](const QJsonObject& reply) {
+    QJsonObject question{{str("expression"), str("0")}};
+    QString activated;
+    if (activation) {
+        question = {{str("expression"), activation->expression},
+                    {str("contextId"), activation->worldId}};
+        activated = address;
+        StepTrace::mark("navigate");
+        StepTrace::mark("prerender:activate");
+    }
+    m_connection.post(str("Runtime.evaluate"), question, m_sessionId,
+                      [self, round, activated](const QJsonObject& reply) {
                           const auto alive = self.lock();
-                          if (alive && *alive && succeeded(reply))
-                              meanwhile([&] { (*alive)->pageAnswered(round); });
+                          // A world that is gone (its page left meanwhile) is an answer too.
+                          if (alive && *alive && (succeeded(reply) || !activated.isEmpty()))
+                              meanwhile([&] {
+                                  (*alive)->pageAnswered(round,
+                                                         succeeded(reply) ? activated : QString());
+                              });
                       });
 }
 
-void WindowNavigation::pageAnswered(int round)
+void WindowNavigation::pageAnswered(int round, const QString& activated)
 {
-    if (m_state == State::Asking && round == m_round)
-        go();
+    if (m_state != State::Asking || round != m_round)
+        return;
+    // Asked for the prerender of the address still wanted: the browser shows it now.
+    if (!activated.isEmpty() && activated == m_address && m_historyEntry == 0) {
+        m_state = State::Activating;
+        m_timer.start(AnswerTimeoutMs);
+        return;
+    }
+    go();
+}
+
+void WindowNavigation::follow(const QString& targetId, const QString& sessionId)
+{
+    m_targetId = targetId;
+    m_sessionId = sessionId;
+    m_rendererGone = false;
+    if (m_state == State::Activating) {
+        m_state = State::Idle;
+        m_timer.stop();
+    }
 }
 
 void WindowNavigation::timedOut()
 {
     if (m_state == State::Asking)
         endRenderer();
-    else if (m_state == State::Ending)
-        go(); // The end was not reported in time: the step goes on regardless.
+    else if (m_state == State::Ending || m_state == State::Activating)
+        go(); // Not reported in time: the step goes on regardless.
 }
 
 void WindowNavigation::endRenderer()
@@ -163,11 +196,18 @@ void WindowNavigation::handleEvent(const QJsonObject& event)
         m_rendererGone = true;
         if (m_state != State::Idle)
             meanwhile([this] { go(); });
-    } else if (method == QLatin1String("Target.targetInfoChanged") &&
-               params.value(str("targetInfo")).toObject().value(str("targetId")).toString() ==
-                   m_targetId &&
-               m_state == State::Idle) {
-        // A page came in a new renderer.
-        m_rendererGone = false;
+    } else if (method == QLatin1String("Target.targetInfoChanged")) {
+        const QJsonObject info = params.value(str("targetInfo")).toObject();
+        if (info.value(str("targetId")).toString() != m_targetId)
+            return;
+        if (m_state == State::Idle) {
+            // A page came in a new renderer.
+            m_rendererGone = false;
+        } else if (m_state == State::Activating &&
+                   info.value(str("url")).toString() == m_address) {
+            // The browser loaded the address in the page instead of activating its prerender.
+            m_state = State::Idle;
+            m_timer.stop();
+        }
     }
 }

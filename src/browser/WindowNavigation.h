@@ -5,8 +5,18 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 class ChromiumConnection;
+
+// A navigation that shows the browser's prerender of the address: `expression`, evaluated in the
+// isolated world `worldId` of the page on show, asks for it as the page's own navigation would
+// (one that the browser sends itself does not activate a prerender).
+struct PrerenderActivation
+{
+    int worldId = 0;
+    QString expression;
+};
 
 // Takes the visible window to an address without ever waiting on the page that it leaves.
 // The browser commits a navigation to the same site in the renderer of the page on show, so a
@@ -16,6 +26,8 @@ class ChromiumConnection;
 // within a moment is ended (Page.crash, which its renderer runs on a thread that the page
 // cannot hold), and the window then loads the address in a new renderer. Only the page on show
 // is ended, and only once it has held a step: a busy page that answers is left alone.
+// A step onto a prerendered page asks for it in the same question; when the browser does not
+// show it within that moment all the same, the address is loaded as any other.
 class WindowNavigation
 {
 public:
@@ -31,19 +43,23 @@ public:
 
     // Starts taking the window to `address` and returns at once; throws Failure (462) when the
     // browser is gone. A later call replaces an address that is not yet on its way.
-    void navigate(const QString& address);
+    void navigate(const QString& address,
+                  const std::optional<PrerenderActivation>& activation = std::nullopt);
     // As navigate(), by going to the window's history entry `entryId`, which shows `address`
     // (the browser's back-forward cache may hold its page whole); `address` is loaded instead
     // when the browser refuses the entry.
     void navigateToHistoryEntry(int entryId, const QString& address);
     // How many renderers of pages on show were ended so far.
     int endedRenderers() const { return m_ended; }
+    // The window's page is now that of `targetId`: the browser activated a prerender.
+    void follow(const QString& targetId, const QString& sessionId);
 
 private:
-    enum class State { Idle, Asking, Ending };
+    enum class State { Idle, Asking, Ending, Activating };
 
-    void start(const QString& address, int historyEntry);
-    void pageAnswered(int round);
+    void start(const QString& address, int historyEntry,
+               const std::optional<PrerenderActivation>& activation = std::nullopt);
+    void pageAnswered(int round, const QString& activated);
     void timedOut();
     void endRenderer();
     void go();

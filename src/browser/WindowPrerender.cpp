@@ -1,0 +1,251 @@
+#include "browser/WindowPrerender.h"
+
+#include "browser/ChromiumConnection.h"
+#include "browser/KeptDocuments.h"
+#include "browser/StepTrace.h"
+#include "browser/Str.h"
+#include "browser/WindowNavigation.h"
+#include "platform/Failure.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace {
+const char* const worldName = "quillon-next-link";
+
+// %1: the next link as a script string, or ''. Answers the address that the rules are for, ''
+// when there are none. Only a web page of the page's own origin other than the page itself.
+// Rules placed from another world (before the page went into the back-forward cache) go too.
+const char* const rulesScript = R"js(((next) => {
+  for (const old of document.querySelectorAll('script[data-quillon-next-link]'))
+    old.remove();
+  let url;
+  try {
+    url = new URL(next);
+  } catch (e) {
+    return '';
+  }
+  const shown = new URL(location.href);
+  if (!/^https?:$/.test(url.protocol) || url.origin !== shown.origin ||
+      url.href.split('#')[0] === shown.href.split('#')[0])
+    return '';
+  const rules = document.createElement('script');
+  rules.type = 'speculationrules';
+  rules.dataset.quillonNextLink = '';
+  rules.textContent = JSON.stringify({prerender: [{source: 'list', urls: [url.href],
+                                                   referrer_policy: 'no-referrer'}]});
+  (document.head || document.documentElement).append(rules);
+  return url.href;
+})(%1))js";
+
+QString scriptString(const QString& text)
+{
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(array.mid(1, array.size() - 2));
+}
+
+QString withoutFragment(const QString& url)
+{
+    return url.section(QLatin1Char('#'), 0, 0);
+}
+
+bool succeeded(const QJsonObject& reply)
+{
+    return reply.contains(str("result"));
+}
+
+// What runs from the event loop has nobody to report a browser that is gone to: the program's
+// next operation on it does.
+void meanwhile(ChromiumConnection& connection, const QString& method, const QJsonObject& params,
+               const QString& sessionId, ChromiumConnection::ReplyHandler onReply = {})
+{
+    try {
+        if (onReply)
+            connection.post(method, params, sessionId, std::move(onReply));
+        else
+            connection.post(method, params, sessionId);
+    } catch (const Failure&) {
+    }
+}
+} // namespace
+
+WindowPrerender::WindowPrerender(ChromiumConnection& connection, QString tabSessionId, Page shown,
+                                 SetUp setUp, Activated activated)
+    : m_connection(connection), m_tabSessionId(std::move(tabSessionId)),
+      m_shown(std::move(shown)), m_setUp(std::move(setUp)), m_activated(std::move(activated)),
+      m_self(std::make_shared<WindowPrerender*>(this))
+{
+    m_listenerId =
+        m_connection.addEventListener([this](const QJsonObject& event) { handleEvent(event); });
+    meanwhile(m_connection, str("Preload.enable"), {}, m_shown.sessionId);
+}
+
+WindowPrerender::~WindowPrerender()
+{
+    *m_self = nullptr;
+    m_connection.removeEventListener(m_listenerId);
+}
+
+std::optional<PrerenderActivation> WindowPrerender::activationFor(const QString& address) const
+{
+    if (!m_ready || m_world == 0 || address != m_rulesFor)
+        return std::nullopt;
+    return PrerenderActivation{m_world, str("location.href = ") + scriptString(address)};
+}
+
+void WindowPrerender::leave()
+{
+    m_settled = false;
+    newDocument();
+}
+
+void WindowPrerender::newDocument()
+{
+    ++m_generation;
+    m_world = 0;
+    m_rulesFor.clear();
+    m_rulesUrl.clear();
+    m_ready = false;
+}
+
+void WindowPrerender::handleEvent(const QJsonObject& event)
+{
+    const QString method = event.value(str("method")).toString();
+    const QJsonObject params = event.value(str("params")).toObject();
+    const QString sessionId = event.value(str("sessionId")).toString();
+    if (method == QLatin1String("Page.loadEventFired") ||
+        method == QLatin1String("Page.frameStoppedLoading")) {
+        const QString frameId = params.value(str("frameId")).toString();
+        // The page on show has (another) document that is done loading: one that a link in it
+        // led to, one back from the back-forward cache. Told after its load event, if any.
+        if (sessionId == m_shown.sessionId && !frameId.isEmpty() &&
+            !m_connection.isSubframe(frameId)) {
+            newDocument();
+            m_mainFrameId = frameId;
+            m_settled = true;
+        }
+        // Also the hidden instance's load: the next link's document may be kept now.
+        prepare();
+    } else if (method == QLatin1String("Preload.prerenderStatusUpdated")) {
+        if (sessionId == m_shown.sessionId)
+            statusUpdated(params);
+    } else if (method == QLatin1String("Target.attachedToTarget")) {
+        if (sessionId == m_tabSessionId)
+            attached(params);
+    } else if (method == QLatin1String("Target.targetInfoChanged")) {
+        const QJsonObject info = params.value(str("targetInfo")).toObject();
+        const auto prerender = m_prerenders.find(info.value(str("targetId")).toString());
+        if (prerender == m_prerenders.end())
+            return;
+        prerender->url = info.value(str("url")).toString();
+        // The browser made it the tab's page.
+        if (info.value(str("subtype")).toString().isEmpty())
+            activate(prerender->targetId);
+    } else if (method == QLatin1String("Target.detachedFromTarget")) {
+        const QString targetId = params.value(str("targetId")).toString();
+        // The page on show leaves the tab as its prerender takes its place, which is told just
+        // after; no operation may find the window without a page in between.
+        if (targetId == m_shown.targetId && m_prerenders.size() == 1)
+            activate(m_prerenders.begin().key());
+        else
+            m_prerenders.remove(targetId);
+    }
+}
+
+void WindowPrerender::attached(const QJsonObject& params)
+{
+    const QJsonObject info = params.value(str("targetInfo")).toObject();
+    const QString targetId = info.value(str("targetId")).toString();
+    const QString sessionId = params.value(str("sessionId")).toString();
+    if (info.value(str("type")).toString() == QLatin1String("page") &&
+        info.value(str("subtype")).toString() == QLatin1String("prerender")) {
+        m_prerenders.insert(targetId, {targetId, sessionId, info.value(str("url")).toString()});
+        m_setUp(sessionId);
+        meanwhile(m_connection, str("Preload.enable"), {}, sessionId);
+    }
+    // Whatever else the tab brings waits for nothing of ours.
+    if (params.value(str("waitingForDebugger")).toBool())
+        meanwhile(m_connection, str("Runtime.runIfWaitingForDebugger"), {}, sessionId);
+}
+
+void WindowPrerender::activate(const QString& targetId)
+{
+    const auto prerender = m_prerenders.find(targetId);
+    if (prerender == m_prerenders.end())
+        return;
+    m_shown = *prerender;
+    m_prerenders.erase(prerender);
+    StepTrace::mark("prerender:activated");
+    // Its frame stops loading as it is shown, whether or not it had loaded whole before.
+    m_settled = false;
+    newDocument();
+    m_activated(m_shown);
+}
+
+// The rules for the next link go in once the page on show has loaded (before, they would
+// start a prerender that the step to this page ends) and the hidden instance has kept the
+// link's document. Other rules, or none, replace them.
+void WindowPrerender::prepare()
+{
+    if (!m_settled)
+        return;
+    QString next = m_connection.aheadAddress();
+    if (!m_connection.keptDocuments().find(next, str("GET")))
+        next.clear();
+    if (next == m_rulesFor)
+        return;
+    m_rulesFor = next;
+    m_rulesUrl.clear();
+    m_ready = false;
+    if (next.isEmpty() && m_world == 0)
+        return;
+    const int generation = m_generation;
+    if (m_world != 0) {
+        placeRules(m_world, next, generation);
+        return;
+    }
+    const std::weak_ptr<WindowPrerender*> self = m_self;
+    meanwhile(m_connection, str("Page.createIsolatedWorld"),
+              {{str("frameId"), m_mainFrameId}, {str("worldName"), str(worldName)}},
+              m_shown.sessionId, [self, next, generation](const QJsonObject& reply) {
+                  const auto alive = self.lock();
+                  const int world = reply.value(str("result"))
+                                        .toObject()
+                                        .value(str("executionContextId"))
+                                        .toInt();
+                  if (!alive || !*alive || (*alive)->m_generation != generation || world == 0)
+                      return;
+                  (*alive)->m_world = world;
+                  (*alive)->placeRules(world, next, generation);
+              });
+}
+
+void WindowPrerender::placeRules(int world, const QString& next, int generation)
+{
+    const std::weak_ptr<WindowPrerender*> self = m_self;
+    meanwhile(m_connection, str("Runtime.evaluate"),
+              {{str("expression"), QString::fromUtf8(rulesScript).arg(scriptString(next))},
+               {str("contextId"), world},
+               {str("returnByValue"), true}},
+              m_shown.sessionId, [self, next, generation](const QJsonObject& reply) {
+                  const auto alive = self.lock();
+                  if (!alive || !*alive || (*alive)->m_generation != generation ||
+                      (*alive)->m_rulesFor != next || !succeeded(reply))
+                      return;
+                  (*alive)->m_rulesUrl = withoutFragment(reply.value(str("result"))
+                                                             .toObject()
+                                                             .value(str("result"))
+                                                             .toObject()
+                                                             .value(str("value"))
+                                                             .toString());
+              });
+}
+
+void WindowPrerender::statusUpdated(const QJsonObject& params)
+{
+    const QString url =
+        withoutFragment(params.value(str("key")).toObject().value(str("url")).toString());
+    if (url.isEmpty() || url != m_rulesUrl)
+        return;
+    m_ready = params.value(str("status")).toString() == QLatin1String("Ready");
+}

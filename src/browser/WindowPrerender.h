@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QHash>
+#include <QJsonObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class ChromiumConnection;
+struct PrerenderActivation;
+
+// The browser's own prerender of the next link in the visible window, and the window's pages
+// as they come and go in its tab. The window is driven through its tab, which the browser
+// allows to prerender (a session attached to the page alone turns prerendering off), so the
+// page on show is one session of the tab and a prerender another, set up before it starts and
+// the window's page from the moment the browser activates it.
+//
+// Once the page on show has loaded and the hidden instance has kept the next link's document,
+// the page is given speculation rules for that one link, from an isolated world that the
+// page's scripts cannot reach. The browser allows them for the page's own origin only; its
+// prerender takes its document from the copy loaded ahead (see KeptDocumentServer) and defers
+// what a user would notice until it is shown. The rules are replaced at each step, so that at
+// most the next link is prerendered.
+class WindowPrerender
+{
+public:
+    struct Page
+    {
+        QString targetId;
+        QString sessionId;
+        QString url;
+    };
+    // Sets up a prerender's session (sent without waiting) before the browser lets it start.
+    using SetUp = std::function<void(const QString& sessionId)>;
+    // The window's page is now `page`.
+    using Activated = std::function<void(const Page& page)>;
+
+    WindowPrerender(ChromiumConnection& connection, QString tabSessionId, Page shown, SetUp setUp,
+                    Activated activated);
+    ~WindowPrerender();
+    WindowPrerender(const WindowPrerender&) = delete;
+    WindowPrerender& operator=(const WindowPrerender&) = delete;
+
+    // How to show `address` from its prerender, when the browser has it ready.
+    std::optional<PrerenderActivation> activationFor(const QString& address) const;
+    // The window goes to another page: the rules of the page on show go with it.
+    void leave();
+
+private:
+    void handleEvent(const QJsonObject& event);
+    void attached(const QJsonObject& params);
+    void activate(const QString& targetId);
+    void newDocument();
+    void prepare();
+    void placeRules(int world, const QString& next, int generation);
+    void statusUpdated(const QJsonObject& params);
+
+    ChromiumConnection& m_connection;
+    QString m_tabSessionId;
+    Page m_shown;
+    SetUp m_setUp;
+    Activated m_activated;
+    QHash<QString, Page> m_prerenders; // by target id
+    // The page on show has loaded since the window last went elsewhere.
+    bool m_settled = false;
+    int m_generation = 0;  // of the page on show's document, for late answers
+    QString m_mainFrameId; // of the page on show
+    int m_world = 0;       // the isolated world in the page on show, 0 before it is made
+    QString m_rulesFor;    // the link that its rules are for, as the toolbar gave it
+    QString m_rulesUrl;    // the same, as the page resolved it, without fragment
+    bool m_ready = false;
+    int m_listenerId = 0;
+    std::shared_ptr<WindowPrerender*> m_self;
+};
