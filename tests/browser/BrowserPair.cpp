@@ -39,9 +39,8 @@ int pageTargetCount(ChromiumConnection& connection)
                                    .value(QStringLiteral("targetInfos"))
                                    .toArray();
     int pages = 0;
-    // The browser's prerenders are pages that nobody opened.
     for (const QJsonValue& target : targets)
-        pages += target[QLatin1String("type")].toString() == QLatin1String("page") &&
-                 target[QLatin1String("subtype")].toString() != QLatin1String("prerender");
+        pages +=
+            target.toObject().value(QStringLiteral("type")).toString() == QLatin1String("page");
     return pages;
 }

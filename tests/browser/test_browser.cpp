@@ -311,6 +311,8 @@ private slots:
     void windowNeverGetsTheSandbox();
     void hiddenInstanceGrantsNoPermission();
     void onlyTheUsersStepKeysReachTheProgram();
+    void stepOntoNextLinkShowsItsPrerender_data();
+    void stepOntoNextLinkShowsItsPrerender();
     void shownPageReportsTheEndOfItsLoad();
     void stepBackShowsThePageBeforeFromHistory_data();
     void stepBackShowsThePageBeforeFromHistory();
@@ -1019,6 +1021,59 @@ void BrowserTest::onlyTheUsersStepKeysReachTheProgram()
     QTRY_COMPARE(pressed.size(), 2);
     QCOMPARE(pressed, (QList<StepKey>{StepKey::Right, StepKey::Left}));
     QCOMPARE(m_pair->main->LocationURL(), m_server->url(QStringLiteral("/forged-keys")));
+}
+
+void BrowserTest::stepOntoNextLinkShowsItsPrerender_data()
+{
+    QTest::addColumn<QString>("host"); // of the next link; the page on show is on 127.0.0.1
+    QTest::addColumn<bool>("prerendered");
+    QTest::newRow("same origin") << QStringLiteral("127.0.0.1") << true;
+    QTest::newRow("another origin") << QStringLiteral("localhost") << false;
+}
+
+void BrowserTest::stepOntoNextLinkShowsItsPrerender()
+{
+    QFETCH(QString, host);
+    QFETCH(bool, prerendered);
+    QList<StepKey> pressed;
+    m_pair->main->watchStepKeys([&pressed](StepKey key) { pressed << key; });
+    m_pair->main->Navigate(m_server->url(QStringLiteral("/page/before-step")));
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QUrl next(m_server->url(QStringLiteral("/kept/no-cache-step-") + host));
+    next.setHost(host);
+    const QString link = next.toString();
+    // As the browser reports it to the window's page.
+    bool ready = false;
+    ChromiumConnection& connection = mainBrowser().connection();
+    const int listener = connection.addEventListener([&](const QJsonObject& event) {
+        const QJsonObject params = event[QLatin1String("params")].toObject();
+        if (event[QLatin1String("method")] == QLatin1String("Preload.prerenderStatusUpdated") &&
+            params[QLatin1String("key")][QLatin1String("url")] == link)
+            ready = params[QLatin1String("status")] == QLatin1String("Ready");
+    });
+    const auto stopListening = qScopeGuard([&] { connection.removeEventListener(listener); });
+    m_pair->hidden->Navigate(link);
+    QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
+    if (prerendered)
+        QTRY_VERIFY(ready);
+    QTest::qWait(500);
+    QCOMPARE(ready, prerendered);
+    const QString pageBefore = mainBrowser().targetId();
+
+    m_pair->main->Navigate(link);
+
+    QTRY_COMPARE(m_pair->main->LocationURL(), link);
+    QTRY_COMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
+                 QStringLiteral("script ran no-cache-step-") + host);
+    // The prerender became the window's page, answered from the copy loaded ahead.
+    QCOMPARE(mainBrowser().targetId() != pageBefore, prerendered);
+    QCOMPARE(m_server->requestCount(next.path()), 1);
+    pressKeyInWindow(QStringLiteral("F8"));
+    QTRY_COMPARE(pressed, QList<StepKey>{StepKey::Left});
+    m_pair->main->Navigate(m_server->url(QStringLiteral("/page/after-step-") + host));
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QTRY_COMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
+                 QStringLiteral("after-step-") + host);
 }
 
 void BrowserTest::stepBackShowsThePageBeforeFromHistory_data()
