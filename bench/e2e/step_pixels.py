@@ -3,7 +3,9 @@ by frame (XShmGetImage, as fast as the server answers), a real click, and the ti
 to the first and the last change of the page area, the frames in between and the blank ones.
 
 Side by side in one run, on pages of 200 lines that a local server answers after 0.4 s:
-- the toolbar's Right onto the next link, loaded ahead, for cacheable, no-cache and no-store pages;
+- the toolbar's Right onto the next link, loaded ahead, for cacheable, no-cache and no-store pages
+  (prerendered in the window when not no-store: all on the same origin), and for a cacheable page
+  of another origin (loaded ahead only);
 - its Left onto the page shown just before, for the same three kinds;
 - Chromium alone, a click on a link to a page that it fetched ahead into its cache.
 Plus where the time goes: the program's own marks (QUILLON_STEP_TRACE) and the browser's
@@ -334,7 +336,7 @@ def breakdown(marks, click, names):
         key = what.split(":")[0] if ":" in what else what
         if what.startswith(("navigated:", "history-not-restored:", "prerender:")):
             seen.setdefault(what, (t - click) * 1e3)
-            if what.startswith("navigated:"):
+            if what.startswith(("navigated:", "prerender:activated")):
                 seen.setdefault("commit", (t - click) * 1e3)
         elif key in names:
             seen.setdefault(key, (t - click) * 1e3)
@@ -345,8 +347,14 @@ def run_toolbar(screen, server, program, rounds, results):
     base = f"http://127.0.0.1:{server.server_address[1]}"
     links = [f"{base}/setup"]
     order = []
+    other = base.replace("127.0.0.1", "localhost")
     for r in range(rounds):
         for kind in KINDS:
+            # The window prerenders a next link of the page's own origin only: a cacheable page
+            # of another origin, just before the no-store one (which is never prerendered).
+            if kind == "no-store":
+                links.append(f"{other}/cacheable/{rounds + 1 + r}")
+                order.append("cacheable, another origin")
             links.append(f"{base}/{kind}/{r}")
             order.append(kind)
     links.append(f"{base}/cacheable/{rounds}")
