@@ -88,7 +88,7 @@ WindowPrerender::~WindowPrerender()
 
 std::optional<PrerenderActivation> WindowPrerender::activationFor(const QString& address) const
 {
-    if (!m_ready || m_world == 0 || address != m_rulesFor)
+    if (m_world == 0 || address != m_rulesFor || !m_readyUrls.contains(m_rulesUrl))
         return std::nullopt;
     return PrerenderActivation{m_world, str("location.href = ") + scriptString(address)};
 }
@@ -105,7 +105,7 @@ void WindowPrerender::newDocument()
     m_world = 0;
     m_rulesFor.clear();
     m_rulesUrl.clear();
-    m_ready = false;
+    m_readyUrls.clear();
 }
 
 void WindowPrerender::handleEvent(const QJsonObject& event)
@@ -196,7 +196,6 @@ void WindowPrerender::prepare()
         return;
     m_rulesFor = next;
     m_rulesUrl.clear();
-    m_ready = false;
     if (next.isEmpty() && m_world == 0)
         return;
     const int generation = m_generation;
@@ -245,7 +244,9 @@ void WindowPrerender::statusUpdated(const QJsonObject& params)
 {
     const QString url =
         withoutFragment(params.value(str("key")).toObject().value(str("url")).toString());
-    if (url.isEmpty() || url != m_rulesUrl)
-        return;
-    m_ready = params.value(str("status")).toString() == QLatin1String("Ready");
+    // Also before the answer that tells which address the rules are for.
+    if (params.value(str("status")).toString() == QLatin1String("Ready"))
+        m_readyUrls.insert(url);
+    else
+        m_readyUrls.remove(url);
 }

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QJsonObject>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -70,7 +71,7 @@ private:
     int m_world = 0;       // the isolated world in the page on show, 0 before it is made
     QString m_rulesFor;    // the link that its rules are for, as the toolbar gave it
     QString m_rulesUrl;    // the same, as the page resolved it, without fragment
-    bool m_ready = false;
+    QSet<QString> m_readyUrls; // prerenders that the page on show has ready, without fragment
     int m_listenerId = 0;
     std::shared_ptr<WindowPrerender*> m_self;
 };
