@@ -15,7 +15,7 @@ const char* const worldName = "quillon-next-link";
 
 // %1: the next link as a script string, or ''. Answers the address that the rules are for, ''
 // when there are none. Only a web page of the page's own origin other than the page itself.
-// Rules placed from another world (before the page went into the back-forward cache) go too.
+// Rules placed from another world go too.
 const char* const rulesScript = R"js(((next) => {
   for (const old of document.querySelectorAll('script[data-quillon-next-link]'))
     old.remove();
@@ -35,6 +35,9 @@ const char* const rulesScript = R"js(((next) => {
   rules.textContent = JSON.stringify({prerender: [{source: 'list', urls: [url.href],
                                                    referrer_policy: 'no-referrer'}]});
   (document.head || document.documentElement).append(rules);
+  // Not kept into the back-forward cache: a page brought back would prerender its old next
+  // link at once, in the middle of being shown again.
+  globalThis.addEventListener('pagehide', () => rules.remove(), {once: true});
   return url.href;
 })(%1))js";
 
