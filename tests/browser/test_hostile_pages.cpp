@@ -56,9 +56,11 @@ HttpResponse respond(const QString& path)
     if (kind == QLatin1String("error"))
         response.body += "<script>throw new Error('x'.repeat(" + size + " * 1024 * 1024))</script>";
     // The title tells when the endless script starts.
+    // The late one spins once its next link, loaded ahead, is prerendered.
     if (name.startsWith("spin"))
         response.body += "<script>onload = () => setTimeout(() => { document.title = 'spinning';"
-                         "setTimeout(() => { for (;;) {} }, 50) }, 50)</script>";
+                         "setTimeout(() => { for (;;) {} }, 50) }, " +
+                         QByteArray(name == "spin-late" ? "1500" : "50") + ")</script>";
     if (name == "spin-asking-to-stay")
         response.body += "<script>onbeforeunload = (e) => e.preventDefault()</script>";
     if (name == "login" || name == "logout")
@@ -164,6 +166,9 @@ void HostilePagesTest::stepShowsItsLink_data()
     QTest::newRow("spinning page asks to stay")
         << QStringList{QStringLiteral("show /spin-asking-to-stay")} << QStringLiteral("/next-b")
         << QStringLiteral("next-b 1");
+    QTest::newRow("page on show spins, its prerendered next link")
+        << QStringList{QStringLiteral("ahead /next-e"), QStringLiteral("show /spin-late")}
+        << QStringLiteral("/next-e") << QStringLiteral("next-e 1");
     QTest::newRow("renderer hung in the browser's own code")
         << QStringList{QStringLiteral("hang")} << QStringLiteral("/next-c")
         << QStringLiteral("next-c 1");
