@@ -74,8 +74,8 @@ void meanwhile(ChromiumConnection& connection, const QString& method, const QJso
 
 WindowPrerender::WindowPrerender(ChromiumConnection& connection, QString tabSessionId, Page shown,
                                  SetUp setUp, Activated activated)
-    : m_connection(connection), m_tabSessionId(std::move(tabSessionId)),
-      m_shown(std::move(shown)), m_setUp(std::move(setUp)), m_activated(std::move(activated)),
+    : m_connection(connection), m_tabSessionId(std::move(tabSessionId)), m_shown(std::move(shown)),
+      m_setUp(std::move(setUp)), m_activated(std::move(activated)),
       m_self(std::make_shared<WindowPrerender*>(this))
 {
     m_listenerId =
@@ -207,19 +207,18 @@ void WindowPrerender::prepare()
         return;
     }
     const std::weak_ptr<WindowPrerender*> self = m_self;
-    meanwhile(m_connection, str("Page.createIsolatedWorld"),
-              {{str("frameId"), m_mainFrameId}, {str("worldName"), str(worldName)}},
-              m_shown.sessionId, [self, next, generation](const QJsonObject& reply) {
-                  const auto alive = self.lock();
-                  const int world = reply.value(str("result"))
-                                        .toObject()
-                                        .value(str("executionContextId"))
-                                        .toInt();
-                  if (!alive || !*alive || (*alive)->m_generation != generation || world == 0)
-                      return;
-                  (*alive)->m_world = world;
-                  (*alive)->placeRules(world, next, generation);
-              });
+    meanwhile(
+        m_connection, str("Page.createIsolatedWorld"),
+        {{str("frameId"), m_mainFrameId}, {str("worldName"), str(worldName)}}, m_shown.sessionId,
+        [self, next, generation](const QJsonObject& reply) {
+            const auto alive = self.lock();
+            const int world =
+                reply.value(str("result")).toObject().value(str("executionContextId")).toInt();
+            if (!alive || !*alive || (*alive)->m_generation != generation || world == 0)
+                return;
+            (*alive)->m_world = world;
+            (*alive)->placeRules(world, next, generation);
+        });
 }
 
 void WindowPrerender::placeRules(int world, const QString& next, int generation)

@@ -66,11 +66,11 @@ private:
     QHash<QString, Page> m_prerenders; // by target id
     // The page on show has loaded since the window last went elsewhere.
     bool m_settled = false;
-    int m_generation = 0;  // of the page on show's document, for late answers
-    QString m_mainFrameId; // of the page on show
-    int m_world = 0;       // the isolated world in the page on show, 0 before it is made
-    QString m_rulesFor;    // the link that its rules are for, as the toolbar gave it
-    QString m_rulesUrl;    // the same, as the page resolved it, without fragment
+    int m_generation = 0;      // of the page on show's document, for late answers
+    QString m_mainFrameId;     // of the page on show
+    int m_world = 0;           // the isolated world in the page on show, 0 before it is made
+    QString m_rulesFor;        // the link that its rules are for, as the toolbar gave it
+    QString m_rulesUrl;        // the same, as the page resolved it, without fragment
     QSet<QString> m_readyUrls; // prerenders that the page on show has ready, without fragment
     int m_listenerId = 0;
     std::shared_ptr<WindowPrerender*> m_self;
