@@ -26,6 +26,10 @@ int main(int argc, char* argv[])
     SingleToolbar single(SingleToolbar::socketName());
     if (single.handOverOrListen(options.themeFile()))
         return 0;
+    // Windowless until the start-up asks for its window: the browser's own start-up, the longest
+    // part of the program's, runs while the toolbar is built.
+    ChromiumBrowserFactory browsers;
+    browsers.launchAhead();
 
     const QString installDir = InstallDir::locate();
     InstallDir::installIfMissing(installDir);
@@ -33,7 +37,6 @@ int main(int argc, char* argv[])
     QtDialogs dialogs;
     SystemClock clock;
     Platform platform{dialogs, clock, installDir};
-    ChromiumBrowserFactory browsers;
     Module1 m(platform, browsers);
     Form1 form(m);
     runHandler(m, [&form, &options] { form.Form_Load(options.themeFile()); });

@@ -93,10 +93,11 @@ QJsonObject ChromiumBrowser::windowOfTarget()
                                  {{str("targetId"), m_targetId}});
 }
 
+// The window's placement never holds up a page: checked by the next operation that settles.
 void ChromiumBrowser::setWindowBounds(const QJsonObject& bounds, int windowId)
 {
-    m_connection->command(str("Browser.setWindowBounds"),
-                          {{str("windowId"), windowId}, {str("bounds"), bounds}});
+    m_connection->postChecked(str("Browser.setWindowBounds"),
+                              {{str("windowId"), windowId}, {str("bounds"), bounds}}, {});
 }
 
 void ChromiumBrowser::placeWindow(const QString& edge, double pixels)
@@ -121,8 +122,13 @@ void ChromiumBrowser::Navigate(const QString& url)
     m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
     if (m_navigation) {
         m_navigation->navigate(address);
+        // The window's set-up was sent ahead of the page; it is checked once the page is on its
+        // way.
+        m_connection->settle();
         return;
     }
+    // A hidden target whose guard is not in place loads nothing.
+    m_connection->settle();
     if (!isWorthLoadingAhead(address))
         address = str("about:blank");
     // The answer comes only when the server has answered; the toolbar does not wait for it.
@@ -134,6 +140,7 @@ void ChromiumBrowser::NavigateBack(const QString& url)
     requireTarget();
     // Only the window has a user who went forward from that page.
     const QString address = shownAddress(url);
+    m_connection->settle();
     const std::optional<int> entry =
         m_navigation ? previousEntryShowing(address) : std::nullopt;
     if (!entry) {
@@ -174,6 +181,7 @@ int ChromiumBrowser::endedRenderers() const
 QString ChromiumBrowser::LocationURL()
 {
     requireTarget();
+    m_connection->settle();
     const QJsonObject reply =
         m_connection->command(str("Target.getTargetInfo"), {{str("targetId"), m_targetId}});
     return reply.value(str("targetInfo")).toObject().value(str("url")).toString();

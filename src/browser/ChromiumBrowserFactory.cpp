@@ -34,24 +34,49 @@ std::unique_ptr<Browser> ChromiumBrowserFactory::create()
     return createWindow();
 }
 
-std::unique_ptr<Browser> ChromiumBrowserFactory::createWindow()
+// Throws 429 when there is none.
+QString ChromiumBrowserFactory::usableExecutable() const
 {
     // A browser that is gone must be a failure of the caller's next write, not its death.
     std::signal(SIGPIPE, SIG_IGN);
-    const QString executable = m_executable.isEmpty() ? findExecutable() : m_executable;
+    QString executable = m_executable.isEmpty() ? findExecutable() : m_executable;
     const QFileInfo info(executable);
     if (executable.isEmpty() || !info.isFile() || !info.isExecutable())
         throw Failure(FailureNumber::CannotCreateObject);
-    constexpr int failure = FailureNumber::CannotCreateObject;
-    const BrowserProfile profile = BrowserProfile::choose(m_profileDirectory);
+    return executable;
+}
+
+void ChromiumBrowserFactory::launchAhead()
+{
+    if (m_connection || m_launched)
+        return;
     try {
-        m_connection = ChromiumConnection::launch(executable, profile);
+        m_launched = ChromiumConnection::launch(usableExecutable(),
+                                                BrowserProfile::choose(m_profileDirectory));
+    } catch (const Failure&) {
+        m_launched.reset();
+    }
+}
+
+std::unique_ptr<Browser> ChromiumBrowserFactory::createWindow()
+{
+    const QString executable = usableExecutable();
+    constexpr int failure = FailureNumber::CannotCreateObject;
+    std::shared_ptr<ChromiumConnection> launched = std::exchange(m_launched, nullptr);
+    if (!launched)
+        launched = ChromiumConnection::launch(executable, BrowserProfile::choose(m_profileDirectory));
+    const BrowserProfile profile = launched->profile();
+    try {
+        launched->openWindow();
+        m_connection = std::move(launched);
     } catch (const Failure&) {
         // Another copy that took the lasting profile between the check and the start: the
         // browser then hands over to that copy and ends. One more try on a fresh profile.
+        launched.reset();
         if (profile.isTemporary() || !BrowserProfile::isHeldByRunningBrowser(profile.path()))
             throw;
         m_connection = ChromiumConnection::launch(executable, BrowserProfile::makeTemporary());
+        m_connection->openWindow();
     }
     const QString targetId = m_connection->windowTargetId();
     const QString sessionId = m_connection->attach(targetId, failure);

@@ -19,6 +19,10 @@ public:
     ChromiumBrowserFactory(QString executable, QString profileDirectory);
 
     std::unique_ptr<Browser> create() override;
+    // Starts the browser now, still without a window, so that its start-up overlaps the
+    // program's own; the first create() then only has to make the window. Whatever fails here is
+    // left for create() to meet and report.
+    void launchAhead();
 
     // The first of chromium, chromium-browser, google-chrome, google-chrome-stable on PATH.
     static QString findExecutable();
@@ -28,8 +32,10 @@ public:
 private:
     std::unique_ptr<Browser> createWindow();
     std::unique_ptr<Browser> createHidden();
+    QString usableExecutable() const;
 
     QString m_executable;
     QString m_profileDirectory;
     std::shared_ptr<ChromiumConnection> m_connection;
+    std::shared_ptr<ChromiumConnection> m_launched; // by launchAhead(), until create() takes it
 };

@@ -55,7 +55,7 @@ QStringList ChromiumConnection::browserArguments(const QString& profileDir)
         // Windows are placed by position, which only X11 (or XWayland) allows.
         str("--ozone-platform=x11"),
         // No window, no restored tab: the one window is created over the pipe, so that the
-        // program's window is always the one it made (see start()).
+        // program's window is always the one it made (see openWindow()).
         str("--no-startup-window"),
     };
     // The browser's sandbox refuses to run as root; never given up otherwise.
@@ -84,7 +84,9 @@ std::shared_ptr<ChromiumConnection> ChromiumConnection::launch(const QString& ex
     auto process = std::make_unique<ChromiumProcess>(program, arguments, environment);
     std::shared_ptr<ChromiumConnection> connection(
         new ChromiumConnection(std::move(process), profile));
-    connection->start();
+    // Read by the browser as soon as it is up, before anything that creates a target.
+    connection->postChecked(str("Target.setDiscoverTargets"), {{str("discover"), true}}, {},
+                            FailureNumber::CannotCreateObject);
     return connection;
 }
 
@@ -109,18 +111,20 @@ ChromiumConnection::~ChromiumConnection()
     removeTemporaryProfile();
 }
 
-void ChromiumConnection::start()
+void ChromiumConnection::openWindow()
 {
     constexpr int failure = FailureNumber::CannotCreateObject;
-    if (!m_pipe->call(str("Browser.getVersion"), {}, {}, StartTimeoutMs))
-        throw Failure(failure);
-    command(str("Target.setDiscoverTargets"), {{str("discover"), true}}, {}, failure);
     // The browser started without a window; the program's window is the one it creates here,
-    // never a tab that the profile brought back.
-    const QJsonObject created =
-        command(str("Target.createTarget"),
-                {{str("url"), str("about:blank")}, {str("newWindow"), true}}, {}, failure);
-    m_windowTargetId = created.value(str("targetId")).toString();
+    // never a tab that the profile brought back. Its answer comes once the browser is up.
+    const auto created =
+        m_pipe->call(str("Target.createTarget"),
+                     {{str("url"), str("about:blank")}, {str("newWindow"), true}}, {},
+                     StartTimeoutMs);
+    settle();
+    if (!created || !created->contains(str("result")))
+        throw Failure(failure);
+    m_windowTargetId =
+        created->value(str("result")).toObject().value(str("targetId")).toString();
     if (m_windowTargetId.isEmpty())
         throw Failure(failure);
     m_typeOfTarget.insert(m_windowTargetId, str("page"));
@@ -154,8 +158,12 @@ std::pair<QString, QString> ChromiumConnection::createHiddenTarget(int failureNu
     // Known at once, whether or not its creation event has been read yet.
     m_typeOfTarget.insert(targetId, str("other"));
     const QString sessionId = attach(targetId, failureNumber);
-    if (!m_guard->install(targetId, sessionId, ReplyTimeoutMs))
-        throw Failure(failureNumber);
+    // Checked before the instance loads its first page: ChromiumBrowser::Navigate settles first.
+    m_guard->install(targetId, sessionId,
+                     [this, &sessionId, failureNumber](const QString& method,
+                                                       const QJsonObject& params) {
+                         postChecked(method, params, sessionId, failureNumber);
+                     });
     return {targetId, sessionId};
 }
 
@@ -191,6 +199,29 @@ void ChromiumConnection::post(const QString& method, const QJsonObject& params,
 {
     if (m_pipe->send(method, params, sessionId, std::move(onReply)) == 0)
         throw Failure(FailureNumber::ObjectDisconnected);
+}
+
+void ChromiumConnection::postChecked(const QString& method, const QJsonObject& params,
+                                     const QString& sessionId, int failureNumber)
+{
+    const int id = m_pipe->send(method, params, sessionId, [this](const QJsonObject& reply) {
+        const int number = m_unsettled.take(reply.value(str("id")).toInt());
+        if (!reply.contains(str("result")) && m_setUpFailure == 0)
+            m_setUpFailure = number;
+    });
+    if (id == 0)
+        throw Failure(failureNumber);
+    m_unsettled.insert(id, failureNumber);
+}
+
+void ChromiumConnection::settle()
+{
+    if (!m_unsettled.isEmpty() &&
+        !m_pipe->waitUntil([this] { return m_unsettled.isEmpty(); }, ReplyTimeoutMs) &&
+        m_setUpFailure == 0)
+        m_setUpFailure = m_unsettled.first();
+    if (m_setUpFailure != 0)
+        throw Failure(m_setUpFailure);
 }
 
 bool ChromiumConnection::waitUntil(const std::function<bool()>& done, int timeoutMs)
@@ -249,14 +280,13 @@ int ChromiumConnection::addEventListener(EventListener listener)
     return m_nextListenerId++;
 }
 
-bool ChromiumConnection::serveKeptDocuments(const QString& targetId, const QString& sessionId)
+void ChromiumConnection::serveKeptDocuments(const QString& targetId, const QString& sessionId)
 {
     if (StepTrace::enabled()) {
-        m_pipe->call(str("Page.enable"), {}, sessionId, ReplyTimeoutMs);
-        m_pipe->call(str("Page.setLifecycleEventsEnabled"), {{str("enabled"), true}}, sessionId,
-                     ReplyTimeoutMs);
+        m_pipe->send(str("Page.enable"), {}, sessionId);
+        m_pipe->send(str("Page.setLifecycleEventsEnabled"), {{str("enabled"), true}}, sessionId);
     }
-    return m_documentServer->install(targetId, sessionId, ReplyTimeoutMs);
+    m_documentServer->install(targetId, sessionId);
 }
 
 void ChromiumConnection::trackTarget(const QString& method, const QJsonObject& params)

@@ -28,10 +28,13 @@ public:
     static constexpr int StartTimeoutMs = 10000;
     static constexpr int ReplyTimeoutMs = 5000;
 
-    // Starts the browser and creates its one window, on about:blank; Failure 429 when it does not
-    // come up.
+    // Starts the browser, still without a window, and returns at once: its start-up runs while
+    // the caller goes on. Failure 429 when it cannot be started at all.
     static std::shared_ptr<ChromiumConnection> launch(const QString& executable,
                                                       const BrowserProfile& profile);
+    // Creates the browser's one window, on about:blank; Failure 429 when the browser does not
+    // come up.
+    void openWindow();
     // The arguments that the browser is started with, for a profile in `profileDir`.
     static QStringList browserArguments(const QString& profileDir);
 
@@ -46,9 +49,9 @@ public:
     // A new hidden target, attached and guarded; returns {targetId, sessionId}. Throws
     // `failureNumber` when the browser refuses.
     std::pair<QString, QString> createHiddenTarget(int failureNumber);
-    // Answers the window's navigations from the documents that the hidden instance kept; false
-    // when the browser refused (the window then always goes to the network).
-    bool serveKeptDocuments(const QString& targetId, const QString& sessionId);
+    // Answers the window's navigations from the documents that the hidden instance kept. Not
+    // waited for: when the browser refuses, the window simply always goes to the network.
+    void serveKeptDocuments(const QString& targetId, const QString& sessionId);
     KeptDocuments& keptDocuments() { return *m_kept; }
     KeptDocumentServer& keptDocumentServer() { return *m_documentServer; }
     // Attaches to a target for page commands; returns the session id.
@@ -64,6 +67,17 @@ public:
     using ReplyHandler = std::function<void(const QJsonObject& reply)>;
     void post(const QString& method, const QJsonObject& params, const QString& sessionId,
               ReplyHandler onReply);
+    // A set-up command that need not hold up its caller: sent at once, its answer checked by
+    // settle(). The browser runs the commands of a session in the order sent, so a page loaded
+    // after them has what they set up whether or not their answers were read yet. Throws
+    // `failureNumber` when the browser is gone.
+    void postChecked(const QString& method, const QJsonObject& params, const QString& sessionId,
+                     int failureNumber = 462);
+    // Waits for the answers to every set-up command sent so far, and throws the failure number of
+    // one that the browser refused or did not answer in time. An instance whose set-up failed is
+    // not fit for use (a hidden target without its guard would run pages' scripts out of sight),
+    // so every later settle() throws it again.
+    void settle();
     // Reads the browser's messages until `done` holds or the time runs out.
     bool waitUntil(const std::function<bool()>& done, int timeoutMs);
     // Every event of the browser also goes to `listener` until it is removed; returns its id.
@@ -81,7 +95,6 @@ public:
 
 private:
     ChromiumConnection(std::unique_ptr<ChromiumProcess> process, BrowserProfile profile);
-    void start();
     void handleEvent(const QJsonObject& event);
     void trackTarget(const QString& method, const QJsonObject& params);
     void traceWindowEvent(const QString& method, const QJsonObject& params) const;
@@ -98,5 +111,7 @@ private:
     QHash<QString, QString> m_typeOfTarget;
     QHash<QString, int> m_loadEvents;
     QMap<int, EventListener> m_listeners;
+    QMap<int, int> m_unsettled; // set-up commands not yet answered: id -> failure number
+    int m_setUpFailure = 0;
     int m_nextListenerId = 1;
 };

@@ -7,15 +7,13 @@
 
 namespace FetchDocuments {
 
-bool pauseAt(DevToolsPipe& pipe, const QString& sessionId, Stage stage, int timeoutMs)
+QJsonObject pausingAt(Stage stage)
 {
     const QJsonObject pattern{
         {str("urlPattern"), str("*")},
         {str("resourceType"), str("Document")},
         {str("requestStage"), stage == Stage::Request ? str("Request") : str("Response")}};
-    const auto reply = pipe.call(str("Fetch.enable"), {{str("patterns"), QJsonArray{pattern}}},
-                                 sessionId, timeoutMs);
-    return reply && reply->contains(str("result"));
+    return {{str("patterns"), QJsonArray{pattern}}};
 }
 
 void fulfil(DevToolsPipe& pipe, const QString& sessionId, const QJsonValue& requestId,

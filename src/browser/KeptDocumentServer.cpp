@@ -29,12 +29,13 @@ std::optional<QByteArray> cookieStateOf(const QJsonObject& reply)
 }
 } // namespace
 
-bool KeptDocumentServer::install(const QString& targetId, const QString& sessionId, int timeoutMs)
+void KeptDocumentServer::install(const QString& targetId, const QString& sessionId)
 {
     m_targetId = targetId;
     m_sessionId = sessionId;
     m_documents.setKeptHandler([this](const QString& url) { noteCookies(url); });
-    return FetchDocuments::pauseAt(m_pipe, sessionId, FetchDocuments::Stage::Request, timeoutMs);
+    m_pipe.send(QStringLiteral("Fetch.enable"),
+                FetchDocuments::pausingAt(FetchDocuments::Stage::Request), sessionId);
 }
 
 void KeptDocumentServer::handleEvent(const QJsonObject& event)

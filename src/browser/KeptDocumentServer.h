@@ -19,9 +19,9 @@ public:
         : m_pipe(pipe), m_documents(documents)
     {}
 
-    // Starts pausing the document requests of the window's target; false when the browser
-    // refused (the window then simply always goes to the network).
-    bool install(const QString& targetId, const QString& sessionId, int timeoutMs);
+    // Starts pausing the document requests of the window's target. Not waited for: when the
+    // browser refuses, the window simply always goes to the network.
+    void install(const QString& targetId, const QString& sessionId);
     void handleEvent(const QJsonObject& event);
     // How many navigations were answered from a kept document so far.
     int servedCount() const { return m_served; }

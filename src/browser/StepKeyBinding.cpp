@@ -65,17 +65,17 @@ void StepKeyBinding::install()
         QString::fromUtf8(listenerScript).arg(str(bindingName), str(LeftKey), str(RightKey))
                              .arg(InputReportEveryMs);
     // Isolated worlds come with the page domain, binding calls with the runtime domain.
-    m_connection.command(str("Page.enable"), {}, m_sessionId);
-    m_connection.command(str("Runtime.enable"), {}, m_sessionId);
-    m_connection.command(
+    m_connection.postChecked(str("Page.enable"), {}, m_sessionId);
+    m_connection.postChecked(str("Runtime.enable"), {}, m_sessionId);
+    m_connection.postChecked(
         str("Runtime.addBinding"),
         {{str("name"), str(bindingName)}, {str("executionContextName"), str(worldName)}},
         m_sessionId);
-    m_connection.command(str("Page.addScriptToEvaluateOnNewDocument"),
-                         {{str("source"), source},
-                          {str("worldName"), str(worldName)},
-                          {str("runImmediately"), true}},
-                         m_sessionId);
+    m_connection.postChecked(str("Page.addScriptToEvaluateOnNewDocument"),
+                             {{str("source"), source},
+                              {str("worldName"), str(worldName)},
+                              {str("runImmediately"), true}},
+                             m_sessionId);
 }
 
 void StepKeyBinding::handleEvent(const QJsonObject& event) const
