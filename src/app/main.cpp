@@ -20,16 +20,17 @@ int main(int argc, char* argv[])
     // Windows are placed by position, which only X11 allows (XWayland on a Wayland desktop).
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "xcb");
+    // Windowless until the start-up asks for its window: the browser's own start-up, the longest
+    // part of the program's, runs while the toolbar is built. Not for a copy that hands over.
+    ChromiumBrowserFactory browsers;
+    if (!SingleToolbar::anotherCopyListens(SingleToolbar::socketName()))
+        browsers.launchAhead();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setDesktopFileName(QStringLiteral("quillon"));
     SingleToolbar single(SingleToolbar::socketName());
     if (single.handOverOrListen(options.themeFile()))
         return 0;
-    // Windowless until the start-up asks for its window: the browser's own start-up, the longest
-    // part of the program's, runs while the toolbar is built.
-    ChromiumBrowserFactory browsers;
-    browsers.launchAhead();
 
     const QString installDir = InstallDir::locate();
     InstallDir::installIfMissing(installDir);

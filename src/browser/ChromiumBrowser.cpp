@@ -49,8 +49,21 @@ ChromiumBrowser::~ChromiumBrowser()
 
 void ChromiumBrowser::requireTarget() const
 {
-    if (!m_connection->hasTarget(m_targetId))
+    // A hidden instance not made yet is there as long as its browser is.
+    const bool there = m_targetId.isEmpty() ? m_connection->isAlive()
+                                            : m_connection->hasTarget(m_targetId);
+    if (!there)
         throw Failure(FailureNumber::ObjectDisconnected);
+}
+
+// The hidden instance's target is made when it is first asked to load or to tell its page, so
+// that making it never holds up the window's first page at start-up.
+void ChromiumBrowser::makeTarget()
+{
+    requireTarget();
+    if (m_targetId.isEmpty())
+        std::tie(m_targetId, m_sessionId) =
+            m_connection->createHiddenTarget(FailureNumber::CannotCreateObject);
 }
 
 void ChromiumBrowser::setVisible(bool visible)
@@ -117,10 +130,11 @@ void ChromiumBrowser::placeWindow(const QString& edge, double pixels)
 
 void ChromiumBrowser::Navigate(const QString& url)
 {
-    requireTarget();
+    makeTarget();
     QString address = shownAddress(url);
     m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
     if (m_navigation) {
+        m_connection->windowNavigating();
         m_navigation->navigate(address);
         // The window's set-up was sent ahead of the page; it is checked once the page is on its
         // way.
@@ -131,13 +145,12 @@ void ChromiumBrowser::Navigate(const QString& url)
     m_connection->settle();
     if (!isWorthLoadingAhead(address))
         address = str("about:blank");
-    // The answer comes only when the server has answered; the toolbar does not wait for it.
-    m_connection->post(str("Page.navigate"), {{str("url"), address}}, m_sessionId);
+    m_connection->navigateAhead(address, m_sessionId);
 }
 
 void ChromiumBrowser::NavigateBack(const QString& url)
 {
-    requireTarget();
+    makeTarget();
     // Only the window has a user who went forward from that page.
     const QString address = shownAddress(url);
     m_connection->settle();
@@ -180,7 +193,7 @@ int ChromiumBrowser::endedRenderers() const
 
 QString ChromiumBrowser::LocationURL()
 {
-    requireTarget();
+    makeTarget();
     m_connection->settle();
     const QJsonObject reply =
         m_connection->command(str("Target.getTargetInfo"), {{str("targetId"), m_targetId}});
@@ -191,6 +204,8 @@ void ChromiumBrowser::Quit()
 {
     if (m_kind == Kind::Hidden) {
         requireTarget();
+        if (m_targetId.isEmpty())
+            return;
         m_connection->command(str("Target.closeTarget"), {{str("targetId"), m_targetId}});
         return;
     }
@@ -269,7 +284,7 @@ void ChromiumBrowser::handlePageEvent(const QJsonObject& event) const
 
 void ChromiumBrowser::watchLoadEvents()
 {
-    requireTarget();
+    makeTarget();
     m_connection->command(str("Page.enable"), {}, m_sessionId);
 }
 

@@ -19,6 +19,7 @@ class ChromiumBrowser : public Browser
 public:
     enum class Kind { Window, Hidden };
 
+    // A hidden instance may come without a target yet (empty ids): it is made on first use.
     ChromiumBrowser(std::shared_ptr<ChromiumConnection> connection, Kind kind, QString targetId,
                     QString sessionId);
     ~ChromiumBrowser() override;
@@ -50,6 +51,7 @@ public:
 
 private:
     void requireTarget() const;
+    void makeTarget();
     std::optional<int> previousEntryShowing(const QString& address);
     QJsonObject windowOfTarget();
     void setWindowBounds(const QJsonObject& bounds, int windowId);

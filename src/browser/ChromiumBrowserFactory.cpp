@@ -3,6 +3,7 @@
 #include "browser/BrowserProfile.h"
 #include "browser/ChromiumBrowser.h"
 #include "browser/ChromiumConnection.h"
+#include "browser/ChromiumProcess.h"
 #include "platform/Failure.h"
 
 #include <QFileInfo>
@@ -15,6 +16,8 @@ ChromiumBrowserFactory::ChromiumBrowserFactory() = default;
 ChromiumBrowserFactory::ChromiumBrowserFactory(QString executable, QString profileDirectory)
     : m_executable(std::move(executable)), m_profileDirectory(std::move(profileDirectory))
 {}
+
+ChromiumBrowserFactory::~ChromiumBrowserFactory() = default;
 
 QString ChromiumBrowserFactory::findExecutable()
 {
@@ -51,8 +54,9 @@ void ChromiumBrowserFactory::launchAhead()
     if (m_connection || m_launched)
         return;
     try {
-        m_launched = ChromiumConnection::launch(usableExecutable(),
-                                                BrowserProfile::choose(m_profileDirectory));
+        BrowserProfile profile = BrowserProfile::choose(m_profileDirectory);
+        m_launched = ChromiumConnection::startProcess(usableExecutable(), profile);
+        m_launchedProfile = std::move(profile);
     } catch (const Failure&) {
         m_launched.reset();
     }
@@ -62,9 +66,11 @@ std::unique_ptr<Browser> ChromiumBrowserFactory::createWindow()
 {
     const QString executable = usableExecutable();
     constexpr int failure = FailureNumber::CannotCreateObject;
-    std::shared_ptr<ChromiumConnection> launched = std::exchange(m_launched, nullptr);
-    if (!launched)
-        launched = ChromiumConnection::launch(executable, BrowserProfile::choose(m_profileDirectory));
+    std::shared_ptr<ChromiumConnection> launched =
+        m_launched ? ChromiumConnection::connect(std::exchange(m_launched, nullptr),
+                                                 *std::exchange(m_launchedProfile, std::nullopt))
+                   : ChromiumConnection::launch(executable,
+                                                BrowserProfile::choose(m_profileDirectory));
     const BrowserProfile profile = launched->profile();
     try {
         launched->openWindow();
@@ -86,10 +92,9 @@ std::unique_ptr<Browser> ChromiumBrowserFactory::createWindow()
                                              sessionId);
 }
 
+// Its target is made on its first load, after the window's first address has gone out.
 std::unique_ptr<Browser> ChromiumBrowserFactory::createHidden()
 {
-    const auto [targetId, sessionId] =
-        m_connection->createHiddenTarget(FailureNumber::CannotCreateObject);
-    return std::make_unique<ChromiumBrowser>(m_connection, ChromiumBrowser::Kind::Hidden, targetId,
-                                             sessionId);
+    return std::make_unique<ChromiumBrowser>(m_connection, ChromiumBrowser::Kind::Hidden,
+                                             QString(), QString());
 }

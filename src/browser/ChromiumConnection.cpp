@@ -67,6 +67,12 @@ QStringList ChromiumConnection::browserArguments(const QString& profileDir)
 std::shared_ptr<ChromiumConnection> ChromiumConnection::launch(const QString& executable,
                                                                const BrowserProfile& profile)
 {
+    return connect(startProcess(executable, profile), profile);
+}
+
+std::unique_ptr<ChromiumProcess> ChromiumConnection::startProcess(const QString& executable,
+                                                                  const BrowserProfile& profile)
+{
     // The first window that opens would otherwise restore the last session when the profile
     // asks for it (the user's "Continue where you left off"), start-up window or not.
     BrowserProfile::preventSessionRestore(profile.path());
@@ -81,7 +87,13 @@ std::shared_ptr<ChromiumConnection> ChromiumConnection::launch(const QString& ex
     // The browser keeps its crash reports beside the profile, not in the user's own browser's
     // configuration.
     const QStringList environment{str("CHROME_CONFIG_HOME=") + profile.path()};
-    auto process = std::make_unique<ChromiumProcess>(program, arguments, environment);
+    StepTrace::mark("launch");
+    return std::make_unique<ChromiumProcess>(program, arguments, environment);
+}
+
+std::shared_ptr<ChromiumConnection>
+ChromiumConnection::connect(std::unique_ptr<ChromiumProcess> process, const BrowserProfile& profile)
+{
     std::shared_ptr<ChromiumConnection> connection(
         new ChromiumConnection(std::move(process), profile));
     // Read by the browser as soon as it is up, before anything that creates a target.
@@ -101,6 +113,8 @@ ChromiumConnection::ChromiumConnection(std::unique_ptr<ChromiumProcess> process,
     m_documentServer = std::make_unique<KeptDocumentServer>(*m_pipe, *m_kept);
     m_pipe->setEventHandler([this](const QJsonObject& event) { handleEvent(event); });
     m_pipe->setEventFilter(isReadEvent);
+    m_firstPageTimer.setSingleShot(true);
+    QObject::connect(&m_firstPageTimer, &QTimer::timeout, [this] { endFirstPageHold(); });
 }
 
 ChromiumConnection::~ChromiumConnection()
@@ -226,13 +240,26 @@ void ChromiumConnection::settle()
 
 bool ChromiumConnection::waitUntil(const std::function<bool()>& done, int timeoutMs)
 {
-    return m_pipe->waitUntil(done, timeoutMs);
+    // A held navigation goes when its time comes, also while a caller waits.
+    const QDeadlineTimer deadline(timeoutMs);
+    while (m_firstPage == FirstPage::Asked || m_firstPage == FirstPage::Committed) {
+        const qint64 slice = qMin(deadline.remainingTime(), m_firstPageDeadline.remainingTime());
+        if (m_pipe->waitUntil(done, int(qMax<qint64>(slice, 0))))
+            return true;
+        if (!isAlive() || deadline.hasExpired())
+            return done();
+        if (m_firstPageDeadline.hasExpired())
+            endFirstPageHold();
+    }
+    return m_pipe->waitUntil(done, int(deadline.remainingTime()));
 }
 
 void ChromiumConnection::handleEvent(const QJsonObject& event)
 {
     const QString method = event.value(str("method")).toString();
     const QJsonObject params = event.value(str("params")).toObject();
+    if (m_firstPage == FirstPage::Asked || m_firstPage == FirstPage::Committed)
+        followFirstPage(method, params);
     if (method.startsWith(QLatin1String("Target.")))
         trackTarget(method, params);
     else if (method == QLatin1String("Page.loadEventFired"))
@@ -252,6 +279,58 @@ void ChromiumConnection::handleEvent(const QJsonObject& event)
     const QMap<int, EventListener> listeners = m_listeners;
     for (const EventListener& listener : listeners)
         listener(event);
+}
+
+void ChromiumConnection::windowNavigating()
+{
+    if (m_firstPage != FirstPage::NotAsked)
+        return;
+    m_firstPage = FirstPage::Asked;
+    m_firstPageDeadline.setRemainingTime(FirstPageHeadStartMs);
+    m_firstPageTimer.start(FirstPageHeadStartMs);
+}
+
+void ChromiumConnection::navigateAhead(const QString& url, const QString& sessionId)
+{
+    if (m_firstPage == FirstPage::Asked || m_firstPage == FirstPage::Committed) {
+        if (!isAlive())
+            throw Failure(FailureNumber::ObjectDisconnected);
+        m_heldNavigations.insert(sessionId, url);
+        return;
+    }
+    // The answer comes only when the server has answered; the toolbar does not wait for it.
+    post(str("Page.navigate"), {{str("url"), url}}, sessionId);
+}
+
+// The blank page that the window was made with may still be loading when its first address is
+// sent: only a load after the window has left it counts. A load that fails stops as well.
+void ChromiumConnection::followFirstPage(const QString& method, const QJsonObject& params)
+{
+    if (m_firstPageDeadline.hasExpired()) {
+        endFirstPageHold();
+    } else if (method == QLatin1String("Target.targetInfoChanged")) {
+        const QJsonObject info = params.value(str("targetInfo")).toObject();
+        if (info.value(str("targetId")).toString() == m_windowTargetId &&
+            info.value(str("url")).toString() != QLatin1String("about:blank"))
+            m_firstPage = FirstPage::Committed;
+    } else if (method == QLatin1String("Page.frameStoppedLoading")) {
+        if (m_firstPage == FirstPage::Committed &&
+            params.value(str("frameId")).toString() == m_windowTargetId)
+            endFirstPageHold();
+    } else if ((method == QLatin1String("Target.targetDestroyed") ||
+                method == QLatin1String("Target.targetCrashed")) &&
+               params.value(str("targetId")).toString() == m_windowTargetId) {
+        endFirstPageHold();
+    }
+}
+
+void ChromiumConnection::endFirstPageHold()
+{
+    m_firstPage = FirstPage::Loaded;
+    m_firstPageTimer.stop();
+    const QMap<QString, QString> held = std::exchange(m_heldNavigations, {});
+    for (auto it = held.begin(); it != held.end(); ++it)
+        m_pipe->send(str("Page.navigate"), {{str("url"), it.value()}}, it.key());
 }
 
 void ChromiumConnection::traceWindowEvent(const QString& method, const QJsonObject& params) const

@@ -2,11 +2,13 @@
 
 #include "browser/BrowserProfile.h"
 
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QJsonObject>
 #include <QMap>
 #include <QSet>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -27,11 +29,19 @@ public:
     // Time for the browser to start and answer its first command, and for any later answer.
     static constexpr int StartTimeoutMs = 10000;
     static constexpr int ReplyTimeoutMs = 5000;
+    // How long the hidden instance's first load waits at most for the window's first page.
+    static constexpr int FirstPageHeadStartMs = 2000;
 
     // Starts the browser, still without a window, and returns at once: its start-up runs while
     // the caller goes on. Failure 429 when it cannot be started at all.
     static std::shared_ptr<ChromiumConnection> launch(const QString& executable,
                                                       const BrowserProfile& profile);
+    // launch() in two halves. The first makes no Qt object, so that it may run before the
+    // application object exists; the second takes the pipe of the process that it started.
+    static std::unique_ptr<ChromiumProcess> startProcess(const QString& executable,
+                                                         const BrowserProfile& profile);
+    static std::shared_ptr<ChromiumConnection> connect(std::unique_ptr<ChromiumProcess> process,
+                                                       const BrowserProfile& profile);
     // Creates the browser's one window, on about:blank; Failure 429 when the browser does not
     // come up.
     void openWindow();
@@ -56,6 +66,14 @@ public:
     KeptDocumentServer& keptDocumentServer() { return *m_documentServer; }
     // Attaches to a target for page commands; returns the session id.
     QString attach(const QString& targetId, int failureNumber);
+
+    // The window's first page comes first. On a browser just started, the hidden instance's
+    // load would take the processor from it (each starts a renderer of its own), so until that
+    // page has loaded, or FirstPageHeadStartMs have passed, navigateAhead() keeps the hidden
+    // instance's address and sends the latest one then.
+    void windowNavigating();
+    // Takes the hidden target of `sessionId` to `url`; throws 462 when the browser is gone.
+    void navigateAhead(const QString& url, const QString& sessionId);
 
     // Sends a command and waits for its result; throws `failureNumber` (462 unless told) when
     // the browser is gone, refuses or does not answer in time.
@@ -99,6 +117,8 @@ private:
     void trackTarget(const QString& method, const QJsonObject& params);
     void traceWindowEvent(const QString& method, const QJsonObject& params) const;
     bool hasPageTarget() const;
+    void followFirstPage(const QString& method, const QJsonObject& params);
+    void endFirstPageHold();
     void removeTemporaryProfile();
 
     std::unique_ptr<ChromiumProcess> m_process;
@@ -113,5 +133,9 @@ private:
     QMap<int, EventListener> m_listeners;
     QMap<int, int> m_unsettled; // set-up commands not yet answered: id -> failure number
     int m_setUpFailure = 0;
+    enum class FirstPage { NotAsked, Asked, Committed, Loaded } m_firstPage = FirstPage::NotAsked;
+    QDeadlineTimer m_firstPageDeadline;
+    QTimer m_firstPageTimer;
+    QMap<QString, QString> m_heldNavigations; // hidden session -> address
     int m_nextListenerId = 1;
 };
