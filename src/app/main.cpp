@@ -22,9 +22,9 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "xcb");
     // Windowless until the start-up asks for its window: the browser's own start-up, the longest
     // part of the program's, runs while the toolbar is built. Not for a copy that hands over.
-    ChromiumBrowserFactory browsers;
+    ChromiumBrowserFactory::Launched browser;
     if (!SingleToolbar::anotherCopyListens(SingleToolbar::socketName()))
-        browsers.launchAhead();
+        browser = ChromiumBrowserFactory::launchAhead();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setDesktopFileName(QStringLiteral("quillon"));
@@ -38,6 +38,7 @@ int main(int argc, char* argv[])
     QtDialogs dialogs;
     SystemClock clock;
     Platform platform{dialogs, clock, installDir};
+    ChromiumBrowserFactory browsers(std::move(browser));
     Module1 m(platform, browsers);
     Form1 form(m);
     runHandler(m, [&form, &options] { form.Form_Load(options.themeFile()); });

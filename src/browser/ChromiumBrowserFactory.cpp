@@ -11,7 +11,14 @@
 
 #include <csignal>
 
-ChromiumBrowserFactory::ChromiumBrowserFactory() = default;
+ChromiumBrowserFactory::Launched::Launched() = default;
+ChromiumBrowserFactory::Launched::~Launched() = default;
+ChromiumBrowserFactory::Launched::Launched(Launched&&) noexcept = default;
+ChromiumBrowserFactory::Launched&
+ChromiumBrowserFactory::Launched::operator=(Launched&&) noexcept = default;
+
+ChromiumBrowserFactory::ChromiumBrowserFactory(Launched launched) : m_launched(std::move(launched))
+{}
 
 ChromiumBrowserFactory::ChromiumBrowserFactory(QString executable, QString profileDirectory)
     : m_executable(std::move(executable)), m_profileDirectory(std::move(profileDirectory))
@@ -37,40 +44,40 @@ std::unique_ptr<Browser> ChromiumBrowserFactory::create()
     return createWindow();
 }
 
-// Throws 429 when there is none.
-QString ChromiumBrowserFactory::usableExecutable() const
+// `executable`, or the one on PATH when empty; throws 429 when there is none.
+QString ChromiumBrowserFactory::usableExecutable(const QString& executable)
 {
     // A browser that is gone must be a failure of the caller's next write, not its death.
     std::signal(SIGPIPE, SIG_IGN);
-    QString executable = m_executable.isEmpty() ? findExecutable() : m_executable;
-    const QFileInfo info(executable);
-    if (executable.isEmpty() || !info.isFile() || !info.isExecutable())
+    QString found = executable.isEmpty() ? findExecutable() : executable;
+    const QFileInfo info(found);
+    if (found.isEmpty() || !info.isFile() || !info.isExecutable())
         throw Failure(FailureNumber::CannotCreateObject);
-    return executable;
+    return found;
 }
 
-void ChromiumBrowserFactory::launchAhead()
+ChromiumBrowserFactory::Launched ChromiumBrowserFactory::launchAhead()
 {
-    if (m_connection || m_launched)
-        return;
+    Launched launched;
     try {
-        BrowserProfile profile = BrowserProfile::choose(m_profileDirectory);
-        m_launched = ChromiumConnection::startProcess(usableExecutable(), profile);
-        m_launchedProfile = std::move(profile);
+        BrowserProfile profile = BrowserProfile::choose();
+        launched.process = ChromiumConnection::startProcess(usableExecutable({}), profile);
+        launched.profile = std::move(profile);
     } catch (const Failure&) {
-        m_launched.reset();
+        launched.process.reset();
     }
+    return launched;
 }
 
 std::unique_ptr<Browser> ChromiumBrowserFactory::createWindow()
 {
-    const QString executable = usableExecutable();
+    const QString executable = usableExecutable(m_executable);
     constexpr int failure = FailureNumber::CannotCreateObject;
+    Launched ahead = std::exchange(m_launched, {});
     std::shared_ptr<ChromiumConnection> launched =
-        m_launched ? ChromiumConnection::connect(std::exchange(m_launched, nullptr),
-                                                 *std::exchange(m_launchedProfile, std::nullopt))
-                   : ChromiumConnection::launch(executable,
-                                                BrowserProfile::choose(m_profileDirectory));
+        ahead.process ? ChromiumConnection::connect(std::move(ahead.process), *ahead.profile)
+                      : ChromiumConnection::launch(executable,
+                                                   BrowserProfile::choose(m_profileDirectory));
     const BrowserProfile profile = launched->profile();
     try {
         launched->openWindow();

@@ -17,8 +17,25 @@ class ChromiumProcess;
 class ChromiumBrowserFactory : public BrowserFactory
 {
 public:
-    // Finds the browser on PATH and uses the program's lasting profile directory.
-    ChromiumBrowserFactory();
+    // A browser started ahead of its factory, still windowless. It holds no Qt object, so that it
+    // may be started before the application object exists.
+    struct Launched
+    {
+        Launched();
+        ~Launched();
+        Launched(Launched&&) noexcept;
+        Launched& operator=(Launched&&) noexcept;
+
+        std::unique_ptr<ChromiumProcess> process;
+        std::optional<BrowserProfile> profile;
+    };
+    // Starts the browser with the usual executable and profile, so that its start-up overlaps the
+    // program's own; empty when it cannot be started (create() then meets that and reports it).
+    static Launched launchAhead();
+
+    // Finds the browser on PATH and uses the program's lasting profile directory; the first
+    // create() takes the browser in `launched`, when there is one, and only makes its window.
+    explicit ChromiumBrowserFactory(Launched launched = {});
     // A given executable and profile directory (tests); empty for the usual ones.
     ChromiumBrowserFactory(QString executable, QString profileDirectory);
     ~ChromiumBrowserFactory() override;
@@ -26,11 +43,6 @@ public:
     ChromiumBrowserFactory& operator=(const ChromiumBrowserFactory&) = delete;
 
     std::unique_ptr<Browser> create() override;
-    // Starts the browser's process now, still without a window, so that its start-up overlaps
-    // the program's own; the first create() then only has to make the window. Makes no Qt
-    // object (it may run before the application object exists). Whatever fails here is left
-    // for create() to meet and report.
-    void launchAhead();
 
     // The first of chromium, chromium-browser, google-chrome, google-chrome-stable on PATH.
     static QString findExecutable();
@@ -40,12 +52,10 @@ public:
 private:
     std::unique_ptr<Browser> createWindow();
     std::unique_ptr<Browser> createHidden();
-    QString usableExecutable() const;
+    static QString usableExecutable(const QString& executable);
 
     QString m_executable;
     QString m_profileDirectory;
     std::shared_ptr<ChromiumConnection> m_connection;
-    // Started by launchAhead(), until create() takes it.
-    std::unique_ptr<ChromiumProcess> m_launched;
-    std::optional<BrowserProfile> m_launchedProfile;
+    Launched m_launched; // until the first create() takes it
 };
