@@ -132,8 +132,8 @@ void ChromiumBrowser::Navigate(const QString& url)
 {
     makeTarget();
     QString address = shownAddress(url);
-    m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
     if (m_navigation) {
+        m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
         m_connection->windowNavigating();
         m_navigation->navigate(address);
         // The window's set-up was sent ahead of the page; it is checked once the page is on its
@@ -143,6 +143,7 @@ void ChromiumBrowser::Navigate(const QString& url)
     }
     // A hidden target whose guard is not in place loads nothing.
     m_connection->settle();
+    m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
     if (!isWorthLoadingAhead(address))
         address = str("about:blank");
     m_connection->navigateAhead(address, m_sessionId);
