@@ -142,6 +142,7 @@ void ChromiumConnection::openWindow()
     if (m_windowTargetId.isEmpty())
         throw Failure(failure);
     m_typeOfTarget.insert(m_windowTargetId, str("page"));
+    StepTrace::mark("window");
 }
 
 bool ChromiumConnection::hasPageTarget() const
@@ -243,7 +244,9 @@ bool ChromiumConnection::waitUntil(const std::function<bool()>& done, int timeou
     // A held navigation goes when its time comes, also while a caller waits.
     const QDeadlineTimer deadline(timeoutMs);
     while (m_firstPage == FirstPage::Asked || m_firstPage == FirstPage::Committed) {
-        const qint64 slice = qMin(deadline.remainingTime(), m_firstPageDeadline.remainingTime());
+        const qint64 slice = deadline.isForever()
+                                 ? m_firstPageDeadline.remainingTime()
+                                 : qMin(deadline.remainingTime(), m_firstPageDeadline.remainingTime());
         if (m_pipe->waitUntil(done, int(qMax<qint64>(slice, 0))))
             return true;
         if (!isAlive() || deadline.hasExpired())
