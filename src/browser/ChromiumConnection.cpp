@@ -306,7 +306,8 @@ void ChromiumConnection::navigateAhead(const QString& url, const QString& sessio
 }
 
 // The blank page that the window was made with may still be loading when its first address is
-// sent: only a load after the window has left it counts. A load that fails stops as well.
+// sent: only a stop after the window's address has moved on from it counts. A load that fails
+// stops as well.
 void ChromiumConnection::followFirstPage(const QString& method, const QJsonObject& params)
 {
     if (m_firstPageDeadline.hasExpired()) {
