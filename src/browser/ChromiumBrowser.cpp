@@ -72,12 +72,11 @@ void ChromiumBrowser::setVisible(bool visible)
     // The hidden instance has no window to show, whatever it is told.
     if (m_kind == Kind::Hidden)
         return;
-    const QJsonObject window = windowOfTarget();
-    const QString state =
-        window.value(str("bounds")).toObject().value(str("windowState")).toString();
-    const QString wanted = visible ? str("normal") : str("minimized");
-    if (visible ? state == QLatin1String("minimized") : state != QLatin1String("minimized"))
-        setWindowBounds({{str("windowState"), wanted}}, window.value(str("windowId")).toInt());
+    placeWhenKnown([visible](const QString& state) -> QList<QJsonObject> {
+        if (visible ? state != QLatin1String("minimized") : state == QLatin1String("minimized"))
+            return {};
+        return {{{str("windowState"), visible ? str("normal") : str("minimized")}}};
+    });
 }
 
 void ChromiumBrowser::setTop(double pixels)
@@ -100,17 +99,23 @@ void ChromiumBrowser::setHeight(double pixels)
     placeWindow(str("height"), pixels);
 }
 
-QJsonObject ChromiumBrowser::windowOfTarget()
+// Asks for the window and, as its answer comes, sets the bounds that `boundsFor` gives for the
+// state that it is in, in turn. The window's placement never holds up a page: nobody waits, and
+// the next operation that settles checks the answers.
+void ChromiumBrowser::placeWhenKnown(
+    const std::function<QList<QJsonObject>(const QString& state)>& boundsFor)
 {
-    return m_connection->command(str("Browser.getWindowForTarget"),
-                                 {{str("targetId"), m_targetId}});
-}
-
-// The window's placement never holds up a page: checked by the next operation that settles.
-void ChromiumBrowser::setWindowBounds(const QJsonObject& bounds, int windowId)
-{
-    m_connection->postChecked(str("Browser.setWindowBounds"),
-                              {{str("windowId"), windowId}, {str("bounds"), bounds}}, {});
+    ChromiumConnection& connection = *m_connection;
+    connection.postChecked(
+        str("Browser.getWindowForTarget"), {{str("targetId"), m_targetId}}, {},
+        FailureNumber::ObjectDisconnected, [&connection, boundsFor](const QJsonObject& window) {
+            const int windowId = window.value(str("windowId")).toInt();
+            const QString state =
+                window.value(str("bounds")).toObject().value(str("windowState")).toString();
+            for (const QJsonObject& bounds : boundsFor(state))
+                connection.postChecked(str("Browser.setWindowBounds"),
+                                       {{str("windowId"), windowId}, {str("bounds"), bounds}}, {});
+        });
 }
 
 void ChromiumBrowser::placeWindow(const QString& edge, double pixels)
@@ -118,14 +123,13 @@ void ChromiumBrowser::placeWindow(const QString& edge, double pixels)
     requireTarget();
     if (m_kind == Kind::Hidden)
         return;
-    const QJsonObject window = windowOfTarget();
-    const int windowId = window.value(str("windowId")).toInt();
+    const QJsonObject edgeBounds{{edge, wholePixels(pixels)}};
     // A maximized or minimized window takes no position; it is made normal first.
-    const QString state =
-        window.value(str("bounds")).toObject().value(str("windowState")).toString();
-    if (state != QLatin1String("normal"))
-        setWindowBounds({{str("windowState"), str("normal")}}, windowId);
-    setWindowBounds({{edge, wholePixels(pixels)}}, windowId);
+    placeWhenKnown([edgeBounds](const QString& state) -> QList<QJsonObject> {
+        if (state == QLatin1String("normal"))
+            return {edgeBounds};
+        return {{{str("windowState"), str("normal")}}, edgeBounds};
+    });
 }
 
 void ChromiumBrowser::Navigate(const QString& url)

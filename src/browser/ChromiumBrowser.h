@@ -53,8 +53,7 @@ private:
     void requireTarget() const;
     void makeTarget();
     std::optional<int> previousEntryShowing(const QString& address);
-    QJsonObject windowOfTarget();
-    void setWindowBounds(const QJsonObject& bounds, int windowId);
+    void placeWhenKnown(const std::function<QList<QJsonObject>(const QString& state)>& boundsFor);
     void placeWindow(const QString& edge, double pixels);
     void listenInPages();
     void handlePageEvent(const QJsonObject& event) const;

@@ -196,6 +196,7 @@ QString ChromiumConnection::attach(const QString& targetId, int failureNumber)
 QJsonObject ChromiumConnection::command(const QString& method, const QJsonObject& params,
                                         const QString& sessionId, int failureNumber)
 {
+    settle();
     const auto reply = m_pipe->call(method, params, sessionId, ReplyTimeoutMs);
     if (!reply || !reply->contains(str("result")))
         throw Failure(failureNumber);
@@ -219,11 +220,28 @@ void ChromiumConnection::post(const QString& method, const QJsonObject& params,
 void ChromiumConnection::postChecked(const QString& method, const QJsonObject& params,
                                      const QString& sessionId, int failureNumber)
 {
-    const int id = m_pipe->send(method, params, sessionId, [this](const QJsonObject& reply) {
+    postChecked(method, params, sessionId, failureNumber, nullptr);
+}
+
+void ChromiumConnection::postChecked(const QString& method, const QJsonObject& params,
+                                     const QString& sessionId, int failureNumber,
+                                     std::function<void(const QJsonObject& result)> then)
+{
+    const auto onReply = [this, then = std::move(then)](const QJsonObject& reply) {
         const int number = m_unsettled.take(reply.value(str("id")).toInt());
-        if (!reply.contains(str("result")) && m_setUpFailure == 0)
-            m_setUpFailure = number;
-    });
+        int failed = reply.contains(str("result")) ? 0 : number;
+        if (failed == 0 && then) {
+            // Answers are read wherever the pipe is: nothing may leave this handler.
+            try {
+                then(reply.value(str("result")).toObject());
+            } catch (const Failure& failure) {
+                failed = failure.number();
+            }
+        }
+        if (failed != 0 && m_setUpFailure == 0)
+            m_setUpFailure = failed;
+    };
+    const int id = m_pipe->send(method, params, sessionId, onReply);
     if (id == 0)
         throw Failure(failureNumber);
     m_unsettled.insert(id, failureNumber);

@@ -76,7 +76,8 @@ public:
     void navigateAhead(const QString& url, const QString& sessionId);
 
     // Sends a command and waits for its result; throws `failureNumber` (462 unless told) when
-    // the browser is gone, refuses or does not answer in time.
+    // the browser is gone, refuses or does not answer in time. The set-up commands sent before
+    // it are settled first, so that its answer sees what they set up.
     QJsonObject command(const QString& method, const QJsonObject& params = {},
                         const QString& sessionId = {}, int failureNumber = 462);
     // Sends a command without waiting; throws 462 when the browser is gone.
@@ -91,6 +92,10 @@ public:
     // `failureNumber` when the browser is gone.
     void postChecked(const QString& method, const QJsonObject& params, const QString& sessionId,
                      int failureNumber = 462);
+    // The same; `then` gets the result when it comes, and may send further set-up commands,
+    // which settle() waits for too.
+    void postChecked(const QString& method, const QJsonObject& params, const QString& sessionId,
+                     int failureNumber, std::function<void(const QJsonObject& result)> then);
     // Waits for the answers to every set-up command sent so far, and throws the failure number of
     // one that the browser refused or did not answer in time. An instance whose set-up failed is
     // not fit for use (a hidden target without its guard would run pages' scripts out of sight),

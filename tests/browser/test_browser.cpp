@@ -1048,6 +1048,9 @@ void BrowserTest::firstPageComesFirstWithItsStepKeys()
     QVERIFY2(image >= 0 && asked.indexOf(next) > image, qPrintable(asked.join(QLatin1Char(' '))));
     pressKeyInWindow(QStringLiteral("F9"), &window);
     QTRY_COMPARE(pressed, QList<StepKey>{StepKey::Right});
+    // One listener in the page: a second report of the key would come as quickly.
+    QTest::qWait(500);
+    QCOMPARE(pressed, QList<StepKey>{StepKey::Right});
     main->Quit();
 }
 
