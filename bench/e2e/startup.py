@@ -34,6 +34,9 @@ class Server(http.server.ThreadingHTTPServer):
         self.loaded = {}
         self.event = threading.Event()
 
+    def handle_error(self, request, client_address):
+        pass  # a program killed at the end of its run breaks off its page's last request
+
 
 class Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
