@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 
+#include <cerrno>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -51,11 +52,13 @@ bool SingleToolbar::anotherCopyListens(const QString& name)
     if (path.size() >= qsizetype(sizeof address.sun_path))
         return false;
     std::copy(path.begin(), path.end(), address.sun_path);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Never blocks: a copy whose queue of connections is full still listens.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         return false;
     // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast): the socket API's own type
-    const bool listens = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    const int result = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    const bool listens = result == 0 || errno == EAGAIN;
     ::close(fd);
     return listens;
 }
