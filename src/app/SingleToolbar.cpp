@@ -1,10 +1,16 @@
 #include "app/SingleToolbar.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
+
+#include <cerrno>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 // A path is far shorter; more is not a request from a copy of this program.
@@ -36,6 +42,25 @@ QString SingleToolbar::socketName()
     display.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9.:_-]")), QStringLiteral("_"));
     return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
            QStringLiteral("/quillon-display") + display;
+}
+
+bool SingleToolbar::anotherCopyListens(const QString& name)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray path = QFile::encodeName(name);
+    if (path.size() >= qsizetype(sizeof address.sun_path))
+        return false;
+    std::copy(path.begin(), path.end(), address.sun_path);
+    // Never blocks: a copy whose queue of connections is full still listens.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return false;
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast): the socket API's own type
+    const int result = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    const bool listens = result == 0 || errno == EAGAIN;
+    ::close(fd);
+    return listens;
 }
 
 bool SingleToolbar::handOverOrListen(const QString& themeFile)

@@ -20,6 +20,10 @@ public:
 
     // In the login session's runtime directory, named after the display.
     static QString socketName();
+    // Whether a running copy listens at `name`, asked before the application object exists
+    // (no Qt socket yet). The copy takes the bare connection as a call to the front, which the
+    // hand-over that follows makes anyway.
+    static bool anotherCopyListens(const QString& name);
 
     // True when a running copy took the request: `themeFile` (a full path) or, when empty,
     // just a call to the front; this copy then ends. False when none runs (a socket that a

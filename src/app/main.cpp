@@ -20,6 +20,11 @@ int main(int argc, char* argv[])
     // Windows are placed by position, which only X11 allows (XWayland on a Wayland desktop).
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "xcb");
+    // Windowless until the start-up asks for its window: the browser's own start-up, the longest
+    // part of the program's, runs while the toolbar is built. Not for a copy that hands over.
+    ChromiumBrowserFactory::Launched browser;
+    if (!SingleToolbar::anotherCopyListens(SingleToolbar::socketName()))
+        browser = ChromiumBrowserFactory::launchAhead();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setDesktopFileName(QStringLiteral("quillon"));
@@ -33,7 +38,7 @@ int main(int argc, char* argv[])
     QtDialogs dialogs;
     SystemClock clock;
     Platform platform{dialogs, clock, installDir};
-    ChromiumBrowserFactory browsers;
+    ChromiumBrowserFactory browsers(std::move(browser));
     Module1 m(platform, browsers);
     Form1 form(m);
     runHandler(m, [&form, &options] { form.Form_Load(options.themeFile()); });

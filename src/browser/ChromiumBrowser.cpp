@@ -86,8 +86,21 @@ ChromiumBrowser::~ChromiumBrowser()
 
 void ChromiumBrowser::requireTarget() const
 {
-    if (!m_connection->hasTarget(m_targetId))
+    // A hidden instance not made yet is there as long as its browser is.
+    const bool there = m_targetId.isEmpty() ? m_connection->isAlive()
+                                            : m_connection->hasTarget(m_targetId);
+    if (!there)
         throw Failure(FailureNumber::ObjectDisconnected);
+}
+
+// The hidden instance's target is made when it is first asked to load or to tell its page, so
+// that making it never holds up the window's first page at start-up.
+void ChromiumBrowser::makeTarget()
+{
+    requireTarget();
+    if (m_targetId.isEmpty())
+        std::tie(m_targetId, m_sessionId) =
+            m_connection->createHiddenTarget(FailureNumber::CannotCreateObject);
 }
 
 void ChromiumBrowser::setVisible(bool visible)
@@ -96,12 +109,11 @@ void ChromiumBrowser::setVisible(bool visible)
     // The hidden instance has no window to show, whatever it is told.
     if (m_kind == Kind::Hidden)
         return;
-    const QJsonObject window = windowOfTarget();
-    const QString state =
-        window.value(str("bounds")).toObject().value(str("windowState")).toString();
-    const QString wanted = visible ? str("normal") : str("minimized");
-    if (visible ? state == QLatin1String("minimized") : state != QLatin1String("minimized"))
-        setWindowBounds({{str("windowState"), wanted}}, window.value(str("windowId")).toInt());
+    placeWhenKnown([visible](const QString& state) -> QList<QJsonObject> {
+        if (visible ? state != QLatin1String("minimized") : state == QLatin1String("minimized"))
+            return {};
+        return {{{str("windowState"), visible ? str("normal") : str("minimized")}}};
+    });
 }
 
 void ChromiumBrowser::setTop(double pixels)
@@ -124,16 +136,23 @@ void ChromiumBrowser::setHeight(double pixels)
     placeWindow(str("height"), pixels);
 }
 
-QJsonObject ChromiumBrowser::windowOfTarget()
+// Asks for the window and, as its answer comes, sets the bounds that `boundsFor` gives for the
+// state that it is in, in turn. The window's placement never holds up a page: nobody waits, and
+// the next operation that settles checks the answers.
+void ChromiumBrowser::placeWhenKnown(
+    const std::function<QList<QJsonObject>(const QString& state)>& boundsFor)
 {
-    return m_connection->command(str("Browser.getWindowForTarget"),
-                                 {{str("targetId"), m_targetId}});
-}
-
-void ChromiumBrowser::setWindowBounds(const QJsonObject& bounds, int windowId)
-{
-    m_connection->command(str("Browser.setWindowBounds"),
-                          {{str("windowId"), windowId}, {str("bounds"), bounds}});
+    ChromiumConnection& connection = *m_connection;
+    connection.postChecked(
+        str("Browser.getWindowForTarget"), {{str("targetId"), m_targetId}}, {},
+        FailureNumber::ObjectDisconnected, [&connection, boundsFor](const QJsonObject& window) {
+            const int windowId = window.value(str("windowId")).toInt();
+            const QString state =
+                window.value(str("bounds")).toObject().value(str("windowState")).toString();
+            for (const QJsonObject& bounds : boundsFor(state))
+                connection.postChecked(str("Browser.setWindowBounds"),
+                                       {{str("windowId"), windowId}, {str("bounds"), bounds}}, {});
+        });
 }
 
 void ChromiumBrowser::placeWindow(const QString& edge, double pixels)
@@ -141,39 +160,45 @@ void ChromiumBrowser::placeWindow(const QString& edge, double pixels)
     requireTarget();
     if (m_kind == Kind::Hidden)
         return;
-    const QJsonObject window = windowOfTarget();
-    const int windowId = window.value(str("windowId")).toInt();
+    const QJsonObject edgeBounds{{edge, wholePixels(pixels)}};
     // A maximized or minimized window takes no position; it is made normal first.
-    const QString state =
-        window.value(str("bounds")).toObject().value(str("windowState")).toString();
-    if (state != QLatin1String("normal"))
-        setWindowBounds({{str("windowState"), str("normal")}}, windowId);
-    setWindowBounds({{edge, wholePixels(pixels)}}, windowId);
+    placeWhenKnown([edgeBounds](const QString& state) -> QList<QJsonObject> {
+        if (state == QLatin1String("normal"))
+            return {edgeBounds};
+        return {{{str("windowState"), str("normal")}}, edgeBounds};
+    });
 }
 
 void ChromiumBrowser::Navigate(const QString& url)
 {
-    requireTarget();
+    makeTarget();
     QString address = shownAddress(url);
-    m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
     if (m_navigation) {
+        m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
+        m_connection->windowNavigating();
         const auto activation = m_prerender->activationFor(address);
         m_prerender->leave();
         m_navigation->navigate(address, activation);
+        // The window's set-up was sent ahead of the page; it is checked once the page is on its
+        // way.
+        m_connection->settle();
         return;
     }
+    // A hidden target whose guard is not in place loads nothing.
+    m_connection->settle();
+    m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
     if (!isWorthLoadingAhead(address))
         address = str("about:blank");
     m_connection->loadingAhead(address);
-    // The answer comes only when the server has answered; the toolbar does not wait for it.
-    m_connection->post(str("Page.navigate"), {{str("url"), address}}, m_sessionId);
+    m_connection->navigateAhead(address, m_sessionId);
 }
 
 void ChromiumBrowser::NavigateBack(const QString& url)
 {
-    requireTarget();
+    makeTarget();
     // Only the window has a user who went forward from that page.
     const QString address = shownAddress(url);
+    m_connection->settle();
     const std::optional<int> entry =
         m_navigation ? previousEntryShowing(address) : std::nullopt;
     if (!entry) {
@@ -214,7 +239,8 @@ int ChromiumBrowser::endedRenderers() const
 
 QString ChromiumBrowser::LocationURL()
 {
-    requireTarget();
+    makeTarget();
+    m_connection->settle();
     const QJsonObject reply =
         m_connection->command(str("Target.getTargetInfo"), {{str("targetId"), m_targetId}});
     return reply.value(str("targetInfo")).toObject().value(str("url")).toString();
@@ -224,6 +250,8 @@ void ChromiumBrowser::Quit()
 {
     if (m_kind == Kind::Hidden) {
         requireTarget();
+        if (m_targetId.isEmpty())
+            return;
         m_connection->command(str("Target.closeTarget"), {{str("targetId"), m_targetId}});
         return;
     }
@@ -302,7 +330,7 @@ void ChromiumBrowser::handlePageEvent(const QJsonObject& event) const
 
 void ChromiumBrowser::watchLoadEvents()
 {
-    requireTarget();
+    makeTarget();
     m_connection->command(str("Page.enable"), {}, m_sessionId);
 }
 

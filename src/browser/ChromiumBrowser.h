@@ -20,6 +20,7 @@ class ChromiumBrowser : public Browser
 public:
     enum class Kind { Window, Hidden };
 
+    // A hidden instance may come without a target yet (empty ids): it is made on first use.
     ChromiumBrowser(std::shared_ptr<ChromiumConnection> connection, Kind kind, QString targetId,
                     QString sessionId);
     ~ChromiumBrowser() override;
@@ -51,9 +52,9 @@ public:
 
 private:
     void requireTarget() const;
+    void makeTarget();
     std::optional<int> previousEntryShowing(const QString& address);
-    QJsonObject windowOfTarget();
-    void setWindowBounds(const QJsonObject& bounds, int windowId);
+    void placeWhenKnown(const std::function<QList<QJsonObject>(const QString& state)>& boundsFor);
     void placeWindow(const QString& edge, double pixels);
     void listenInPages();
     void handlePageEvent(const QJsonObject& event) const;

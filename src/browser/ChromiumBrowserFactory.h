@@ -2,21 +2,45 @@
 
 #include "browser/Browser.h"
 
+#include "browser/BrowserProfile.h"
+
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class ChromiumConnection;
+class ChromiumProcess;
 
 // Starts the system's Chromium on the first create() and returns its window; every later
 // create() returns a new hidden instance in the same browser.
 class ChromiumBrowserFactory : public BrowserFactory
 {
 public:
-    // Finds the browser on PATH and uses the program's lasting profile directory.
-    ChromiumBrowserFactory();
+    // A browser started ahead of its factory, still windowless. It holds no Qt object, so that it
+    // may be started before the application object exists.
+    struct Launched
+    {
+        Launched();
+        ~Launched();
+        Launched(Launched&&) noexcept;
+        Launched& operator=(Launched&&) noexcept;
+
+        std::unique_ptr<ChromiumProcess> process;
+        std::optional<BrowserProfile> profile;
+    };
+    // Starts the browser with the usual executable and profile, so that its start-up overlaps the
+    // program's own; empty when it cannot be started (create() then meets that and reports it).
+    static Launched launchAhead();
+
+    // Finds the browser on PATH and uses the program's lasting profile directory; the first
+    // create() takes the browser in `launched`, when there is one, and only makes its window.
+    explicit ChromiumBrowserFactory(Launched launched = {});
     // A given executable and profile directory (tests); empty for the usual ones.
     ChromiumBrowserFactory(QString executable, QString profileDirectory);
+    ~ChromiumBrowserFactory() override;
+    ChromiumBrowserFactory(const ChromiumBrowserFactory&) = delete;
+    ChromiumBrowserFactory& operator=(const ChromiumBrowserFactory&) = delete;
 
     std::unique_ptr<Browser> create() override;
 
@@ -28,8 +52,10 @@ public:
 private:
     std::unique_ptr<Browser> createWindow();
     std::unique_ptr<Browser> createHidden();
+    static QString usableExecutable(const QString& executable);
 
     QString m_executable;
     QString m_profileDirectory;
     std::shared_ptr<ChromiumConnection> m_connection;
+    Launched m_launched; // until the first create() takes it
 };

@@ -56,7 +56,7 @@ QStringList ChromiumConnection::browserArguments(const QString& profileDir)
         // Windows are placed by position, which only X11 (or XWayland) allows.
         str("--ozone-platform=x11"),
         // No window, no restored tab: the one window is created over the pipe, so that the
-        // program's window is always the one it made (see start()).
+        // program's window is always the one it made (see openWindow()).
         str("--no-startup-window"),
         // The browser's prerender of the window's next link asks for its document as any
         // navigation does, where the copy loaded ahead answers it (see KeptDocumentServer),
@@ -72,6 +72,12 @@ QStringList ChromiumConnection::browserArguments(const QString& profileDir)
 std::shared_ptr<ChromiumConnection> ChromiumConnection::launch(const QString& executable,
                                                                const BrowserProfile& profile)
 {
+    return connect(startProcess(executable, profile), profile);
+}
+
+std::unique_ptr<ChromiumProcess> ChromiumConnection::startProcess(const QString& executable,
+                                                                  const BrowserProfile& profile)
+{
     // The first window that opens would otherwise restore the last session when the profile
     // asks for it (the user's "Continue where you left off"), start-up window or not.
     BrowserProfile::preventSessionRestore(profile.path());
@@ -86,10 +92,18 @@ std::shared_ptr<ChromiumConnection> ChromiumConnection::launch(const QString& ex
     // The browser keeps its crash reports beside the profile, not in the user's own browser's
     // configuration.
     const QStringList environment{str("CHROME_CONFIG_HOME=") + profile.path()};
-    auto process = std::make_unique<ChromiumProcess>(program, arguments, environment);
+    StepTrace::mark("launch");
+    return std::make_unique<ChromiumProcess>(program, arguments, environment);
+}
+
+std::shared_ptr<ChromiumConnection>
+ChromiumConnection::connect(std::unique_ptr<ChromiumProcess> process, const BrowserProfile& profile)
+{
     std::shared_ptr<ChromiumConnection> connection(
         new ChromiumConnection(std::move(process), profile));
-    connection->start();
+    // Read by the browser as soon as it is up, before anything that creates a target.
+    connection->postChecked(str("Target.setDiscoverTargets"), {{str("discover"), true}}, {},
+                            FailureNumber::CannotCreateObject);
     return connection;
 }
 
@@ -104,6 +118,8 @@ ChromiumConnection::ChromiumConnection(std::unique_ptr<ChromiumProcess> process,
     m_documentServer = std::make_unique<KeptDocumentServer>(*m_pipe, *m_kept, m_subframes);
     m_pipe->setEventHandler([this](const QJsonObject& event) { handleEvent(event); });
     m_pipe->setEventFilter(isReadEvent);
+    m_firstPageTimer.setSingleShot(true);
+    QObject::connect(&m_firstPageTimer, &QTimer::timeout, [this] { endFirstPageHold(); });
 }
 
 ChromiumConnection::~ChromiumConnection()
@@ -114,21 +130,23 @@ ChromiumConnection::~ChromiumConnection()
     removeTemporaryProfile();
 }
 
-void ChromiumConnection::start()
+void ChromiumConnection::openWindow()
 {
     constexpr int failure = FailureNumber::CannotCreateObject;
-    if (!m_pipe->call(str("Browser.getVersion"), {}, {}, StartTimeoutMs))
-        throw Failure(failure);
-    command(str("Target.setDiscoverTargets"), {{str("discover"), true}}, {}, failure);
     // The browser started without a window; the program's window is the one it creates here,
-    // never a tab that the profile brought back.
-    const QJsonObject created = command(
+    // never a tab that the profile brought back. Its answer comes once the browser is up. The
+    // window is driven through its tab, which the browser allows to prerender.
+    const auto created = m_pipe->call(
         str("Target.createTarget"),
         {{str("url"), str("about:blank")}, {str("newWindow"), true}, {str("forTab"), true}}, {},
-        failure);
-    m_windowTabId = created.value(str("targetId")).toString();
+        StartTimeoutMs);
+    settle();
+    if (!created || !created->contains(str("result")))
+        throw Failure(failure);
+    m_windowTabId = created->value(str("result")).toObject().value(str("targetId")).toString();
     if (m_windowTabId.isEmpty())
         throw Failure(failure);
+    StepTrace::mark("window");
 }
 
 std::pair<QString, QString> ChromiumConnection::attachWindow(int failureNumber)
@@ -160,6 +178,7 @@ std::pair<QString, QString> ChromiumConnection::attachWindow(int failureNumber)
     if (sessionId.isEmpty())
         throw Failure(failureNumber);
     m_windowSessionId = sessionId;
+    m_firstPageTargetId = targetId;
     m_typeOfTarget.insert(targetId, str("page"));
     return {targetId, sessionId};
 }
@@ -208,8 +227,12 @@ std::pair<QString, QString> ChromiumConnection::createHiddenTarget(int failureNu
     // Known at once, whether or not its creation event has been read yet.
     m_typeOfTarget.insert(targetId, str("other"));
     const QString sessionId = attach(targetId, failureNumber);
-    if (!m_guard->install(targetId, sessionId, ReplyTimeoutMs))
-        throw Failure(failureNumber);
+    // Checked before the instance loads its first page: ChromiumBrowser::Navigate settles first.
+    m_guard->install(targetId, sessionId,
+                     [this, &sessionId, failureNumber](const QString& method,
+                                                       const QJsonObject& params) {
+                         postChecked(method, params, sessionId, failureNumber);
+                     });
     return {targetId, sessionId};
 }
 
@@ -227,6 +250,7 @@ QString ChromiumConnection::attach(const QString& targetId, int failureNumber)
 QJsonObject ChromiumConnection::command(const QString& method, const QJsonObject& params,
                                         const QString& sessionId, int failureNumber)
 {
+    settle();
     const auto reply = m_pipe->call(method, params, sessionId, ReplyTimeoutMs);
     if (!reply || !reply->contains(str("result")))
         throw Failure(failureNumber);
@@ -247,15 +271,70 @@ void ChromiumConnection::post(const QString& method, const QJsonObject& params,
         throw Failure(FailureNumber::ObjectDisconnected);
 }
 
+void ChromiumConnection::postChecked(const QString& method, const QJsonObject& params,
+                                     const QString& sessionId, int failureNumber)
+{
+    postChecked(method, params, sessionId, failureNumber, nullptr);
+}
+
+void ChromiumConnection::postChecked(const QString& method, const QJsonObject& params,
+                                     const QString& sessionId, int failureNumber,
+                                     std::function<void(const QJsonObject& result)> then)
+{
+    const auto onReply = [this, then = std::move(then)](const QJsonObject& reply) {
+        const int number = m_unsettled.take(reply.value(str("id")).toInt());
+        int failed = reply.contains(str("result")) ? 0 : number;
+        if (failed == 0 && then) {
+            // Answers are read wherever the pipe is: nothing may leave this handler.
+            try {
+                then(reply.value(str("result")).toObject());
+            } catch (const Failure& failure) {
+                failed = failure.number();
+            }
+        }
+        if (failed != 0 && m_setUpFailure == 0)
+            m_setUpFailure = failed;
+    };
+    const int id = m_pipe->send(method, params, sessionId, onReply);
+    if (id == 0)
+        throw Failure(failureNumber);
+    m_unsettled.insert(id, failureNumber);
+}
+
+void ChromiumConnection::settle()
+{
+    if (!m_unsettled.isEmpty() &&
+        !m_pipe->waitUntil([this] { return m_unsettled.isEmpty(); }, ReplyTimeoutMs) &&
+        m_setUpFailure == 0)
+        m_setUpFailure = m_unsettled.first();
+    if (m_setUpFailure != 0)
+        throw Failure(m_setUpFailure);
+}
+
 bool ChromiumConnection::waitUntil(const std::function<bool()>& done, int timeoutMs)
 {
-    return m_pipe->waitUntil(done, timeoutMs);
+    // A held navigation goes when its time comes, also while a caller waits.
+    const QDeadlineTimer deadline(timeoutMs);
+    while (m_firstPage == FirstPage::Asked || m_firstPage == FirstPage::Committed) {
+        const qint64 slice = deadline.isForever()
+                                 ? m_firstPageDeadline.remainingTime()
+                                 : qMin(deadline.remainingTime(), m_firstPageDeadline.remainingTime());
+        if (m_pipe->waitUntil(done, int(qMax<qint64>(slice, 0))))
+            return true;
+        if (!isAlive() || deadline.hasExpired())
+            return done();
+        if (m_firstPageDeadline.hasExpired())
+            endFirstPageHold();
+    }
+    return m_pipe->waitUntil(done, int(deadline.remainingTime()));
 }
 
 void ChromiumConnection::handleEvent(const QJsonObject& event)
 {
     const QString method = event.value(str("method")).toString();
     const QJsonObject params = event.value(str("params")).toObject();
+    if (m_firstPage == FirstPage::Asked || m_firstPage == FirstPage::Committed)
+        followFirstPage(method, params);
     if (method.startsWith(QLatin1String("Target.")))
         trackTarget(method, params);
     else if (method == QLatin1String("Page.loadEventFired"))
@@ -284,6 +363,59 @@ void ChromiumConnection::handleEvent(const QJsonObject& event)
         listener(event);
 }
 
+void ChromiumConnection::windowNavigating()
+{
+    if (m_firstPage != FirstPage::NotAsked)
+        return;
+    m_firstPage = FirstPage::Asked;
+    m_firstPageDeadline.setRemainingTime(FirstPageHeadStartMs);
+    m_firstPageTimer.start(FirstPageHeadStartMs);
+}
+
+void ChromiumConnection::navigateAhead(const QString& url, const QString& sessionId)
+{
+    if (m_firstPage == FirstPage::Asked || m_firstPage == FirstPage::Committed) {
+        if (!isAlive())
+            throw Failure(FailureNumber::ObjectDisconnected);
+        m_heldNavigations.insert(sessionId, url);
+        return;
+    }
+    // The answer comes only when the server has answered; the toolbar does not wait for it.
+    post(str("Page.navigate"), {{str("url"), url}}, sessionId);
+}
+
+// The blank page that the window was made with may still be loading when its first address is
+// sent: only a stop after the window's address has moved on from it counts. A load that fails
+// stops as well.
+void ChromiumConnection::followFirstPage(const QString& method, const QJsonObject& params)
+{
+    if (m_firstPageDeadline.hasExpired()) {
+        endFirstPageHold();
+    } else if (method == QLatin1String("Target.targetInfoChanged")) {
+        const QJsonObject info = params.value(str("targetInfo")).toObject();
+        if (info.value(str("targetId")).toString() == m_firstPageTargetId &&
+            info.value(str("url")).toString() != QLatin1String("about:blank"))
+            m_firstPage = FirstPage::Committed;
+    } else if (method == QLatin1String("Page.frameStoppedLoading")) {
+        if (m_firstPage == FirstPage::Committed &&
+            params.value(str("frameId")).toString() == m_firstPageTargetId)
+            endFirstPageHold();
+    } else if ((method == QLatin1String("Target.targetDestroyed") ||
+                method == QLatin1String("Target.targetCrashed")) &&
+               params.value(str("targetId")).toString() == m_firstPageTargetId) {
+        endFirstPageHold();
+    }
+}
+
+void ChromiumConnection::endFirstPageHold()
+{
+    m_firstPage = FirstPage::Loaded;
+    m_firstPageTimer.stop();
+    const QMap<QString, QString> held = std::exchange(m_heldNavigations, {});
+    for (auto it = held.begin(); it != held.end(); ++it)
+        m_pipe->send(str("Page.navigate"), {{str("url"), it.value()}}, it.key());
+}
+
 void ChromiumConnection::traceWindowEvent(const QString& method, const QJsonObject& params) const
 {
     if (method == QLatin1String("Page.lifecycleEvent")) {
@@ -308,14 +440,13 @@ int ChromiumConnection::addEventListener(EventListener listener)
     return m_nextListenerId++;
 }
 
-bool ChromiumConnection::serveKeptDocuments(const QString& targetId, const QString& sessionId)
+void ChromiumConnection::serveKeptDocuments(const QString& targetId, const QString& sessionId)
 {
     if (StepTrace::enabled()) {
-        m_pipe->call(str("Page.enable"), {}, sessionId, ReplyTimeoutMs);
-        m_pipe->call(str("Page.setLifecycleEventsEnabled"), {{str("enabled"), true}}, sessionId,
-                     ReplyTimeoutMs);
+        m_pipe->send(str("Page.enable"), {}, sessionId);
+        m_pipe->send(str("Page.setLifecycleEventsEnabled"), {{str("enabled"), true}}, sessionId);
     }
-    return m_documentServer->install(targetId, sessionId, ReplyTimeoutMs);
+    m_documentServer->install(targetId, sessionId);
 }
 
 void ChromiumConnection::trackTarget(const QString& method, const QJsonObject& params)

@@ -7,26 +7,13 @@
 
 namespace FetchDocuments {
 
-namespace {
-QJsonObject documentsAt(Stage stage)
+QJsonObject pausingAt(Stage stage)
 {
     const QJsonObject pattern{
         {str("urlPattern"), str("*")},
         {str("resourceType"), str("Document")},
         {str("requestStage"), stage == Stage::Request ? str("Request") : str("Response")}};
     return {{str("patterns"), QJsonArray{pattern}}};
-}
-} // namespace
-
-bool pauseAt(DevToolsPipe& pipe, const QString& sessionId, Stage stage, int timeoutMs)
-{
-    const auto reply = pipe.call(str("Fetch.enable"), documentsAt(stage), sessionId, timeoutMs);
-    return reply && reply->contains(str("result"));
-}
-
-void pauseLater(DevToolsPipe& pipe, const QString& sessionId, Stage stage)
-{
-    pipe.send(str("Fetch.enable"), documentsAt(stage), sessionId);
 }
 
 void fulfil(DevToolsPipe& pipe, const QString& sessionId, const QJsonValue& requestId,

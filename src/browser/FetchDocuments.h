@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
 
@@ -13,11 +14,8 @@ namespace FetchDocuments {
 
 enum class Stage { Request, Response };
 
-// Pauses every document request of the session at `stage` from now on; false when the browser
-// refused.
-bool pauseAt(DevToolsPipe& pipe, const QString& sessionId, Stage stage, int timeoutMs);
-// The same, sent without waiting for the answer.
-void pauseLater(DevToolsPipe& pipe, const QString& sessionId, Stage stage);
+// The parameters of Fetch.enable that pause every document request of a session at `stage`.
+QJsonObject pausingAt(Stage stage);
 
 struct Response
 {

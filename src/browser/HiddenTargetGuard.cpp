@@ -35,26 +35,21 @@ const char* const silencingScript = R"js((() => {
   }
   if (window.speechSynthesis) window.speechSynthesis.speak = () => {};
 })();)js";
-
-bool succeeded(const std::optional<QJsonObject>& reply)
-{
-    return reply && reply->contains(QStringLiteral("result"));
-}
 } // namespace
 
 HiddenTargetGuard::HiddenTargetGuard(DevToolsPipe& pipe, KeptDocuments& kept)
     : m_pipe(pipe), m_kept(kept), m_bodies(pipe, HiddenResponsePolicy::MaxDocumentBytes)
 {}
 
-bool HiddenTargetGuard::install(const QString& targetId, const QString& sessionId, int timeoutMs)
+void HiddenTargetGuard::install(const QString& targetId, const QString& sessionId,
+                                const Send& send)
 {
     m_targets.insert(targetId);
     m_targetOfSession.insert(sessionId, targetId);
-    const QJsonObject script{{QStringLiteral("source"), QString::fromUtf8(silencingScript)}};
-    return succeeded(m_pipe.call(QStringLiteral("Page.enable"), {}, sessionId, timeoutMs)) &&
-           succeeded(m_pipe.call(QStringLiteral("Page.addScriptToEvaluateOnNewDocument"), script,
-                                 sessionId, timeoutMs)) &&
-           FetchDocuments::pauseAt(m_pipe, sessionId, FetchDocuments::Stage::Response, timeoutMs);
+    send(QStringLiteral("Page.enable"), {});
+    send(QStringLiteral("Page.addScriptToEvaluateOnNewDocument"),
+         {{QStringLiteral("source"), QString::fromUtf8(silencingScript)}});
+    send(QStringLiteral("Fetch.enable"), FetchDocuments::pausingAt(FetchDocuments::Stage::Response));
 }
 
 void HiddenTargetGuard::handleEvent(const QJsonObject& event)

@@ -7,6 +7,8 @@
 #include <QSet>
 #include <QString>
 
+#include <functional>
+
 class DevToolsPipe;
 class KeptDocuments;
 
@@ -26,9 +28,11 @@ public:
     // Main documents that it loads whole are handed to `kept` for the visible window.
     HiddenTargetGuard(DevToolsPipe& pipe, KeptDocuments& kept);
 
-    // Sets the measures up on a newly attached hidden target before it loads anything; false
-    // when the browser refused one of them.
-    bool install(const QString& targetId, const QString& sessionId, int timeoutMs);
+    // Takes a newly attached hidden target into its care and hands `send` the commands that set
+    // its measures up, which must reach the browser before anything loads in it and be answered
+    // without fault before it may load a page.
+    using Send = std::function<void(const QString& method, const QJsonObject& params)>;
+    void install(const QString& targetId, const QString& sessionId, const Send& send);
     // Every event of the browser passes here; those of guarded targets are answered.
     void handleEvent(const QJsonObject& event);
 

@@ -29,18 +29,20 @@ std::optional<QByteArray> cookieStateOf(const QJsonObject& reply)
 }
 } // namespace
 
-bool KeptDocumentServer::install(const QString& targetId, const QString& sessionId, int timeoutMs)
+void KeptDocumentServer::install(const QString& targetId, const QString& sessionId)
 {
     m_targetId = targetId;
     m_sessionId = sessionId;
     m_documents.setKeptHandler([this](const QString& url) { noteCookies(url); });
-    return FetchDocuments::pauseAt(m_pipe, sessionId, FetchDocuments::Stage::Request, timeoutMs);
+    m_pipe.send(QStringLiteral("Fetch.enable"),
+                FetchDocuments::pausingAt(FetchDocuments::Stage::Request), sessionId);
 }
 
 void KeptDocumentServer::servePrerender(const QString& sessionId)
 {
     m_prerenderSessions.insert(sessionId);
-    FetchDocuments::pauseLater(m_pipe, sessionId, FetchDocuments::Stage::Request);
+    m_pipe.send(QStringLiteral("Fetch.enable"),
+                FetchDocuments::pausingAt(FetchDocuments::Stage::Request), sessionId);
 }
 
 void KeptDocumentServer::follow(const QString& targetId, const QString& sessionId,

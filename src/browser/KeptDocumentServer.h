@@ -26,9 +26,9 @@ public:
         : m_pipe(pipe), m_documents(documents), m_subframes(subframes)
     {}
 
-    // Starts pausing the document requests of the window's target; false when the browser
-    // refused (the window then simply always goes to the network).
-    bool install(const QString& targetId, const QString& sessionId, int timeoutMs);
+    // Starts pausing the document requests of the window's target. Not waited for: when the
+    // browser refuses, the window simply always goes to the network.
+    void install(const QString& targetId, const QString& sessionId);
     // Answers the document requests of a prerender of the window from now on; sent without
     // waiting, so that it comes before the prerender goes on.
     void servePrerender(const QString& sessionId);

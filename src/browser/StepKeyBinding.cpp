@@ -9,7 +9,13 @@ const char* const bindingName = "quillonStepKey";
 
 // %1: the binding, %2 and %3: the keys for left and right, %4: milliseconds between input
 // reports. The world's own timer and clock: the page's scripts cannot replace them.
+// Once per document: a document that comes while the script is still being added (the browser
+// then hands the command to the new document's renderer as well) may run it twice, and a second
+// listener would step twice for one key.
 const char* const listenerScript = R"js((() => {
+  if (globalThis.quillonListening)
+    return;
+  globalThis.quillonListening = true;
   const report = globalThis['%1'];
   const directions = { '%2': 'left', '%3': 'right' };
   let lastInputReport = -Infinity;
@@ -78,7 +84,7 @@ QList<std::pair<QString, QJsonObject>> StepKeyBinding::setUpCommands()
 void StepKeyBinding::install()
 {
     for (const auto& [method, params] : setUpCommands())
-        m_connection.command(method, params, m_sessionId);
+        m_connection.postChecked(method, params, m_sessionId);
 }
 
 void StepKeyBinding::installIn(const QString& sessionId)

@@ -37,8 +37,9 @@ public:
     StepKeyBinding(const StepKeyBinding&) = delete;
     StepKeyBinding& operator=(const StepKeyBinding&) = delete;
 
-    // Puts the listener into the page on show and every later document; throws Failure (462)
-    // when the browser refuses.
+    // Puts the listener into the page on show and every later document, ahead of any page that
+    // the window loads after it; the browser's refusal fails the next operation that settles
+    // (ChromiumConnection::settle()).
     void install();
     // The same in a page that waits to start (a prerender of the window), sent without waiting
     // for the answers: they come only once it runs.

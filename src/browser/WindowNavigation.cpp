@@ -61,8 +61,9 @@ void WindowNavigation::start(const QString& address, int historyEntry,
 {
     m_address = address;
     m_historyEntry = historyEntry;
-    // A renderer that is gone has nothing to hold the step; the browser starts a new one.
-    if (m_rendererGone) {
+    // A renderer that is gone has nothing to hold the step; the browser starts a new one. Nor
+    // has the blank page that the window was made with, before its first address.
+    if (m_rendererGone || m_sent == 0) {
         go();
         return;
     }
