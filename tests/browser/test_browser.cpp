@@ -925,9 +925,14 @@ void BrowserTest::windowServedFromKeptDocumentIsABrowser()
     closeOtherPages(connection);
     QTRY_COMPARE(pageTargetCount(connection), pages);
     // Dialogs show: the window's alert is there to be answered.
+    bool alertOpen = false;
+    const int listener = connection.addEventListener([&](const QJsonObject& event) {
+        alertOpen = alertOpen || event[QLatin1String("method")] ==
+                                     QLatin1String("Page.javascriptDialogOpening");
+    });
     m_pair->main->Navigate(m_server->url(QStringLiteral("/alert")));
-    QTRY_VERIFY(m_server->requestCount(QStringLiteral("/alert")) > 0);
-    QTest::qWait(500);
+    QTRY_VERIFY_WITH_TIMEOUT(alertOpen, 10000);
+    connection.removeEventListener(listener);
     connection.command(QStringLiteral("Page.handleJavaScriptDialog"),
                        {{QStringLiteral("accept"), true}}, mainBrowser().sessionId());
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
