@@ -134,6 +134,24 @@ void KeptDocumentServer::serveIfCookiesHold(const Request& request,
         {document.status, document.statusText, document.headers, document.body});
 }
 
+void KeptDocumentServer::checkFresh(const QString& url, std::function<void(bool fresh)> then)
+{
+    const std::optional<KeptDocuments::Document> document =
+        m_documents.find(url, QStringLiteral("GET"));
+    if (!document || !document->cookies) {
+        then(false);
+        return;
+    }
+    const QByteArray kept = *document->cookies;
+    const int sent = m_pipe.send(QStringLiteral("Network.getCookies"),
+                                 {{QStringLiteral("urls"), QJsonArray{url}}}, m_sessionId,
+                                 [kept, then](const QJsonObject& reply) {
+                                     then(cookieStateOf(reply) == kept);
+                                 });
+    if (sent == 0)
+        then(false);
+}
+
 // The window's own navigation goes to the network; a prerender that the copies cannot answer
 // ends, and the step then loads the page as it would have without it.
 void KeptDocumentServer::refuse(const Request& request)

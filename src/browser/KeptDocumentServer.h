@@ -7,6 +7,8 @@
 #include <QSet>
 #include <QString>
 
+#include <functional>
+
 class DevToolsPipe;
 
 // Answers the visible window's top-level document requests from the documents that the hidden
@@ -34,6 +36,10 @@ public:
     void servePrerender(const QString& sessionId);
     // The window's page is now the activated prerender `sessionId`, showing `url`.
     void follow(const QString& targetId, const QString& sessionId, const QString& url);
+    // Whether the copy of `url` loaded ahead could still be served to the window now: within its
+    // time, and the cookies that the browser would send are those it was kept with. `then` gets
+    // the answer, at once when no question to the browser is needed.
+    void checkFresh(const QString& url, std::function<void(bool fresh)> then);
     void handleEvent(const QJsonObject& event);
     // How many navigations were answered from a kept document so far.
     int servedCount() const { return m_served; }

@@ -1,6 +1,7 @@
 #include "browser/WindowNavigation.h"
 
 #include "browser/ChromiumConnection.h"
+#include "browser/KeptDocumentServer.h"
 #include "browser/StepTrace.h"
 #include "platform/Failure.h"
 
@@ -77,6 +78,26 @@ void WindowNavigation::start(const QString& address, int historyEntry,
         m_state = State::Asking;
         m_timer.start(AnswerTimeoutMs);
     }
+    if (!activation) {
+        ask(std::nullopt);
+        return;
+    }
+    // A prerender shows the copy loaded ahead as it came, however long ago: only while that copy
+    // could still be served to the window (within its time, with the cookies it was kept with).
+    const std::weak_ptr<WindowNavigation*> self = m_self;
+    const int round = m_round;
+    m_connection.keptDocumentServer().checkFresh(
+        address, [self, round, address, activation](bool fresh) {
+            const auto alive = self.lock();
+            if (!alive || !*alive || (*alive)->m_state != State::Asking ||
+                (*alive)->m_round != round || (*alive)->m_address != address)
+                return;
+            meanwhile([&] { (*alive)->ask(fresh ? activation : std::nullopt); });
+        });
+}
+
+void WindowNavigation::ask(const std::optional<PrerenderActivation>& activation)
+{
     // Answered only when the page's main thread takes its next task, as the commit of a
     // navigation to the same site must; so is the page's own navigation to a prerender.
     const std::weak_ptr<WindowNavigation*> self = m_self;
@@ -86,7 +107,7 @@ void WindowNavigation::start(const QString& address, int historyEntry,
     if (activation) {
         question = {{str("expression"), activation->expression},
                     {str("contextId"), activation->worldId}};
-        activated = address;
+        activated = m_address;
         StepTrace::mark("navigate");
         StepTrace::mark("prerender:activate");
     }

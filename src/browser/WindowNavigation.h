@@ -59,6 +59,7 @@ private:
 
     void start(const QString& address, int historyEntry,
                const std::optional<PrerenderActivation>& activation = std::nullopt);
+    void ask(const std::optional<PrerenderActivation>& activation);
     void pageAnswered(int round, const QString& activated);
     void timedOut();
     void endRenderer();

@@ -1033,20 +1033,25 @@ void BrowserTest::onlyTheUsersStepKeysReachTheProgram()
 void BrowserTest::stepOntoNextLinkShowsItsPrerender_data()
 {
     QTest::addColumn<QString>("host"); // of the next link; the page on show is on 127.0.0.1
+    QTest::addColumn<bool>("logOut");  // the cookies change between the prerender and the step
     QTest::addColumn<bool>("prerendered");
-    QTest::newRow("same origin") << QStringLiteral("127.0.0.1") << true;
-    QTest::newRow("another origin") << QStringLiteral("localhost") << false;
+    QTest::newRow("same origin") << QStringLiteral("127.0.0.1") << false << true;
+    QTest::newRow("same origin, logged out since") << QStringLiteral("127.0.0.1") << true << false;
+    QTest::newRow("another origin") << QStringLiteral("localhost") << false << false;
 }
 
 void BrowserTest::stepOntoNextLinkShowsItsPrerender()
 {
     QFETCH(QString, host);
+    QFETCH(bool, logOut);
     QFETCH(bool, prerendered);
+    const bool sameOrigin = host == QLatin1String("127.0.0.1");
     QList<StepKey> pressed;
     m_pair->main->watchStepKeys([&pressed](StepKey key) { pressed << key; });
     m_pair->main->Navigate(m_server->url(QStringLiteral("/page/before-step")));
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
-    QUrl next(m_server->url(QStringLiteral("/kept/no-cache-step-") + host));
+    QUrl next(m_server->url(QStringLiteral("/kept/no-cache-step-") + host +
+                            (logOut ? QStringLiteral("-out") : QString())));
     next.setHost(host);
     const QString link = next.toString();
     // As the browser reports it to the window's page.
@@ -1061,20 +1066,27 @@ void BrowserTest::stepOntoNextLinkShowsItsPrerender()
     const auto stopListening = qScopeGuard([&] { connection.removeEventListener(listener); });
     m_pair->hidden->Navigate(link);
     QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
-    if (prerendered)
+    if (sameOrigin)
         QTRY_VERIFY(ready);
     QTest::qWait(500);
-    QCOMPARE(ready, prerendered);
+    QCOMPARE(ready, sameOrigin);
+    if (logOut)
+        connection.command(QStringLiteral("Network.setCookie"),
+                           {{QStringLiteral("name"), QStringLiteral("session")},
+                            {QStringLiteral("value"), QStringLiteral("out")},
+                            {QStringLiteral("url"), link}},
+                           mainBrowser().sessionId());
     const QString pageBefore = mainBrowser().targetId();
 
     m_pair->main->Navigate(link);
 
     QTRY_COMPARE(m_pair->main->LocationURL(), link);
     QTRY_COMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
-                 QStringLiteral("script ran no-cache-step-") + host);
+                 QStringLiteral("script ran ") + next.path().section(QLatin1Char('/'), -1));
     // The prerender became the window's page, answered from the copy loaded ahead.
     QCOMPARE(mainBrowser().targetId() != pageBefore, prerendered);
-    QCOMPARE(m_server->requestCount(next.path()), 1);
+    // A changed login is the server's to answer.
+    QCOMPARE(m_server->requestCount(next.path()), logOut ? 2 : 1);
     pressKeyInWindow(QStringLiteral("F8"));
     QTRY_COMPARE(pressed, QList<StepKey>{StepKey::Left});
     m_pair->main->Navigate(m_server->url(QStringLiteral("/page/after-step-") + host));
