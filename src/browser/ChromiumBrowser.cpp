@@ -1,6 +1,7 @@
 #include "browser/ChromiumBrowser.h"
 
 #include "browser/ChromiumConnection.h"
+#include "browser/Meanwhile.h"
 #include "browser/NavigationUrl.h"
 #include "browser/StepKeyBinding.h"
 #include "browser/WindowNavigation.h"
@@ -54,15 +55,13 @@ ChromiumBrowser::ChromiumBrowser(std::shared_ptr<ChromiumConnection> connection,
 // watch, load events, and its documents from the ones loaded ahead.
 void ChromiumBrowser::setUpPrerender(const QString& sessionId)
 {
-    try {
+    meanwhile([&] {
         if (m_stepKeys)
             m_stepKeys->installIn(sessionId);
         else
             m_connection->post(str("Page.enable"), {}, sessionId);
         m_connection->servePrerender(sessionId);
-    } catch (const Failure&) {
-        // The browser is gone: the program's next operation on it tells.
-    }
+    });
 }
 
 void ChromiumBrowser::followPage(const QString& targetId, const QString& sessionId,

@@ -9,6 +9,7 @@
 #include "browser/Str.h"
 #include "platform/Failure.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QJsonArray>
 
@@ -141,7 +142,7 @@ void ChromiumConnection::openWindow()
         {{str("url"), str("about:blank")}, {str("newWindow"), true}, {str("forTab"), true}}, {},
         StartTimeoutMs);
     settle();
-    if (!created || !created->contains(str("result")))
+    if (!created || !DevToolsPipe::succeeded(*created))
         throw Failure(failure);
     m_windowTabId = created->value(str("result")).toObject().value(str("targetId")).toString();
     if (m_windowTabId.isEmpty())
@@ -252,7 +253,7 @@ QJsonObject ChromiumConnection::command(const QString& method, const QJsonObject
 {
     settle();
     const auto reply = m_pipe->call(method, params, sessionId, ReplyTimeoutMs);
-    if (!reply || !reply->contains(str("result")))
+    if (!reply || !DevToolsPipe::succeeded(*reply))
         throw Failure(failureNumber);
     return reply->value(str("result")).toObject();
 }
@@ -283,7 +284,7 @@ void ChromiumConnection::postChecked(const QString& method, const QJsonObject& p
 {
     const auto onReply = [this, then = std::move(then)](const QJsonObject& reply) {
         const int number = m_unsettled.take(reply.value(str("id")).toInt());
-        int failed = reply.contains(str("result")) ? 0 : number;
+        int failed = DevToolsPipe::succeeded(reply) ? 0 : number;
         if (failed == 0 && then) {
             // Answers are read wherever the pipe is: nothing may leave this handler.
             try {
@@ -315,15 +316,14 @@ bool ChromiumConnection::waitUntil(const std::function<bool()>& done, int timeou
 {
     // A held navigation goes when its time comes, also while a caller waits.
     const QDeadlineTimer deadline(timeoutMs);
-    while (m_firstPage == FirstPage::Asked || m_firstPage == FirstPage::Committed) {
-        const qint64 slice = deadline.isForever()
-                                 ? m_firstPageDeadline.remainingTime()
-                                 : qMin(deadline.remainingTime(), m_firstPageDeadline.remainingTime());
+    while (holdsAheadForFirstPage()) {
+        const qint64 held = m_firstPageTimer.remainingTime();
+        const qint64 slice = deadline.isForever() ? held : qMin(deadline.remainingTime(), held);
         if (m_pipe->waitUntil(done, int(qMax<qint64>(slice, 0))))
             return true;
         if (!isAlive() || deadline.hasExpired())
             return done();
-        if (m_firstPageDeadline.hasExpired())
+        if (m_firstPageTimer.remainingTime() == 0)
             endFirstPageHold();
     }
     return m_pipe->waitUntil(done, int(deadline.remainingTime()));
@@ -333,7 +333,7 @@ void ChromiumConnection::handleEvent(const QJsonObject& event)
 {
     const QString method = event.value(str("method")).toString();
     const QJsonObject params = event.value(str("params")).toObject();
-    if (m_firstPage == FirstPage::Asked || m_firstPage == FirstPage::Committed)
+    if (holdsAheadForFirstPage())
         followFirstPage(method, params);
     if (method.startsWith(QLatin1String("Target.")))
         trackTarget(method, params);
@@ -368,13 +368,12 @@ void ChromiumConnection::windowNavigating()
     if (m_firstPage != FirstPage::NotAsked)
         return;
     m_firstPage = FirstPage::Asked;
-    m_firstPageDeadline.setRemainingTime(FirstPageHeadStartMs);
     m_firstPageTimer.start(FirstPageHeadStartMs);
 }
 
 void ChromiumConnection::navigateAhead(const QString& url, const QString& sessionId)
 {
-    if (m_firstPage == FirstPage::Asked || m_firstPage == FirstPage::Committed) {
+    if (holdsAheadForFirstPage()) {
         if (!isAlive())
             throw Failure(FailureNumber::ObjectDisconnected);
         m_heldNavigations.insert(sessionId, url);
@@ -389,7 +388,8 @@ void ChromiumConnection::navigateAhead(const QString& url, const QString& sessio
 // stops as well.
 void ChromiumConnection::followFirstPage(const QString& method, const QJsonObject& params)
 {
-    if (m_firstPageDeadline.hasExpired()) {
+    // Its timer may be due while a caller waits on the pipe and no timer runs.
+    if (m_firstPageTimer.remainingTime() == 0) {
         endFirstPageHold();
     } else if (method == QLatin1String("Target.targetInfoChanged")) {
         const QJsonObject info = params.value(str("targetInfo")).toObject();

@@ -2,7 +2,6 @@
 
 #include "browser/BrowserProfile.h"
 
-#include <QDeadlineTimer>
 #include <QHash>
 #include <QJsonObject>
 #include <QMap>
@@ -135,6 +134,10 @@ private:
     void trackTarget(const QString& method, const QJsonObject& params);
     void traceWindowEvent(const QString& method, const QJsonObject& params) const;
     bool hasPageTarget() const;
+    bool holdsAheadForFirstPage() const
+    {
+        return m_firstPage == FirstPage::Asked || m_firstPage == FirstPage::Committed;
+    }
     void followFirstPage(const QString& method, const QJsonObject& params);
     void endFirstPageHold();
     void removeTemporaryProfile();
@@ -157,7 +160,6 @@ private:
     QMap<int, int> m_unsettled; // set-up commands not yet answered: id -> failure number
     int m_setUpFailure = 0;
     enum class FirstPage { NotAsked, Asked, Committed, Loaded } m_firstPage = FirstPage::NotAsked;
-    QDeadlineTimer m_firstPageDeadline;
     QTimer m_firstPageTimer;
     QMap<QString, QString> m_heldNavigations; // hidden session -> address
     int m_nextListenerId = 1;

@@ -48,6 +48,12 @@ public:
     // Events for which `reads` is false never reach the event handler; without a filter, all do.
     void setEventFilter(EventFilter reads) { m_eventFilter = std::move(reads); }
 
+    // Whether an answer carries a result rather than an error.
+    static bool succeeded(const QJsonObject& answer)
+    {
+        return answer.contains(QLatin1String("result"));
+    }
+
     bool isOpen() const { return m_commandFd >= 0; }
     // Sends a command without waiting for its answer; returns its id, or 0 when the pipe is gone.
     int send(const QString& method, const QJsonObject& params = {}, const QString& sessionId = {});

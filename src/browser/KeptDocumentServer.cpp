@@ -20,7 +20,7 @@ bool isReload(const QJsonObject& requestHeaders)
 // The cookies of an answer to Network.getCookies; nothing when the browser refused.
 std::optional<QByteArray> cookieStateOf(const QJsonObject& reply)
 {
-    if (!reply.contains(QStringLiteral("result")))
+    if (!DevToolsPipe::succeeded(reply))
         return std::nullopt;
     return KeptDocuments::cookieState(reply.value(QStringLiteral("result"))
                                           .toObject()
@@ -107,24 +107,16 @@ void KeptDocumentServer::answer(const QString& sessionId, const QJsonObject& par
         return;
     }
     const KeptDocuments::Document kept = *document;
-    const int sent = m_pipe.send(QStringLiteral("Network.getCookies"),
-                                 {{QStringLiteral("urls"), QJsonArray{url}}}, sessionId,
-                                 [this, paused, kept](const QJsonObject& reply) {
-                                     serveIfCookiesHold(paused, kept, reply);
-                                 });
-    if (sent == 0)
-        refuse(paused);
+    cookiesStill(url, sessionId, *kept.cookies, [this, paused, kept](bool same) {
+        if (same)
+            serve(paused, kept);
+        else
+            refuse(paused);
+    });
 }
 
-void KeptDocumentServer::serveIfCookiesHold(const Request& request,
-                                            const KeptDocuments::Document& document,
-                                            const QJsonObject& cookiesReply)
+void KeptDocumentServer::serve(const Request& request, const KeptDocuments::Document& document)
 {
-    const std::optional<QByteArray> cookies = cookieStateOf(cookiesReply);
-    if (!cookies || cookies != document.cookies) {
-        refuse(request);
-        return;
-    }
     if (request.prerender)
         m_prerenderedUrls.insert(request.sessionId, document.url);
     else
@@ -142,9 +134,16 @@ void KeptDocumentServer::checkFresh(const QString& url, std::function<void(bool 
         then(false);
         return;
     }
-    const QByteArray kept = *document->cookies;
+    cookiesStill(url, m_sessionId, *document->cookies, std::move(then));
+}
+
+// Whether the cookies that the browser would send for `url` now are `kept`; `then` gets the
+// answer, false when the browser cannot be asked.
+void KeptDocumentServer::cookiesStill(const QString& url, const QString& sessionId,
+                                      const QByteArray& kept, std::function<void(bool)> then)
+{
     const int sent = m_pipe.send(QStringLiteral("Network.getCookies"),
-                                 {{QStringLiteral("urls"), QJsonArray{url}}}, m_sessionId,
+                                 {{QStringLiteral("urls"), QJsonArray{url}}}, sessionId,
                                  [kept, then](const QJsonObject& reply) {
                                      then(cookieStateOf(reply) == kept);
                                  });

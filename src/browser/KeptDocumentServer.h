@@ -52,8 +52,9 @@ private:
         bool prerender = false;
     };
     void answer(const QString& sessionId, const QJsonObject& params);
-    void serveIfCookiesHold(const Request& request, const KeptDocuments::Document& document,
-                            const QJsonObject& cookiesReply);
+    void serve(const Request& request, const KeptDocuments::Document& document);
+    void cookiesStill(const QString& url, const QString& sessionId, const QByteArray& kept,
+                      std::function<void(bool same)> then);
     void noteCookies(const QString& url);
     void refuse(const Request& request);
 

@@ -53,7 +53,7 @@ void ResponseBodyReader::readPiece(const std::shared_ptr<Read>& read)
 
 void ResponseBodyReader::takePiece(const std::shared_ptr<Read>& read, const QJsonObject& reply)
 {
-    if (!reply.contains(str("result"))) {
+    if (!DevToolsPipe::succeeded(reply)) {
         finish(read, false);
         return;
     }

@@ -1,33 +1,11 @@
 #include "browser/WindowNavigation.h"
 
 #include "browser/ChromiumConnection.h"
+#include "browser/DevToolsPipe.h"
 #include "browser/KeptDocumentServer.h"
+#include "browser/Meanwhile.h"
 #include "browser/StepTrace.h"
-#include "platform/Failure.h"
-
-#include <functional>
-
-namespace {
-QString str(const char* text)
-{
-    return QString::fromLatin1(text);
-}
-
-bool succeeded(const QJsonObject& reply)
-{
-    return reply.contains(str("result"));
-}
-
-// What runs later, from the event loop, has no caller to report to: a browser that is gone is
-// reported by the program's next operation on it.
-void meanwhile(const std::function<void()>& step)
-{
-    try {
-        step();
-    } catch (const Failure&) {
-    }
-}
-} // namespace
+#include "browser/Str.h"
 
 WindowNavigation::WindowNavigation(ChromiumConnection& connection, QString targetId,
                                    QString sessionId)
@@ -111,16 +89,17 @@ void WindowNavigation::ask(const std::optional<PrerenderActivation>& activation)
         StepTrace::mark("navigate");
         StepTrace::mark("prerender:activate");
     }
-    m_connection.post(str("Runtime.evaluate"), question, m_sessionId,
-                      [self, round, activated](const QJsonObject& reply) {
-                          const auto alive = self.lock();
-                          // A world that is gone (its page left meanwhile) is an answer too.
-                          if (alive && *alive && (succeeded(reply) || !activated.isEmpty()))
-                              meanwhile([&] {
-                                  (*alive)->pageAnswered(round,
-                                                         succeeded(reply) ? activated : QString());
-                              });
-                      });
+    m_connection.post(
+        str("Runtime.evaluate"), question, m_sessionId,
+        [self, round, activated](const QJsonObject& reply) {
+            const auto alive = self.lock();
+            // A world that is gone (its page left meanwhile) is an answer too.
+            if (alive && *alive && (DevToolsPipe::succeeded(reply) || !activated.isEmpty()))
+                meanwhile([&] {
+                    (*alive)->pageAnswered(round,
+                                           DevToolsPipe::succeeded(reply) ? activated : QString());
+                });
+        });
 }
 
 void WindowNavigation::pageAnswered(int round, const QString& activated)
@@ -186,7 +165,7 @@ void WindowNavigation::go()
         m_connection.post(str("Page.navigateToHistoryEntry"), {{str("entryId"), m_historyEntry}},
                           m_sessionId, [self, sent](const QJsonObject& reply) {
                               const auto alive = self.lock();
-                              if (!alive || !*alive || succeeded(reply) ||
+                              if (!alive || !*alive || DevToolsPipe::succeeded(reply) ||
                                   (*alive)->m_sent != sent)
                                   return;
                               (*alive)->m_historyEntry = 0;
@@ -200,8 +179,8 @@ void WindowNavigation::go()
     m_connection.post(str("Page.navigate"), {{str("url"), address}}, m_sessionId,
                       [self, address, sent](const QJsonObject& reply) {
                           const auto alive = self.lock();
-                          if (!alive || !*alive || succeeded(reply) || (*alive)->m_sent != sent ||
-                              address == QLatin1String("about:blank"))
+                          if (!alive || !*alive || DevToolsPipe::succeeded(reply) ||
+                              (*alive)->m_sent != sent || address == QLatin1String("about:blank"))
                               return;
                           (*alive)->m_address = str("about:blank");
                           meanwhile([&] { (*alive)->go(); });
@@ -225,8 +204,7 @@ void WindowNavigation::handleEvent(const QJsonObject& event)
         if (m_state == State::Idle) {
             // A page came in a new renderer.
             m_rendererGone = false;
-        } else if (m_state == State::Activating &&
-                   info.value(str("url")).toString() == m_address) {
+        } else if (m_state == State::Activating && info.value(str("url")).toString() == m_address) {
             // The browser loaded the address in the page instead of activating its prerender.
             m_state = State::Idle;
             m_timer.stop();

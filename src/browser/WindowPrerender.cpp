@@ -1,11 +1,12 @@
 #include "browser/WindowPrerender.h"
 
 #include "browser/ChromiumConnection.h"
+#include "browser/DevToolsPipe.h"
 #include "browser/KeptDocuments.h"
+#include "browser/Meanwhile.h"
 #include "browser/StepTrace.h"
 #include "browser/Str.h"
 #include "browser/WindowNavigation.h"
-#include "platform/Failure.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -47,28 +48,17 @@ QString scriptString(const QString& text)
     return QString::fromUtf8(array.mid(1, array.size() - 2));
 }
 
-QString withoutFragment(const QString& url)
-{
-    return url.section(QLatin1Char('#'), 0, 0);
-}
-
-bool succeeded(const QJsonObject& reply)
-{
-    return reply.contains(str("result"));
-}
-
 // What runs from the event loop has nobody to report a browser that is gone to: the program's
 // next operation on it does.
-void meanwhile(ChromiumConnection& connection, const QString& method, const QJsonObject& params,
-               const QString& sessionId, ChromiumConnection::ReplyHandler onReply = {})
+void send(ChromiumConnection& connection, const QString& method, const QJsonObject& params,
+          const QString& sessionId, ChromiumConnection::ReplyHandler onReply = {})
 {
-    try {
+    meanwhile([&] {
         if (onReply)
             connection.post(method, params, sessionId, std::move(onReply));
         else
             connection.post(method, params, sessionId);
-    } catch (const Failure&) {
-    }
+    });
 }
 } // namespace
 
@@ -80,7 +70,7 @@ WindowPrerender::WindowPrerender(ChromiumConnection& connection, QString tabSess
 {
     m_listenerId =
         m_connection.addEventListener([this](const QJsonObject& event) { handleEvent(event); });
-    meanwhile(m_connection, str("Preload.enable"), {}, m_shown.sessionId);
+    send(m_connection, str("Preload.enable"), {}, m_shown.sessionId);
 }
 
 WindowPrerender::~WindowPrerender()
@@ -164,11 +154,11 @@ void WindowPrerender::attached(const QJsonObject& params)
         info.value(str("subtype")).toString() == QLatin1String("prerender")) {
         m_prerenders.insert(targetId, {targetId, sessionId, info.value(str("url")).toString()});
         m_setUp(sessionId);
-        meanwhile(m_connection, str("Preload.enable"), {}, sessionId);
+        send(m_connection, str("Preload.enable"), {}, sessionId);
     }
     // Whatever else the tab brings waits for nothing of ours.
     if (params.value(str("waitingForDebugger")).toBool())
-        meanwhile(m_connection, str("Runtime.runIfWaitingForDebugger"), {}, sessionId);
+        send(m_connection, str("Runtime.runIfWaitingForDebugger"), {}, sessionId);
 }
 
 void WindowPrerender::activate(const QString& targetId)
@@ -207,45 +197,44 @@ void WindowPrerender::prepare()
         return;
     }
     const std::weak_ptr<WindowPrerender*> self = m_self;
-    meanwhile(
-        m_connection, str("Page.createIsolatedWorld"),
-        {{str("frameId"), m_mainFrameId}, {str("worldName"), str(worldName)}}, m_shown.sessionId,
-        [self, next, generation](const QJsonObject& reply) {
-            const auto alive = self.lock();
-            const int world =
-                reply.value(str("result")).toObject().value(str("executionContextId")).toInt();
-            if (!alive || !*alive || (*alive)->m_generation != generation || world == 0)
-                return;
-            (*alive)->m_world = world;
-            (*alive)->placeRules(world, next, generation);
-        });
+    send(m_connection, str("Page.createIsolatedWorld"),
+         {{str("frameId"), m_mainFrameId}, {str("worldName"), str(worldName)}}, m_shown.sessionId,
+         [self, next, generation](const QJsonObject& reply) {
+             const auto alive = self.lock();
+             const int world =
+                 reply.value(str("result")).toObject().value(str("executionContextId")).toInt();
+             if (!alive || !*alive || (*alive)->m_generation != generation || world == 0)
+                 return;
+             (*alive)->m_world = world;
+             (*alive)->placeRules(world, next, generation);
+         });
 }
 
 void WindowPrerender::placeRules(int world, const QString& next, int generation)
 {
     const std::weak_ptr<WindowPrerender*> self = m_self;
-    meanwhile(m_connection, str("Runtime.evaluate"),
-              {{str("expression"), QString::fromUtf8(rulesScript).arg(scriptString(next))},
-               {str("contextId"), world},
-               {str("returnByValue"), true}},
-              m_shown.sessionId, [self, next, generation](const QJsonObject& reply) {
-                  const auto alive = self.lock();
-                  if (!alive || !*alive || (*alive)->m_generation != generation ||
-                      (*alive)->m_rulesFor != next || !succeeded(reply))
-                      return;
-                  (*alive)->m_rulesUrl = withoutFragment(reply.value(str("result"))
-                                                             .toObject()
-                                                             .value(str("result"))
-                                                             .toObject()
-                                                             .value(str("value"))
-                                                             .toString());
-              });
+    send(m_connection, str("Runtime.evaluate"),
+         {{str("expression"), QString::fromUtf8(rulesScript).arg(scriptString(next))},
+          {str("contextId"), world},
+          {str("returnByValue"), true}},
+         m_shown.sessionId, [self, next, generation](const QJsonObject& reply) {
+             const auto alive = self.lock();
+             if (!alive || !*alive || (*alive)->m_generation != generation ||
+                 (*alive)->m_rulesFor != next || !DevToolsPipe::succeeded(reply))
+                 return;
+             (*alive)->m_rulesUrl = KeptDocuments::withoutFragment(reply.value(str("result"))
+                                                                       .toObject()
+                                                                       .value(str("result"))
+                                                                       .toObject()
+                                                                       .value(str("value"))
+                                                                       .toString());
+         });
 }
 
 void WindowPrerender::statusUpdated(const QJsonObject& params)
 {
-    const QString url =
-        withoutFragment(params.value(str("key")).toObject().value(str("url")).toString());
+    const QString url = KeptDocuments::withoutFragment(
+        params.value(str("key")).toObject().value(str("url")).toString());
     // Also before the answer that tells which address the rules are for.
     if (params.value(str("status")).toString() == QLatin1String("Ready"))
         m_readyUrls.insert(url);
