@@ -5,11 +5,14 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QSysInfo>
+#include <QUrl>
 
 #include <cstdio>
 
 namespace {
 const char* const stepEveryName = "step-every";
+const char* const emptyName = "The theme file's name is empty.";
 
 QString stepEveryRefusal(const QString& value)
 {
@@ -18,6 +21,22 @@ QString stepEveryRefusal(const QString& value)
         .arg(CommandLine::ShortestStepSeconds)
         .arg(CommandLine::LongestStepSeconds)
         .arg(value);
+}
+
+// A "file:" address, as desktops and browsers pass a file (percent-encoded), names the file on
+// this machine; none for any other argument. `elsewhere` gets the host of a file on another.
+std::optional<QString> fileOfAddress(const QString& argument, QString& elsewhere)
+{
+    if (!argument.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
+        return std::nullopt;
+    QUrl address(argument);
+    const QString host = address.host();
+    if (!host.isEmpty() && host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0 &&
+        host.compare(QSysInfo::machineHostName(), Qt::CaseInsensitive) != 0)
+        elsewhere = host;
+    // A host left in would make a network share's name of it ("//localhost/...").
+    address.setHost(QString());
+    return address.toLocalFile();
 }
 } // namespace
 
@@ -64,7 +83,7 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         return refuse(QStringLiteral("Unexpected argument '%1'.").arg(files.at(1)));
     // An empty name would be taken for the working directory.
     if (!files.isEmpty() && files.constFirst().isEmpty())
-        return refuse(QStringLiteral("The theme file's name is empty."));
+        return refuse(QString::fromLatin1(emptyName));
     if (parser.isSet(help))
         return CommandLine(Action::ShowHelp,
                            parser.helpText().replace(QStringLiteral("<executable_name>"), program));
@@ -79,8 +98,18 @@ CommandLine CommandLine::parse(const QStringList& arguments)
             return refuse(stepEveryRefusal(value));
         run.m_stepEvery = std::chrono::seconds(seconds);
     }
-    if (!files.isEmpty())
-        run.m_themeFile = QDir::cleanPath(QDir::current().absoluteFilePath(files.constFirst()));
+    if (!files.isEmpty()) {
+        QString elsewhere;
+        const QString file =
+            fileOfAddress(files.constFirst(), elsewhere).value_or(files.constFirst());
+        if (!elsewhere.isEmpty())
+            return refuse(QStringLiteral("'%1' is a file on the computer '%2'; only files on this "
+                                         "computer can be opened.")
+                              .arg(files.constFirst(), elsewhere));
+        if (file.isEmpty())
+            return refuse(QString::fromLatin1(emptyName));
+        run.m_themeFile = QDir::cleanPath(QDir::current().absoluteFilePath(file));
+    }
     return run;
 }
 
