@@ -1,13 +1,12 @@
 #include "app/SingleToolbar.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
-
-#include <QDir>
 #include <QSysInfo>
 
 #include <cerrno>
@@ -53,10 +52,10 @@ bool isOwnPrivateFolder(const QString& path)
            info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
-// The login session's runtime folder, or without a usable one a folder of this user's own: first in
-// the shared temporary folder, else in the user's cache (which no other user can take; named
-// after the machine, since a home may be shared between machines). Empty when neither will do:
-// each copy then runs alone.
+// The login session's runtime folder, or without a usable one a folder of this user's own:
+// first in the shared temporary folder, else in the user's cache (which no other user can
+// take; named after the machine, since a home may be shared between machines). Empty when
+// neither will do: each copy then runs alone.
 QString runtimeFolder()
 {
     // Qt refuses a session folder that is not this user's own, and then says none.
