@@ -12,7 +12,6 @@
 
 namespace {
 const char* const stepEveryName = "step-every";
-const char* const emptyName = "The theme file's name is empty.";
 
 QString stepEveryRefusal(const QString& value)
 {
@@ -24,8 +23,8 @@ QString stepEveryRefusal(const QString& value)
 }
 
 // A "file:" address, as desktops and browsers pass a file (percent-encoded), names the file on
-// this machine; none for any other argument. `elsewhere` gets the host of a file on another.
-std::optional<QString> fileOfAddress(const QString& argument, QString& elsewhere)
+// this machine; none for any other argument, an empty name for a file on another machine.
+std::optional<QString> fileOfAddress(const QString& argument)
 {
     if (!argument.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
         return std::nullopt;
@@ -33,7 +32,7 @@ std::optional<QString> fileOfAddress(const QString& argument, QString& elsewhere
     const QString host = address.host();
     if (!host.isEmpty() && host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0 &&
         host.compare(QSysInfo::machineHostName(), Qt::CaseInsensitive) != 0)
-        elsewhere = host;
+        return QString();
     // A host left in would make a network share's name of it ("//localhost/...").
     address.setHost(QString());
     return address.toLocalFile();
@@ -83,7 +82,7 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         return refuse(QStringLiteral("Unexpected argument '%1'.").arg(files.at(1)));
     // An empty name would be taken for the working directory.
     if (!files.isEmpty() && files.constFirst().isEmpty())
-        return refuse(QString::fromLatin1(emptyName));
+        return refuse(QStringLiteral("The theme file's name is empty."));
     if (parser.isSet(help))
         return CommandLine(Action::ShowHelp,
                            parser.helpText().replace(QStringLiteral("<executable_name>"), program));
@@ -99,15 +98,10 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         run.m_stepEvery = std::chrono::seconds(seconds);
     }
     if (!files.isEmpty()) {
-        QString elsewhere;
-        const QString file =
-            fileOfAddress(files.constFirst(), elsewhere).value_or(files.constFirst());
-        if (!elsewhere.isEmpty())
-            return refuse(QStringLiteral("'%1' is a file on the computer '%2'; only files on this "
-                                         "computer can be opened.")
-                              .arg(files.constFirst(), elsewhere));
+        const QString& named = files.constFirst();
+        const QString file = fileOfAddress(named).value_or(named);
         if (file.isEmpty())
-            return refuse(QString::fromLatin1(emptyName));
+            return refuse(QStringLiteral("'%1' names no file on this computer.").arg(named));
         run.m_themeFile = QDir::cleanPath(QDir::current().absoluteFilePath(file));
     }
     return run;

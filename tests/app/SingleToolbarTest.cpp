@@ -4,12 +4,10 @@
 #include <QDialog>
 #include <QFile>
 #include <QProcessEnvironment>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -55,22 +53,21 @@ private slots:
         qputenv("DISPLAY", ":77");
         const QString first = shared.filePath("quillon-runtime-" + QString::number(::geteuid()));
         const QByteArray name = QFile::encodeName(first);
-        const passwd* nobody = ::getpwnam("nobody");
-        if (taken == "another user's" && (::geteuid() != 0 || !nobody))
+        if (taken == "another user's" && ::geteuid() != 0)
             QSKIP("Only root can make a folder that another user owns");
         if (taken == "a link")
             QVERIFY(QFile::link(m_dir.path(), first));
         else if (!taken.isEmpty())
             QVERIFY(::mkdir(name.constData(), 0700) == 0 && ::chmod(name.constData(), 0777) == 0);
-        if (taken == "another user's")
+        if (taken == "another user's") // nobody
             QVERIFY(::chmod(name.constData(), 0700) == 0 &&
-                    ::chown(name.constData(), nobody->pw_uid, 0) == 0);
+                    ::chown(name.constData(), 65534, 0) == 0);
         SingleToolbar running(SingleToolbar::socketName());
         QVERIFY(!running.handOverOrListen(QString()));
         QCOMPARE(SingleToolbar::socketName().startsWith(first + '/'), taken.isEmpty());
         QSignalSpy requests(&running, &SingleToolbar::requested);
         qputenv("DISPLAY", display.toUtf8());
-        const bool sameScreen = !display.contains(QRegularExpression("localhost|\\.1"));
+        const bool sameScreen = !display.startsWith("localhost") && !display.endsWith(".1");
         QCOMPARE(SingleToolbar(SingleToolbar::socketName()).handOverOrListen("/a.qld"), sameScreen);
         QTRY_COMPARE(requests.size(), sameScreen ? 1 : 0);
     }

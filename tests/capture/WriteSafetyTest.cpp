@@ -3,7 +3,6 @@
 #include "capture/Form2.h"
 #include "capture/Form3.h"
 #include "platform/FileStore.h"
-#include "session/ThemeDocument.h"
 #include "support/ImmutableFile.h"
 #include "support/SessionHarness.h"
 #include "themes/ThemeCommands.h"
@@ -151,8 +150,8 @@ private slots:
         QTest::addColumn<QString>("box");
         for (const char* step : {"load", "File", "outside change"})
             QTest::newRow(step) << step << "Uknown Error  7|Most Mysterious Occurrence";
-        for (const char* step : {"Edit", "Process", "Add It"})
-            QTest::newRow(step) << step << "Uknown Error 7|Uknown Error";
+        QTest::newRow("Process") << "Process"
+                                 << "Uknown Error 7|Uknown Error";
     }
     void fileTooLargeIsReportedAndLeftAlone()
     {
@@ -161,9 +160,7 @@ private slots:
         SessionHarness h;
         startWith(h, threeLinks);
         const QString theme = h.path("default.qld");
-        QWidget* form = step == "Process"  ? open(h, Dialog::Form3)
-                        : step == "Add It" ? open(h, Dialog::Form2)
-                                           : nullptr;
+        QWidget* form = step == "Process" ? open(h, Dialog::Form3) : nullptr;
         QVERIFY(QFile::resize(theme, FileStore::MaxBytes + 1));
         const auto before = FileStore::status(theme);
         h.dialogs.answerOpen(theme);
@@ -173,7 +170,6 @@ private slots:
             h.run([&] {
                 step == "load"   ? h.m->theme().LoadThemeFile(theme)
                 : step == "File" ? FileCommand(*h.m)
-                : step == "Edit" ? EditCommand(*h.m)
                                  : h.m->theme().TimedStep();
             });
         QCOMPARE(h.dialogs.boxes.size(), 1);
