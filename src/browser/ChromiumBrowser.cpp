@@ -71,6 +71,7 @@ void ChromiumBrowser::followPage(const QString& targetId, const QString& session
     m_sessionId = sessionId;
     // Loaded already, as a rule: the load of the step is over when its load event is counted.
     m_loadEventsBeforeNavigate = 0;
+    m_loadEndsBeforeNavigate = 0;
     m_navigation->follow(targetId, sessionId);
     m_unattendedLink.clear();
     refuseDownloads(false);
@@ -189,6 +190,7 @@ void ChromiumBrowser::navigate(const QString& url, bool unattended)
         m_unattendedLink = unattended ? url : QString();
         refuseDownloads(unattended);
         m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
+        m_loadEndsBeforeNavigate = m_connection->loadEndCount(m_sessionId);
         m_connection->windowNavigating();
         const auto activation = m_prerender->activationFor(address);
         m_prerender->leave();
@@ -222,6 +224,7 @@ void ChromiumBrowser::NavigateBack(const QString& url)
         return;
     }
     m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
+    m_loadEndsBeforeNavigate = m_connection->loadEndCount(m_sessionId);
     m_prerender->leave();
     m_navigation->navigateToHistoryEntry(*entry, address);
 }
@@ -333,8 +336,7 @@ void ChromiumBrowser::watchPageLoads(std::function<void()> loaded)
     m_pageLoaded = std::move(loaded);
     // Counted from the step keys' set-up on, which comes before the first page; a load reported
     // while the browser is asked below reaches the listener instead.
-    const bool loadedAlready =
-        m_connection->loadEventCount(m_sessionId) > m_loadEventsBeforeNavigate;
+    const bool loadedAlready = m_connection->loadEndCount(m_sessionId) > m_loadEndsBeforeNavigate;
     listenToPageEvents();
     if (loadedAlready && m_pageLoaded)
         m_pageLoaded();

@@ -73,6 +73,7 @@ private:
     QString m_targetId;
     QString m_sessionId;
     int m_loadEventsBeforeNavigate = 0;
+    int m_loadEndsBeforeNavigate = 0;
     std::unique_ptr<StepKeyBinding> m_stepKeys;
     std::function<void(StepKey)> m_stepKeyPressed;
     std::function<void()> m_userActive;
