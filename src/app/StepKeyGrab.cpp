@@ -49,9 +49,8 @@ std::unique_ptr<StepKeyGrab> StepKeyGrab::forProcessGroup(qint64 processGroup, P
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
     if (!screen)
         return nullptr;
-    std::unique_ptr<StepKeyGrab> grab(
+    return std::unique_ptr<StepKeyGrab>(
         new StepKeyGrab(connection, screen->root, processGroup, std::move(pressed)));
-    return grab;
 }
 
 StepKeyGrab::StepKeyGrab(xcb_connection_t* connection, quint32 root, qint64 processGroup,
@@ -77,6 +76,9 @@ StepKeyGrab::StepKeyGrab(xcb_connection_t* connection, quint32 root, qint64 proc
 
 StepKeyGrab::~StepKeyGrab()
 {
+    // The toolbar's connection goes with the application object.
+    if (!QCoreApplication::instance())
+        return;
     QCoreApplication::instance()->removeNativeEventFilter(this);
     for (const xcb_window_t window : std::as_const(m_windows))
         for (const quint8 key : {m_leftKey, m_rightKey})

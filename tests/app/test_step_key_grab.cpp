@@ -2,7 +2,6 @@
 #include "BrowserPair.h"
 #include "LocalHttpServer.h"
 #include "app/StepKeyGrab.h"
-#include "browser/ChromiumConnection.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -10,18 +9,16 @@
 #include <QTest>
 
 namespace {
+// Each page tells the server once it has loaded, then hangs as its path says.
 HttpResponse respond(const QString& path)
 {
+    const QByteArray hang = path == QLatin1String("/loop")    ? "for (;;) {}"
+                            : path == QLatin1String("/alert") ? "alert('hung')"
+                                                              : "";
     HttpResponse response;
-    if (path == QLatin1String("/loop"))
-        // Hung after its load: the request is answered before the loop starts.
-        response.body = "<title>loop</title><script>onload = () => setTimeout(() => {"
-                        "const x = new XMLHttpRequest(); x.open('GET', '/looping', false);"
-                        "x.send(); for (;;) {} })</script>";
-    else if (path == QLatin1String("/alert"))
-        response.body = "<title>alert</title><script>alert('hung')</script>";
-    else
-        response.body = "<title>page</title>";
+    response.body = "<script>onload = () => setTimeout(() => { const x = new XMLHttpRequest();"
+                    "x.open('GET', '/ready' + location.pathname, false); x.send(); " +
+                    hang + " })</script>";
     return response;
 }
 } // namespace
@@ -72,20 +69,10 @@ private slots:
         QFETCH(QString, path);
         QFETCH(QString, keys);
         QFETCH(QList<StepKey>, stepped);
-        ChromiumConnection& connection = m_pair->window().connection();
-        bool dialogOpen = false;
-        const int listener = connection.addEventListener([&dialogOpen](const QJsonObject& event) {
-            dialogOpen = dialogOpen || event[QLatin1String("method")] ==
-                                           QLatin1String("Page.javascriptDialogOpening");
-        });
+        const QString ready = QStringLiteral("/ready") + path;
+        const int readyBefore = m_server->requestCount(ready);
         m_pair->main->Navigate(m_server->url(path));
-        if (path == QLatin1String("/alert"))
-            QVERIFY(connection.waitUntil([&dialogOpen] { return dialogOpen; }, 10000));
-        else if (path == QLatin1String("/loop"))
-            QTRY_VERIFY_WITH_TIMEOUT(m_server->requestCount(QStringLiteral("/looping")) > 0, 10000);
-        else
-            QVERIFY(m_pair->window().waitForLoadEvent(10000));
-        connection.removeEventListener(listener);
+        QTRY_VERIFY_WITH_TIMEOUT(m_server->requestCount(ready) > readyBefore, 10000);
         const QString window = QString::fromLatin1(visibleBrowserWindows().value(0));
         QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"),
                                                                QStringLiteral("--sync"), window}),
