@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config help2man
-    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libxcb1-dev
     chromium
     xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core
     desktop-file-utils e2fsprogs procps python3 sqlite3

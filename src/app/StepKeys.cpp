@@ -1,5 +1,7 @@
 #include "app/StepKeys.h"
 
+#include "app/StepKeyGrab.h"
+
 #include "session/Handler.h"
 #include "session/Module1.h"
 #include "session/ThemeDocument.h"
@@ -9,12 +11,18 @@
 
 StepKeys::StepKeys(Module1& m, QObject* parent) : QObject(parent), m(m) {}
 
+StepKeys::~StepKeys() = default;
+
 void StepKeys::watch()
 {
     // The browser reports a key while the program may be waiting for one of its answers, in
     // the middle of a handler; the step runs from the event loop, after that handler.
-    m.MainBrowser->watchStepKeys(
-        [this](StepKey key) { QTimer::singleShot(0, this, [this, key] { press(key); }); });
+    const auto later = [this](StepKey key) {
+        QTimer::singleShot(0, this, [this, key] { press(key); });
+    };
+    m.MainBrowser->watchStepKeys(later);
+    if (!m_grab)
+        m_grab = StepKeyGrab::forProcessGroup(m.MainBrowser->windowProcessGroup(), later);
 }
 
 void StepKeys::press(StepKey key)

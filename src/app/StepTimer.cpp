@@ -51,6 +51,11 @@ void StepTimer::watchUser()
     try {
         m.MainBrowser->watchUserInput(later(&StepTimer::userActive));
         m.MainBrowser->watchPageLoads(later(&StepTimer::pageLoaded));
+        m.MainBrowser->watchPassedOverDownloads(
+            [self = QPointer<StepTimer>(this)](const QString& link) {
+                if (self)
+                    QTimer::singleShot(0, self, [self, link] { self->downloadPassedOver(link); });
+            });
     } catch (const Failure&) {
         // Without the browser's reports the interval counts from the step; the next step meets
         // the failure on its own path.
@@ -98,6 +103,16 @@ void StepTimer::pageLoaded()
         return;
     m_awaitingLoad = false;
     m_step.start();
+}
+
+void StepTimer::downloadPassedOver(const QString& link)
+{
+    if (m_downloadsPassedOver.contains(link))
+        return;
+    m_downloadsPassedOver.insert(link);
+    runHandler(m, [this, &link] {
+        m.WriteLogLine(QStringLiteral(" Timed step passed over a download: ") + link);
+    });
 }
 
 // The user's own input reaches the toolbar's window, spontaneous; a test's keys reach its

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QSet>
 #include <QTimer>
 
 #include <chrono>
@@ -41,6 +42,7 @@ private:
     void watchUser();
     std::function<void()> later(void (StepTimer::*slot)());
     void pageLoaded();
+    void downloadPassedOver(const QString& link);
     void elapsed();
     void resumeAfterDialogs();
     bool mustWait() const;
@@ -51,4 +53,5 @@ private:
     QTimer m_step;
     QTimer m_dialogCheck;
     bool m_awaitingLoad = false;
+    QSet<QString> m_downloadsPassedOver; // logged once each in a run
 };

@@ -32,6 +32,9 @@ public:
     // on show in this instance's history is that link, it comes back as the browser's own Back
     // brings it (whole from its back-forward cache when the browser kept it there).
     virtual void NavigateBack(const QString& url) { Navigate(url); }
+    // As Navigate(), for a step that nobody asked for: a link that answers with a download saves
+    // nothing; the page on show stays, as when a page fails to load.
+    virtual void NavigateUnattended(const QString& url) { Navigate(url); }
     // The address of the page now shown, after redirects.
     virtual QString LocationURL() = 0;
     virtual void Quit() = 0;
@@ -42,15 +45,24 @@ public:
     // browsers without a user, has nothing to keep.
     // NOLINTNEXTLINE(performance-unnecessary-value-param)
     virtual void watchStepKeys(std::function<void(StepKey)> /*pressed*/) {}
+    // The process group of the program that shows this instance's window, whose windows the
+    // step keys may be taken from; 0 when there is none.
+    virtual qint64 windowProcessGroup() const { return 0; }
     // Calls `active` while the user works in the page on show: trusted keys, clicks, the wheel,
     // touches and pointer moves, never events that a page's script makes. Reports come at most
     // about once a second, the last one after the input has stopped. Visible instance only.
     // NOLINTNEXTLINE(performance-unnecessary-value-param)
     virtual void watchUserInput(std::function<void()> /*active*/) {}
     // Calls `loaded` whenever the page on show has finished loading: its load event, or the end
-    // of a load that failed. Visible instance only.
+    // of a load that failed. A page that finished before the call is reported too, at once, so
+    // that a late watcher never waits for a load that is over. Visible instance only.
     // NOLINTNEXTLINE(performance-unnecessary-value-param)
     virtual void watchPageLoads(std::function<void()> /*loaded*/) {}
+    // Calls `passedOver` with the link of every NavigateUnattended() whose download was given
+    // up. Visible instance only.
+    // NOLINTNEXTLINE(performance-unnecessary-value-param)
+    virtual void watchPassedOverDownloads(std::function<void(const QString& link)> /*passedOver*/)
+    {}
 };
 
 // Creates a new, separate instance on every call (429 when the browser cannot be started).

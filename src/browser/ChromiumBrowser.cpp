@@ -71,7 +71,10 @@ void ChromiumBrowser::followPage(const QString& targetId, const QString& session
     m_sessionId = sessionId;
     // Loaded already, as a rule: the load of the step is over when its load event is counted.
     m_loadEventsBeforeNavigate = 0;
+    m_loadEndsBeforeNavigate = 0;
     m_navigation->follow(targetId, sessionId);
+    m_unattendedLink.clear();
+    refuseDownloads(false);
     if (m_stepKeys)
         m_stepKeys->follow(sessionId);
     m_connection->followWindowPage(targetId, sessionId, url);
@@ -170,10 +173,24 @@ void ChromiumBrowser::placeWindow(const QString& edge, double pixels)
 
 void ChromiumBrowser::Navigate(const QString& url)
 {
+    navigate(url, false);
+}
+
+void ChromiumBrowser::NavigateUnattended(const QString& url)
+{
+    navigate(url, true);
+}
+
+void ChromiumBrowser::navigate(const QString& url, bool unattended)
+{
     makeTarget();
     QString address = shownAddress(url);
     if (m_navigation) {
+        // Set before the page is asked for: its download may be reported while this still runs.
+        m_unattendedLink = unattended ? url : QString();
+        refuseDownloads(unattended);
         m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
+        m_loadEndsBeforeNavigate = m_connection->loadEndCount(m_sessionId);
         m_connection->windowNavigating();
         const auto activation = m_prerender->activationFor(address);
         m_prerender->leave();
@@ -197,6 +214,8 @@ void ChromiumBrowser::NavigateBack(const QString& url)
     makeTarget();
     // Only the window has a user who went forward from that page.
     const QString address = shownAddress(url);
+    m_unattendedLink.clear();
+    refuseDownloads(false);
     m_connection->settle();
     const std::optional<int> entry =
         m_navigation ? previousEntryShowing(address) : std::nullopt;
@@ -205,6 +224,7 @@ void ChromiumBrowser::NavigateBack(const QString& url)
         return;
     }
     m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
+    m_loadEndsBeforeNavigate = m_connection->loadEndCount(m_sessionId);
     m_prerender->leave();
     m_navigation->navigateToHistoryEntry(*entry, address);
 }
@@ -271,6 +291,11 @@ void ChromiumBrowser::watchStepKeys(std::function<void(StepKey)> pressed)
     listenInPages();
 }
 
+qint64 ChromiumBrowser::windowProcessGroup() const
+{
+    return m_kind == Kind::Window ? m_connection->processGroup() : 0;
+}
+
 void ChromiumBrowser::watchUserInput(std::function<void()> active)
 {
     requireTarget();
@@ -292,6 +317,10 @@ void ChromiumBrowser::listenInPages()
                 m_stepKeyPressed(key);
         },
         [this] {
+            // A download that the user starts in the page is theirs, once the timed step's own
+            // load is over.
+            if (m_unattendedLink.isEmpty())
+                refuseDownloads(false);
             if (m_userActive)
                 m_userActive();
         });
@@ -305,6 +334,25 @@ void ChromiumBrowser::watchPageLoads(std::function<void()> loaded)
     if (m_kind == Kind::Hidden)
         return;
     m_pageLoaded = std::move(loaded);
+    // Counted from the step keys' set-up on, which comes before the first page; a load reported
+    // while the browser is asked below reaches the listener instead.
+    const bool loadedAlready = m_connection->loadEndCount(m_sessionId) > m_loadEndsBeforeNavigate;
+    listenToPageEvents();
+    if (loadedAlready && m_pageLoaded)
+        m_pageLoaded();
+}
+
+void ChromiumBrowser::watchPassedOverDownloads(std::function<void(const QString& link)> passedOver)
+{
+    requireTarget();
+    if (m_kind == Kind::Hidden)
+        return;
+    m_downloadPassedOver = std::move(passedOver);
+    listenToPageEvents();
+}
+
+void ChromiumBrowser::listenToPageEvents()
+{
     if (m_pageEventListenerId != 0)
         return;
     m_pageEventListenerId = m_connection->addEventListener(
@@ -314,17 +362,48 @@ void ChromiumBrowser::watchPageLoads(std::function<void()> loaded)
 
 // An error page has a load event; a load that ends without a page (an answer without content,
 // a download) has none, but the frame stops loading all the same.
-void ChromiumBrowser::handlePageEvent(const QJsonObject& event) const
+void ChromiumBrowser::handlePageEvent(const QJsonObject& event)
 {
-    if (!m_pageLoaded || event.value(str("sessionId")).toString() != m_sessionId)
+    if (event.value(str("sessionId")).toString() != m_sessionId)
         return;
     const QString method = event.value(str("method")).toString();
-    const bool mainFrameStopped =
-        method == QLatin1String("Page.frameStoppedLoading") &&
-        !m_connection->isSubframe(
-            event.value(str("params")).toObject().value(str("frameId")).toString());
-    if (mainFrameStopped || method == QLatin1String("Page.loadEventFired"))
+    const QJsonObject params = event.value(str("params")).toObject();
+    const bool mainFrame = !m_connection->isSubframe(params.value(str("frameId")).toString());
+    if (method == QLatin1String("Page.downloadWillBegin") && mainFrame &&
+        !m_unattendedLink.isEmpty()) {
+        passOverDownload();
+        return;
+    }
+    if (method == QLatin1String("Page.loadEventFired")) {
+        m_unattendedLink.clear();
+        refuseDownloads(false);
+    }
+    const bool mainFrameStopped = method == QLatin1String("Page.frameStoppedLoading") && mainFrame;
+    if (m_pageLoaded && (mainFrameStopped || method == QLatin1String("Page.loadEventFired")))
         m_pageLoaded();
+}
+
+// The browser refuses the timed step's download itself, from before the step until its page has
+// come or the user takes over: a download cancelled only once it is reported may be saved whole
+// by then. The setting holds for the whole profile, so it is given back as soon as it may be.
+void ChromiumBrowser::refuseDownloads(bool refuse)
+{
+    if (refuse == m_refusingDownloads)
+        return;
+    m_refusingDownloads = refuse;
+    try {
+        m_connection->post(str("Browser.setDownloadBehavior"),
+                           {{str("behavior"), refuse ? str("deny") : str("default")}});
+    } catch (const Failure&) {
+        // The browser is gone: the next operation meets it.
+    }
+}
+
+void ChromiumBrowser::passOverDownload()
+{
+    const QString link = std::exchange(m_unattendedLink, {});
+    if (m_downloadPassedOver)
+        m_downloadPassedOver(link);
 }
 
 void ChromiumBrowser::watchLoadEvents()

@@ -32,11 +32,14 @@ public:
     void setHeight(double pixels) override;
     void Navigate(const QString& url) override;
     void NavigateBack(const QString& url) override;
+    void NavigateUnattended(const QString& url) override;
     QString LocationURL() override;
     void Quit() override;
     void watchStepKeys(std::function<void(StepKey)> pressed) override;
+    qint64 windowProcessGroup() const override;
     void watchUserInput(std::function<void()> active) override;
     void watchPageLoads(std::function<void()> loaded) override;
+    void watchPassedOverDownloads(std::function<void(const QString& link)> passedOver) override;
 
     // For tests and benchmarks: waitForLoadEvent() waits until the page that the last Navigate
     // started has fired its load event, once watchLoadEvents() has asked the browser to report
@@ -57,7 +60,11 @@ private:
     void placeWhenKnown(const std::function<QList<QJsonObject>(const QString& state)>& boundsFor);
     void placeWindow(const QString& edge, double pixels);
     void listenInPages();
-    void handlePageEvent(const QJsonObject& event) const;
+    void navigate(const QString& url, bool unattended);
+    void listenToPageEvents();
+    void handlePageEvent(const QJsonObject& event);
+    void refuseDownloads(bool refuse);
+    void passOverDownload();
     void setUpPrerender(const QString& sessionId);
     void followPage(const QString& targetId, const QString& sessionId, const QString& url);
 
@@ -66,10 +73,14 @@ private:
     QString m_targetId;
     QString m_sessionId;
     int m_loadEventsBeforeNavigate = 0;
+    int m_loadEndsBeforeNavigate = 0;
     std::unique_ptr<StepKeyBinding> m_stepKeys;
     std::function<void(StepKey)> m_stepKeyPressed;
     std::function<void()> m_userActive;
     std::function<void()> m_pageLoaded;
+    std::function<void(const QString& link)> m_downloadPassedOver;
+    QString m_unattendedLink; // until its page has loaded, or its download was given up
+    bool m_refusingDownloads = false;
     int m_pageEventListenerId = 0;
     std::unique_ptr<WindowNavigation> m_navigation; // the window's only
     std::unique_ptr<WindowPrerender> m_prerender;   // the window's only

@@ -335,6 +335,10 @@ void ChromiumConnection::handleEvent(const QJsonObject& event)
     const QJsonObject params = event.value(str("params")).toObject();
     if (holdsAheadForFirstPage())
         followFirstPage(method, params);
+    if ((method == QLatin1String("Page.loadEventFired") ||
+         method == QLatin1String("Page.frameStoppedLoading")) &&
+        !isSubframe(params.value(str("frameId")).toString()))
+        ++m_loadEnds[event.value(str("sessionId")).toString()];
     if (method.startsWith(QLatin1String("Target.")))
         trackTarget(method, params);
     else if (method == QLatin1String("Page.loadEventFired"))

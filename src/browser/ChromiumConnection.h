@@ -121,6 +121,10 @@ public:
     bool isSubframe(const QString& frameId) const { return m_subframes.contains(frameId); }
     // The number of load events that the target of `sessionId` has reported.
     int loadEventCount(const QString& sessionId) const { return m_loadEvents.value(sessionId); }
+    // The number of loads that the target of `sessionId` has ended, with a load event or without
+    // (its main frame stopped loading: the browser may not report the load event of a page that
+    // loaded while the page domain was being enabled).
+    int loadEndCount(const QString& sessionId) const { return m_loadEnds.value(sessionId); }
 
     // Closes the browser and makes sure that its processes are gone.
     void quit();
@@ -156,6 +160,7 @@ private:
     QSet<QString> m_subframes;
     QHash<QString, QString> m_typeOfTarget;
     QHash<QString, int> m_loadEvents;
+    QHash<QString, int> m_loadEnds;
     QMap<int, EventListener> m_listeners;
     QMap<int, int> m_unsettled; // set-up commands not yet answered: id -> failure number
     int m_setUpFailure = 0;

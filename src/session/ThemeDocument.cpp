@@ -12,6 +12,8 @@
 #include "session/Module1.h"
 #include "session/Toolbar.h"
 
+#include <QScopedValueRollback>
+
 namespace {
 const QString captionPrefix = QStringLiteral(QUILLON_VERSION_TEXT "    ");
 
@@ -209,6 +211,8 @@ void ThemeDocument::ShowCurrentLink(bool back)
         m.toolbar->setShownText(m_links.at(m_linkIndex));
         if (back)
             m.MainBrowser->NavigateBack(m_links.at(m_linkIndex));
+        else if (m_unattended)
+            m.MainBrowser->NavigateUnattended(m_links.at(m_linkIndex));
         else
             m.MainBrowser->Navigate(m_links.at(m_linkIndex));
         // An empty list has nothing to fetch ahead.
@@ -249,6 +253,7 @@ void ThemeDocument::TimedStep()
     }
     if (content)
         reloadInPlace(m_themeFile, std::move(content));
+    const QScopedValueRollback unattended(m_unattended, true);
     MoveRight();
 }
 

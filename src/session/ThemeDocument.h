@@ -45,7 +45,8 @@ public:
     // The timed step of an unattended screen: a change that another program made to the file
     // since the last load or write of the program's own is taken first, as a reload in place;
     // a file that is gone or cannot be read keeps the list in memory and says nothing. Then
-    // "Right".
+    // "Right". A link that answers with a download saves nothing and is passed over as a page
+    // that fails to load.
     void TimedStep();
     // A pick from Combo1's dropped-down list: shows the picked text and leaves the cursor.
     void SelectFromList();
@@ -85,6 +86,7 @@ private:
     LinkSlots m_links;
     qint16 m_linkCount = 0;
     qint16 m_linkIndex = 1;
+    bool m_unattended = false; // while a timed step shows its link
     // The hand-over of a reload in place, set by each load for its own length.
     qint16 SavedIndex = 0;
     qint16 RestoreFlag = 0;

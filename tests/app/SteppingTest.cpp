@@ -208,6 +208,34 @@ private slots:
         QCOMPARE(timer.awaitingLoad(), awaitingLoad);
     }
 
+    // However early the first page loads, its interval starts with the timer, not one later.
+    void firstPageLoadedBeforeTheTimerGetsOneInterval()
+    {
+        Harness h;
+        h.start();
+        loaded(h);
+        StepTimer timer(*h.m, *h.form, 60s);
+        timer.start();
+        QCoreApplication::processEvents();
+        QVERIFY(!timer.awaitingLoad());
+        QVERIFY(timer.remaining() > 59s);
+    }
+
+    void downloadPassedOverIsLoggedOncePerLink()
+    {
+        Harness h;
+        h.start();
+        StepTimer timer(*h.m, *h.form, 60s);
+        const QByteArray log = h.read("error.log");
+        for (const char* link : {"http://a/file", "http://b/file", "http://a/file"})
+            h.browsers.passOverDownload(QString::fromLatin1(link));
+        QCoreApplication::processEvents();
+        const QList<QByteArray> added = h.read("error.log").mid(log.size()).split('\n');
+        QCOMPARE(added.size(), 3);
+        QVERIFY(added.at(0).endsWith(" Timed step passed over a download: http://a/file\r"));
+        QVERIFY(added.at(1).endsWith(" Timed step passed over a download: http://b/file\r"));
+    }
+
     // A page that does not finish loading in a whole interval gets its interval from then on.
     void unfinishedPageGetsItsIntervalAfterOne()
     {

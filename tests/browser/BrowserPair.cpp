@@ -4,6 +4,7 @@
 #include "platform/Failure.h"
 
 #include <QJsonArray>
+#include <QProcess>
 
 QString browserTestUnavailable(const QString& home)
 {
@@ -43,4 +44,15 @@ int pageTargetCount(ChromiumConnection& connection)
         pages +=
             target.toObject().value(QStringLiteral("type")).toString() == QLatin1String("page");
     return pages;
+}
+
+QList<QByteArray> visibleBrowserWindows()
+{
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"),
+                  {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                   QStringLiteral("--class"), QStringLiteral("chromium")});
+    xdotool.waitForFinished();
+    const QByteArray windows = xdotool.readAllStandardOutput().trimmed();
+    return windows.isEmpty() ? QList<QByteArray>{} : windows.split('\n');
 }

@@ -32,3 +32,5 @@ struct BrowserPair
 };
 
 int pageTargetCount(ChromiumConnection& connection);
+// The X windows of the browser on show, as xdotool finds them.
+QList<QByteArray> visibleBrowserWindows();

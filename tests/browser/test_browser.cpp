@@ -272,13 +272,7 @@ std::optional<QStringList> runBrowserOnce(const QString& profile, const QStringL
 
 int visibleWindowCount()
 {
-    QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"),
-                  {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                   QStringLiteral("--class"), QStringLiteral("chromium")});
-    xdotool.waitForFinished();
-    const QByteArray windows = xdotool.readAllStandardOutput().trimmed();
-    return windows.isEmpty() ? 0 : int(windows.split('\n').size());
+    return int(visibleBrowserWindows().size());
 }
 } // namespace
 
@@ -315,6 +309,8 @@ private slots:
     void stepOntoNextLinkShowsItsPrerender();
     void firstPageComesFirstWithItsStepKeys();
     void shownPageReportsTheEndOfItsLoad();
+    void unattendedStepSavesNoDownload_data();
+    void unattendedStepSavesNoDownload();
     void stepBackShowsThePageBeforeFromHistory_data();
     void stepBackShowsThePageBeforeFromHistory();
     void goneWindowFailsNextOperation_data();
@@ -1197,9 +1193,48 @@ void BrowserTest::shownPageReportsTheEndOfItsLoad()
         QTest::qWait(300); // its frame stops loading just after its load event
         *loads = 0;
         m_pair->main->watchPageLoads([loads] { ++*loads; });
+        // A late watcher hears of the load that is over, once.
+        QCOMPARE(std::exchange(*loads, 0), 1);
         m_pair->main->Navigate(link);
         QTRY_VERIFY2_WITH_TIMEOUT(*loads > 0, qPrintable(link), 10000);
     }
+}
+
+void BrowserTest::unattendedStepSavesNoDownload_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("saved");
+    QTest::newRow("attachment") << QStringLiteral("/attachment")
+                                << QStringLiteral("quillon-download.txt");
+    QTest::newRow("a type that is saved")
+        << QStringLiteral("/archive.zip") << QStringLiteral("archive.zip");
+}
+
+// Twice onto the link, as two rounds of the timer; then the user's own step saves it.
+void BrowserTest::unattendedStepSavesNoDownload()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, saved);
+    const QString link = m_server->url(path);
+    const QString before = m_server->url(QStringLiteral("/page/before-download"));
+    QStringList passedOver;
+    m_pair->main->watchPassedOverDownloads(
+        [&passedOver](const QString& url) { passedOver << url; });
+    const auto stopWatching = qScopeGuard([this] { m_pair->main->watchPassedOverDownloads({}); });
+    for (int round = 1; round <= 2; ++round) {
+        m_pair->main->Navigate(before);
+        QVERIFY(mainBrowser().waitForLoadEvent(10000));
+        m_pair->main->NavigateUnattended(link);
+        QTRY_COMPARE_WITH_TIMEOUT(passedOver.size(), round, 10000);
+    }
+    QCOMPARE(passedOver, (QStringList{link, link}));
+    QCOMPARE(m_pair->main->LocationURL(), before);
+    QTRY_COMPARE(strayDownloads(), QStringList());
+    m_pair->main->Navigate(link);
+    const QString file = m_home.path() + QStringLiteral("/Downloads/") + saved;
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(file), 10000);
+    QCOMPARE(passedOver.size(), 2);
+    QFile::remove(file);
 }
 
 void BrowserTest::goneWindowFailsNextOperation_data()

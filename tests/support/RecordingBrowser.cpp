@@ -22,11 +22,13 @@ public:
     {
         record(QStringLiteral("Navigate(%1)").arg(url));
         m_lastUrl = url;
+        m_factory.loadEnded.remove(m_name);
     }
     void NavigateBack(const QString& url) override
     {
         record(QStringLiteral("NavigateBack(%1)").arg(url));
         m_lastUrl = url;
+        m_factory.loadEnded.remove(m_name);
     }
     QString LocationURL() override
     {
@@ -42,9 +44,15 @@ public:
     {
         m_factory.inputWatchers.insert(m_name, std::move(active));
     }
+    void watchPassedOverDownloads(std::function<void(const QString&)> passedOver) override
+    {
+        m_factory.downloadWatchers.insert(m_name, std::move(passedOver));
+    }
     void watchPageLoads(std::function<void()> loaded) override
     {
-        m_factory.loadWatchers.insert(m_name, std::move(loaded));
+        m_factory.loadWatchers.insert(m_name, loaded);
+        if (m_factory.loadEnded.contains(m_name))
+            loaded();
     }
 
 private:
@@ -89,8 +97,15 @@ void RecordingBrowserFactory::workInPage(const QString& name)
 
 void RecordingBrowserFactory::finishLoad(const QString& name)
 {
+    loadEnded.insert(name);
     if (const auto watcher = loadWatchers.value(name))
         watcher();
+}
+
+void RecordingBrowserFactory::passOverDownload(const QString& link, const QString& name)
+{
+    if (const auto watcher = downloadWatchers.value(name))
+        watcher(link);
 }
 
 QStringList RecordingBrowserFactory::callsStartingWith(const QString& prefix) const

@@ -3,6 +3,7 @@
 #include "browser/Browser.h"
 
 #include <QMap>
+#include <QSet>
 #include <QStringList>
 
 // A browser that writes every call, in order, into one list shared by all its instances:
@@ -28,6 +29,12 @@ public:
     void finishLoad(const QString& name = QStringLiteral("Main"));
     QMap<QString, std::function<void()>> inputWatchers;
     QMap<QString, std::function<void()>> loadWatchers;
+    // The instances whose page has finished loading since their last Navigate: a watcher that
+    // comes later hears of it at once, as with the real browser.
+    QSet<QString> loadEnded;
+    // The end of an unattended step onto `link` that answered with a download.
+    void passOverDownload(const QString& link, const QString& name = QStringLiteral("Main"));
+    QMap<QString, std::function<void(const QString&)>> downloadWatchers;
 
     // The calls whose record starts with `prefix`.
     QStringList callsStartingWith(const QString& prefix) const;
