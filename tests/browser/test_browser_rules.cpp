@@ -6,19 +6,41 @@
 #include "browser/HiddenResponsePolicy.h"
 #include "browser/KeptDocuments.h"
 #include "browser/NavigationUrl.h"
+#include "browser/WindowNavigation.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/socket.h>
 #include <unistd.h>
+
+namespace {
+// A timer that runs only when the test moves its time.
+struct MovedTimer : NavigationTimer
+{
+    void start(int ms) override { left = ms; }
+    void stop() override { left = -1; }
+    void move(int ms)
+    {
+        if (left >= 0 && (left -= ms) <= 0) {
+            left = -1;
+            fired();
+        }
+    }
+    int left = -1;
+};
+} // namespace
 
 class BrowserRulesTest : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void stepLeavesAPageThatHoldsIt_data();
+    void stepLeavesAPageThatHoldsIt();
     void linkBecomesAddress_data();
     void linkBecomesAddress();
     void onlyNetworkAddressesLoadAhead_data();
@@ -62,8 +84,8 @@ void BrowserRulesTest::linkBecomesAddress_data()
     QTest::newRow("about") << QStringLiteral("about:blank") << QStringLiteral("about:blank");
     QTest::newRow("host only") << QStringLiteral("example.com")
                                << QStringLiteral("http://example.com");
-    QTest::newRow("scheme in capitals") << QStringLiteral("HTTPS://example.org/")
-                                        << QStringLiteral("HTTPS://example.org/");
+    QTest::newRow("scheme in capitals")
+        << QStringLiteral("HTTPS://example.org/") << QStringLiteral("HTTPS://example.org/");
     QTest::newRow("data") << QStringLiteral("data:text/plain,x")
                           << QStringLiteral("data:text/plain,x");
     // Everything else shows a blank page: nothing is handed to another program, none of the
@@ -384,6 +406,90 @@ void BrowserRulesTest::browserIsFoundOnPath()
     const QString result = ChromiumBrowserFactory::findExecutable();
     qputenv("PATH", path);
     QCOMPARE(result, found.isEmpty() ? QString() : dir.path() + QLatin1Char('/') + found);
+}
+
+void BrowserRulesTest::stepLeavesAPageThatHoldsIt_data()
+{
+    // After a first step, in turn: "@" the second step; the browser's "answer" to the last
+    // question, "commit" of the step's page, "crashed" renderer, "dialog" opened; "+MS" pass.
+    // sent: what the program sends, in order: Navigate, Evaluate, Stop loading, Crash, Handle a
+    // dialog.
+    QTest::addColumn<QStringList>("browser");
+    QTest::addColumn<QString>("sent");
+    QTest::newRow("page answers") << QStringList{"@",    "answer", "commit", "answer",
+                                                 "+100", "answer", "+9000"}
+                                  << "NENEE";
+    QTest::newRow("page never answers")
+        << QStringList{"@", "+1999", "+1", "crashed", "+9000"} << "NESCN";
+    QTest::newRow("page holds the step while it is left")
+        << QStringList{"@", "answer", "+2000", "crashed", "+9000"} << "NENESCN";
+    QTest::newRow("crash never reported") << QStringList{"@", "+2000", "+1000"} << "NESCNE";
+    QTest::newRow("slow server, page answers")
+        << QStringList{"@", "answer", "+1900", "answer", "+100", "+1900", "answer", "+100", "+1900"}
+        << "NENEEE";
+    QTest::newRow("dialog open") << QStringList{"dialog", "@", "answer"} << "NHENE";
+}
+
+void BrowserRulesTest::stepLeavesAPageThatHoldsIt()
+{
+    QFETCH(QStringList, browser);
+    QFETCH(QString, sent);
+    int ends[2];
+    QVERIFY(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) == 0);
+    QTemporaryDir profile;
+    const auto connection = ChromiumConnection::overPipe(::dup(ends[0]), ends[0],
+                                                         BrowserProfile::choose(profile.path()));
+    auto timer = std::make_unique<MovedTimer>();
+    MovedTimer& clock = *timer;
+    WindowNavigation navigation(*connection, QStringLiteral("T"), QStringLiteral("S"),
+                                std::move(timer));
+    const QHash<QString, QChar> letters{{"Page.navigate", 'N'},
+                                        {"Runtime.evaluate", 'E'},
+                                        {"Page.stopLoading", 'S'},
+                                        {"Page.crash", 'C'},
+                                        {"Page.handleJavaScriptDialog", 'H'}};
+    QString said;
+    int lastId = 0;
+    int question = 0;
+    const auto hear = [&] {
+        QByteArray frames(65536, '\0');
+        frames.truncate(qMax<ssize_t>(0, ::recv(ends[1], frames.data(), 65536, MSG_DONTWAIT)));
+        for (const QByteArray& frame : frames.split('\0')) {
+            const QJsonObject message = QJsonDocument::fromJson(frame).object();
+            lastId = qMax(lastId, message[QLatin1String("id")].toInt());
+            const QChar letter = letters.value(message[QLatin1String("method")].toString());
+            question = letter == QLatin1Char('E') ? lastId : question;
+            said += letter.isNull() ? QString() : QString(letter);
+        }
+    };
+    // Read by the program up to the answer of a command of its own.
+    const auto tell = [&](const QByteArray& message) {
+        hear();
+        const QByteArray frames = message + '\0' + R"({"id":)" + QByteArray::number(lastId + 1) +
+                                  R"(,"result":{}})" + '\0';
+        QCOMPARE(::write(ends[1], frames.constData(), size_t(frames.size())), frames.size());
+        connection->command(QStringLiteral("Browser.getVersion"));
+    };
+    const QHash<QString, QByteArray> events{
+        {"commit", R"({"method":"Page.frameNavigated","sessionId":"S","params":{"frame":{}}})"},
+        {"crashed", R"({"method":"Target.targetCrashed","params":{"targetId":"T"}})"},
+        {"dialog", R"({"method":"Page.javascriptDialogOpening","sessionId":"S",)"
+                   R"("params":{"type":"alert"}})"}};
+    navigation.navigate(QStringLiteral("http://a/"));
+    for (const QString& move : browser) {
+        if (move == QLatin1String("@"))
+            navigation.navigate(QStringLiteral("http://b/"));
+        else if (move.startsWith(QLatin1Char('+')))
+            clock.move(move.mid(1).toInt());
+        else if (move == QLatin1String("answer"))
+            tell(R"({"id":)" + QByteArray::number(question) + R"(,"result":{}})");
+        else
+            tell(events.value(move));
+        hear();
+    }
+    ::close(ends[1]);
+    QCOMPARE(said, sent);
+    QCOMPARE(navigation.endedRenderers(), int(sent.contains(QLatin1Char('C'))));
 }
 
 QTEST_GUILESS_MAIN(BrowserRulesTest)
