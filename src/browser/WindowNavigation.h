@@ -72,6 +72,8 @@ public:
     // (the browser's back-forward cache may hold its page whole); `address` is loaded instead
     // when the browser refuses the entry.
     void navigateToHistoryEntry(int entryId, const QString& address);
+    // The address that the window was last sent to.
+    const QString& address() const { return m_address; }
     // How many renderers of pages on show were ended so far.
     int endedRenderers() const { return m_ended; }
     // The window's page is now that of `targetId`: the browser activated a prerender.

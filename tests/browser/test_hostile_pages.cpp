@@ -66,14 +66,15 @@ HttpResponse respond(const QString& path)
     if (name == "spin-asking-to-stay")
         response.body += "<script>onbeforeunload = (e) => e.preventDefault()</script>";
     // Pages that hold their renderer while they are left: /hold/EVENT[-SECONDS], for ever or
-    // for that long.
+    // for that long, then report it.
     if (kind == QLatin1String("hold")) {
         const QByteArray event = size.split('-').value(0);
         const QByteArray seconds = size.split('-').value(1);
-        response.body += "<script>" + QByteArray(event == "navigate" ? "navigation." : "") + "on" +
-                         event + " = () => { const end = performance.now() + " +
-                         (seconds.isEmpty() ? QByteArray("Infinity") : seconds + "e3") +
-                         "; while (performance.now() < end) {} }</script>";
+        response.body +=
+            "<script>" + QByteArray(event == "navigate" ? "navigation." : "") + "on" + event +
+            " = () => { const end = performance.now() + " +
+            (seconds.isEmpty() ? QByteArray("Infinity") : seconds + "e3") +
+            "; while (performance.now() < end) {} navigator.sendBeacon('/held') }</script>";
     }
     if (kind == QLatin1String("redirect")) {
         response.status = 302;
@@ -320,6 +321,7 @@ void HostilePagesTest::stepShowsItsLink()
     // Nothing else opened, the browser and both of its targets live on, and the next step
     // shows its link.
     QTest::qWait(500);
+    QCOMPARE(m_server->requestCount(QStringLiteral("/held")), 0); // ended, not waited for
     QCOMPARE(pageTargetCount(window().connection()), pages);
     QVERIFY(window().connection().isAlive());
     QCOMPARE(::kill(window().connection().processGroup(), 0), 0);
