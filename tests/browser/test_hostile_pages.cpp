@@ -275,6 +275,7 @@ void HostilePagesTest::stepShowsItsLink()
     }
     const int pages = pageTargetCount(window().connection());
     const int ended = window().endedRenderers();
+    const int held = m_server->requestCount(QStringLiteral("/held"));
     QElapsedTimer step;
     step.start();
     if (before.contains(QLatin1String("left")))
@@ -304,7 +305,7 @@ void HostilePagesTest::stepShowsItsLink()
     // Nothing else opened, the browser and both of its targets live on, and the next step
     // shows its link.
     QTest::qWait(500);
-    QCOMPARE(m_server->requestCount(QStringLiteral("/held")), 0); // ended, not waited for
+    QCOMPARE(m_server->requestCount(QStringLiteral("/held")), held); // ended, not waited for
     QCOMPARE(pageTargetCount(window().connection()), pages);
     QVERIFY(window().connection().isAlive());
     QCOMPARE(::kill(window().connection().processGroup(), 0), 0);
