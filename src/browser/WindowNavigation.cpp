@@ -296,9 +296,15 @@ void WindowNavigation::handleEvent(const QJsonObject& event)
             m_committedRound = m_round;
     } else if (method == QLatin1String("Page.javascriptDialogOpening") && ofPage) {
         m_openDialog = params.value(str("type")).toString();
-        // Opened while the page is being left: the step answers it at once.
-        if (m_state != State::Idle)
+        if (m_state == State::Leaving && m_committedRound != 0) {
+            // The next page's own, for its user: it runs its scripts, so nothing holds it.
+            m_state = State::Idle;
+            m_questionOut = false;
+            m_timer->stop();
+        } else if (m_state != State::Idle) {
+            // Opened while the page is being left: the step answers it at once.
             meanwhile([this] { dismissDialog(); });
+        }
     } else if (method == QLatin1String("Page.javascriptDialogClosed") && ofPage) {
         m_openDialog.clear();
     } else if (method == QLatin1String("Target.targetInfoChanged")) {

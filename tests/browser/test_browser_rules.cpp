@@ -418,6 +418,8 @@ void BrowserRulesTest::stepLeavesAPageThatHoldsIt_data()
     QTest::newRow("crash never reported") << QStringList{"@", "+2000", "+1000"} << "NE.SC.NE";
     QTest::newRow("never commits, answers")
         << QStringList{"@", "answer", "+1900", "answer", "+100", "+1900", "answer"} << "NENE..E.";
+    QTest::newRow("next page's dialog")
+        << QStringList{"@", "answer", "commit", "dialog", "+9000"} << "NENE.";
     QTest::newRow("dialog open") << QStringList{"dialog", "@", "answer"} << "NHENE";
 }
 
