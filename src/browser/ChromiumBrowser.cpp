@@ -262,7 +262,13 @@ QString ChromiumBrowser::LocationURL()
     m_connection->settle();
     const QJsonObject reply =
         m_connection->command(str("Target.getTargetInfo"), {{str("targetId"), m_targetId}});
-    return reply.value(str("targetInfo")).toObject().value(str("url")).toString();
+    const QString url = reply.value(str("targetInfo")).toObject().value(str("url")).toString();
+    // The target has no address for a moment as its page moves to another site's renderer, a
+    // moment that a loaded machine stretches to seconds: the window is on its way to the
+    // address that it was sent to.
+    if (url.isEmpty() && m_navigation)
+        return m_navigation->address();
+    return url;
 }
 
 void ChromiumBrowser::Quit()

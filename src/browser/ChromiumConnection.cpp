@@ -26,15 +26,16 @@ const char* const removeProfileAfterwards = "profile=$1; shift; \"$@\"; rm -rf -
 // exceptions, frames and requests, titles: pages decide their size) is dropped as it comes.
 bool isReadEvent(QByteArrayView method)
 {
-    static constexpr std::array<QByteArrayView, 15> read{
+    static constexpr std::array<QByteArrayView, 17> read{
         "Target.targetCreated",     "Target.targetDestroyed",       "Target.detachedFromTarget",
         "Target.targetInfoChanged", "Target.targetCrashed",         "Target.attachedToTarget",
         "Page.loadEventFired",      "Page.frameStoppedLoading",     "Page.javascriptDialogOpening",
         "Page.downloadWillBegin",   "Page.frameAttached",           "Page.frameDetached",
-        "Fetch.requestPaused",      "Runtime.bindingCalled",        "Preload.prerenderStatusUpdated"};
+        "Fetch.requestPaused",      "Runtime.bindingCalled",        "Preload.prerenderStatusUpdated",
+        "Page.frameNavigated",      "Page.javascriptDialogClosed"};
     // Read only while a step is traced for the benchmark.
-    static constexpr std::array<QByteArrayView, 3> traced{
-        "Page.lifecycleEvent", "Page.frameNavigated", "Page.backForwardCacheNotUsed"};
+    static constexpr std::array<QByteArrayView, 2> traced{"Page.lifecycleEvent",
+                                                          "Page.backForwardCacheNotUsed"};
     return std::find(read.begin(), read.end(), method) != read.end() ||
            (StepTrace::enabled() && std::find(traced.begin(), traced.end(), method) != traced.end());
 }
@@ -100,20 +101,27 @@ std::unique_ptr<ChromiumProcess> ChromiumConnection::startProcess(const QString&
 std::shared_ptr<ChromiumConnection>
 ChromiumConnection::connect(std::unique_ptr<ChromiumProcess> process, const BrowserProfile& profile)
 {
+    const ChromiumProcess::Pipe pipe = process->takePipe();
     std::shared_ptr<ChromiumConnection> connection(
-        new ChromiumConnection(std::move(process), profile));
+        new ChromiumConnection(std::move(process), profile, pipe.commandFd, pipe.eventFd));
     // Read by the browser as soon as it is up, before anything that creates a target.
     connection->postChecked(str("Target.setDiscoverTargets"), {{str("discover"), true}}, {},
                             FailureNumber::CannotCreateObject);
     return connection;
 }
 
+std::shared_ptr<ChromiumConnection> ChromiumConnection::overPipe(int commandFd, int eventFd,
+                                                                 const BrowserProfile& profile)
+{
+    return std::shared_ptr<ChromiumConnection>(
+        new ChromiumConnection(nullptr, profile, commandFd, eventFd));
+}
+
 ChromiumConnection::ChromiumConnection(std::unique_ptr<ChromiumProcess> process,
-                                       BrowserProfile profile)
+                                       BrowserProfile profile, int commandFd, int eventFd)
     : m_process(std::move(process)), m_profile(std::move(profile))
 {
-    const ChromiumProcess::Pipe pipe = m_process->takePipe();
-    m_pipe = std::make_unique<DevToolsPipe>(pipe.commandFd, pipe.eventFd);
+    m_pipe = std::make_unique<DevToolsPipe>(commandFd, eventFd);
     m_kept = std::make_unique<KeptDocuments>();
     m_guard = std::make_unique<HiddenTargetGuard>(*m_pipe, *m_kept);
     m_documentServer = std::make_unique<KeptDocumentServer>(*m_pipe, *m_kept, m_subframes);
@@ -479,9 +487,11 @@ void ChromiumConnection::quit()
         m_pipe->waitUntil([] { return false; }, ReplyTimeoutMs);
     }
     m_pipe->close();
-    m_process->waitForExit(ReplyTimeoutMs);
-    // Helpers that outlive the browser's own process for a moment of their shutdown go now.
-    m_process->kill();
+    if (m_process) {
+        m_process->waitForExit(ReplyTimeoutMs);
+        // Helpers that outlive the browser's own process for a moment of their shutdown go now.
+        m_process->kill();
+    }
     removeTemporaryProfile();
 }
 

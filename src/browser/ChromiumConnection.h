@@ -41,6 +41,10 @@ public:
                                                          const BrowserProfile& profile);
     static std::shared_ptr<ChromiumConnection> connect(std::unique_ptr<ChromiumProcess> process,
                                                        const BrowserProfile& profile);
+    // A connection to whatever answers at the other end of the two descriptors (a test's scripted
+    // browser), which it owns from now on; there is no process to end.
+    static std::shared_ptr<ChromiumConnection> overPipe(int commandFd, int eventFd,
+                                                        const BrowserProfile& profile);
     // Creates the browser's one window, on about:blank; Failure 429 when the browser does not
     // come up.
     void openWindow();
@@ -133,7 +137,8 @@ public:
     const BrowserProfile& profile() const { return m_profile; }
 
 private:
-    ChromiumConnection(std::unique_ptr<ChromiumProcess> process, BrowserProfile profile);
+    ChromiumConnection(std::unique_ptr<ChromiumProcess> process, BrowserProfile profile,
+                       int commandFd, int eventFd);
     void handleEvent(const QJsonObject& event);
     void trackTarget(const QString& method, const QJsonObject& params);
     void traceWindowEvent(const QString& method, const QJsonObject& params) const;
@@ -154,7 +159,7 @@ private:
     BrowserProfile m_profile;
     QString m_windowTabId;
     QString m_tabSessionId;
-    QString m_windowSessionId; // of the page on show in the window
+    QString m_windowSessionId;   // of the page on show in the window
     QString m_firstPageTargetId; // the window's page before any prerender took its place
     QString m_aheadAddress;
     QSet<QString> m_subframes;

@@ -2,12 +2,24 @@
 
 #include <QJsonObject>
 #include <QString>
-#include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
 class ChromiumConnection;
+
+// The one timer of a step: a Qt timer in the program, moved by hand in a test.
+class NavigationTimer
+{
+public:
+    virtual ~NavigationTimer() = default;
+    // `fired` runs once, `ms` from now, unless the timer is stopped or started again first.
+    virtual void start(int ms) = 0;
+    virtual void stop() = 0;
+
+    std::function<void()> fired;
+};
 
 // A navigation that shows the browser's prerender of the address: `expression`, evaluated in the
 // isolated world `worldId` of the page on show, asks for it as the page's own navigation would
@@ -19,24 +31,35 @@ struct PrerenderActivation
 };
 
 // Takes the visible window to an address without ever waiting on the page that it leaves.
-// The browser commits a navigation to the same site in the renderer of the page on show, so a
-// page whose script never returns (or a renderer hung in the browser's own code) would hold
-// every later step for good, the next site's included: the browser queues them behind it. So
-// the page is asked first whether its renderer still takes a task; one that does not answer
-// within a moment is ended (Page.crash, which its renderer runs on a thread that the page
-// cannot hold), and the window then loads the address in a new renderer. Only the page on show
-// is ended, and only once it has held a step: a busy page that answers is left alone.
-// A step onto a prerendered page asks for it in the same question; when the browser does not
+// The browser runs the leaving page's handlers (beforeunload, the Navigation API's navigate,
+// pagehide, unload) and, for a link on the same site, commits the next page in the same renderer;
+// a script there that never returns (or a renderer hung in the browser's own code) would hold the
+// step and every later one for good. The browser's own time limit on those handlers does not
+// hold while a debugging client is attached, and this program always is. So the page is asked
+// whether its renderer still takes a task before the navigation is sent, and again and again
+// after, until a question asked after the next page committed is answered. A renderer that
+// leaves a question unanswered for AnswerTimeoutMs is ended (Page.crash, which its renderer runs
+// on a thread that the page cannot hold), and the address is sent again into a new renderer.
+// The first question matters: the browser refuses to end a renderer that it has asked to commit
+// a page, which a page already spinning would hold. Only the page on show is ended, and only
+// once it has held a step: a busy page that answers is left alone, however slow the next page's
+// server. A JavaScript dialog that the page on show has open is dismissed when a step comes: the
+// page is being left anyway.
+// A step onto a prerendered page asks for it in the first question; when the browser does not
 // show it within that moment all the same, the address is loaded as any other.
 class WindowNavigation
 {
 public:
     // How long the page on show may hold a step before its renderer is ended, and how long its
     // end may take before the step goes on regardless.
-    static constexpr int AnswerTimeoutMs = 1000;
+    static constexpr int AnswerTimeoutMs = 2000;
     static constexpr int EndTimeoutMs = 1000;
+    // How often the page being left is asked while its successor has not committed.
+    static constexpr int AskEveryMs = 100;
 
-    WindowNavigation(ChromiumConnection& connection, QString targetId, QString sessionId);
+    // Without `timer`, a Qt timer.
+    WindowNavigation(ChromiumConnection& connection, QString targetId, QString sessionId,
+                     std::unique_ptr<NavigationTimer> timer = nullptr);
     ~WindowNavigation();
     WindowNavigation(const WindowNavigation&) = delete;
     WindowNavigation& operator=(const WindowNavigation&) = delete;
@@ -49,20 +72,26 @@ public:
     // (the browser's back-forward cache may hold its page whole); `address` is loaded instead
     // when the browser refuses the entry.
     void navigateToHistoryEntry(int entryId, const QString& address);
+    // The address that the window was last sent to.
+    const QString& address() const { return m_address; }
     // How many renderers of pages on show were ended so far.
     int endedRenderers() const { return m_ended; }
     // The window's page is now that of `targetId`: the browser activated a prerender.
     void follow(const QString& targetId, const QString& sessionId);
 
 private:
-    enum class State { Idle, Asking, Ending, Activating };
+    // Leaving: the navigation is sent and the page on show is watched until it commits.
+    enum class State { Idle, Asking, Ending, Activating, Leaving };
 
     void start(const QString& address, int historyEntry,
                const std::optional<PrerenderActivation>& activation = std::nullopt);
     void ask(const std::optional<PrerenderActivation>& activation);
-    void pageAnswered(int round, const QString& activated);
+    void pageAnswered(int round, bool succeeded, const QString& activated);
+    void keepAsking();
+    void dismissDialog();
     void timedOut();
     void endRenderer();
+    void keepWatching();
     void go();
     void handleEvent(const QJsonObject& event);
 
@@ -77,8 +106,13 @@ private:
     // The renderer of the window is gone (crashed or ended) and no page has come since.
     bool m_rendererGone = false;
     int m_ended = 0;
+    // While Leaving: a question is on its way, asked when the timer was last started.
+    bool m_questionOut = false;
+    int m_committedRound = 0; // the last question asked before the step's page committed
+
+    QString m_openDialog; // the type of the page's JavaScript dialog on show, if any
     int m_listenerId = 0;
-    QTimer m_timer;
+    std::unique_ptr<NavigationTimer> m_timer;
     // Answers that arrive after the window is gone find no object to call.
     std::shared_ptr<WindowNavigation*> m_self;
 };

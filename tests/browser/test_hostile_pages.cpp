@@ -8,6 +8,7 @@
 #include "LocalHttpServer.h"
 #include "browser/ChromiumConnection.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -63,12 +64,36 @@ HttpResponse respond(const QString& path)
                          QByteArray(name == "spin-late" ? "1500" : "50") + ")</script>";
     if (name == "spin-asking-to-stay")
         response.body += "<script>onbeforeunload = (e) => e.preventDefault()</script>";
+    // Pages that hold their renderer while they are left: /hold/EVENT[-SECONDS], for ever or
+    // for that long, then report it.
+    if (kind == QLatin1String("hold")) {
+        const QByteArray event = size.split('-').value(0);
+        const QByteArray seconds = size.split('-').value(1);
+        response.body +=
+            "<script>" + QByteArray(event == "navigate" ? "navigation." : "") + "on" + event +
+            " = () => { const end = performance.now() + " +
+            (seconds.isEmpty() ? QByteArray("Infinity") : seconds + "e3") +
+            "; while (performance.now() < end) {} navigator.sendBeacon('/held') }</script>";
+    }
+    if (kind == QLatin1String("redirect")) {
+        response.status = 302;
+        response.headers = {{"Location", '/' + size}};
+    }
+    // Busy 1.5 s of every 1.7 s; the title tells when a busy time starts.
+    if (name == "busy")
+        response.body += "<script>let n = 0; const busy = () => { document.title = 'busy ' + ++n;"
+                         "setTimeout(() => { const end = performance.now() + 1500;"
+                         "while (performance.now() < end) {} setTimeout(busy, 200) }, 10) };"
+                         "onload = busy</script>";
+    if (name == "alert")
+        response.body += "<script>onload = () => setTimeout(() => alert('stay'), 50)</script>";
     if (name == "login" || name == "logout")
         response.headers = {
             {"Set-Cookie", name == "login" ? "user=alice; Path=/" : "user=; Path=/; Max-Age=0"}};
-    response.headers << qMakePair(
-        QByteArray("Cache-Control"),
-        QByteArray(name == "account" ? "private, max-age=0" : "no-cache"));
+    response.headers << qMakePair(QByteArray("Cache-Control"),
+                                  QByteArray(name == "account"             ? "private, max-age=0"
+                                             : name.startsWith("no-store") ? "no-store"
+                                                                           : "no-cache"));
     return response;
 }
 
@@ -107,13 +132,22 @@ private:
                        window().targetId()}})[QStringLiteral("targetInfo")][QLatin1String(field)]
             .toString();
     }
+    // "//PATH": the server's PATH on another site.
+    static QString url(const QString& link)
+    {
+        return link.startsWith(QLatin1String("//"))
+                   ? server->url(link.mid(1))
+                         .replace(QLatin1String("127.0.0.1"), QLatin1String("localhost"))
+                   : server->url(link);
+    }
     void show(const QString& path)
     {
-        window().Navigate(server->url(path));
+        window().Navigate(url(path));
         QVERIFY(window().waitForLoadEvent(60000));
-        const QString title = path.startsWith(QLatin1String("/spin"))
-                                  ? QStringLiteral("spinning")
-                                  : path.mid(1) + QLatin1Char(' ');
+        const QString title =
+            path.startsWith(QLatin1String("/spin"))
+                ? QStringLiteral("spinning")
+                : path.mid(path.startsWith(QLatin1String("//")) ? 2 : 1) + QLatin1Char(' ');
         QTRY_VERIFY_WITH_TIMEOUT(shown("title").startsWith(title), 15000);
     }
 
@@ -172,6 +206,24 @@ void HostilePagesTest::stepShowsItsLink_data()
     QTest::newRow("renderer hung in the browser's own code")
         << QStringList{QStringLiteral("hang")} << QStringLiteral("/next-c")
         << QStringLiteral("next-c 1");
+    // Pages that hold the step while they are left, as NAME|BEFORE,...|LINK|EXPECTED. "left": the
+    // step goes back in the window's history; "spared": the page on show answers, and its
+    // renderer must live on; "//PATH": PATH on another site.
+    for (const char* row :
+         {"beforeunload loops, onto another site|show /hold/beforeunload|//next-f|next-f 1",
+          "beforeunload loops, onto no-store|show /hold/beforeunload|/no-store-g|no-store-g 1",
+          "beforeunload loops, onto a redirect|show /hold/beforeunload|/redirect/next-h|next-h 1",
+          "pagehide loops, onto no-store|show /hold/pagehide|/no-store-i|no-store-i ",
+          "unload loops, onto no-store|show /hold/unload|/no-store-j|no-store-j ",
+          "navigate event loops, left|show /next-k,show /hold/navigate,left|/next-k|next-k ",
+          "beforeunload loops, left|show //next-l,show /hold/beforeunload,left|//next-l|next-l ",
+          "dialog open|show /alert,spared|/next-m|next-m 1",
+          "beforeunload busy for 4 s|show /hold/beforeunload-4|/next-n|next-n 1",
+          "busy 1.5 s of every 1.7 s|show /busy,busy,spared|/next-o|next-o 1"}) {
+        const QStringList field = QString::fromLatin1(row).split(QLatin1Char('|'));
+        QTest::addRow("%s", qPrintable(field[0]))
+            << field[1].split(QLatin1Char(',')) << field[2] << field[3];
+    }
     QTest::newRow("logged out between the load ahead and the step")
         << QStringList{QStringLiteral("show /login"), QStringLiteral("ahead /account"),
                        QStringLiteral("show /logout")}
@@ -200,7 +252,10 @@ void HostilePagesTest::stepShowsItsLink()
 
     for (const QString& step : before) {
         const QString path = step.section(QLatin1Char(' '), 1);
-        if (step.startsWith(QLatin1String("show"))) {
+        if (step == QLatin1String("left") || step == QLatin1String("spared") ||
+            step == QLatin1String("busy")) {
+            continue;
+        } else if (step.startsWith(QLatin1String("show"))) {
             show(path);
         } else if (step.startsWith(QLatin1String("ahead"))) {
             hidden().Navigate(m_server->url(path));
@@ -214,10 +269,25 @@ void HostilePagesTest::stepShowsItsLink()
         }
     }
     QTest::qWait(300); // the page on show has started what it does
+    if (before.contains(QLatin1String("busy"))) {
+        const QString busyBefore = shown("title");
+        QTRY_VERIFY(shown("title") != busyBefore);
+    }
     const int pages = pageTargetCount(window().connection());
-    window().Navigate(link.startsWith(QLatin1Char('/')) ? m_server->url(link) : link);
-    QTRY_COMPARE_WITH_TIMEOUT(shown(expected.startsWith(QLatin1String("about:")) ? "url" : "title"),
-                              expected, 15000);
+    const int ended = window().endedRenderers();
+    const int held = m_server->requestCount(QStringLiteral("/held"));
+    QElapsedTimer step;
+    step.start();
+    if (before.contains(QLatin1String("left")))
+        window().NavigateBack(url(link));
+    else
+        window().Navigate(link.startsWith(QLatin1Char('/')) ? url(link) : link);
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        shown(expected.startsWith(QLatin1String("about:")) ? "url" : "title").startsWith(expected),
+        qPrintable(shown("title") + QLatin1Char(' ') + shown("url")), 15000);
+    qInfo("step shown in %lld ms", step.elapsed());
+    if (before.contains(QLatin1String("spared")))
+        QCOMPARE(window().endedRenderers(), ended);
 
     const qint64 peakKiB = statusKiB(QStringLiteral("self"), "VmHWM");
     qint64 browserPeakKiB = 0;
@@ -235,6 +305,7 @@ void HostilePagesTest::stepShowsItsLink()
     // Nothing else opened, the browser and both of its targets live on, and the next step
     // shows its link.
     QTest::qWait(500);
+    QCOMPARE(m_server->requestCount(QStringLiteral("/held")), held); // ended, not waited for
     QCOMPARE(pageTargetCount(window().connection()), pages);
     QVERIFY(window().connection().isAlive());
     QCOMPARE(::kill(window().connection().processGroup(), 0), 0);
