@@ -174,7 +174,7 @@ void ChromiumBrowser::Navigate(const QString& url)
     QString address = shownAddress(url);
     if (m_navigation) {
         m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
-        m_connection->windowNavigating();
+        m_connection->windowNavigating(address);
         const auto activation = m_prerender->activationFor(address);
         m_prerender->leave();
         m_navigation->navigate(address, activation);
@@ -205,6 +205,7 @@ void ChromiumBrowser::NavigateBack(const QString& url)
         return;
     }
     m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
+    m_connection->windowNavigating(address);
     m_prerender->leave();
     m_navigation->navigateToHistoryEntry(*entry, address);
 }

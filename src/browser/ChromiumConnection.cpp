@@ -363,8 +363,9 @@ void ChromiumConnection::handleEvent(const QJsonObject& event)
         listener(event);
 }
 
-void ChromiumConnection::windowNavigating()
+void ChromiumConnection::windowNavigating(const QString& address)
 {
+    m_guard->windowGoesTo(address);
     if (m_firstPage != FirstPage::NotAsked)
         return;
     m_firstPage = FirstPage::Asked;

@@ -79,8 +79,8 @@ public:
     // The window's first page comes first. On a browser just started, the hidden instance's
     // load would take the processor from it (each starts a renderer of its own), so until that
     // page has loaded, or FirstPageHeadStartMs have passed, navigateAhead() keeps the hidden
-    // instance's address and sends the latest one then.
-    void windowNavigating();
+    // instance's address and sends the latest one then. `address`: where the window goes.
+    void windowNavigating(const QString& address);
     // Takes the hidden target of `sessionId` to `url`; throws 462 when the browser is gone.
     void navigateAhead(const QString& url, const QString& sessionId);
 
@@ -150,7 +150,7 @@ private:
     BrowserProfile m_profile;
     QString m_windowTabId;
     QString m_tabSessionId;
-    QString m_windowSessionId; // of the page on show in the window
+    QString m_windowSessionId;   // of the page on show in the window
     QString m_firstPageTargetId; // the window's page before any prerender took its place
     QString m_aheadAddress;
     QSet<QString> m_subframes;

@@ -58,6 +58,14 @@ void sendBody(QTcpSocket* socket, const HttpResponse& response)
 } // namespace
 
 LocalHttpServer::LocalHttpServer(Handler handler, int delayMs)
+    : LocalHttpServer(
+          HeadHandler([handler = std::move(handler)](const QString& path, const QByteArray&) {
+              return handler(path);
+          }),
+          delayMs)
+{}
+
+LocalHttpServer::LocalHttpServer(HeadHandler handler, int delayMs)
     : m_handler(std::move(handler)), m_delayMs(delayMs)
 {
     m_context = new QObject;
@@ -78,10 +86,13 @@ LocalHttpServer::LocalHttpServer(Handler handler, int delayMs)
                             !socket->peek(1 << 16).contains("\r\n\r\n"))
                             return;
                         socket->setProperty("answered", true);
+                        const QByteArray request = socket->peek(1 << 16);
                         const QByteArray line = socket->readLine();
                         const QString path = QString::fromLatin1(line.split(' ').value(1));
-                        record(path);
-                        const HttpResponse response = m_handler(path);
+                        const QByteArray requestHead =
+                            request.left(request.indexOf("\r\n\r\n") + 2);
+                        record(path, requestHead);
+                        const HttpResponse response = m_handler(path, requestHead);
                         QTimer::singleShot(m_delayMs, socket, [socket, response] {
                             socket->write(head(response));
                             sendBody(socket, response);
@@ -119,8 +130,26 @@ int LocalHttpServer::requestCount(const QString& path) const
     return int(m_paths.count(path));
 }
 
-void LocalHttpServer::record(const QString& path)
+QList<QByteArray> LocalHttpServer::requestHeader(const QString& path, const QByteArray& name) const
+{
+    QMutexLocker lock(&m_mutex);
+    QList<QByteArray> values;
+    for (qsizetype i = 0; i < m_paths.size(); ++i) {
+        if (m_paths[i] != path)
+            continue;
+        values.append(QByteArray());
+        for (const QByteArray& line : m_heads[i].split('\n')) {
+            const qsizetype colon = line.indexOf(':');
+            if (colon > 0 && line.left(colon).trimmed().toLower() == name.toLower())
+                values.last() = line.mid(colon + 1).trimmed();
+        }
+    }
+    return values;
+}
+
+void LocalHttpServer::record(const QString& path, const QByteArray& head)
 {
     QMutexLocker lock(&m_mutex);
     m_paths.append(path);
+    m_heads.append(head);
 }

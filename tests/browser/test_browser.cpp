@@ -120,8 +120,9 @@ HttpResponse noStatePrefetchPage(const QString& path)
     return response;
 }
 
-HttpResponse respond(const QString& path)
+HttpResponse respond(const QString& path, const QByteArray& head)
 {
+    const bool ahead = head.toLower().contains("\r\nsec-purpose: prefetch");
     HttpResponse response;
     const QByteArray name = path.toLatin1();
     if (path.startsWith(QLatin1String("/page/"))) {
@@ -208,6 +209,14 @@ HttpResponse respond(const QString& path)
         } else if (name.startsWith("redirect")) {
             response.status = 302;
             response.headers = {{"Location", "/kept/no-cache-redirected"}};
+        } else if (name.startsWith("no-cache-writes-")) {
+            // Answered with a status of its name's end when asked for ahead of the step.
+            const QByteArray status = name.mid(name.lastIndexOf('-') + 1);
+            response.status = name.contains("-status-") && ahead ? status.toInt() : 200;
+            response.headers = {{"Cache-Control", "no-cache"}};
+            response.body = page(name, "<script>document.cookie = 'seen=' + Date.now();"
+                                       "navigator.sendBeacon('/beacon/kept/" + name + "');"
+                                       "document.title = 'script ran ' + document.title</script>");
         } else {
             response.headers = {
                 {"Cache-Control", name.startsWith("no-store") ? "no-store" : "no-cache"},
@@ -216,6 +225,15 @@ HttpResponse respond(const QString& path)
                                        "document.title = 'script ran ' + document.title"
                                        "</script>");
         }
+    } else if (path.startsWith(QLatin1String("/leaving/"))) {
+        // Logs out in its handler of the event of its name, as it is left.
+        const QByteArray event = name.mid(9);
+        response.body = page("leaving", "<script>const logOut = () => document.cookie = "
+                                        "'session=; Max-Age=0; Path=/';"
+                                        "if ('" + event + "' === 'pagehide') "
+                                        "addEventListener('pagehide', logOut);"
+                                        "if ('" + event + "' === 'navigate') "
+                                        "navigation.addEventListener('navigate', logOut);</script>");
     } else if (path.startsWith(QLatin1String("/back/"))) {
         // /back/<Cache-Control>/<name>
         response.headers = {{"Cache-Control", path.section(QLatin1Char('/'), 2, 2).toLatin1()}};
@@ -1032,28 +1050,36 @@ void BrowserTest::onlyTheUsersStepKeysReachTheProgram()
 
 void BrowserTest::stepOntoNextLinkShowsItsPrerender_data()
 {
-    QTest::addColumn<QString>("host"); // of the next link; the page on show is on 127.0.0.1
-    QTest::addColumn<bool>("logOut");  // the cookies change between the prerender and the step
+    QTest::addColumn<QString>("host");   // of the next link; the page on show is on 127.0.0.1
+    QTest::addColumn<QString>("logOut"); // the session cookie goes: "before" the step, or in the
+                                         // page on show's handler of that event as it is left
+    QTest::addColumn<QString>("declined"); // the status that the site answers the load ahead with
     QTest::addColumn<bool>("prerendered");
-    QTest::newRow("same origin") << QStringLiteral("127.0.0.1") << false << true;
-    QTest::newRow("same origin, logged out since") << QStringLiteral("127.0.0.1") << true << false;
-    QTest::newRow("another origin") << QStringLiteral("localhost") << false << false;
+    QTest::newRow("same origin") << "127.0.0.1" << "" << "" << true;
+    QTest::newRow("same origin, logged out since") << "127.0.0.1" << "before" << "" << false;
+    QTest::newRow("logged out as it is left") << "127.0.0.1" << "pagehide" << "" << true;
+    QTest::newRow("logged out as it goes") << "127.0.0.1" << "navigate" << "" << true;
+    QTest::newRow("declined") << "127.0.0.1" << "" << "503" << false;
+    QTest::newRow("another origin") << "localhost" << "" << "" << false;
 }
 
 void BrowserTest::stepOntoNextLinkShowsItsPrerender()
 {
     QFETCH(QString, host);
-    QFETCH(bool, logOut);
+    QFETCH(QString, logOut);
+    QFETCH(QString, declined);
     QFETCH(bool, prerendered);
     const bool sameOrigin = host == QLatin1String("127.0.0.1");
     QList<StepKey> pressed;
     m_pair->main->watchStepKeys([&pressed](StepKey key) { pressed << key; });
-    m_pair->main->Navigate(m_server->url(QStringLiteral("/page/before-step")));
+    m_pair->main->Navigate(m_server->url(QStringLiteral("/leaving/") + logOut));
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
-    QUrl next(m_server->url(QStringLiteral("/kept/no-cache-step-") + host +
-                            (logOut ? QStringLiteral("-out") : QString())));
+    // Its own script writes a cookie and tells the server that it ran.
+    QUrl next(m_server->url(QStringLiteral("/kept/no-cache-writes-") + host + logOut +
+                            (declined.isEmpty() ? QString() : QStringLiteral("-status-") + declined)));
     next.setHost(host);
     const QString link = next.toString();
+    const QString beacon = QStringLiteral("/beacon") + next.path();
     // As the browser reports it to the window's page.
     bool ready = false;
     ChromiumConnection& connection = mainBrowser().connection();
@@ -1064,18 +1090,28 @@ void BrowserTest::stepOntoNextLinkShowsItsPrerender()
             ready = params[QLatin1String("status")] == QLatin1String("Ready");
     });
     const auto stopListening = qScopeGuard([&] { connection.removeEventListener(listener); });
-    m_pair->hidden->Navigate(link);
-    QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
-    if (sameOrigin)
-        QTRY_VERIFY(ready);
-    QTest::qWait(500);
-    QCOMPARE(ready, sameOrigin);
-    if (logOut)
-        connection.command(QStringLiteral("Network.setCookie"),
+    const auto session = [&](bool in) {
+        connection.command(in ? QStringLiteral("Network.setCookie")
+                              : QStringLiteral("Network.deleteCookies"),
                            {{QStringLiteral("name"), QStringLiteral("session")},
-                            {QStringLiteral("value"), QStringLiteral("out")},
+                            {QStringLiteral("value"), QStringLiteral("in")},
+                            {QStringLiteral("path"), QStringLiteral("/")},
                             {QStringLiteral("url"), link}},
                            mainBrowser().sessionId());
+    };
+    session(true);
+    m_pair->hidden->Navigate(link);
+    QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
+    // The site is told what the request is for, and may decline it.
+    QCOMPARE(m_server->requestHeader(next.path(), "Sec-Purpose"),
+             QList<QByteArray>{sameOrigin ? "prefetch;prerender" : "prefetch"});
+    const bool prerenders = sameOrigin && declined.isEmpty();
+    if (prerenders)
+        QTRY_VERIFY(ready);
+    QTest::qWait(500);
+    QCOMPARE(ready, prerenders);
+    if (logOut == QLatin1String("before"))
+        session(false);
     const QString pageBefore = mainBrowser().targetId();
 
     m_pair->main->Navigate(link);
@@ -1085,8 +1121,15 @@ void BrowserTest::stepOntoNextLinkShowsItsPrerender()
                  QStringLiteral("script ran ") + next.path().section(QLatin1Char('/'), -1));
     // The prerender became the window's page, answered from the copy loaded ahead.
     QCOMPARE(mainBrowser().targetId() != pageBefore, prerendered);
-    // A changed login is the server's to answer.
-    QCOMPARE(m_server->requestCount(next.path()), logOut ? 2 : 1);
+    // A changed login, and a page that the site declined to give ahead, are the server's to
+    // answer; its own cookie is not a change.
+    const int fetches = logOut.isEmpty() && declined.isEmpty() ? 1 : 2;
+    QTRY_COMPARE(m_server->requestCount(next.path()), fetches);
+    QTest::qWait(KeptDocumentServer::ShownRecheckMs + 500);
+    QCOMPARE(m_server->requestCount(next.path()), fetches);
+    // Its script ran once, in the prerender or in the window, and again only where the page was
+    // fetched again after its prerender.
+    QCOMPARE(m_server->requestCount(beacon), prerenders ? fetches : 1);
     pressKeyInWindow(QStringLiteral("F8"));
     QTRY_COMPARE(pressed, QList<StepKey>{StepKey::Left});
     m_pair->main->Navigate(m_server->url(QStringLiteral("/page/after-step-") + host));

@@ -4,6 +4,7 @@
 #include "browser/ChromiumBrowserFactory.h"
 #include "browser/ChromiumConnection.h"
 #include "browser/HiddenResponsePolicy.h"
+#include "browser/HiddenTargetGuard.h"
 #include "browser/KeptDocuments.h"
 #include "browser/NavigationUrl.h"
 
@@ -32,6 +33,10 @@ private slots:
     void hiddenDocumentTooLargeToHold();
     void hiddenResponses_data();
     void hiddenResponses();
+    void loadAheadTellsItsPurpose_data();
+    void loadAheadTellsItsPurpose();
+    void keptCookiesStillAnswer_data();
+    void keptCookiesStillAnswer();
     void profileInUseIsRecognised_data();
     void profileInUseIsRecognised();
     void unusableProfileGivesTemporaryOne();
@@ -278,6 +283,74 @@ void BrowserRulesTest::hiddenResponses()
     QFETCH(QJsonArray, responseHeaders);
     QFETCH(bool, mayLoad);
     QCOMPARE(HiddenResponsePolicy::mayLoad(status, responseHeaders), mayLoad);
+}
+
+void BrowserRulesTest::loadAheadTellsItsPurpose_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("next");
+    QTest::addColumn<QString>("purpose");
+    const QString prerender = QStringLiteral("prefetch;prerender");
+    const QString prefetch = QStringLiteral("prefetch");
+    QTest::newRow("same origin") << "http://a.org/x" << "http://a.org/y?q#f" << prerender;
+    QTest::newRow("default port named") << "https://a.org/x" << "https://a.org:443/y" << prerender;
+    QTest::newRow("the page on show") << "http://a.org/x#1" << "http://a.org/x#2" << prefetch;
+    QTest::newRow("another port") << "http://a.org/x" << "http://a.org:81/y" << prefetch;
+    QTest::newRow("another scheme") << "http://a.org/x" << "https://a.org/y" << prefetch;
+    QTest::newRow("another host") << "http://a.org/x" << "http://b.a.org/y" << prefetch;
+    QTest::newRow("from a file") << "file:///tmp/x" << "http://a.org/y" << prefetch;
+}
+
+void BrowserRulesTest::loadAheadTellsItsPurpose()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, next);
+    QFETCH(QString, purpose);
+    QCOMPARE(HiddenTargetGuard::purposeOf(next, window), purpose);
+}
+
+void BrowserRulesTest::keptCookiesStillAnswer_data()
+{
+    // name=value, '!' before the name for HttpOnly.
+    QTest::addColumn<QStringList>("kept");
+    QTest::addColumn<QStringList>("now");
+    QTest::addColumn<bool>("handedOut");
+    QTest::addColumn<bool>("answers");
+    const QStringList session{QStringLiteral("session=in"), QStringLiteral("!sid=1")};
+    QTest::newRow("same") << session << session << false << true;
+    QTest::newRow("one added, nobody runs it")
+        << session << (session + QStringList{"seen=1"}) << false << false;
+    QTest::newRow("its page added a cookie")
+        << session << (session + QStringList{"seen=1"}) << true << true;
+    QTest::newRow("its page changed one") << session << QStringList{"session=2", "!sid=1"} << true
+                                          << true;
+    QTest::newRow("logged out: one gone") << session << QStringList{"!sid=1"} << true << false;
+    QTest::newRow("HttpOnly one changed") << session << QStringList{"session=in", "!sid=2"} << true
+                                          << false;
+    QTest::newRow("HttpOnly one came") << session << (session + QStringList{"!auth=x"}) << true
+                                       << false;
+}
+
+void BrowserRulesTest::keptCookiesStillAnswer()
+{
+    QFETCH(QStringList, kept);
+    QFETCH(QStringList, now);
+    QFETCH(bool, handedOut);
+    QFETCH(bool, answers);
+    const auto cookies = [](const QStringList& list) {
+        QJsonArray array;
+        for (QString cookie : list) {
+            const bool httpOnly = cookie.startsWith(QLatin1Char('!'));
+            cookie.remove(QLatin1Char('!'));
+            array.append(QJsonObject{{"name", cookie.section(QLatin1Char('='), 0, 0)},
+                                     {"value", cookie.section(QLatin1Char('='), 1)},
+                                     {"domain", "a.org"},
+                                     {"path", "/"},
+                                     {"httpOnly", httpOnly}});
+        }
+        return KeptDocuments::cookieState(array);
+    };
+    QCOMPARE(KeptDocuments::stillAnswers(cookies(kept), cookies(now), handedOut), answers);
 }
 
 void BrowserRulesTest::profileInUseIsRecognised_data()
