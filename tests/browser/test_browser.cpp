@@ -214,9 +214,10 @@ HttpResponse respond(const QString& path, const QByteArray& head)
             const QByteArray status = name.mid(name.lastIndexOf('-') + 1);
             response.status = name.contains("-status-") && ahead ? status.toInt() : 200;
             response.headers = {{"Cache-Control", "no-cache"}};
-            response.body = page(name, "<script>document.cookie = 'seen=' + Date.now();"
-                                       "navigator.sendBeacon('/beacon/kept/" + name + "');"
-                                       "document.title = 'script ran ' + document.title</script>");
+            const QByteArray script = "document.cookie = 'seen=' + Date.now();"
+                                      "navigator.sendBeacon('/beacon/kept/" +
+                                      name + "'); document.title = 'script ran ' + document.title";
+            response.body = page(name, "<script>" + script + "</script>");
         } else {
             response.headers = {
                 {"Cache-Control", name.startsWith("no-store") ? "no-store" : "no-cache"},
@@ -228,12 +229,10 @@ HttpResponse respond(const QString& path, const QByteArray& head)
     } else if (path.startsWith(QLatin1String("/leaving/"))) {
         // Logs out in its handler of the event of its name, as it is left.
         const QByteArray event = name.mid(9);
-        response.body = page("leaving", "<script>const logOut = () => document.cookie = "
-                                        "'session=; Max-Age=0; Path=/';"
-                                        "if ('" + event + "' === 'pagehide') "
-                                        "addEventListener('pagehide', logOut);"
-                                        "if ('" + event + "' === 'navigate') "
-                                        "navigation.addEventListener('navigate', logOut);</script>");
+        const QByteArray target = event == "navigate" ? "navigation" : "window";
+        response.body = page("leaving", "<script>" + target + ".addEventListener('" + event +
+                                            "', () => document.cookie = "
+                                            "'session=; Max-Age=0; Path=/')</script>");
     } else if (path.startsWith(QLatin1String("/back/"))) {
         // /back/<Cache-Control>/<name>
         response.headers = {{"Cache-Control", path.section(QLatin1Char('/'), 2, 2).toLatin1()}};
@@ -331,6 +330,8 @@ private slots:
     void onlyTheUsersStepKeysReachTheProgram();
     void stepOntoNextLinkShowsItsPrerender_data();
     void stepOntoNextLinkShowsItsPrerender();
+    void prerenderEndsWithItsCopy_data();
+    void prerenderEndsWithItsCopy();
     void firstPageComesFirstWithItsStepKeys();
     void shownPageReportsTheEndOfItsLoad();
     void stepBackShowsThePageBeforeFromHistory_data();
@@ -1050,17 +1051,29 @@ void BrowserTest::onlyTheUsersStepKeysReachTheProgram()
 
 void BrowserTest::stepOntoNextLinkShowsItsPrerender_data()
 {
-    QTest::addColumn<QString>("host");   // of the next link; the page on show is on 127.0.0.1
-    QTest::addColumn<QString>("logOut"); // the session cookie goes: "before" the step, or in the
-                                         // page on show's handler of that event as it is left
+    QTest::addColumn<QString>("host");     // of the next link; the page on show is on 127.0.0.1
+    QTest::addColumn<QString>("logOut");   // the session cookie goes: "before" the step, or in the
+                                           // page on show's handler of that event as it is left
     QTest::addColumn<QString>("declined"); // the status that the site answers the load ahead with
     QTest::addColumn<bool>("prerendered");
-    QTest::newRow("same origin") << "127.0.0.1" << "" << "" << true;
-    QTest::newRow("same origin, logged out since") << "127.0.0.1" << "before" << "" << false;
-    QTest::newRow("logged out as it is left") << "127.0.0.1" << "pagehide" << "" << true;
-    QTest::newRow("logged out as it goes") << "127.0.0.1" << "navigate" << "" << true;
-    QTest::newRow("declined") << "127.0.0.1" << "" << "503" << false;
-    QTest::newRow("another origin") << "localhost" << "" << "" << false;
+    QTest::newRow("same origin") << "127.0.0.1"
+                                 << ""
+                                 << "" << true;
+    QTest::newRow("same origin, logged out since") << "127.0.0.1"
+                                                   << "before"
+                                                   << "" << false;
+    QTest::newRow("logged out as it is left") << "127.0.0.1"
+                                              << "pagehide"
+                                              << "" << true;
+    QTest::newRow("logged out as it goes") << "127.0.0.1"
+                                           << "navigate"
+                                           << "" << true;
+    QTest::newRow("declined") << "127.0.0.1"
+                              << ""
+                              << "503" << false;
+    QTest::newRow("another origin") << "localhost"
+                                    << ""
+                                    << "" << false;
 }
 
 void BrowserTest::stepOntoNextLinkShowsItsPrerender()
@@ -1075,8 +1088,9 @@ void BrowserTest::stepOntoNextLinkShowsItsPrerender()
     m_pair->main->Navigate(m_server->url(QStringLiteral("/leaving/") + logOut));
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
     // Its own script writes a cookie and tells the server that it ran.
-    QUrl next(m_server->url(QStringLiteral("/kept/no-cache-writes-") + host + logOut +
-                            (declined.isEmpty() ? QString() : QStringLiteral("-status-") + declined)));
+    QUrl next(
+        m_server->url(QStringLiteral("/kept/no-cache-writes-") + host + logOut +
+                      (declined.isEmpty() ? QString() : QStringLiteral("-status-") + declined)));
     next.setHost(host);
     const QString link = next.toString();
     const QString beacon = QStringLiteral("/beacon") + next.path();
@@ -1136,6 +1150,65 @@ void BrowserTest::stepOntoNextLinkShowsItsPrerender()
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
     QTRY_COMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
                  QStringLiteral("after-step-") + host);
+}
+
+void BrowserTest::prerenderEndsWithItsCopy_data()
+{
+    QTest::addColumn<QString>("end"); // "time": the copy is past its five minutes; "cookie": the
+                                      // site's HttpOnly login came since it was kept
+    QTest::newRow("past its time") << QStringLiteral("time");
+    QTest::newRow("logged in since") << QStringLiteral("cookie");
+}
+
+void BrowserTest::prerenderEndsWithItsCopy()
+{
+    QFETCH(QString, end);
+    ChromiumConnection& connection = mainBrowser().connection();
+    KeptDocuments& kept = connection.keptDocuments();
+    qint64 shift = 0;
+    kept.setClock([&shift] { return QDateTime::currentMSecsSinceEpoch() + shift; });
+    const auto restore =
+        qScopeGuard([&kept] { kept.setClock([] { return QDateTime::currentMSecsSinceEpoch(); }); });
+    m_pair->main->Navigate(m_server->url(QStringLiteral("/page/before-end")));
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    const QString path = QStringLiteral("/kept/no-cache-writes-end-") + end;
+    const QString link = m_server->url(path);
+    bool ready = false;
+    QSet<QString> prerenders; // targets, as long as they are there
+    const int listener = connection.addEventListener([&](const QJsonObject& event) {
+        const QJsonObject params = event[QLatin1String("params")].toObject();
+        const QString method = event[QLatin1String("method")].toString();
+        const QJsonObject info = params[QLatin1String("targetInfo")].toObject();
+        if (method == QLatin1String("Preload.prerenderStatusUpdated") &&
+            params[QLatin1String("key")][QLatin1String("url")] == link)
+            ready = params[QLatin1String("status")] == QLatin1String("Ready");
+        else if (method == QLatin1String("Target.attachedToTarget") &&
+                 info[QLatin1String("subtype")] == QLatin1String("prerender"))
+            prerenders.insert(info[QLatin1String("targetId")].toString());
+        else if (method == QLatin1String("Target.targetDestroyed") ||
+                 method == QLatin1String("Target.detachedFromTarget"))
+            prerenders.remove(params[QLatin1String("targetId")].toString());
+    });
+    const auto stopListening = qScopeGuard([&] { connection.removeEventListener(listener); });
+    m_pair->hidden->Navigate(link);
+    QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
+    QTRY_VERIFY(ready);
+    QCOMPARE(prerenders.size(), 1);
+
+    if (end == QLatin1String("time"))
+        shift = KeptDocuments::MaxAgeMs + 1000;
+    else
+        connection.command(QStringLiteral("Network.setCookie"),
+                           {{QStringLiteral("name"), QStringLiteral("login")},
+                            {QStringLiteral("value"), QStringLiteral("in")},
+                            {QStringLiteral("httpOnly"), true},
+                            {QStringLiteral("url"), link}},
+                           mainBrowser().sessionId());
+
+    // Nothing keeps running for a page that can no longer be shown.
+    QTRY_VERIFY(prerenders.isEmpty());
+    m_pair->main->Navigate(link);
+    QTRY_COMPARE(m_server->requestCount(path), 2);
 }
 
 // A fresh browser driven as the toolbar's start-up drives it, every set-up command sent without
