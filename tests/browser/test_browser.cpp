@@ -209,14 +209,17 @@ HttpResponse respond(const QString& path, const QByteArray& head)
         } else if (name.startsWith("redirect")) {
             response.status = 302;
             response.headers = {{"Location", "/kept/no-cache-redirected"}};
-        } else if (name.startsWith("no-cache-writes-")) {
+        } else if (name.startsWith("no-cache-run-")) {
+            // Tells the server that its script ran, and writes a cookie when its name says so.
             // Answered with a status of its name's end when asked for ahead of the step.
             const QByteArray status = name.mid(name.lastIndexOf('-') + 1);
             response.status = name.contains("-status-") && ahead ? status.toInt() : 200;
             response.headers = {{"Cache-Control", "no-cache"}};
-            const QByteArray script = "document.cookie = 'seen=' + Date.now();"
-                                      "navigator.sendBeacon('/beacon/kept/" +
-                                      name + "'); document.title = 'script ran ' + document.title";
+            const QByteArray script =
+                QByteArray(name.contains("-writes-") ? "document.cookie = 'seen=' + Date.now();"
+                                                     : "") +
+                "navigator.sendBeacon('/beacon/kept/" + name +
+                "'); document.title = 'script ran ' + document.title";
             response.body = page(name, "<script>" + script + "</script>");
         } else {
             response.headers = {
@@ -1087,10 +1090,11 @@ void BrowserTest::stepOntoNextLinkShowsItsPrerender()
     m_pair->main->watchStepKeys([&pressed](StepKey key) { pressed << key; });
     m_pair->main->Navigate(m_server->url(QStringLiteral("/leaving/") + logOut));
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
-    // Its own script writes a cookie and tells the server that it ran.
-    QUrl next(
-        m_server->url(QStringLiteral("/kept/no-cache-writes-") + host + logOut +
-                      (declined.isEmpty() ? QString() : QStringLiteral("-status-") + declined)));
+    // Its own script writes a cookie, but where the page on show logs out as it is left.
+    const bool leaving = logOut == QLatin1String("pagehide") || logOut == QLatin1String("navigate");
+    QUrl next(m_server->url(
+        QStringLiteral("/kept/no-cache-run-") + (leaving ? QString() : QStringLiteral("writes-")) +
+        host + logOut + (declined.isEmpty() ? QString() : QStringLiteral("-status-") + declined)));
     next.setHost(host);
     const QString link = next.toString();
     const QString beacon = QStringLiteral("/beacon") + next.path();
@@ -1171,7 +1175,7 @@ void BrowserTest::prerenderEndsWithItsCopy()
         qScopeGuard([&kept] { kept.setClock([] { return QDateTime::currentMSecsSinceEpoch(); }); });
     m_pair->main->Navigate(m_server->url(QStringLiteral("/page/before-end")));
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
-    const QString path = QStringLiteral("/kept/no-cache-writes-end-") + end;
+    const QString path = QStringLiteral("/kept/no-cache-run-writes-end-") + end;
     const QString link = m_server->url(path);
     bool ready = false;
     QSet<QString> prerenders; // targets, as long as they are there
