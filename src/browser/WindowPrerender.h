@@ -21,7 +21,10 @@ struct PrerenderActivation;
 //
 // Once the page on show has loaded and the hidden instance has kept the next link's document,
 // the page is given speculation rules for that one link, from an isolated world that the
-// page's scripts cannot reach. The browser allows them for the page's own origin only; its
+// page's scripts cannot reach. The rules' element itself is in the page's document, which every
+// world shares, so the page's scripts can read the next link's address from it: the browser
+// starts a prerender only from rules in the document or in its response's Speculation-Rules
+// header (fixed for the document's life), and its protocol's Preload domain only reports. The browser allows them for the page's own origin only; its
 // prerender takes its document from the copy loaded ahead (see KeptDocumentServer) and defers
 // what a user would notice until it is shown. The rules are replaced at each step, so that at
 // most the next link is prerendered, and taken away as soon as the copy could no longer be shown
