@@ -58,14 +58,6 @@ void sendBody(QTcpSocket* socket, const HttpResponse& response)
 } // namespace
 
 LocalHttpServer::LocalHttpServer(Handler handler, int delayMs)
-    : LocalHttpServer(
-          HeadHandler([handler = std::move(handler)](const QString& path, const QByteArray&) {
-              return handler(path);
-          }),
-          delayMs)
-{}
-
-LocalHttpServer::LocalHttpServer(HeadHandler handler, int delayMs)
     : m_handler(std::move(handler)), m_delayMs(delayMs)
 {
     m_context = new QObject;
@@ -89,10 +81,8 @@ LocalHttpServer::LocalHttpServer(HeadHandler handler, int delayMs)
                         const QByteArray request = socket->peek(1 << 16);
                         const QByteArray line = socket->readLine();
                         const QString path = QString::fromLatin1(line.split(' ').value(1));
-                        const QByteArray requestHead =
-                            request.left(request.indexOf("\r\n\r\n") + 2);
-                        record(path, requestHead);
-                        const HttpResponse response = m_handler(path, requestHead);
+                        record(path, request.left(request.indexOf("\r\n\r\n") + 2));
+                        const HttpResponse response = m_handler(path);
                         QTimer::singleShot(m_delayMs, socket, [socket, response] {
                             socket->write(head(response));
                             sendBody(socket, response);
@@ -130,21 +120,15 @@ int LocalHttpServer::requestCount(const QString& path) const
     return int(m_paths.count(path));
 }
 
-QList<QByteArray> LocalHttpServer::requestHeader(const QString& path, const QByteArray& name) const
+QList<QByteArray> LocalHttpServer::requestHeads(const QString& path) const
 {
     QMutexLocker lock(&m_mutex);
-    QList<QByteArray> values;
+    QList<QByteArray> heads;
     for (qsizetype i = 0; i < m_paths.size(); ++i) {
-        if (m_paths[i] != path)
-            continue;
-        values.append(QByteArray());
-        for (const QByteArray& line : m_heads[i].split('\n')) {
-            const qsizetype colon = line.indexOf(':');
-            if (colon > 0 && line.left(colon).trimmed().toLower() == name.toLower())
-                values.last() = line.mid(colon + 1).trimmed();
-        }
+        if (m_paths[i] == path)
+            heads.append(m_heads[i]);
     }
-    return values;
+    return heads;
 }
 
 void LocalHttpServer::record(const QString& path, const QByteArray& head)

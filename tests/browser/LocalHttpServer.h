@@ -32,25 +32,22 @@ class LocalHttpServer
 {
 public:
     using Handler = std::function<HttpResponse(const QString& path)>;
-    // Also given the request's head: its request line and headers.
-    using HeadHandler = std::function<HttpResponse(const QString& path, const QByteArray& head)>;
 
     // `delayMs`: how long every answer is held back, as a slow site would.
     explicit LocalHttpServer(Handler handler, int delayMs = 0);
-    explicit LocalHttpServer(HeadHandler handler, int delayMs = 0);
     ~LocalHttpServer();
 
     QString url(const QString& path) const;
     // Paths asked for so far, in order.
     QStringList requestedPaths() const;
     int requestCount(const QString& path) const;
-    // The value of header `name` in each request for `path`, in order ("" when it had none).
-    QList<QByteArray> requestHeader(const QString& path, const QByteArray& name) const;
+    // The head (request line and headers) of each request for `path`, in order.
+    QList<QByteArray> requestHeads(const QString& path) const;
 
 private:
     void record(const QString& path, const QByteArray& head);
 
-    HeadHandler m_handler;
+    Handler m_handler;
     int m_delayMs;
     quint16 m_port = 0;
     QThread m_thread;

@@ -120,9 +120,8 @@ HttpResponse noStatePrefetchPage(const QString& path)
     return response;
 }
 
-HttpResponse respond(const QString& path, const QByteArray& head)
+HttpResponse respond(const QString& path)
 {
-    const bool ahead = head.toLower().contains("\r\nsec-purpose: prefetch");
     HttpResponse response;
     const QByteArray name = path.toLatin1();
     if (path.startsWith(QLatin1String("/page/"))) {
@@ -211,9 +210,10 @@ HttpResponse respond(const QString& path, const QByteArray& head)
             response.headers = {{"Location", "/kept/no-cache-redirected"}};
         } else if (name.startsWith("no-cache-run-")) {
             // Tells the server that its script ran, and writes a cookie when its name says so.
-            // Answered with a status of its name's end when asked for ahead of the step.
-            const QByteArray status = name.mid(name.lastIndexOf('-') + 1);
-            response.status = name.contains("-status-") && ahead ? status.toInt() : 200;
+            // One whose name ends in 503 declines its first request: the load ahead.
+            static QSet<QByteArray> asked;
+            response.status = name.endsWith("503") && !asked.contains(name) ? 503 : 200;
+            asked.insert(name);
             response.headers = {{"Cache-Control", "no-cache"}};
             const QByteArray script =
                 QByteArray(name.contains("-writes-") ? "document.cookie = 'seen=' + Date.now();"
@@ -333,8 +333,6 @@ private slots:
     void onlyTheUsersStepKeysReachTheProgram();
     void stepOntoNextLinkShowsItsPrerender_data();
     void stepOntoNextLinkShowsItsPrerender();
-    void prerenderEndsWithItsCopy_data();
-    void prerenderEndsWithItsCopy();
     void firstPageComesFirstWithItsStepKeys();
     void shownPageReportsTheEndOfItsLoad();
     void stepBackShowsThePageBeforeFromHistory_data();
@@ -1054,131 +1052,43 @@ void BrowserTest::onlyTheUsersStepKeysReachTheProgram()
 
 void BrowserTest::stepOntoNextLinkShowsItsPrerender_data()
 {
-    QTest::addColumn<QString>("host");     // of the next link; the page on show is on 127.0.0.1
-    QTest::addColumn<QString>("logOut");   // the session cookie goes: "before" the step, or in the
-                                           // page on show's handler of that event as it is left
-    QTest::addColumn<QString>("declined"); // the status that the site answers the load ahead with
+    QTest::addColumn<QString>("host");   // of the next link; the page on show is on 127.0.0.1
+    QTest::addColumn<QString>("change"); // after the load ahead: "logout", the session cookie
+    // goes in the page on show's "pagehide" or "navigate" handler, "503" (declines the load
+    // ahead), "expired" (the copy's time is past), "login" (an HttpOnly cookie came)
     QTest::addColumn<bool>("prerendered");
-    QTest::newRow("same origin") << "127.0.0.1"
-                                 << ""
-                                 << "" << true;
-    QTest::newRow("same origin, logged out since") << "127.0.0.1"
-                                                   << "before"
-                                                   << "" << false;
-    QTest::newRow("logged out as it is left") << "127.0.0.1"
-                                              << "pagehide"
-                                              << "" << true;
-    QTest::newRow("logged out as it goes") << "127.0.0.1"
-                                           << "navigate"
-                                           << "" << true;
-    QTest::newRow("declined") << "127.0.0.1"
-                              << ""
-                              << "503" << false;
-    QTest::newRow("another origin") << "localhost"
-                                    << ""
-                                    << "" << false;
+    for (const QString change : {"", "logout", "pagehide", "navigate", "503", "expired", "login"}) {
+        const bool shown = change.isEmpty() || change == "pagehide" || change == "navigate";
+        QTest::addRow("same origin %s", qPrintable(change)) << "127.0.0.1" << change << shown;
+    }
+    QTest::newRow("another origin") << "localhost" << "" << false;
 }
 
 void BrowserTest::stepOntoNextLinkShowsItsPrerender()
 {
     QFETCH(QString, host);
-    QFETCH(QString, logOut);
-    QFETCH(QString, declined);
+    QFETCH(QString, change);
     QFETCH(bool, prerendered);
     const bool sameOrigin = host == QLatin1String("127.0.0.1");
-    QList<StepKey> pressed;
-    m_pair->main->watchStepKeys([&pressed](StepKey key) { pressed << key; });
-    m_pair->main->Navigate(m_server->url(QStringLiteral("/leaving/") + logOut));
-    QVERIFY(mainBrowser().waitForLoadEvent(10000));
-    // Its own script writes a cookie, but where the page on show logs out as it is left.
-    const bool leaving = logOut == QLatin1String("pagehide") || logOut == QLatin1String("navigate");
-    QUrl next(m_server->url(
-        QStringLiteral("/kept/no-cache-run-") + (leaving ? QString() : QStringLiteral("writes-")) +
-        host + logOut + (declined.isEmpty() ? QString() : QStringLiteral("-status-") + declined)));
-    next.setHost(host);
-    const QString link = next.toString();
-    const QString beacon = QStringLiteral("/beacon") + next.path();
-    // As the browser reports it to the window's page.
-    bool ready = false;
-    ChromiumConnection& connection = mainBrowser().connection();
-    const int listener = connection.addEventListener([&](const QJsonObject& event) {
-        const QJsonObject params = event[QLatin1String("params")].toObject();
-        if (event[QLatin1String("method")] == QLatin1String("Preload.prerenderStatusUpdated") &&
-            params[QLatin1String("key")][QLatin1String("url")] == link)
-            ready = params[QLatin1String("status")] == QLatin1String("Ready");
-    });
-    const auto stopListening = qScopeGuard([&] { connection.removeEventListener(listener); });
-    const auto session = [&](bool in) {
-        connection.command(in ? QStringLiteral("Network.setCookie")
-                              : QStringLiteral("Network.deleteCookies"),
-                           {{QStringLiteral("name"), QStringLiteral("session")},
-                            {QStringLiteral("value"), QStringLiteral("in")},
-                            {QStringLiteral("path"), QStringLiteral("/")},
-                            {QStringLiteral("url"), link}},
-                           mainBrowser().sessionId());
-    };
-    session(true);
-    m_pair->hidden->Navigate(link);
-    QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
-    // The site is told what the request is for, and may decline it.
-    QCOMPARE(m_server->requestHeader(next.path(), "Sec-Purpose"),
-             QList<QByteArray>{sameOrigin ? "prefetch;prerender" : "prefetch"});
-    const bool prerenders = sameOrigin && declined.isEmpty();
-    if (prerenders)
-        QTRY_VERIFY(ready);
-    QTest::qWait(500);
-    QCOMPARE(ready, prerenders);
-    if (logOut == QLatin1String("before"))
-        session(false);
-    const QString pageBefore = mainBrowser().targetId();
-
-    m_pair->main->Navigate(link);
-
-    QTRY_COMPARE(m_pair->main->LocationURL(), link);
-    QTRY_COMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
-                 QStringLiteral("script ran ") + next.path().section(QLatin1Char('/'), -1));
-    // The prerender became the window's page, answered from the copy loaded ahead.
-    QCOMPARE(mainBrowser().targetId() != pageBefore, prerendered);
-    // A changed login, and a page that the site declined to give ahead, are the server's to
-    // answer; its own cookie is not a change.
-    const int fetches = logOut.isEmpty() && declined.isEmpty() ? 1 : 2;
-    QTRY_COMPARE(m_server->requestCount(next.path()), fetches);
-    QTest::qWait(KeptDocumentServer::ShownRecheckMs + 500);
-    QCOMPARE(m_server->requestCount(next.path()), fetches);
-    // Its script ran once, in the prerender or in the window, and again only where the page was
-    // fetched again after its prerender.
-    QCOMPARE(m_server->requestCount(beacon), prerenders ? fetches : 1);
-    pressKeyInWindow(QStringLiteral("F8"));
-    QTRY_COMPARE(pressed, QList<StepKey>{StepKey::Left});
-    m_pair->main->Navigate(m_server->url(QStringLiteral("/page/after-step-") + host));
-    QVERIFY(mainBrowser().waitForLoadEvent(10000));
-    QTRY_COMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
-                 QStringLiteral("after-step-") + host);
-}
-
-void BrowserTest::prerenderEndsWithItsCopy_data()
-{
-    QTest::addColumn<QString>("end"); // "time": the copy is past its five minutes; "cookie": the
-                                      // site's HttpOnly login came since it was kept
-    QTest::newRow("past its time") << QStringLiteral("time");
-    QTest::newRow("logged in since") << QStringLiteral("cookie");
-}
-
-void BrowserTest::prerenderEndsWithItsCopy()
-{
-    QFETCH(QString, end);
-    ChromiumConnection& connection = mainBrowser().connection();
-    KeptDocuments& kept = connection.keptDocuments();
+    const bool leaving = change == QLatin1String("pagehide") || change == QLatin1String("navigate");
+    KeptDocuments& kept = mainBrowser().connection().keptDocuments();
     qint64 shift = 0;
     kept.setClock([&shift] { return QDateTime::currentMSecsSinceEpoch() + shift; });
     const auto restore =
         qScopeGuard([&kept] { kept.setClock([] { return QDateTime::currentMSecsSinceEpoch(); }); });
-    m_pair->main->Navigate(m_server->url(QStringLiteral("/page/before-end")));
+    QList<StepKey> pressed;
+    m_pair->main->watchStepKeys([&pressed](StepKey key) { pressed << key; });
+    m_pair->main->Navigate(m_server->url(QStringLiteral("/leaving/") + change));
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
-    const QString path = QStringLiteral("/kept/no-cache-run-writes-end-") + end;
-    const QString link = m_server->url(path);
+    // Its own script writes a cookie, but where the page on show logs out as it is left.
+    QUrl next(m_server->url(QStringLiteral("/kept/no-cache-run-") +
+                            (leaving ? QString() : QStringLiteral("writes-")) + host + change));
+    next.setHost(host);
+    const QString link = next.toString();
+    // As the browser reports them to the window's page.
     bool ready = false;
-    QSet<QString> prerenders; // targets, as long as they are there
+    QSet<QString> targets; // prerenders that are there
+    ChromiumConnection& connection = mainBrowser().connection();
     const int listener = connection.addEventListener([&](const QJsonObject& event) {
         const QJsonObject params = event[QLatin1String("params")].toObject();
         const QString method = event[QLatin1String("method")].toString();
@@ -1188,31 +1098,60 @@ void BrowserTest::prerenderEndsWithItsCopy()
             ready = params[QLatin1String("status")] == QLatin1String("Ready");
         else if (method == QLatin1String("Target.attachedToTarget") &&
                  info[QLatin1String("subtype")] == QLatin1String("prerender"))
-            prerenders.insert(info[QLatin1String("targetId")].toString());
-        else if (method == QLatin1String("Target.targetDestroyed") ||
-                 method == QLatin1String("Target.detachedFromTarget"))
-            prerenders.remove(params[QLatin1String("targetId")].toString());
+            targets.insert(info[QLatin1String("targetId")].toString());
+        else if (method == QLatin1String("Target.targetDestroyed"))
+            targets.remove(params[QLatin1String("targetId")].toString());
     });
     const auto stopListening = qScopeGuard([&] { connection.removeEventListener(listener); });
+    const auto cookie = [&](const char* command, const char* name, bool httpOnly) {
+        connection.command(QString::fromLatin1(command),
+                           {{"name", name}, {"value", "in"}, {"httpOnly", httpOnly}, {"url", link}},
+                           mainBrowser().sessionId());
+    };
+    cookie("Network.setCookie", "session", false);
     m_pair->hidden->Navigate(link);
     QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
-    QTRY_VERIFY(ready);
-    QCOMPARE(prerenders.size(), 1);
-
-    if (end == QLatin1String("time"))
+    // The site is told what the request is for, and may decline it.
+    QVERIFY(m_server->requestHeads(next.path()).value(0).contains(
+        "\r\nSec-Purpose: prefetch" + QByteArray(sameOrigin ? ";prerender" : "") + "\r\n"));
+    const bool prerenders = sameOrigin && change != QLatin1String("503");
+    if (prerenders)
+        QTRY_VERIFY(ready);
+    QTest::qWait(500);
+    QCOMPARE(ready, prerenders);
+    if (change == QLatin1String("logout"))
+        cookie("Network.deleteCookies", "session", false);
+    if (change == QLatin1String("login"))
+        cookie("Network.setCookie", "login", true);
+    if (change == QLatin1String("expired"))
         shift = KeptDocuments::MaxAgeMs + 1000;
-    else
-        connection.command(QStringLiteral("Network.setCookie"),
-                           {{QStringLiteral("name"), QStringLiteral("login")},
-                            {QStringLiteral("value"), QStringLiteral("in")},
-                            {QStringLiteral("httpOnly"), true},
-                            {QStringLiteral("url"), link}},
-                           mainBrowser().sessionId());
-
     // Nothing keeps running for a page that can no longer be shown.
-    QTRY_VERIFY(prerenders.isEmpty());
+    if (change == QLatin1String("expired") || change == QLatin1String("login"))
+        QTRY_VERIFY(targets.isEmpty());
+    const QString pageBefore = mainBrowser().targetId();
+
     m_pair->main->Navigate(link);
-    QTRY_COMPARE(m_server->requestCount(path), 2);
+
+    QTRY_COMPARE(m_pair->main->LocationURL(), link);
+    QTRY_COMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
+                 QStringLiteral("script ran ") + next.path().section(QLatin1Char('/'), -1));
+    // The prerender became the window's page, answered from the copy loaded ahead.
+    QCOMPARE(mainBrowser().targetId() != pageBefore, prerendered);
+    // A changed login, and a copy that the site declined or that is past its time, are the
+    // server's to answer; the page's own cookie is not a change. Its script ran once, in the
+    // prerender or in the window, and again only where the page was fetched again after it.
+    const int fetches = change.isEmpty() ? 1 : 2;
+    QTRY_COMPARE(m_server->requestCount(next.path()), fetches);
+    QTest::qWait(KeptDocumentServer::ShownRecheckMs + 500);
+    QCOMPARE(m_server->requestCount(next.path()), fetches);
+    QCOMPARE(m_server->requestCount(QStringLiteral("/beacon") + next.path()),
+             prerenders ? fetches : 1);
+    pressKeyInWindow(QStringLiteral("F8"));
+    QTRY_COMPARE(pressed, QList<StepKey>{StepKey::Left});
+    m_pair->main->Navigate(m_server->url(QStringLiteral("/page/after-step-") + host));
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QTRY_COMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
+                 QStringLiteral("after-step-") + host);
 }
 
 // A fresh browser driven as the toolbar's start-up drives it, every set-up command sent without
