@@ -366,6 +366,7 @@ void ChromiumConnection::handleEvent(const QJsonObject& event)
 void ChromiumConnection::windowNavigating(const QString& address)
 {
     m_guard->windowGoesTo(address);
+    m_documentServer->windowLeaves();
     if (m_firstPage != FirstPage::NotAsked)
         return;
     m_firstPage = FirstPage::Asked;

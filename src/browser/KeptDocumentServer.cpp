@@ -78,18 +78,30 @@ void KeptDocumentServer::recheckShown(int generation, bool last)
 {
     if (!m_shownCopy || generation != m_shownGeneration)
         return;
-    const KeptDocuments::Document copy = *m_shownCopy;
+    const KeptDocuments::Cookies kept = m_shownCopy->cookies.value_or(KeptDocuments::Cookies{});
+    const QString url = m_shownCopy->url;
     if (last)
         m_shownCopy.reset();
     const QString sessionId = m_sessionId;
-    cookiesStill(copy.url, sessionId, copy, [this, sessionId, generation](bool same) {
-        if (same || sessionId != m_sessionId || generation != m_shownGeneration)
-            return;
-        // Asked for anew: the site answers the request as it is now (a reload is never served
-        // from a copy).
-        m_shownCopy.reset();
-        m_pipe.send(QStringLiteral("Page.reload"), {}, sessionId);
-    });
+    // Only cookies read that no longer answer call for the page anew: a question that the
+    // browser refused (the page is going) is no news.
+    m_pipe.send(QStringLiteral("Network.getCookies"), {{QStringLiteral("urls"), QJsonArray{url}}},
+                sessionId, [this, sessionId, generation, kept](const QJsonObject& reply) {
+                    const auto now = cookieStateOf(reply);
+                    if (!now || KeptDocuments::stillAnswers(kept, *now, true) ||
+                        sessionId != m_sessionId || generation != m_shownGeneration)
+                        return;
+                    m_shownCopy.reset();
+                    // The site answers the request as it is now: a reload is never served from a
+                    // copy.
+                    m_pipe.send(QStringLiteral("Page.reload"), {}, sessionId);
+                });
+}
+
+void KeptDocumentServer::windowLeaves()
+{
+    m_shownCopy.reset();
+    ++m_shownGeneration;
 }
 
 void KeptDocumentServer::handleEvent(const QJsonObject& event)

@@ -44,6 +44,8 @@ public:
     // browser is needed.
     void checkFresh(const QString& url, std::function<void(bool fresh)> then);
     void handleEvent(const QJsonObject& event);
+    // The window is sent elsewhere: the page on show is no longer checked.
+    void windowLeaves();
     // How long after a copy on show has stopped loading its cookies are checked a last time.
     static constexpr int ShownRecheckMs = 1000;
     // How many navigations were answered from a kept document so far.
