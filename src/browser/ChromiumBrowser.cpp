@@ -191,7 +191,7 @@ void ChromiumBrowser::navigate(const QString& url, bool unattended)
         refuseDownloads(unattended);
         m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
         m_loadEndsBeforeNavigate = m_connection->loadEndCount(m_sessionId);
-        m_connection->windowNavigating();
+        m_connection->windowNavigating(address);
         const auto activation = m_prerender->activationFor(address);
         m_prerender->leave();
         m_navigation->navigate(address, activation);
@@ -225,6 +225,7 @@ void ChromiumBrowser::NavigateBack(const QString& url)
     }
     m_loadEventsBeforeNavigate = m_connection->loadEventCount(m_sessionId);
     m_loadEndsBeforeNavigate = m_connection->loadEndCount(m_sessionId);
+    m_connection->windowNavigating(address);
     m_prerender->leave();
     m_navigation->navigateToHistoryEntry(*entry, address);
 }

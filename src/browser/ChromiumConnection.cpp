@@ -375,8 +375,10 @@ void ChromiumConnection::handleEvent(const QJsonObject& event)
         listener(event);
 }
 
-void ChromiumConnection::windowNavigating()
+void ChromiumConnection::windowNavigating(const QString& address)
 {
+    m_guard->windowGoesTo(address);
+    m_documentServer->windowLeaves();
     if (m_firstPage != FirstPage::NotAsked)
         return;
     m_firstPage = FirstPage::Asked;

@@ -83,8 +83,8 @@ public:
     // The window's first page comes first. On a browser just started, the hidden instance's
     // load would take the processor from it (each starts a renderer of its own), so until that
     // page has loaded, or FirstPageHeadStartMs have passed, navigateAhead() keeps the hidden
-    // instance's address and sends the latest one then.
-    void windowNavigating();
+    // instance's address and sends the latest one then. `address`: where the window goes.
+    void windowNavigating(const QString& address);
     // Takes the hidden target of `sessionId` to `url`; throws 462 when the browser is gone.
     void navigateAhead(const QString& url, const QString& sessionId);
 

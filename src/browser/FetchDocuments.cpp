@@ -7,13 +7,15 @@
 
 namespace FetchDocuments {
 
-QJsonObject pausingAt(Stage stage)
+QJsonObject pausingAt(std::initializer_list<Stage> stages)
 {
-    const QJsonObject pattern{
-        {str("urlPattern"), str("*")},
-        {str("resourceType"), str("Document")},
-        {str("requestStage"), stage == Stage::Request ? str("Request") : str("Response")}};
-    return {{str("patterns"), QJsonArray{pattern}}};
+    QJsonArray patterns;
+    for (const Stage stage : stages)
+        patterns.append(QJsonObject{
+            {str("urlPattern"), str("*")},
+            {str("resourceType"), str("Document")},
+            {str("requestStage"), stage == Stage::Request ? str("Request") : str("Response")}});
+    return {{str("patterns"), patterns}};
 }
 
 void fulfil(DevToolsPipe& pipe, const QString& sessionId, const QJsonValue& requestId,

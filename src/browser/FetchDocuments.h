@@ -6,6 +6,8 @@
 #include <QJsonValue>
 #include <QString>
 
+#include <initializer_list>
+
 class DevToolsPipe;
 
 // The Fetch domain as the program uses it on a target: its document requests (main frame and
@@ -14,8 +16,9 @@ namespace FetchDocuments {
 
 enum class Stage { Request, Response };
 
-// The parameters of Fetch.enable that pause every document request of a session at `stage`.
-QJsonObject pausingAt(Stage stage);
+// The parameters of Fetch.enable that pause every document request of a session at each of
+// `stages`.
+QJsonObject pausingAt(std::initializer_list<Stage> stages);
 
 struct Response
 {

@@ -17,6 +17,12 @@ public:
     static bool isTooLargeToHold(const QJsonArray& responseHeaders);
 
     static bool isRedirect(int statusCode) { return statusCode >= 300 && statusCode < 400; }
+    // A page's answer that ends its load ahead: an error status (4xx, 5xx), or anything else
+    // that is neither a success nor a redirect.
+    static bool declinesLoadingAhead(int statusCode)
+    {
+        return (statusCode < 200 || statusCode > 299) && !isRedirect(statusCode);
+    }
     // True when a redirect's Location names an address that is not http or https (a relative
     // one stays on the web).
     static bool redirectLeavesTheWeb(const QJsonArray& responseHeaders);

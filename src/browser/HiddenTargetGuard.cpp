@@ -41,15 +41,16 @@ HiddenTargetGuard::HiddenTargetGuard(DevToolsPipe& pipe, KeptDocuments& kept)
     : m_pipe(pipe), m_kept(kept), m_bodies(pipe, HiddenResponsePolicy::MaxDocumentBytes)
 {}
 
-void HiddenTargetGuard::install(const QString& targetId, const QString& sessionId,
-                                const Send& send)
+void HiddenTargetGuard::install(const QString& targetId, const QString& sessionId, const Send& send)
 {
     m_targets.insert(targetId);
     m_targetOfSession.insert(sessionId, targetId);
     send(QStringLiteral("Page.enable"), {});
     send(QStringLiteral("Page.addScriptToEvaluateOnNewDocument"),
          {{QStringLiteral("source"), QString::fromUtf8(silencingScript)}});
-    send(QStringLiteral("Fetch.enable"), FetchDocuments::pausingAt(FetchDocuments::Stage::Response));
+    send(QStringLiteral("Fetch.enable"),
+         FetchDocuments::pausingAt(
+             {FetchDocuments::Stage::Request, FetchDocuments::Stage::Response}));
 }
 
 void HiddenTargetGuard::handleEvent(const QJsonObject& event)
@@ -69,7 +70,12 @@ void HiddenTargetGuard::handleSessionEvent(const QString& method, const QJsonObj
                                            const QString& sessionId)
 {
     if (method == QLatin1String("Fetch.requestPaused")) {
-        answerPausedResponse(params, sessionId);
+        // Paused before it is sent, or as its answer (or its network error) arrives.
+        if (params.contains(QStringLiteral("responseStatusCode")) ||
+            params.contains(QStringLiteral("responseErrorReason")))
+            answerPausedResponse(params, sessionId);
+        else
+            askWithPurpose(params, sessionId);
     } else if (method == QLatin1String("Page.javascriptDialogOpening")) {
         m_pipe.send(QStringLiteral("Page.handleJavaScriptDialog"),
                     {{QStringLiteral("accept"), false}}, sessionId);
@@ -77,6 +83,34 @@ void HiddenTargetGuard::handleSessionEvent(const QString& method, const QJsonObj
         m_pipe.send(QStringLiteral("Browser.cancelDownload"),
                     {{QStringLiteral("guid"), params.value(QStringLiteral("guid"))}});
     }
+}
+
+QString HiddenTargetGuard::purposeOf(const QString& url, const QString& windowAddress)
+{
+    return isPrerenderedFrom(windowAddress, url) ? QStringLiteral("prefetch;prerender")
+                                                 : QStringLiteral("prefetch");
+}
+
+void HiddenTargetGuard::askWithPurpose(const QJsonObject& params, const QString& sessionId)
+{
+    QJsonObject answer{{QStringLiteral("requestId"), params.value(QStringLiteral("requestId"))}};
+    // The page's own document only: its frames are the page's, as in a browser's prefetch.
+    if (params.value(QStringLiteral("frameId")).toString() == m_targetOfSession.value(sessionId)) {
+        const QJsonObject request = params.value(QStringLiteral("request")).toObject();
+        const QJsonObject sent = request.value(QStringLiteral("headers")).toObject();
+        QJsonArray headers;
+        for (auto it = sent.begin(); it != sent.end(); ++it) {
+            if (it.key().compare(QLatin1String("sec-purpose"), Qt::CaseInsensitive) != 0)
+                headers.append(QJsonObject{{QStringLiteral("name"), it.key()},
+                                           {QStringLiteral("value"), it.value()}});
+        }
+        headers.append(QJsonObject{
+            {QStringLiteral("name"), QStringLiteral("Sec-Purpose")},
+            {QStringLiteral("value"),
+             purposeOf(request.value(QStringLiteral("url")).toString(), m_windowAddress)}});
+        answer.insert(QStringLiteral("headers"), headers);
+    }
+    m_pipe.send(QStringLiteral("Fetch.continueRequest"), answer, sessionId);
 }
 
 void HiddenTargetGuard::answerPausedResponse(const QJsonObject& params, const QString& sessionId)
@@ -90,6 +124,18 @@ void HiddenTargetGuard::answerPausedResponse(const QJsonObject& params, const QS
     }
     const int status = params.value(QStringLiteral("responseStatusCode")).toInt();
     const QJsonArray headers = params.value(QStringLiteral("responseHeaders")).toArray();
+    const bool mainFrame =
+        params.value(QStringLiteral("frameId")).toString() == m_targetOfSession.value(sessionId);
+    if (mainFrame && HiddenResponsePolicy::declinesLoadingAhead(status)) {
+        // The site said no to the load ahead, as browsers' prefetch and prerender take any
+        // error status: nothing of it loads, and an older copy of the address goes too.
+        const QJsonObject sent = params.value(QStringLiteral("request")).toObject();
+        m_kept.keep(sent.value(QStringLiteral("url")).toString(),
+                    sent.value(QStringLiteral("method")).toString(), status, {}, {}, {});
+        FetchDocuments::fail(m_pipe, sessionId, request.value(QStringLiteral("requestId")),
+                             QStringLiteral("BlockedByClient"));
+        return;
+    }
     if (HiddenResponsePolicy::isRedirect(status)) {
         // A redirect to mailto:, a custom protocol or a file would hand the address to the
         // desktop or show what nobody asked for; only the web is loaded ahead.

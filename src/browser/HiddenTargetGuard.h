@@ -22,6 +22,8 @@ class KeptDocuments;
 // - sound: media elements are muted and audio contexts kept suspended, on top of the browser's
 //   autoplay rule (no sound without a user's gesture, which a hidden page never gets);
 // - permission prompts have no window to show in and end unanswered, so nothing is granted.
+// Its documents tell the site that they are loaded ahead; one that the site answers with an error
+// status is declined: nothing of it is loaded or kept, and the window asks for it at the step.
 class HiddenTargetGuard
 {
 public:
@@ -35,10 +37,18 @@ public:
     void install(const QString& targetId, const QString& sessionId, const Send& send);
     // Every event of the browser passes here; those of guarded targets are answered.
     void handleEvent(const QJsonObject& event);
+    // The window was sent to `address`: what is loaded ahead from now on is for the step from it.
+    void windowGoesTo(const QString& address) { m_windowAddress = address; }
+
+    // The purpose that a document loaded ahead tells its site, as browsers tell it
+    // (Sec-Purpose): a prefetch, and a prerender too when the window showing `windowAddress`
+    // will prerender it. A site may decline either with an error status.
+    static QString purposeOf(const QString& url, const QString& windowAddress);
 
 private:
     void handleSessionEvent(const QString& method, const QJsonObject& params,
                             const QString& sessionId);
+    void askWithPurpose(const QJsonObject& params, const QString& sessionId);
     void answerPausedResponse(const QJsonObject& params, const QString& sessionId);
     void loadAsPrefetch(const QJsonObject& params, const QString& sessionId);
     void closePopup(const QJsonObject& targetInfo);
@@ -49,4 +59,5 @@ private:
     ResponseBodyReader m_bodies;
     QHash<QString, QString> m_targetOfSession;
     QSet<QString> m_targets;
+    QString m_windowAddress;
 };

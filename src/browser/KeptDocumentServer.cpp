@@ -4,6 +4,8 @@
 #include "browser/FetchDocuments.h"
 #include "browser/KeptDocuments.h"
 
+#include <QTimer>
+
 namespace {
 // A reload (and a hard reload) asks the server again: the browser sends Cache-Control (max-age=0
 // or no-cache) or Pragma with it, a plain navigation does not.
@@ -18,7 +20,7 @@ bool isReload(const QJsonObject& requestHeaders)
 }
 
 // The cookies of an answer to Network.getCookies; nothing when the browser refused.
-std::optional<QByteArray> cookieStateOf(const QJsonObject& reply)
+std::optional<KeptDocuments::Cookies> cookieStateOf(const QJsonObject& reply)
 {
     if (!DevToolsPipe::succeeded(reply))
         return std::nullopt;
@@ -35,14 +37,14 @@ void KeptDocumentServer::install(const QString& targetId, const QString& session
     m_sessionId = sessionId;
     m_documents.setKeptHandler([this](const QString& url) { noteCookies(url); });
     m_pipe.send(QStringLiteral("Fetch.enable"),
-                FetchDocuments::pausingAt(FetchDocuments::Stage::Request), sessionId);
+                FetchDocuments::pausingAt({FetchDocuments::Stage::Request}), sessionId);
 }
 
 void KeptDocumentServer::servePrerender(const QString& sessionId)
 {
     m_prerenderSessions.insert(sessionId);
     m_pipe.send(QStringLiteral("Fetch.enable"),
-                FetchDocuments::pausingAt(FetchDocuments::Stage::Request), sessionId);
+                FetchDocuments::pausingAt({FetchDocuments::Stage::Request}), sessionId);
 }
 
 void KeptDocumentServer::follow(const QString& targetId, const QString& sessionId,
@@ -50,12 +52,56 @@ void KeptDocumentServer::follow(const QString& targetId, const QString& sessionI
 {
     // Seen now: served once, as if the window's step had been answered with it.
     const QString prerendered = m_prerenderedUrls.take(sessionId);
-    if (!prerendered.isEmpty() && m_documents.take(prerendered, QStringLiteral("GET")))
-        ++m_served;
     m_prerenderSessions.remove(sessionId);
     m_targetId = targetId;
     m_sessionId = sessionId;
     m_shownUrl = KeptDocuments::withoutFragment(url);
+    if (prerendered.isEmpty())
+        return;
+    if (const auto document = m_documents.take(prerendered, QStringLiteral("GET"))) {
+        ++m_served;
+        shown(*document);
+    }
+}
+
+void KeptDocumentServer::shown(const KeptDocuments::Document& document)
+{
+    m_shownCopy = document;
+    m_shownCopy->handedOut = true;
+    ++m_shownGeneration;
+}
+
+// Checked as the page has stopped loading, and once more a moment later: the page left runs its
+// `pagehide` handler as the new one comes, and its cookie writes reach the browser's store a
+// moment after that.
+void KeptDocumentServer::recheckShown(int generation, bool last)
+{
+    if (!m_shownCopy || generation != m_shownGeneration)
+        return;
+    const KeptDocuments::Cookies kept = m_shownCopy->cookies.value_or(KeptDocuments::Cookies{});
+    const QString url = m_shownCopy->url;
+    if (last)
+        m_shownCopy.reset();
+    const QString sessionId = m_sessionId;
+    // Only cookies read that no longer answer call for the page anew: a question that the
+    // browser refused (the page is going) is no news.
+    m_pipe.send(QStringLiteral("Network.getCookies"), {{QStringLiteral("urls"), QJsonArray{url}}},
+                sessionId, [this, sessionId, generation, kept](const QJsonObject& reply) {
+                    const auto now = cookieStateOf(reply);
+                    if (!now || KeptDocuments::stillAnswers(kept, *now, true) ||
+                        sessionId != m_sessionId || generation != m_shownGeneration)
+                        return;
+                    m_shownCopy.reset();
+                    // The site answers the request as it is now: a reload is never served from a
+                    // copy.
+                    m_pipe.send(QStringLiteral("Page.reload"), {}, sessionId);
+                });
+}
+
+void KeptDocumentServer::windowLeaves()
+{
+    m_shownCopy.reset();
+    ++m_shownGeneration;
 }
 
 void KeptDocumentServer::handleEvent(const QJsonObject& event)
@@ -78,6 +124,15 @@ void KeptDocumentServer::handleEvent(const QJsonObject& event)
         return;
     }
     const QString sessionId = event.value(QStringLiteral("sessionId")).toString();
+    if (method == QLatin1String("Page.frameStoppedLoading") && m_shownCopy &&
+        sessionId == m_sessionId &&
+        !m_subframes.contains(params.value(QStringLiteral("frameId")).toString())) {
+        const int generation = m_shownGeneration;
+        recheckShown(generation, false);
+        QTimer::singleShot(ShownRecheckMs, &m_timers,
+                           [this, generation] { recheckShown(generation, true); });
+        return;
+    }
     if (method != QLatin1String("Fetch.requestPaused") || sessionId.isEmpty() ||
         (sessionId != m_sessionId && !m_prerenderSessions.contains(sessionId)))
         return;
@@ -97,6 +152,9 @@ void KeptDocumentServer::answer(const QString& sessionId, const QJsonObject& par
         return;
     }
     std::optional<KeptDocuments::Document> document;
+    // The window goes elsewhere: what it showed before is no longer checked.
+    if (!prerender)
+        m_shownCopy.reset();
     if (!request.value(QStringLiteral("hasPostData")).toBool() &&
         !isReload(request.value(QStringLiteral("headers")).toObject()))
         document = prerender ? m_documents.find(url, method) : m_documents.take(url, method);
@@ -107,7 +165,7 @@ void KeptDocumentServer::answer(const QString& sessionId, const QJsonObject& par
         return;
     }
     const KeptDocuments::Document kept = *document;
-    cookiesStill(url, sessionId, *kept.cookies, [this, paused, kept](bool same) {
+    cookiesStill(url, sessionId, kept, [this, paused, kept](bool same) {
         if (same)
             serve(paused, kept);
         else
@@ -117,13 +175,15 @@ void KeptDocumentServer::answer(const QString& sessionId, const QJsonObject& par
 
 void KeptDocumentServer::serve(const Request& request, const KeptDocuments::Document& document)
 {
-    if (request.prerender)
+    if (request.prerender) {
         m_prerenderedUrls.insert(request.sessionId, document.url);
-    else
+        m_documents.handOut(document.url);
+    } else {
         ++m_served;
-    FetchDocuments::fulfil(
-        m_pipe, request.sessionId, request.requestId,
-        {document.status, document.statusText, document.headers, document.body});
+        shown(document);
+    }
+    FetchDocuments::fulfil(m_pipe, request.sessionId, request.requestId,
+                           {document.status, document.statusText, document.headers, document.body});
 }
 
 void KeptDocumentServer::checkFresh(const QString& url, std::function<void(bool fresh)> then)
@@ -134,19 +194,23 @@ void KeptDocumentServer::checkFresh(const QString& url, std::function<void(bool 
         then(false);
         return;
     }
-    cookiesStill(url, m_sessionId, *document->cookies, std::move(then));
+    cookiesStill(url, m_sessionId, *document, std::move(then));
 }
 
-// Whether the cookies that the browser would send for `url` now are `kept`; `then` gets the
-// answer, false when the browser cannot be asked.
+// Whether the cookies that the browser would send for `url` now still answer as the document's
+// did; `then` gets the answer, false when the browser cannot be asked.
 void KeptDocumentServer::cookiesStill(const QString& url, const QString& sessionId,
-                                      const QByteArray& kept, std::function<void(bool)> then)
+                                      const KeptDocuments::Document& document,
+                                      std::function<void(bool)> then)
 {
-    const int sent = m_pipe.send(QStringLiteral("Network.getCookies"),
-                                 {{QStringLiteral("urls"), QJsonArray{url}}}, sessionId,
-                                 [kept, then](const QJsonObject& reply) {
-                                     then(cookieStateOf(reply) == kept);
-                                 });
+    const KeptDocuments::Cookies kept = document.cookies.value_or(KeptDocuments::Cookies{});
+    const bool handedOut = document.handedOut;
+    const int sent = m_pipe.send(
+        QStringLiteral("Network.getCookies"), {{QStringLiteral("urls"), QJsonArray{url}}},
+        sessionId, [kept, handedOut, then](const QJsonObject& reply) {
+            const auto now = cookieStateOf(reply);
+            then(now && KeptDocuments::stillAnswers(kept, *now, handedOut));
+        });
     if (sent == 0)
         then(false);
 }
@@ -170,7 +234,7 @@ void KeptDocumentServer::noteCookies(const QString& url)
 {
     m_pipe.send(QStringLiteral("Network.getCookies"), {{QStringLiteral("urls"), QJsonArray{url}}},
                 m_sessionId, [this, url](const QJsonObject& reply) {
-                    if (const std::optional<QByteArray> cookies = cookieStateOf(reply))
+                    if (const auto cookies = cookieStateOf(reply))
                         m_documents.noteCookies(url, *cookies);
                 });
 }

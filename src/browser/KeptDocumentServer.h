@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QJsonObject>
+#include <QObject>
 #include <QSet>
 #include <QString>
 
@@ -19,12 +20,13 @@ class DevToolsPipe;
 // The browser's prerender of the window's next link gets its document from the same copies and
 // only from them, kept for the window's own step until the user sees the prerendered page: a
 // prerender never sends the server a request that the step would not have sent.
+// A copy shown is asked for again when the cookies it was answered under changed as it came on
+// show: a page left with a logout in its `navigate` or `pagehide` handler.
 class KeptDocumentServer
 {
 public:
     // `subframes`: the frames known to be inside a page, kept current by the caller.
-    KeptDocumentServer(DevToolsPipe& pipe, KeptDocuments& documents,
-                       const QSet<QString>& subframes)
+    KeptDocumentServer(DevToolsPipe& pipe, KeptDocuments& documents, const QSet<QString>& subframes)
         : m_pipe(pipe), m_documents(documents), m_subframes(subframes)
     {}
 
@@ -37,10 +39,15 @@ public:
     // The window's page is now the activated prerender `sessionId`, showing `url`.
     void follow(const QString& targetId, const QString& sessionId, const QString& url);
     // Whether the copy of `url` loaded ahead could still be served to the window now: within its
-    // time, and the cookies that the browser would send are those it was kept with. `then` gets
-    // the answer, at once when no question to the browser is needed.
+    // time, and the cookies that the browser would send still those it answered (see
+    // KeptDocuments::stillAnswers). `then` gets the answer, at once when no question to the
+    // browser is needed.
     void checkFresh(const QString& url, std::function<void(bool fresh)> then);
     void handleEvent(const QJsonObject& event);
+    // The window is sent elsewhere: the page on show is no longer checked.
+    void windowLeaves();
+    // How long after a copy on show has stopped loading its cookies are checked a last time.
+    static constexpr int ShownRecheckMs = 1000;
     // How many navigations were answered from a kept document so far.
     int servedCount() const { return m_served; }
 
@@ -53,8 +60,10 @@ private:
     };
     void answer(const QString& sessionId, const QJsonObject& params);
     void serve(const Request& request, const KeptDocuments::Document& document);
-    void cookiesStill(const QString& url, const QString& sessionId, const QByteArray& kept,
-                      std::function<void(bool same)> then);
+    void cookiesStill(const QString& url, const QString& sessionId,
+                      const KeptDocuments::Document& document, std::function<void(bool same)> then);
+    void shown(const KeptDocuments::Document& document);
+    void recheckShown(int generation, bool last);
     void noteCookies(const QString& url);
     void refuse(const Request& request);
 
@@ -65,6 +74,11 @@ private:
     QString m_sessionId;
     QString m_shownUrl; // of the page on show, without fragment
     QSet<QString> m_prerenderSessions;
-    QHash<QString, QString> m_prerenderedUrls;  // by session: what it was answered with
+    QHash<QString, QString> m_prerenderedUrls; // by session: what it was answered with
     int m_served = 0;
+    // The copy that the window's page came from, until its cookies were checked once it is on
+    // show; m_shownGeneration counts the copies shown.
+    std::optional<KeptDocuments::Document> m_shownCopy;
+    int m_shownGeneration = 0;
+    QObject m_timers; // the checks' timers go with the server
 };

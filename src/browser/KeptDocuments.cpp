@@ -2,7 +2,6 @@
 
 #include "browser/FetchHeaders.h"
 
-#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -79,7 +78,7 @@ void KeptDocuments::keep(const QString& url, const QString& method, int status,
     if (!mayBeKept(method, status, headers))
         return;
     Document document{address, status,    statusText, FetchHeaders::forWholeBody(headers),
-                      body,    m_clock(), {}};
+                      body,    m_clock(), {},         false};
     const qsizetype size = sizeOf(document);
     if (size > MaxBytes)
         return;
@@ -93,7 +92,7 @@ void KeptDocuments::keep(const QString& url, const QString& method, int status,
         m_kept(address);
 }
 
-void KeptDocuments::noteCookies(const QString& url, const QByteArray& cookies)
+void KeptDocuments::noteCookies(const QString& url, const Cookies& cookies)
 {
     const QString address = withoutFragment(url);
     for (Document& document : m_documents) {
@@ -102,24 +101,44 @@ void KeptDocuments::noteCookies(const QString& url, const QByteArray& cookies)
     }
 }
 
-QByteArray KeptDocuments::cookieState(const QJsonArray& cookies)
+KeptDocuments::Cookies KeptDocuments::cookieState(const QJsonArray& cookies)
 {
-    QList<QByteArray> entries;
+    Cookies state;
     for (const QJsonValue cookie : cookies) {
-        QByteArray entry;
-        for (const char* field : {"name", "value", "domain", "path"})
-            entry += cookie[QLatin1String(field)].toString().toUtf8() + '\0';
-        const QJsonValue partition = cookie[QLatin1String("partitionKey")];
-        entry += QJsonDocument(QJsonArray{partition}).toJson(QJsonDocument::Compact);
-        entries.append(entry);
+        QByteArray key;
+        for (const char* field : {"name", "domain", "path"})
+            key += cookie[QLatin1String(field)].toString().toUtf8() + '\0';
+        key += QJsonDocument(QJsonArray{cookie[QLatin1String("partitionKey")]})
+                   .toJson(QJsonDocument::Compact);
+        state.insert(key, {cookie[QLatin1String("value")].toString().toUtf8(),
+                           cookie[QLatin1String("httpOnly")].toBool()});
     }
-    std::sort(entries.begin(), entries.end());
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    for (const QByteArray& entry : entries) {
-        hash.addData(QByteArray::number(entry.size()) + ':');
-        hash.addData(entry);
+    return state;
+}
+
+bool KeptDocuments::stillAnswers(const Cookies& kept, const Cookies& now, bool handedOut)
+{
+    if (!handedOut)
+        return kept == now;
+    for (auto it = kept.begin(); it != kept.end(); ++it) {
+        const auto found = now.find(it.key());
+        if (found == now.end() || (found->httpOnly && *found != *it))
+            return false;
     }
-    return hash.result();
+    for (auto it = now.begin(); it != now.end(); ++it) {
+        if (it->httpOnly && !kept.contains(it.key()))
+            return false;
+    }
+    return true;
+}
+
+void KeptDocuments::handOut(const QString& url)
+{
+    const QString address = withoutFragment(url);
+    for (Document& document : m_documents) {
+        if (document.url == address)
+            document.handedOut = true;
+    }
 }
 
 // As keep(): url and method come by name from the request.

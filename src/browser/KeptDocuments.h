@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QJsonArray>
 #include <QList>
+#include <QMap>
 #include <QString>
 
 #include <functional>
@@ -15,6 +16,16 @@
 class KeptDocuments
 {
 public:
+    struct Cookie
+    {
+        QByteArray value;
+        bool httpOnly = false;
+        friend bool operator==(const Cookie&, const Cookie&) = default;
+    };
+    // The cookies that the browser would send for an address, by name, domain, path and
+    // partition.
+    using Cookies = QMap<QByteArray, Cookie>;
+
     struct Document
     {
         QString url; // without fragment
@@ -28,7 +39,10 @@ public:
         qint64 keptAtMs = 0;
         // The cookies that the browser would send for the address, as they were just after it
         // was kept (see cookieState()); nothing until they are known.
-        std::optional<QByteArray> cookies;
+        std::optional<Cookies> cookies;
+        // A page runs it (the browser's prerender): from then on, that page's script writes
+        // cookies of its own.
+        bool handedOut = false;
     };
 
     static constexpr qint64 MaxAgeMs = qint64{5} * 60 * 1000;
@@ -45,12 +59,19 @@ public:
     // Called with the address of every document kept, so that the cookies for it can be noted.
     void setKeptHandler(std::function<void(const QString& url)> kept) { m_kept = std::move(kept); }
     // Notes the cookies for the document kept for `url`, when it has none noted yet.
-    void noteCookies(const QString& url, const QByteArray& cookies);
-    // What a document may be served with: the cookies of Network.getCookies, in any order, each
-    // by name, value, domain, path and partition. A document kept with other cookies than the
-    // browser would send now was the answer to another request: a logged-in page after the user
-    // logged out, say.
-    static QByteArray cookieState(const QJsonArray& cookies);
+    void noteCookies(const QString& url, const Cookies& cookies);
+    // The cookies of Network.getCookies, in any order.
+    static Cookies cookieState(const QJsonArray& cookies);
+    // Whether a document kept with the cookies `kept` still answers the request that would carry
+    // `now`. A document kept with other cookies than the browser would send now was the answer to
+    // another request: a logged-in page after the user logged out, say. Once `handedOut`, the
+    // page running it writes cookies of its own (an analytics script does), which a script of a
+    // page can only do to cookies that are not HttpOnly and without taking one away: a cookie it
+    // was kept with that is gone, and any HttpOnly one that changed or came, still mean another
+    // answer. Without a page running it, the cookies must be the same.
+    static bool stillAnswers(const Cookies& kept, const Cookies& now, bool handedOut);
+    // The document kept for `url` is run by a page from now on.
+    void handOut(const QString& url);
 
     // The document kept for a GET of `url` (its fragment aside), when not older than five minutes;
     // it is then no longer kept (served once).

@@ -55,6 +55,19 @@ bool isWorthLoadingAhead(const QString& url)
     return scheme == QLatin1String("http") || scheme == QLatin1String("https");
 }
 
+bool isPrerenderedFrom(const QString& shown, const QString& next)
+{
+    const QUrl from(shown);
+    const QUrl to(next);
+    const auto portOf = [](const QUrl& url) {
+        return url.port(
+            url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443 : 80);
+    };
+    return isWorthLoadingAhead(next) && from.scheme().toLower() == to.scheme().toLower() &&
+           from.host() == to.host() && portOf(from) == portOf(to) &&
+           from.adjusted(QUrl::RemoveFragment) != to.adjusted(QUrl::RemoveFragment);
+}
+
 QString urlScheme(const QString& address)
 {
     QString scheme;

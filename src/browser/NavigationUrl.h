@@ -18,6 +18,10 @@ QString shownAddress(const QString& link);
 // warm the cache, so it shows a blank page for everything else (files, data: URLs, scripts).
 bool isWorthLoadingAhead(const QString& url);
 
+// True when the window, showing `shown`, prerenders `next` as it would be shown from there: a
+// web page of the same origin, other than the page on show itself.
+bool isPrerenderedFrom(const QString& shown, const QString& next);
+
 // The scheme of `address` as a browser's URL parser reads it, in lower case (tabs and line breaks
 // anywhere dropped, blanks and control characters before it taken off); empty when the address
 // has none (a relative one).

@@ -2,6 +2,7 @@
 
 #include "browser/ChromiumConnection.h"
 #include "browser/DevToolsPipe.h"
+#include "browser/KeptDocumentServer.h"
 #include "browser/KeptDocuments.h"
 #include "browser/Meanwhile.h"
 #include "browser/StepTrace.h"
@@ -70,6 +71,8 @@ WindowPrerender::WindowPrerender(ChromiumConnection& connection, QString tabSess
 {
     m_listenerId =
         m_connection.addEventListener([this](const QJsonObject& event) { handleEvent(event); });
+    m_watch.setInterval(WatchIntervalMs);
+    QObject::connect(&m_watch, &QTimer::timeout, [this] { watch(); });
     send(m_connection, str("Preload.enable"), {}, m_shown.sessionId);
 }
 
@@ -96,6 +99,7 @@ void WindowPrerender::newDocument()
 {
     ++m_generation;
     m_world = 0;
+    m_watch.stop();
     m_rulesFor.clear();
     m_rulesUrl.clear();
     m_readyUrls.clear();
@@ -189,6 +193,10 @@ void WindowPrerender::prepare()
         return;
     m_rulesFor = next;
     m_rulesUrl.clear();
+    if (next.isEmpty())
+        m_watch.stop();
+    else
+        m_watch.start();
     if (next.isEmpty() && m_world == 0)
         return;
     const int generation = m_generation;
@@ -208,6 +216,31 @@ void WindowPrerender::prepare()
              (*alive)->m_world = world;
              (*alive)->placeRules(world, next, generation);
          });
+}
+
+// The copy that the rules stand for may have gone past its time, or the cookies that it answered
+// changed (see KeptDocuments::stillAnswers): then the rules go, and with them the prerender.
+void WindowPrerender::watch()
+{
+    const QString next = m_rulesFor;
+    const std::optional<KeptDocuments::Document> copy =
+        m_connection.keptDocuments().find(next, str("GET"));
+    if (!m_settled || !copy) {
+        prepare();
+        return;
+    }
+    if (!copy->cookies)
+        return;
+    const std::weak_ptr<WindowPrerender*> self = m_self;
+    meanwhile([&] {
+        m_connection.keptDocumentServer().checkFresh(next, [self, next](bool fresh) {
+            const auto alive = self.lock();
+            if (fresh || !alive || !*alive || (*alive)->m_rulesFor != next)
+                return;
+            (*alive)->m_connection.keptDocuments().take(next, str("GET"));
+            (*alive)->prepare();
+        });
+    });
 }
 
 void WindowPrerender::placeRules(int world, const QString& next, int generation)

@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <QSet>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -20,10 +21,15 @@ struct PrerenderActivation;
 //
 // Once the page on show has loaded and the hidden instance has kept the next link's document,
 // the page is given speculation rules for that one link, from an isolated world that the
-// page's scripts cannot reach. The browser allows them for the page's own origin only; its
+// page's scripts cannot reach. The rules' element itself is in the page's document, which every
+// world shares, so the page's scripts can read the next link's address from it: the browser
+// starts a prerender only from rules in the document or in its response's Speculation-Rules
+// header (fixed for the document's life), and its protocol's Preload domain only reports. The browser allows them for the page's own origin only; its
 // prerender takes its document from the copy loaded ahead (see KeptDocumentServer) and defers
 // what a user would notice until it is shown. The rules are replaced at each step, so that at
-// most the next link is prerendered.
+// most the next link is prerendered, and taken away as soon as the copy could no longer be shown
+// (past its time, or the cookies it answered changed): the browser then ends the prerender, and
+// nothing runs for a page that nobody will see.
 class WindowPrerender
 {
 public:
@@ -49,6 +55,9 @@ public:
     // The window goes to another page: the rules of the page on show go with it.
     void leave();
 
+    // How often a prerender's copy is checked while the rules for it stand.
+    static constexpr int WatchIntervalMs = 2000;
+
 private:
     void handleEvent(const QJsonObject& event);
     void attached(const QJsonObject& params);
@@ -57,6 +66,7 @@ private:
     void prepare();
     void placeRules(int world, const QString& next, int generation);
     void statusUpdated(const QJsonObject& params);
+    void watch();
 
     ChromiumConnection& m_connection;
     QString m_tabSessionId;
@@ -73,5 +83,6 @@ private:
     QString m_rulesUrl;        // the same, as the page resolved it, without fragment
     QSet<QString> m_readyUrls; // prerenders that the page on show has ready, without fragment
     int m_listenerId = 0;
+    QTimer m_watch;
     std::shared_ptr<WindowPrerender*> m_self;
 };

@@ -78,9 +78,10 @@ LocalHttpServer::LocalHttpServer(Handler handler, int delayMs)
                             !socket->peek(1 << 16).contains("\r\n\r\n"))
                             return;
                         socket->setProperty("answered", true);
+                        const QByteArray request = socket->peek(1 << 16);
                         const QByteArray line = socket->readLine();
                         const QString path = QString::fromLatin1(line.split(' ').value(1));
-                        record(path);
+                        record(path, request.left(request.indexOf("\r\n\r\n") + 2));
                         const HttpResponse response = m_handler(path);
                         QTimer::singleShot(m_delayMs, socket, [socket, response] {
                             socket->write(head(response));
@@ -119,8 +120,20 @@ int LocalHttpServer::requestCount(const QString& path) const
     return int(m_paths.count(path));
 }
 
-void LocalHttpServer::record(const QString& path)
+QList<QByteArray> LocalHttpServer::requestHeads(const QString& path) const
+{
+    QMutexLocker lock(&m_mutex);
+    QList<QByteArray> heads;
+    for (qsizetype i = 0; i < m_paths.size(); ++i) {
+        if (m_paths[i] == path)
+            heads.append(m_heads[i]);
+    }
+    return heads;
+}
+
+void LocalHttpServer::record(const QString& path, const QByteArray& head)
 {
     QMutexLocker lock(&m_mutex);
     m_paths.append(path);
+    m_heads.append(head);
 }

@@ -41,9 +41,11 @@ public:
     // Paths asked for so far, in order.
     QStringList requestedPaths() const;
     int requestCount(const QString& path) const;
+    // The head (request line and headers) of each request for `path`, in order.
+    QList<QByteArray> requestHeads(const QString& path) const;
 
 private:
-    void record(const QString& path);
+    void record(const QString& path, const QByteArray& head);
 
     Handler m_handler;
     int m_delayMs;
@@ -53,4 +55,5 @@ private:
     QTcpServer* m_server = nullptr;
     mutable QMutex m_mutex;
     QStringList m_paths;
+    QList<QByteArray> m_heads; // of m_paths' requests
 };

@@ -208,6 +208,19 @@ HttpResponse respond(const QString& path)
         } else if (name.startsWith("redirect")) {
             response.status = 302;
             response.headers = {{"Location", "/kept/no-cache-redirected"}};
+        } else if (name.startsWith("no-cache-run-")) {
+            // Tells the server that its script ran, and writes a cookie when its name says so.
+            // One whose name ends in 503 declines its first request: the load ahead.
+            static QSet<QByteArray> asked;
+            response.status = name.endsWith("503") && !asked.contains(name) ? 503 : 200;
+            asked.insert(name);
+            response.headers = {{"Cache-Control", "no-cache"}};
+            const QByteArray script =
+                QByteArray(name.contains("-writes-") ? "document.cookie = 'seen=' + Date.now();"
+                                                     : "") +
+                "navigator.sendBeacon('/beacon/kept/" + name +
+                "'); document.title = 'script ran ' + document.title";
+            response.body = page(name, "<script>" + script + "</script>");
         } else {
             response.headers = {
                 {"Cache-Control", name.startsWith("no-store") ? "no-store" : "no-cache"},
@@ -216,6 +229,13 @@ HttpResponse respond(const QString& path)
                                        "document.title = 'script ran ' + document.title"
                                        "</script>");
         }
+    } else if (path.startsWith(QLatin1String("/leaving/"))) {
+        // Logs out in its handler of the event of its name, as it is left.
+        const QByteArray event = name.mid(9);
+        const QByteArray target = event == "navigate" ? "navigation" : "window";
+        response.body = page("leaving", "<script>" + target + ".addEventListener('" + event +
+                                            "', () => document.cookie = "
+                                            "'session=; Max-Age=0; Path=/')</script>");
     } else if (path.startsWith(QLatin1String("/back/"))) {
         // /back/<Cache-Control>/<name>
         response.headers = {{"Cache-Control", path.section(QLatin1Char('/'), 2, 2).toLatin1()}};
@@ -1028,50 +1048,82 @@ void BrowserTest::onlyTheUsersStepKeysReachTheProgram()
 
 void BrowserTest::stepOntoNextLinkShowsItsPrerender_data()
 {
-    QTest::addColumn<QString>("host"); // of the next link; the page on show is on 127.0.0.1
-    QTest::addColumn<bool>("logOut");  // the cookies change between the prerender and the step
+    QTest::addColumn<QString>("host");   // of the next link; the page on show is on 127.0.0.1
+    QTest::addColumn<QString>("change"); // after the load ahead: "logout", the session cookie
+    // goes in the page on show's "pagehide" or "navigate" handler, "503" (declines the load
+    // ahead), "expired" (the copy's time is past), "login" (an HttpOnly cookie came)
     QTest::addColumn<bool>("prerendered");
-    QTest::newRow("same origin") << QStringLiteral("127.0.0.1") << false << true;
-    QTest::newRow("same origin, logged out since") << QStringLiteral("127.0.0.1") << true << false;
-    QTest::newRow("another origin") << QStringLiteral("localhost") << false << false;
+    for (const QString change : {"", "logout", "pagehide", "navigate", "503", "expired", "login"}) {
+        const bool shown = change.isEmpty() || change == "pagehide" || change == "navigate";
+        QTest::addRow("same origin %s", qPrintable(change)) << "127.0.0.1" << change << shown;
+    }
+    QTest::newRow("another origin") << "localhost" << "" << false;
 }
 
 void BrowserTest::stepOntoNextLinkShowsItsPrerender()
 {
     QFETCH(QString, host);
-    QFETCH(bool, logOut);
+    QFETCH(QString, change);
     QFETCH(bool, prerendered);
     const bool sameOrigin = host == QLatin1String("127.0.0.1");
+    const bool leaving = change == QLatin1String("pagehide") || change == QLatin1String("navigate");
+    KeptDocuments& kept = mainBrowser().connection().keptDocuments();
+    qint64 shift = 0;
+    kept.setClock([&shift] { return QDateTime::currentMSecsSinceEpoch() + shift; });
+    const auto restore =
+        qScopeGuard([&kept] { kept.setClock([] { return QDateTime::currentMSecsSinceEpoch(); }); });
     QList<StepKey> pressed;
     m_pair->main->watchStepKeys([&pressed](StepKey key) { pressed << key; });
-    m_pair->main->Navigate(m_server->url(QStringLiteral("/page/before-step")));
+    m_pair->main->Navigate(m_server->url(QStringLiteral("/leaving/") + change));
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
-    QUrl next(m_server->url(QStringLiteral("/kept/no-cache-step-") + host +
-                            (logOut ? QStringLiteral("-out") : QString())));
+    // Its own script writes a cookie, but where the page on show logs out as it is left.
+    QUrl next(m_server->url(QStringLiteral("/kept/no-cache-run-") +
+                            (leaving ? QString() : QStringLiteral("writes-")) + host + change));
     next.setHost(host);
     const QString link = next.toString();
-    // As the browser reports it to the window's page.
+    // As the browser reports them to the window's page.
     bool ready = false;
+    QSet<QString> targets; // prerenders that are there
     ChromiumConnection& connection = mainBrowser().connection();
     const int listener = connection.addEventListener([&](const QJsonObject& event) {
         const QJsonObject params = event[QLatin1String("params")].toObject();
-        if (event[QLatin1String("method")] == QLatin1String("Preload.prerenderStatusUpdated") &&
+        const QString method = event[QLatin1String("method")].toString();
+        const QJsonObject info = params[QLatin1String("targetInfo")].toObject();
+        if (method == QLatin1String("Preload.prerenderStatusUpdated") &&
             params[QLatin1String("key")][QLatin1String("url")] == link)
             ready = params[QLatin1String("status")] == QLatin1String("Ready");
+        else if (method == QLatin1String("Target.attachedToTarget") &&
+                 info[QLatin1String("subtype")] == QLatin1String("prerender"))
+            targets.insert(info[QLatin1String("targetId")].toString());
+        else if (method == QLatin1String("Target.targetDestroyed"))
+            targets.remove(params[QLatin1String("targetId")].toString());
     });
     const auto stopListening = qScopeGuard([&] { connection.removeEventListener(listener); });
+    const auto cookie = [&](const char* command, const char* name, bool httpOnly) {
+        connection.command(QString::fromLatin1(command),
+                           {{"name", name}, {"value", "in"}, {"httpOnly", httpOnly}, {"url", link}},
+                           mainBrowser().sessionId());
+    };
+    cookie("Network.setCookie", "session", false);
     m_pair->hidden->Navigate(link);
     QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
-    if (sameOrigin)
+    // The site is told what the request is for, and may decline it.
+    QVERIFY(m_server->requestHeads(next.path()).value(0).contains(
+        "\r\nSec-Purpose: prefetch" + QByteArray(sameOrigin ? ";prerender" : "") + "\r\n"));
+    const bool prerenders = sameOrigin && change != QLatin1String("503");
+    if (prerenders)
         QTRY_VERIFY(ready);
     QTest::qWait(500);
-    QCOMPARE(ready, sameOrigin);
-    if (logOut)
-        connection.command(QStringLiteral("Network.setCookie"),
-                           {{QStringLiteral("name"), QStringLiteral("session")},
-                            {QStringLiteral("value"), QStringLiteral("out")},
-                            {QStringLiteral("url"), link}},
-                           mainBrowser().sessionId());
+    QCOMPARE(ready, prerenders);
+    if (change == QLatin1String("logout"))
+        cookie("Network.deleteCookies", "session", false);
+    if (change == QLatin1String("login"))
+        cookie("Network.setCookie", "login", true);
+    if (change == QLatin1String("expired"))
+        shift = KeptDocuments::MaxAgeMs + 1000;
+    // Nothing keeps running for a page that can no longer be shown.
+    if (change == QLatin1String("expired") || change == QLatin1String("login"))
+        QTRY_VERIFY(targets.isEmpty());
     const QString pageBefore = mainBrowser().targetId();
 
     m_pair->main->Navigate(link);
@@ -1081,8 +1133,15 @@ void BrowserTest::stepOntoNextLinkShowsItsPrerender()
                  QStringLiteral("script ran ") + next.path().section(QLatin1Char('/'), -1));
     // The prerender became the window's page, answered from the copy loaded ahead.
     QCOMPARE(mainBrowser().targetId() != pageBefore, prerendered);
-    // A changed login is the server's to answer.
-    QCOMPARE(m_server->requestCount(next.path()), logOut ? 2 : 1);
+    // A changed login, and a copy that the site declined or that is past its time, are the
+    // server's to answer; the page's own cookie is not a change. Its script ran once, in the
+    // prerender or in the window, and again only where the page was fetched again after it.
+    const int fetches = change.isEmpty() ? 1 : 2;
+    QTRY_COMPARE(m_server->requestCount(next.path()), fetches);
+    QTest::qWait(KeptDocumentServer::ShownRecheckMs + 500);
+    QCOMPARE(m_server->requestCount(next.path()), fetches);
+    QCOMPARE(m_server->requestCount(QStringLiteral("/beacon") + next.path()),
+             prerenders ? fetches : 1);
     pressKeyInWindow(QStringLiteral("F8"));
     QTRY_COMPARE(pressed, QList<StepKey>{StepKey::Left});
     m_pair->main->Navigate(m_server->url(QStringLiteral("/page/after-step-") + host));

@@ -4,6 +4,7 @@
 #include "browser/ChromiumBrowserFactory.h"
 #include "browser/ChromiumConnection.h"
 #include "browser/HiddenResponsePolicy.h"
+#include "browser/HiddenTargetGuard.h"
 #include "browser/KeptDocuments.h"
 #include "browser/NavigationUrl.h"
 #include "browser/WindowNavigation.h"
@@ -47,6 +48,10 @@ private slots:
     void hiddenDocumentTooLargeToHold();
     void hiddenResponses_data();
     void hiddenResponses();
+    void loadAheadTellsItsPurpose_data();
+    void loadAheadTellsItsPurpose();
+    void keptCookiesStillAnswer_data();
+    void keptCookiesStillAnswer();
     void profileInUseIsRecognised_data();
     void profileInUseIsRecognised();
     void unusableProfileGivesTemporaryOne();
@@ -293,6 +298,55 @@ void BrowserRulesTest::hiddenResponses()
     QFETCH(QJsonArray, responseHeaders);
     QFETCH(bool, mayLoad);
     QCOMPARE(HiddenResponsePolicy::mayLoad(status, responseHeaders), mayLoad);
+}
+
+void BrowserRulesTest::loadAheadTellsItsPurpose_data()
+{
+    QTest::addColumn<QString>("next"); // from a window on http://a.org/x
+    QTest::addColumn<QString>("purpose");
+    QTest::newRow("same origin") << "http://a.org:80/y#f" << "prefetch;prerender";
+    QTest::newRow("the page on show") << "http://a.org/x#2" << "prefetch";
+    QTest::newRow("another port") << "http://a.org:81/y" << "prefetch";
+    QTest::newRow("another scheme") << "https://a.org/y" << "prefetch";
+}
+
+void BrowserRulesTest::loadAheadTellsItsPurpose()
+{
+    QFETCH(QString, next);
+    QFETCH(QString, purpose);
+    QCOMPARE(HiddenTargetGuard::purposeOf(next, QStringLiteral("http://a.org/x")), purpose);
+}
+
+void BrowserRulesTest::keptCookiesStillAnswer_data()
+{
+    // The cookies now, against session=in and HttpOnly sid=1 kept; '!' marks HttpOnly.
+    QTest::addColumn<QStringList>("now");
+    QTest::addColumn<bool>("handedOut"); // a page runs the copy
+    QTest::addColumn<bool>("answers");
+    QTest::newRow("same") << QStringList{"session=in", "!sid=1"} << false << true;
+    QTest::newRow("one came, no page") << QStringList{"session=in", "!sid=1", "a=1"} << false
+                                       << false;
+    QTest::newRow("its page wrote") << QStringList{"session=2", "!sid=1", "a=1"} << true << true;
+    QTest::newRow("logged out") << QStringList{"!sid=1"} << true << false;
+    QTest::newRow("HttpOnly changed") << QStringList{"session=in", "!sid=2"} << true << false;
+    QTest::newRow("HttpOnly came") << QStringList{"session=in", "!sid=1", "!b=1"} << true << false;
+}
+
+void BrowserRulesTest::keptCookiesStillAnswer()
+{
+    QFETCH(QStringList, now);
+    QFETCH(bool, handedOut);
+    QFETCH(bool, answers);
+    const auto cookies = [](const QStringList& list) {
+        QJsonArray array;
+        for (const QString& cookie : list)
+            array.append(QJsonObject{{"name", cookie.section(QLatin1Char('='), 0, 0).remove('!')},
+                                     {"value", cookie.section(QLatin1Char('='), 1)},
+                                     {"httpOnly", cookie.startsWith(QLatin1Char('!'))}});
+        return KeptDocuments::cookieState(array);
+    };
+    const QStringList kept{QStringLiteral("session=in"), QStringLiteral("!sid=1")};
+    QCOMPARE(KeptDocuments::stillAnswers(cookies(kept), cookies(now), handedOut), answers);
 }
 
 void BrowserRulesTest::profileInUseIsRecognised_data()
