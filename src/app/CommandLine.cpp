@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "app/Form1.h"
+#include "web/WebAddress.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -54,8 +55,9 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     parser.addOption(stepEvery);
     parser.addPositionalArgument(
         QStringLiteral("file"),
-        QStringLiteral("The theme file to open instead of the default theme file. While "
-                       "Quillon already runs on this display, it opens the file there."),
+        QStringLiteral("The theme file to open instead of the default theme file: a path, or "
+                       "an http or https address. While Quillon already runs on this display, "
+                       "it opens the file there."),
         QStringLiteral("[file]"));
     if (!parser.parse(arguments))
         return refuse(parser.errorText());
@@ -80,7 +82,10 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         run.m_stepEvery = std::chrono::seconds(seconds);
     }
     if (!files.isEmpty())
-        run.m_themeFile = QDir::cleanPath(QDir::current().absoluteFilePath(files.constFirst()));
+        run.m_themeFile =
+            WebAddress::is(files.constFirst())
+                ? files.constFirst()
+                : QDir::cleanPath(QDir::current().absoluteFilePath(files.constFirst()));
     return run;
 }
 
