@@ -8,6 +8,17 @@
 #include <QNetworkRequest>
 
 namespace {
+QString tooManyRedirects()
+{
+    return QStringLiteral("it is sent on too many times");
+}
+
+QString notWebReason(const QUrl& to)
+{
+    return QStringLiteral("it is sent on to an address that is not http or https (%1)")
+        .arg(to.scheme());
+}
+
 bool isWebScheme(const QUrl& url)
 {
     return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
@@ -25,7 +36,7 @@ QString networkReason(QNetworkReply::NetworkError error, const QString& text)
     case QNetworkReply::SslHandshakeFailedError:
         return QStringLiteral("its certificate does not verify (%1)").arg(text);
     case QNetworkReply::TooManyRedirectsError:
-        return QStringLiteral("it is sent on too many times");
+        return tooManyRedirects();
     case QNetworkReply::OperationCanceledError:
     case QNetworkReply::TimeoutError:
         return QStringLiteral("the server stopped sending");
@@ -66,6 +77,7 @@ void ListFetch::start(const QString& address, const Validators& since)
         request.setRawHeader("If-None-Match", since.etag);
     if (!since.lastModified.isEmpty())
         request.setRawHeader("If-Modified-Since", since.lastModified);
+    m_visited = {request.url()};
     m_reply = m_network.get(request);
     connect(m_reply, &QNetworkReply::redirected, this, &ListFetch::redirected);
     connect(m_reply, &QNetworkReply::metaDataChanged, this, [this] {
@@ -96,10 +108,15 @@ ListFetch::Answer ListFetch::fetch(QNetworkAccessManager& network, const Limits&
 void ListFetch::redirected(const QUrl& to)
 {
     if (!isWebScheme(to)) {
-        fail(QStringLiteral("it is sent on to an address that is not http or https (%1)")
-                 .arg(to.scheme()));
+        fail(notWebReason(to));
         return;
     }
+    // A circle is told at its first turn, not after the most redirects allowed.
+    if (m_visited.contains(to)) {
+        fail(tooManyRedirects());
+        return;
+    }
+    m_visited.insert(to);
     emit m_reply->redirectAllowed();
 }
 
@@ -150,6 +167,12 @@ ListFetch::Answer ListFetch::answerFromReply()
     const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status == 304) {
         answer.kind = Answer::Kind::Unchanged;
+        return answer;
+    }
+    // A redirect that Qt refused itself ends with the redirect's own status.
+    if (status >= 300 && status < 400) {
+        const QUrl to = m_reply->url().resolved(QUrl::fromEncoded(m_reply->rawHeader("Location")));
+        answer.reason = isWebScheme(to) ? tooManyRedirects() : notWebReason(to);
         return answer;
     }
     if (status != 200 && status != 0) {

@@ -3,14 +3,15 @@
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QTimer>
+#include <QUrl>
 
 #include <chrono>
 
 class QNetworkAccessManager;
 class QNetworkReply;
-class QUrl;
 
 // One request for a list at a web address. Certificates are always verified; a redirect is
 // followed only to http or https and only a few times; the body is bounded while it arrives,
@@ -69,6 +70,7 @@ private:
     Limits m_limits;
     QPointer<QNetworkReply> m_reply;
     QTimer m_whole;
+    QSet<QUrl> m_visited;
     QByteArray m_body;
     QString m_failure;
     bool m_finished = false;
