@@ -14,6 +14,13 @@ WebThemeSource::WebThemeSource(Module1& m) : m(m) {}
 
 WebThemeSource::~WebThemeSource() = default;
 
+QNetworkAccessManager& WebThemeSource::network()
+{
+    if (!m_network)
+        m_network = std::make_unique<QNetworkAccessManager>();
+    return *m_network;
+}
+
 // Another address starts afresh: what was known of the last one says nothing about it.
 void WebThemeSource::follow(const QString& address)
 {
@@ -33,7 +40,7 @@ std::optional<QByteArray> WebThemeSource::read(const QString& address)
     m_asking.reset();
     m_change.reset();
     const ListFetch::Answer answer = ListFetch::fetch(
-        m_network, limits, address, m_last ? m_validators : ListFetch::Validators{});
+        network(), limits, address, m_last ? m_validators : ListFetch::Validators{});
     if (std::optional<QByteArray> bytes = take(answer))
         return bytes;
     std::optional<QByteArray> copy = lastCopy();
@@ -49,7 +56,7 @@ void WebThemeSource::refresh(const QString& address)
     follow(address);
     if (m_asking)
         return;
-    m_asking = std::make_unique<ListFetch>(m_network, limits);
+    m_asking = std::make_unique<ListFetch>(network(), limits);
     connect(m_asking.get(), &ListFetch::finished, this, [this](const ListFetch::Answer& answer) {
         // The request goes once this handler has returned.
         m_asking.release()->deleteLater();

@@ -41,9 +41,11 @@ private:
     std::optional<QByteArray> take(const ListFetch::Answer& answer);
     void failed(const QString& reason);
     std::optional<QByteArray> lastCopy() const;
+    QNetworkAccessManager& network();
 
     Module1& m;
-    QNetworkAccessManager m_network;
+    // Made at the first address: a program that steps through files has no use for it.
+    std::unique_ptr<QNetworkAccessManager> m_network;
     QString m_address;
     ListFetch::Validators m_validators;
     std::optional<QByteArray> m_last;

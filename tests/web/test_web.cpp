@@ -1,6 +1,7 @@
 #include "capture/CaptureCommands.h"
 #include "session/WebThemeSource.h"
 #include "support/SessionHarness.h"
+#include "themes/ThemeCommands.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -113,7 +114,8 @@ private slots:
             QSslConfiguration::setDefaultConfiguration(trusting);
         }
         const QString address = server.url(path, scheme).replace("://", "://ann:secret@");
-        open(address);
+        // As a second start hands it over.
+        h->run([&] { OpenThemeFile(*h->m, address); });
         QFETCH(QStringList, links);
         QCOMPARE(h->toolbar.entries, links);
         QCOMPARE(h->m->theme().ThemeFile(), address);
