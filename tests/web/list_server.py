@@ -13,6 +13,7 @@ import hashlib
 import http.server
 import json
 import os
+import socket
 import socketserver
 import ssl
 import subprocess
@@ -51,8 +52,18 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def log_message(self, *args):
         pass
 
+    def setup(self):
+        super().setup()
+        # Headers and body go in separate writes; without this the body waits for an ACK.
+        self.request.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+
+    def end_headers(self):
+        self.header_bytes = sum(map(len, getattr(self, "_headers_buffer", []))) + 2
+        super().end_headers()
+
     def record(self, status, body_bytes):
         entry = {"path": self.path, "status": status, "body": body_bytes,
+                 "headers": self.header_bytes,
                  "if_none_match": self.headers.get("If-None-Match"),
                  "if_modified_since": self.headers.get("If-Modified-Since"),
                  "client": self.headers.get("X-Screen") or self.client_address[0]}
