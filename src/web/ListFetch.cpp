@@ -37,6 +37,10 @@ QString networkReason(QNetworkReply::NetworkError error, const QString& text)
         return QStringLiteral("its certificate does not verify (%1)").arg(text);
     case QNetworkReply::TooManyRedirectsError:
         return tooManyRedirects();
+    // Qt's own check of a compressed body that unpacks to far more than it came as.
+    case QNetworkReply::UnknownContentError:
+        return QStringLiteral("its compressed body could not be unpacked within bounds (%1)")
+            .arg(text);
     case QNetworkReply::OperationCanceledError:
     case QNetworkReply::TimeoutError:
         return QStringLiteral("the server stopped sending");
