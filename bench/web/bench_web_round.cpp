@@ -80,9 +80,7 @@ int main(int argc, char** argv)
         file.write(list);
         file.close();
         QProcess server;
-        server.start(QStringLiteral("python3"),
-                     {QStringLiteral(LIST_SERVER), QStringLiteral("--list"), listFile,
-                      QStringLiteral("--log"), log});
+        server.start(QStringLiteral("python3"), {QStringLiteral(LIST_SERVER), listFile, log});
         while (!server.canReadLine() && server.waitForReadyRead(-1)) {
         }
         const QString address =

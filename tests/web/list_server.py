@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
-"""Theme files on the web for the tests, the fleet check and the benchmark: /list.qld is the
---list file, read at each request, 304 to a request that names its ETag (a path written into
-<list>.route stands in for it); the other paths are bad answers. Prints its port first; each
-request is one JSON line in the --log file."""
-import argparse, email.utils, gzip, hashlib, http.server, json, os, socket, ssl, subprocess
+"""list_server.py LIST LOG [trusted|untrusted]: theme files on the web for the tests, the fleet
+check and the benchmark. /list.qld is LIST, read at each request, 304 to a request that names its
+ETag (a path written into LIST.route stands in for it); the other paths are bad answers. Prints
+its port first; each request is one JSON line in LOG."""
+import email.utils, gzip, hashlib, http.server, json, os, socket, ssl, subprocess, sys
 import threading, time
 
 LOG_LOCK = threading.Lock()
@@ -46,9 +46,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.wfile.write(body)
         entry = {"path": self.path, "status": status, "body": len(body),
                  "headers": self.header_bytes, "if_none_match": self.headers.get("If-None-Match")}
-        if self.server.log_path:
-            with LOG_LOCK, open(self.server.log_path, "a") as log:
-                log.write(json.dumps(entry) + "\n")
+        with LOG_LOCK, open(self.server.log_path, "a") as log:
+            log.write(json.dumps(entry) + "\n")
 
     def serve_list(self):
         with open(self.server.list_path, "rb") as f:
@@ -102,18 +101,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--list", required=True)
-    parser.add_argument("--log")
-    parser.add_argument("--certs", help="folder for the test's certificates")
-    parser.add_argument("--tls", choices=["none", "trusted", "untrusted"], default="none")
-    args = parser.parse_args()
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-    server.list_path, server.log_path = args.list, args.log
-    if args.tls != "none":
-        make_certs(args.certs)
+    server.list_path, server.log_path, tls = (sys.argv[1:] + ["none"])[:3]
+    if tls != "none":
+        certs = os.path.join(os.path.dirname(os.path.abspath(server.list_path)), "certs")
+        make_certs(certs)
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        context.load_cert_chain(*(os.path.join(args.certs, args.tls + e) for e in (".pem", ".key")))
+        context.load_cert_chain(*(os.path.join(certs, tls + e) for e in (".pem", ".key")))
         server.socket = context.wrap_socket(server.socket, server_side=True)
     print(server.server_address[1], flush=True)
     server.serve_forever()
