@@ -9,11 +9,13 @@
 #include "platform/Int16.h"
 #include "platform/Version.h"
 #include "session/BrowserFailure.h"
+#include "session/Handler.h"
 #include "session/Module1.h"
 #include "session/Toolbar.h"
 #include "session/WebThemeSource.h"
 #include "web/WebAddress.h"
 
+#include <QApplication>
 #include <QScopedValueRollback>
 
 namespace {
@@ -25,9 +27,16 @@ bool isMissingName(int number)
 }
 } // namespace
 
+// A changed list on the web is taken as soon as it has come, unless a load or a modal dialog
+// is under way; then the next step takes it.
 ThemeDocument::ThemeDocument(Module1& m)
     : m(m), m_themeFile(m.defaultThemeFile()), m_web(std::make_unique<WebThemeSource>(m))
-{}
+{
+    connect(m_web.get(), &WebThemeSource::changeArrived, this, [this] {
+        if (!m_loading && !QApplication::activeModalWidget())
+            runHandler(this->m, [this] { takeWebChange(); });
+    });
+}
 
 ThemeDocument::~ThemeDocument() = default;
 

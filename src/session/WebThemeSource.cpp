@@ -68,6 +68,8 @@ void WebThemeSource::refresh(const QString& address)
         } catch (const Failure&) {
             // A log that cannot be written: the next load meets it on its own path.
         }
+        if (m_change)
+            emit changeArrived();
     });
     m_asking->start(address, m_last ? m_validators : ListFetch::Validators{});
 }

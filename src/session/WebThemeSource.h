@@ -26,7 +26,7 @@ public:
     // none when there is no copy at all. A failure is logged once until a reading succeeds.
     std::optional<QByteArray> read(const QString& address);
     // Asks whether the list at `address` changed, unless it is being asked already; a changed
-    // list waits in takeChange() for the next step.
+    // list waits in takeChange(), and changeArrived() tells of it.
     void refresh(const QString& address);
     // The list's new bytes when a refresh found a change since the last load of `address`.
     std::optional<QByteArray> takeChange(const QString& address);
@@ -34,6 +34,9 @@ public:
     bool asking() const { return m_asking != nullptr; }
 
     ListFetch::Limits limits;
+
+signals:
+    void changeArrived();
 
 private:
     void follow(const QString& address);

@@ -45,7 +45,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(body)
         entry = {"path": self.path, "status": status, "body": len(body),
-                 "headers": self.header_bytes, "if_none_match": self.headers.get("If-None-Match")}
+                 "headers": self.header_bytes, "time": time.time(), "if_none_match": self.headers.get("If-None-Match")}
         with LOG_LOCK, open(self.server.log_path, "a") as log:
             log.write(json.dumps(entry) + "\n")
 
