@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QUrl>
 
 #include <utility>
 
@@ -110,8 +111,13 @@ void WebThemeSource::failed(const QString& reason)
     if (m_outage)
         return;
     m_outage = true;
+    // Qt's own texts may quote the address, password and all.
+    const QString userInfo = QUrl(m_address).userInfo(QUrl::FullyEncoded);
+    QString told = reason;
+    if (!userInfo.isEmpty())
+        told.remove(userInfo + QLatin1Char('@'));
     m.WriteLogLine(QLatin1Char(' ') + WebAddress::shown(m_address) +
-                   QStringLiteral(" could not be read: ") + reason);
+                   QStringLiteral(" could not be read: ") + told);
 }
 
 std::optional<QByteArray> WebThemeSource::lastCopy() const

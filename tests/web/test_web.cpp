@@ -131,7 +131,7 @@ private slots:
         const QString route = QTest::currentDataTag();
         QFETCH(QString, reason);
         ListServer server(cache->path());
-        open(server.url(route));
+        open(server.url(route).replace("://", "://ann:secret@"));
         QCOMPARE(h->dialogs.boxes.size(), 1);
         QCOMPARE(h->dialogs.boxes.first().text, "Theme File Error - WILL KEEP CURRENT THEME FILE.");
         QCOMPARE(h->m->theme().ThemeFile(), h->m->defaultThemeFile());
@@ -145,6 +145,7 @@ private slots:
         QCOMPARE(h->toolbar.entries.size(), 2);
         QCOMPARE(logCount(reason), 2);
         QCOMPARE(h->dialogs.boxes.size(), 1);
+        QVERIFY(!h->logMessages().join("").contains("secret"));
     }
 
     void refusedCertificate()
