@@ -9,8 +9,9 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
-# What the checks need beyond the build: help2man makes the manual page from --help;
-# mimetype (libfile-mimeinfo-perl) is what xdg-mime asks outside a desktop.
+# What the checks need beyond the build (help2man, which makes the manual page from --help, is
+# one of the build's own, in setup.sh); mimetype (libfile-mimeinfo-perl) is what xdg-mime asks
+# outside a desktop.
 bash "$root/scripts/install-missing.sh" lintian help2man appstream shared-mime-info xdg-utils \
     libfile-mimeinfo-perl desktop-file-utils man-db
 

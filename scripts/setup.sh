@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config
+    build-essential cmake ninja-build pkg-config help2man
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     chromium
     xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core

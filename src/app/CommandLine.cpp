@@ -6,6 +6,8 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QSysInfo>
+#include <QUrl>
 
 #include <cstdio>
 
@@ -19,6 +21,22 @@ QString stepEveryRefusal(const QString& value)
         .arg(CommandLine::ShortestStepSeconds)
         .arg(CommandLine::LongestStepSeconds)
         .arg(value);
+}
+
+// A "file:" address, as desktops and browsers pass a file (percent-encoded), names the file on
+// this machine; none for any other argument, an empty name for a file on another machine.
+std::optional<QString> fileOfAddress(const QString& argument)
+{
+    if (!argument.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
+        return std::nullopt;
+    QUrl address(argument);
+    const QString host = address.host();
+    if (!host.isEmpty() && host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0 &&
+        host.compare(QSysInfo::machineHostName(), Qt::CaseInsensitive) != 0)
+        return QString();
+    // A host left in would make a network share's name of it ("//localhost/...").
+    address.setHost(QString());
+    return address.toLocalFile();
 }
 } // namespace
 
@@ -81,11 +99,14 @@ CommandLine CommandLine::parse(const QStringList& arguments)
             return refuse(stepEveryRefusal(value));
         run.m_stepEvery = std::chrono::seconds(seconds);
     }
-    if (!files.isEmpty())
+    if (!files.isEmpty()) {
+        const QString& named = files.constFirst();
+        const QString file = fileOfAddress(named).value_or(named);
+        if (file.isEmpty())
+            return refuse(QStringLiteral("'%1' names no file on this computer.").arg(named));
         run.m_themeFile =
-            WebAddress::is(files.constFirst())
-                ? files.constFirst()
-                : QDir::cleanPath(QDir::current().absoluteFilePath(files.constFirst()));
+            WebAddress::is(file) ? file : QDir::cleanPath(QDir::current().absoluteFilePath(file));
+    }
     return run;
 }
 

@@ -18,7 +18,8 @@ public:
     SingleToolbar(const SingleToolbar&) = delete;
     SingleToolbar& operator=(const SingleToolbar&) = delete;
 
-    // In the login session's runtime directory, named after the display.
+    // In the login session's runtime directory, named after the screen that the display
+    // leads to. Empty when no folder is this user's own: each copy then runs alone.
     static QString socketName();
     // Whether a running copy listens at `name`, asked before the application object exists
     // (no Qt socket yet). The copy takes the bare connection as a call to the front, which the

@@ -17,6 +17,8 @@ QString Failure::describe(int number)
     switch (number) {
     case FailureNumber::Overflow:
         return QStringLiteral("Overflow");
+    case FailureNumber::OutOfMemory:
+        return QStringLiteral("Out of memory");
     case FailureNumber::SubscriptOutOfRange:
         return QStringLiteral("Subscript out of range");
     case FailureNumber::BadFileName:

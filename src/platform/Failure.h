@@ -8,6 +8,7 @@
 // The numbers that handlers tell apart. The rest keep whatever the mapping gives them.
 namespace FailureNumber {
 constexpr int Overflow = 6;
+constexpr int OutOfMemory = 7;
 constexpr int SubscriptOutOfRange = 9;
 constexpr int BadFileName = 52;
 constexpr int FileNotFound = 53;

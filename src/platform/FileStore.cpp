@@ -94,17 +94,29 @@ std::optional<FileStore::Status> FileStore::status(const QString& path)
 
 QByteArray FileStore::read(const QString& path, qsizetype limit)
 {
-    const int fd = openPlainFile(path, O_RDONLY);
+    off_t size = 0;
+    const int fd = openPlainFile(path, O_RDONLY, &size);
+    const bool whole = limit < 0;
+    if (whole && size > MaxBytes) {
+        ::close(fd);
+        throw Failure(FailureNumber::OutOfMemory);
+    }
+    // A file that grows while it is read, or whose size says nothing (as some file systems'
+    // files do), is stopped one byte past the bound.
     QByteArray content;
-    const int error = readUpTo(fd, content, limit);
+    const int error = readUpTo(fd, content, whole ? MaxBytes + 1 : limit);
     ::close(fd);
     if (error != 0)
         throw Failure::fromErrno(error, path);
+    if (content.size() > MaxBytes && whole)
+        throw Failure(FailureNumber::OutOfMemory);
     return content;
 }
 
 void FileStore::save(const QString& path, const QByteArray& bytes)
 {
+    if (bytes.size() > MaxBytes)
+        throw Failure(FailureNumber::OutOfMemory);
     // A file that its owner made read-only stays as it is, although its folder would let a
     // new file take its place.
     const QByteArray name = nameOf(path);

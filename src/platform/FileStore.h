@@ -27,11 +27,17 @@ public:
     };
     // The status of whatever the name leads to; none when nothing is there.
     static std::optional<Status> status(const QString& path);
-    // The file's bytes, at most `limit` of them (0 proves that it opens for reading). Only a
-    // plain file is read: a folder, a pipe or a device is refused (75) without waiting.
+    // The most bytes a file may hold to be read whole or saved. A theme file is a few hundred
+    // links: past this it is no theme file, and holding it (and its tidied copy) would take
+    // the memory of the desktop.
+    static constexpr qsizetype MaxBytes = 64 * 1024 * 1024;
+    // The file's bytes, at most `limit` of them (0 proves that it opens for reading). Read
+    // whole (no limit), a file of more than MaxBytes fails with 7 and none of it is read. Only
+    // a plain file is read: a folder, a pipe or a device is refused (75) without waiting.
     static QByteArray read(const QString& path, qsizetype limit = -1);
     // Replaces the file's content atomically in its own folder: at every moment the path holds
-    // either the old or the new bytes. A read-only file stays as it is.
+    // either the old or the new bytes. A read-only file stays as it is; more than MaxBytes
+    // fails with 7 and writes nothing.
     static void save(const QString& path, const QByteArray& bytes);
 
     enum class Create {

@@ -26,7 +26,7 @@ std::optional<QByteArray> FileStamp::changedBytes(const QString& path)
 {
     const qint64 now = nowNs();
     const std::optional<FileStore::Status> status = FileStore::status(path);
-    if (!status)
+    if (!status || status == m_tooLarge)
         return std::nullopt;
     const bool settled = m_status && m_status->modifiedNs + coarsestTimesNs <= m_takenNs;
     if (status == m_status && settled)
@@ -34,8 +34,11 @@ std::optional<QByteArray> FileStamp::changedBytes(const QString& path)
     QByteArray bytes;
     try {
         bytes = FileStore::read(path);
-    } catch (const Failure&) {
-        return std::nullopt;
+    } catch (const Failure& failure) {
+        if (failure.number() != FailureNumber::OutOfMemory)
+            return std::nullopt;
+        m_tooLarge = status;
+        throw;
     }
     if (qHash(bytes) != m_hash)
         return bytes;

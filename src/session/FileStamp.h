@@ -18,11 +18,13 @@ public:
     // `path` holds `bytes` now.
     void take(const QString& path, const QByteArray& bytes);
     // The file's bytes when they differ from the stamped ones; none while they are the same,
-    // or while the file is gone or cannot be read, which leaves the stamp as it was.
+    // or while the file is gone or cannot be read, which leaves the stamp as it was. A file
+    // grown past what the program reads fails (7) once for each new look of it.
     std::optional<QByteArray> changedBytes(const QString& path);
 
 private:
     std::optional<FileStore::Status> m_status;
+    std::optional<FileStore::Status> m_tooLarge;
     size_t m_hash = 0;
     qint64 m_takenNs = 0;
 };

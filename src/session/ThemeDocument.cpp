@@ -279,7 +279,14 @@ void ThemeDocument::TimedStep()
         refreshWeb();
         return;
     }
-    if (std::optional<QByteArray> content = m_stamp.changedBytes(m_themeFile))
+    std::optional<QByteArray> content;
+    try {
+        content = m_stamp.changedBytes(m_themeFile);
+    } catch (const Failure& failure) {
+        // Told as its load would tell it; the screen goes on with the list it has.
+        reportUnknown(failure.number());
+    }
+    if (content)
         reloadInPlace(m_themeFile, std::move(content));
     MoveRight();
 }

@@ -33,6 +33,9 @@ private slots:
         QTest::newRow("an empty file name")
             << QStringList{""} << 2 << QString()
             << QStringLiteral("quillon: The theme file's name is empty.");
+        QTest::newRow("a file: address of another computer")
+            << QStringList{"file://server.example/a%20b.qld"} << 2 << QString()
+            << "quillon: 'file://server.example/a%20b.qld' names no file on this computer.";
         QTest::newRow("no interval")
             << QStringList{"--step-every"} << 2 << QString()
             << QStringLiteral("quillon: Missing value after '--step-every'.");
@@ -92,6 +95,14 @@ private slots:
                                     << "https://a:b@c.example/w.qld";
         QTest::newRow("an absolute file")
             << QStringList{"quillon", "/srv/a b.qld"} << 0 << "/srv/a b.qld";
+        // As desktops pass a file: percent-encoded, with or without a host of this computer.
+        QTest::newRow("a file: address")
+            << QStringList{"quillon", "file:///u/lesson%20two.qld"} << 0 << "/u/lesson two.qld";
+        QTest::newRow("on localhost, in capitals")
+            << QStringList{"quillon", "FILE://LocalHost/%C3%9Cbung%23.qld"} << 0
+            << "/\u00dcbung#.qld";
+        QTest::newRow("a file named like one, in a folder")
+            << QStringList{"quillon", "./file:a.qld"} << 0 << "/usr/share/file:a.qld";
         QTest::newRow("a file that looks like an option, after --")
             << QStringList{"quillon", "--", "--help"} << 0 << "/usr/share/--help";
     }

@@ -3,11 +3,13 @@
 
 #include <QDialog>
 #include <QFile>
+#include <QProcessEnvironment>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -17,8 +19,59 @@ class TestSingleToolbar : public QObject
     Q_OBJECT
     QTemporaryDir m_dir;
     QString m_name = m_dir.filePath(QStringLiteral("quillon-display:99"));
+    const QProcessEnvironment m_started = QProcessEnvironment::systemEnvironment();
 
 private slots:
+    void cleanup()
+    {
+        for (const char* name : {"DISPLAY", "XDG_RUNTIME_DIR", "TMPDIR", "XDG_CACHE_HOME"})
+            m_started.contains(name) ? qputenv(name, m_started.value(name).toLocal8Bit())
+                                     : qunsetenv(name);
+    }
+
+    // A copy runs on ":77" without a session folder; a name in the shared temporary folder that
+    // another user took, or left open, is passed over. By TCP a display ("localhost:77", as ssh
+    // forwards one) may be another machine's screen, so it is another screen.
+    void secondStartOnTheSameScreenReachesTheFirst_data()
+    {
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<QString>("taken");
+        for (const char* display :
+             {":77", ":77.0", "unix:77", "unix:77.0", ":077.00", "localhost:77", ":77.1"})
+            QTest::newRow(display) << display << QString();
+        for (const char* taken : {"another user's", "writable by all", "a link"})
+            QTest::newRow(taken) << ":77.0" << taken;
+    }
+    void secondStartOnTheSameScreenReachesTheFirst()
+    {
+        QFETCH(QString, display);
+        QFETCH(QString, taken);
+        QTemporaryDir shared;
+        qunsetenv("XDG_RUNTIME_DIR");
+        qputenv("TMPDIR", QFile::encodeName(shared.path()));
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(m_dir.path()));
+        qputenv("DISPLAY", ":77");
+        const QString first = shared.filePath("quillon-runtime-" + QString::number(::geteuid()));
+        const QByteArray name = QFile::encodeName(first);
+        if (taken == "another user's" && ::geteuid() != 0)
+            QSKIP("Only root can make a folder that another user owns");
+        if (taken == "a link")
+            QVERIFY(QFile::link(m_dir.path(), first));
+        else if (!taken.isEmpty())
+            QVERIFY(::mkdir(name.constData(), 0700) == 0 && ::chmod(name.constData(), 0777) == 0);
+        if (taken == "another user's") // nobody
+            QVERIFY(::chmod(name.constData(), 0700) == 0 &&
+                    ::chown(name.constData(), 65534, 0) == 0);
+        SingleToolbar running(SingleToolbar::socketName());
+        QVERIFY(!running.handOverOrListen(QString()));
+        QCOMPARE(SingleToolbar::socketName().startsWith(first + '/'), taken.isEmpty());
+        QSignalSpy requests(&running, &SingleToolbar::requested);
+        qputenv("DISPLAY", display.toUtf8());
+        const bool sameScreen = !display.startsWith("localhost") && !display.endsWith(".1");
+        QCOMPARE(SingleToolbar(SingleToolbar::socketName()).handOverOrListen("/a.qld"), sameScreen);
+        QTRY_COMPARE(requests.size(), sameScreen ? 1 : 0);
+    }
+
     void secondStartHandsOverAndEnds_data()
     {
         QTest::addColumn<QString>("themeFile");

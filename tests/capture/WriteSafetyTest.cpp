@@ -2,8 +2,10 @@
 
 #include "capture/Form2.h"
 #include "capture/Form3.h"
+#include "platform/FileStore.h"
 #include "support/ImmutableFile.h"
 #include "support/SessionHarness.h"
+#include "themes/ThemeCommands.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -138,6 +140,42 @@ private slots:
         clickIn(form, "Command1");
         QVERIFY(h.dialogs.boxes.isEmpty());
         QCOMPARE(h.read("default.qld"), QByteArray("http://a/\r\n"));
+    }
+
+    // A file grown past what the program reads: every way to it reports it once, reads none of
+    // it and leaves it (its times too) and the list on show as they were.
+    void fileTooLargeIsReportedAndLeftAlone_data()
+    {
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<QString>("box");
+        for (const char* step : {"load", "File", "outside change"})
+            QTest::newRow(step) << step << "Uknown Error  7|Most Mysterious Occurrence";
+        QTest::newRow("Process") << "Process"
+                                 << "Uknown Error 7|Uknown Error";
+    }
+    void fileTooLargeIsReportedAndLeftAlone()
+    {
+        QFETCH(QString, step);
+        QFETCH(QString, box);
+        SessionHarness h;
+        startWith(h, threeLinks);
+        const QString theme = h.path("default.qld");
+        QWidget* form = step == "Process" ? open(h, Dialog::Form3) : nullptr;
+        QVERIFY(QFile::resize(theme, FileStore::MaxBytes + 1));
+        const auto before = FileStore::status(theme);
+        h.dialogs.answerOpen(theme);
+        if (form)
+            clickIn(form, "Command1");
+        for (int i = 0; i < (step == "outside change" ? 2 : 1) && !form; ++i)
+            h.run([&] {
+                step == "load"   ? h.m->theme().LoadThemeFile(theme)
+                : step == "File" ? FileCommand(*h.m)
+                                 : h.m->theme().TimedStep();
+            });
+        QCOMPARE(h.dialogs.boxes.size(), 1);
+        QCOMPARE(h.dialogs.boxes[0].text + '|' + h.dialogs.boxes[0].title, box);
+        QVERIFY(FileStore::status(theme) == before);
+        QCOMPARE(comboItems(h), threeLinkList);
     }
 };
 
