@@ -12,6 +12,7 @@
 #include <QNetworkAccessManager>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <algorithm>
 #include <cstdio>
@@ -24,12 +25,21 @@ struct Figures
     double bytes = 0;
 };
 
-// The server's log lines from `from` on: the mean bytes each answer took.
-double meanBytes(const QString& log, qsizetype from)
+qsizetype logLines(const QString& log)
 {
     QFile file(log);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : 0;
+}
+
+// The mean bytes of the answers on the server's log lines `from` to `from + count`. The server
+// writes a line once its answer has gone, so the last line may come after the answer.
+double meanBytes(const QString& log, qsizetype from, qsizetype count)
+{
+    while (logLines(log) < from + count)
+        QThread::msleep(10);
+    QFile file(log);
     file.open(QIODevice::ReadOnly);
-    const QList<QByteArray> lines = file.readAll().trimmed().split('\n').mid(from);
+    const QList<QByteArray> lines = file.readAll().trimmed().split('\n').mid(from, count);
     double total = 0;
     for (const QByteArray& line : lines) {
         const QJsonObject entry = QJsonDocument::fromJson(line).object();
@@ -38,16 +48,10 @@ double meanBytes(const QString& log, qsizetype from)
     return lines.isEmpty() ? 0 : total / double(lines.size());
 }
 
-qsizetype logLines(const QString& log)
-{
-    QFile file(log);
-    return file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : 0;
-}
-
+// `before`: the requests the server has been asked so far.
 Figures rounds(QNetworkAccessManager& network, const QString& address, const QString& log,
-               const ListFetch::Validators& since, int count)
+               const ListFetch::Validators& since, int count, qsizetype before)
 {
-    const qsizetype before = logLines(log);
     std::vector<double> ms;
     for (int i = 0; i < count; ++i) {
         QElapsedTimer timer;
@@ -58,7 +62,7 @@ Figures rounds(QNetworkAccessManager& network, const QString& address, const QSt
             std::printf("failed: %s\n", qPrintable(answer.reason));
     }
     std::sort(ms.begin(), ms.end());
-    return {ms[ms.size() / 2], meanBytes(log, before)};
+    return {ms[ms.size() / 2], meanBytes(log, before, count)};
 }
 } // namespace
 
@@ -87,8 +91,8 @@ int main(int argc, char** argv)
             QStringLiteral("http://127.0.0.1:%1/list.qld").arg(server.readLine().trimmed().data());
         QNetworkAccessManager network;
         const ListFetch::Answer first = ListFetch::fetch(network, {}, address);
-        const Figures unchanged = rounds(network, address, log, first.validators, count);
-        const Figures whole = rounds(network, address, log, {}, count);
+        const Figures unchanged = rounds(network, address, log, first.validators, count, 1);
+        const Figures whole = rounds(network, address, log, {}, count, 1 + count);
         std::printf("%-6d %-24s %10.3f %10.0f\n", links, "unchanged (304)", unchanged.medianMs,
                     unchanged.bytes);
         std::printf("%-6d %-24s %10.3f %10.0f\n", links, "whole list (200)", whole.medianMs,
