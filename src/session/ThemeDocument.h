@@ -45,13 +45,14 @@ public:
     // The reader of a theme file at a web address.
     WebThemeSource& web() const { return *m_web; }
 
-    // "Left" and "Right": one link back or on, wrapping round at both ends, and shown.
+    // "Left" and "Right": one link back or on, wrapping round at both ends, and shown. A list
+    // on the web is asked for again at the wrap to the first link.
     void MoveLeft();
     void MoveRight();
     // The timed step of an unattended screen: a change that another program made to the file
     // since the last load or write of the program's own is taken first, as a reload in place;
     // a file that is gone or cannot be read keeps the list in memory and says nothing. Then
-    // "Right".
+    // "Right". A list on the web is asked for again instead, and taken once its answer comes.
     void TimedStep();
     // A pick from Combo1's dropped-down list: shows the picked text and leaves the cursor.
     void SelectFromList();
