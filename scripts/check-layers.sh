@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Dependence runs one way: core (platform, log, browser, links/format) <- session <- commands
+# Dependence runs one way: core (platform, log, browser, links/format, web) <- session <- commands
 # (links, themes, capture) <- app. Fails on any include in src/ that points to a higher layer,
 # above all on "app/" anywhere outside src/app.
 set -euo pipefail
@@ -20,7 +20,7 @@ refuse() {
 }
 
 commands='links/[A-Za-z0-9_]+\.h|themes/|capture/'
-refuse "^#include \"(app/|session/|$commands)" platform log browser links/format
+refuse "^#include \"(app/|session/|$commands)" platform log browser links/format web
 refuse "^#include \"(app/|$commands)" session
 refuse '^#include "app/' links themes capture
 exit $status

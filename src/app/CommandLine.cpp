@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "app/Form1.h"
+#include "web/WebAddress.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -72,8 +73,9 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     parser.addOption(stepEvery);
     parser.addPositionalArgument(
         QStringLiteral("file"),
-        QStringLiteral("The theme file to open instead of the default theme file. While "
-                       "Quillon already runs on this display, it opens the file there."),
+        QStringLiteral("The theme file to open instead of the default theme file: a path, or "
+                       "an http or https address. While Quillon already runs on this display, "
+                       "it opens the file there."),
         QStringLiteral("[file]"));
     if (!parser.parse(arguments))
         return refuse(parser.errorText());
@@ -102,7 +104,8 @@ CommandLine CommandLine::parse(const QStringList& arguments)
         const QString file = fileOfAddress(named).value_or(named);
         if (file.isEmpty())
             return refuse(QStringLiteral("'%1' names no file on this computer.").arg(named));
-        run.m_themeFile = QDir::cleanPath(QDir::current().absoluteFilePath(file));
+        run.m_themeFile =
+            WebAddress::is(file) ? file : QDir::cleanPath(QDir::current().absoluteFilePath(file));
     }
     return run;
 }

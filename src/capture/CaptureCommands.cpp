@@ -33,6 +33,8 @@ void fallBackToDefaultThemeFile(Module1& m)
 
 void CheckThemeFileAndShow(Module1& m, CaptureDialog dialog)
 {
+    if (refuseWebThemeFile(m, m.theme().ThemeFile()))
+        return;
     try {
         FileStore::read(m.theme().ThemeFile(), 0);
         show(m, dialog);

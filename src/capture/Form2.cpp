@@ -47,6 +47,9 @@ void Form2::Form_Load()
 void Form2::Command1_Click()
 {
     const QString path = m.theme().ThemeFile();
+    // A list on the web opened while the dialog was open: the dialog stays for another list.
+    if (refuseWebThemeFile(m, path))
+        return;
     try {
         LinkRecord::appendTo(path, Text1->text());
     } catch (const Failure& failure) {

@@ -9,8 +9,14 @@
 #include "platform/Int16.h"
 #include "platform/Version.h"
 #include "session/BrowserFailure.h"
+#include "session/Handler.h"
 #include "session/Module1.h"
 #include "session/Toolbar.h"
+#include "session/WebThemeSource.h"
+#include "web/WebAddress.h"
+
+#include <QApplication>
+#include <QScopedValueRollback>
 
 #include <QScopedValueRollback>
 
@@ -23,7 +29,18 @@ bool isMissingName(int number)
 }
 } // namespace
 
-ThemeDocument::ThemeDocument(Module1& m) : m(m), m_themeFile(m.defaultThemeFile()) {}
+// A changed list on the web is taken as soon as it has come, unless a load or a modal dialog
+// is under way; then the next step takes it.
+ThemeDocument::ThemeDocument(Module1& m)
+    : m(m), m_themeFile(m.defaultThemeFile()), m_web(std::make_unique<WebThemeSource>(m))
+{
+    connect(m_web.get(), &WebThemeSource::changeArrived, this, [this] {
+        if (!m_loading && !QApplication::activeModalWidget())
+            runHandler(this->m, [this] { takeWebChange(); });
+    });
+}
+
+ThemeDocument::~ThemeDocument() = default;
 
 void ThemeDocument::LoadThemeFile(const QString& path)
 {
@@ -53,6 +70,7 @@ void ThemeDocument::reloadInPlace(const QString& path, std::optional<QByteArray>
 void ThemeDocument::run(const QString& path, std::optional<qint16> savedIndex,
                         bool anyOpenFailureIsMissing, std::optional<QByteArray> content)
 {
+    const QScopedValueRollback loading(m_loading, true);
     m_themeFile = path;
     SavedIndex = savedIndex.value_or(0);
     RestoreFlag = savedIndex ? 1 : 0;
@@ -78,22 +96,32 @@ void ThemeDocument::load(bool anyOpenFailureIsMissing, std::optional<QByteArray>
         return;
     }
     const QByteArray tidied = ThemeTidy::tidy(*content);
-    // The program's own rewrite is no change from outside.
-    m_stamp.take(m_themeFile, writeTidied(tidied, *content) ? tidied : *content);
+    // The program's own rewrite is no change from outside. A list on the web is only read.
+    if (!isWeb())
+        m_stamp.take(m_themeFile, writeTidied(tidied, *content) ? tidied : *content);
     // A huge file is held once while its links are read.
     content.reset();
     takeOver(readLinks(tidied));
     fillCombo();
-    m.WriteLogLine(QLatin1Char(' ') + m_themeFile + QStringLiteral(" opens normally"));
+    const QString shownName = WebAddress::shown(m_themeFile);
+    m.WriteLogLine(QLatin1Char(' ') + shownName + QStringLiteral(" opens normally"));
     if (RestoreFlag == 0)
         ShowCurrentLink();
     RestoreFlag = 0;
-    m.toolbar->setCaption(captionPrefix + m_themeFile.toUpper());
+    m.toolbar->setCaption(captionPrefix + shownName.toUpper());
 }
 
 std::optional<QByteArray> ThemeDocument::readThemeFile(bool anyOpenFailureIsMissing)
 {
     for (;;) {
+        // An address that gives no list, and of which no copy is kept, is met as a missing file.
+        if (isWeb()) {
+            if (std::optional<QByteArray> bytes = m_web->read(m_themeFile))
+                return bytes;
+            if (!fallBackToDefault(FailureNumber::FileNotFound))
+                return std::nullopt;
+            continue;
+        }
         try {
             return FileStore::read(m_themeFile);
         } catch (const Failure& failure) {
@@ -227,6 +255,7 @@ void ThemeDocument::ShowCurrentLink(bool back)
 void ThemeDocument::MoveLeft()
 {
     StepTrace::mark("handler");
+    takeWebChange();
     m_linkIndex = add16(m_linkIndex, -1);
     if (m_linkIndex < 1)
         m_linkIndex = qMax(m_linkCount, qint16(1));
@@ -236,14 +265,25 @@ void ThemeDocument::MoveLeft()
 void ThemeDocument::MoveRight()
 {
     StepTrace::mark("handler");
+    takeWebChange();
     m_linkIndex = add16(m_linkIndex, 1);
     if (m_linkIndex > m_linkCount)
         m_linkIndex = 1;
     ShowCurrentLink();
+    if (m_linkIndex == 1)
+        refreshWeb();
 }
 
 void ThemeDocument::TimedStep()
 {
+    if (m_loading)
+        return;
+    const QScopedValueRollback unattended(m_unattended, true);
+    if (isWeb()) {
+        MoveRight();
+        refreshWeb();
+        return;
+    }
     std::optional<QByteArray> content;
     try {
         content = m_stamp.changedBytes(m_themeFile);
@@ -253,8 +293,26 @@ void ThemeDocument::TimedStep()
     }
     if (content)
         reloadInPlace(m_themeFile, std::move(content));
-    const QScopedValueRollback unattended(m_unattended, true);
     MoveRight();
+}
+
+bool ThemeDocument::isWeb() const
+{
+    return WebAddress::is(m_themeFile);
+}
+
+void ThemeDocument::takeWebChange()
+{
+    if (!isWeb())
+        return;
+    if (std::optional<QByteArray> content = m_web->takeChange(m_themeFile))
+        reloadInPlace(m_themeFile, std::move(content));
+}
+
+void ThemeDocument::refreshWeb()
+{
+    if (isWeb())
+        m_web->refresh(m_themeFile);
 }
 
 void ThemeDocument::SelectFromList()

@@ -6,9 +6,11 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 class Module1;
+class WebThemeSource;
 
 // The open theme file, as a document owns its file: its path, its links, their count, the
 // cursor on the current link and the hand-over of a reload in place. The commands change it
@@ -19,6 +21,7 @@ class ThemeDocument : public QObject
     Q_OBJECT
 public:
     explicit ThemeDocument(Module1& m);
+    ~ThemeDocument() override;
 
     // The full path of the open theme file; the default theme file before the first load.
     const QString& ThemeFile() const { return m_themeFile; }
@@ -39,14 +42,19 @@ public:
     // text that Combo1 shows stay.
     void ReloadInPlace(const QString& path);
 
-    // "Left" and "Right": one link back or on, wrapping round at both ends, and shown.
+    // The reader of a theme file at a web address.
+    WebThemeSource& web() const { return *m_web; }
+
+    // "Left" and "Right": one link back or on, wrapping round at both ends, and shown. A list
+    // on the web is asked for again at the wrap to the first link.
     void MoveLeft();
     void MoveRight();
     // The timed step of an unattended screen: a change that another program made to the file
     // since the last load or write of the program's own is taken first, as a reload in place;
     // a file that is gone or cannot be read keeps the list in memory and says nothing. Then
-    // "Right". A link that answers with a download saves nothing and is passed over as a page
-    // that fails to load.
+    // "Right". A list on the web is asked for again instead, and taken once its answer comes. A
+    // link that answers with a download saves nothing and is passed over as a page that fails
+    // to load.
     void TimedStep();
     // A pick from Combo1's dropped-down list: shows the picked text and leaves the cursor.
     void SelectFromList();
@@ -78,6 +86,11 @@ private:
     // history.
     void ShowCurrentLink(bool back = false);
     qint16 nextIndex() const;
+    bool isWeb() const;
+    // A list at a web address is asked for again at each round; a change that an earlier
+    // round found is taken first, as a reload in place.
+    void takeWebChange();
+    void refreshWeb();
 
     Module1& m;
     QString m_themeFile;
@@ -90,4 +103,7 @@ private:
     // The hand-over of a reload in place, set by each load for its own length.
     qint16 SavedIndex = 0;
     qint16 RestoreFlag = 0;
+    std::unique_ptr<WebThemeSource> m_web;
+    // While a load waits for a web server, the timed step does not run inside it.
+    bool m_loading = false;
 };

@@ -9,6 +9,7 @@
 #include "session/ThemeDocument.h"
 #include "session/Toolbar.h"
 #include "themes/Form4.h"
+#include "web/WebAddress.h"
 
 namespace {
 const QString ThemeFilter = QStringLiteral("Quillon Data Files (*.qld)|*.qld");
@@ -16,6 +17,11 @@ const QString ThemeFilter = QStringLiteral("Quillon Data Files (*.qld)|*.qld");
 // False when the file does not open: whatever keeps it from opening is a name to correct.
 bool openChosen(Module1& m, const QString& file)
 {
+    // An address is proved by its reading, which meets every failure itself.
+    if (WebAddress::is(file)) {
+        m.theme().LoadThemeFile(file);
+        return true;
+    }
     try {
         FileStore::read(file, 0);
     } catch (const Failure&) {
@@ -33,7 +39,7 @@ bool chooseThemeFile(Module1& m)
     dialog.ShowOpen();
     if (dialog.FileName.isEmpty()) {
         m.WriteLogLine(QStringLiteral(" User canceled new file operation - kept current file ") +
-                       m.theme().ThemeFile());
+                       WebAddress::shown(m.theme().ThemeFile()));
         m.theme().ReloadInPlace(m.theme().ThemeFile());
         return true;
     }

@@ -91,6 +91,8 @@ private slots:
         QTest::newRow("a file up a folder, then an interval")
             << QStringList{"quillon", "./../shared/lesson.qld", "--step-every", "60"} << 60
             << "/usr/shared/lesson.qld";
+        QTest::newRow("an address") << QStringList{"quillon", "https://a:b@c.example/w.qld"} << 0
+                                    << "https://a:b@c.example/w.qld";
         QTest::newRow("an absolute file")
             << QStringList{"quillon", "/srv/a b.qld"} << 0 << "/srv/a b.qld";
         // As desktops pass a file: percent-encoded, with or without a host of this computer.
