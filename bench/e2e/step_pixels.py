@@ -40,9 +40,9 @@ STEP_LIMIT = 4.0     # a step that still changes after this long is cut off ther
 ALT, LEFT = 0xFFE9, 0xFF51  # keysyms
 KINDS = {"cacheable": "max-age=3600", "no-cache": "no-cache", "no-store": "no-store"}
 # The toolbar's steps, in the order of its links: the window prerenders a next link of the
-# page's own origin only, so the page of another origin comes just before the no-store one
-# (which is never prerendered).
-STEP_KINDS = ["cacheable", "no-cache", "another-origin", "no-store", "fails-to-load"]
+# page's own origin only, so the page of another origin and the one that fails come just before
+# the no-store one (which is never prerendered).
+STEP_KINDS = ["cacheable", "no-cache", "another-origin", "fails-to-load", "no-store"]
 
 
 # --- the X server: frames and input -------------------------------------------------------------
