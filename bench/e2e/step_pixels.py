@@ -521,6 +521,14 @@ def run_alone(screen, server, steps, results):
         pipe.call("Page.enable", session=session)
         pipe.call("Page.setLifecycleEventsEnabled", {"enabled": True}, session)
         pipe.call("Preload.enable", session=session)
+        wait_loaded_ahead(server, time.monotonic())
+        # The browser's bar over the page (for a flag it warns of) may come after the load and
+        # push the page down: its size once that is settled.
+        time.sleep(1.0)
+        size = pipe.call("Runtime.evaluate", {"expression": "innerWidth + ',' + innerHeight",
+                                              "returnByValue": True}, session)
+        w, h = size["result"]["value"].split(",")
+        server.size = {"w": int(w), "h": int(h)}
         area = page_area(server, browser)
         screen.watch(*area)
         link = (area[0] + 40, area[1] + 8 + 20)  # the "next" link at the page's top left
