@@ -4,15 +4,19 @@ to the first and the last change of the page area, the frames in between and the
 
 Side by side in one run, on pages of 200 lines that a local server answers after 0.4 s:
 - the toolbar's Right onto the next link, loaded ahead, for cacheable, no-cache and no-store pages
-  (prerendered in the window when not no-store: all on the same origin), and for a cacheable page
-  of another origin (loaded ahead only);
-- its Left onto the page shown just before, for the same three kinds;
-- Chromium alone, a click on a link to a page that it fetched ahead into its cache.
+  (prerendered in the window when not no-store: all on the same origin), for a cacheable page
+  of another origin (loaded ahead only) and for an address whose server refuses the connection;
+- its Left onto the page shown just before, for the same kinds;
+- Chromium alone, a click on a link to a page that it fetched ahead into its cache, and onto a
+  page of another origin that it visited before (so in its cache).
 Plus where the time goes: the program's own marks (QUILLON_STEP_TRACE) and the browser's
 lifecycle events, all on the monotonic clock. Needs an X display and the built program:
 
     xvfb-run -a -s "-screen 0 1280x800x24" python3 bench/e2e/step_pixels.py build/src/quillon \
         [steps [toolbar|alone]]
+
+Several programs, to compare builds in one run, back to back: new=build/src/quillon,old=/tmp/q.
+STEP_PIXELS_KINDS=cacheable,another-origin,... steps onto those kinds only (default: all).
 """
 
 import ctypes
@@ -35,6 +39,10 @@ SETTLED = 0.6        # no change in the page area for this long ends a step
 STEP_LIMIT = 4.0     # a step that still changes after this long is cut off there
 ALT, LEFT = 0xFFE9, 0xFF51  # keysyms
 KINDS = {"cacheable": "max-age=3600", "no-cache": "no-cache", "no-store": "no-store"}
+# The toolbar's steps, in the order of its links: the window prerenders a next link of the
+# page's own origin only, so the page of another origin and the one that fails come just before
+# the no-store one (which is never prerendered).
+STEP_KINDS = ["cacheable", "no-cache", "another-origin", "fails-to-load", "no-store"]
 
 
 # --- the X server: frames and input -------------------------------------------------------------
@@ -195,6 +203,7 @@ class Server(http.server.ThreadingHTTPServer):
         self.busy = 0
         self.last_answer = 0.0
         self.size = None
+        self.other = None
 
     def idle_since(self):
         with self.lock:
@@ -213,6 +222,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         # /<kind>/<n>, /alone/<n> (links on to /alone/<n+1> and fetches it ahead), /setup
         parts = path.strip("/").split("/")
+        if os.environ.get("STEP_PIXELS_DEBUG"):
+            print("served", self.headers.get("Host"), self.path, round(time.monotonic(), 3),
+                  file=sys.stderr)
         with self.server.lock:
             self.server.busy += 1
         try:
@@ -228,6 +240,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 nxt = b"/alone/%d" % (int(parts[1]) + 1)
                 body = page_body(("alone " + parts[1]).encode(),
                                  (b"<link rel=prefetch href=%s>" % nxt, nxt))
+                self.answer(body, KINDS["cacheable"])
+            elif parts[0] == "alonex":
+                # Links onto a page of another origin, which the browser visited before.
+                nxt = b"%s/cacheable/x%s" % (self.server.other.encode(), parts[1].encode())
+                body = page_body(("alonex " + parts[1]).encode(), (b"", nxt))
                 self.answer(body, KINDS["cacheable"])
             elif parts[0] == "pre":
                 # The browser's own prerender of the next page, by speculation rules.
@@ -343,19 +360,28 @@ def breakdown(marks, click, names):
     return seen
 
 
-def run_toolbar(screen, server, program, rounds, results):
+def refused_port():
+    """A port on which nothing listens: the connection is refused, the page fails to load."""
+    import socket
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def run_toolbar(screen, server, program, rounds, results, label=""):
     base = f"http://127.0.0.1:{server.server_address[1]}"
     links = [f"{base}/setup"]
     order = []
     other = base.replace("127.0.0.1", "localhost")
+    kinds = os.environ.get("STEP_PIXELS_KINDS", ",".join(STEP_KINDS)).split(",")
     for r in range(rounds):
-        for kind in KINDS:
-            # The window prerenders a next link of the page's own origin only: a cacheable page
-            # of another origin, just before the no-store one (which is never prerendered).
-            if kind == "no-store":
+        for kind in (k for k in STEP_KINDS if k in kinds):
+            if kind == "another-origin":
                 links.append(f"{other}/cacheable/{rounds + 1 + r}")
-                order.append("cacheable, another origin")
-            links.append(f"{base}/{kind}/{r}")
+            elif kind == "fails-to-load":
+                links.append(f"http://127.0.0.1:{refused_port()}/gone/{r}")
+            else:
+                links.append(f"{base}/{kind}/{r}")
             order.append(kind)
     links.append(f"{base}/cacheable/{rounds}")
     order.append("cacheable")
@@ -382,8 +408,8 @@ def run_toolbar(screen, server, program, rounds, results):
         wait_loaded_ahead(server, time.monotonic())
         previous = "setup"
         for kind in order:
-            for direction, button, row in (("Right", right_button, f"Right onto {kind}"),
-                                           ("Left", left_button, f"Left onto {previous}"),
+            for direction, button, row in (("Right", right_button, f"{label}Right onto {kind}"),
+                                           ("Left", left_button, f"{label}Left onto {previous}"),
                                            ("Right", right_button, None)):
                 click, changes, rate = step_frames(screen, lambda b=button: screen.click(*b))
                 result = measure(click, changes)
@@ -495,6 +521,14 @@ def run_alone(screen, server, steps, results):
         pipe.call("Page.enable", session=session)
         pipe.call("Page.setLifecycleEventsEnabled", {"enabled": True}, session)
         pipe.call("Preload.enable", session=session)
+        wait_loaded_ahead(server, time.monotonic())
+        # The browser's bar over the page (for a flag it warns of) may come after the load and
+        # push the page down: its size once that is settled.
+        time.sleep(1.0)
+        size = pipe.call("Runtime.evaluate", {"expression": "innerWidth + ',' + innerHeight",
+                                              "returnByValue": True}, session)
+        w, h = size["result"]["value"].split(",")
+        server.size = {"w": int(w), "h": int(h)}
         area = page_area(server, browser)
         screen.watch(*area)
         link = (area[0] + 40, area[1] + 8 + 20)  # the "next" link at the page's top left
@@ -522,6 +556,17 @@ def run_alone(screen, server, steps, results):
         for _ in range(steps):
             place = link_now()
             step("Chromium alone, link onto a cached page", lambda: screen.click(*place))
+        # Onto a page of another origin in its cache: visited just before by the same link (the
+        # cache keeps apart what a page of another site asked for).
+        for n in range(steps):
+            for how, what in (("Page.navigate", {"url": f"{base}/alonex/{n}"}),
+                              ("Runtime.evaluate", {"expression": "next.click()"}),
+                              ("Page.navigate", {"url": f"{base}/alonex/{n}"})):
+                pipe.call(how, what, session)
+                wait_loaded_ahead(server, time.monotonic())
+            place = link_now()
+            step("Chromium alone, link onto a cached page, another origin",
+                 lambda: screen.click(*place))
         # The browser's own Back (Alt+Left) onto the page shown before, then on again.
         for _ in range(steps):
             step("Chromium alone, its own Back onto the page before",
@@ -563,6 +608,15 @@ def report(results):
               f" {fmt(median_of(finals))} {fmt(p90)}"
               f" {sum(s[0]['between'] for s in done):5} {sum(s[0]['blank'] for s in done):5}"
               f" {median_of(s[1] for s in samples):5.0f}")
+    finals = {row: median_of(s[0]["final"] for s in samples if s[0])
+              for row, samples in results.items()}
+    pairs = [("Right onto another-origin", "Chromium alone, link onto a cached page, another origin"),
+             ("Right onto cacheable", "Chromium alone, link onto a cached page"),
+             ("Left onto cacheable", "Chromium alone, its own Back onto the page before")]
+    for mine, theirs in pairs:
+        for row in (r for r in finals if r.endswith(mine)):
+            if finals[row] and finals.get(theirs):
+                print(f"final frame, {row} against {theirs}: {finals[row] / finals[theirs]:.2f}x")
     print("\nbreakdown, median ms from the click (n: steps that had the mark)")
     names = ["handler", "navigate", "paused", "answered", "commit", "firstPaint",
              "firstContentfulPaint", "DOMContentLoaded", "load"]
@@ -582,9 +636,11 @@ def report(results):
 
 
 def main():
-    program = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/src/quillon")
+    programs = [p.split("=", 1) if "=" in p else ("", p) for p in
+                (sys.argv[1] if len(sys.argv) > 1 else "build/src/quillon").split(",")]
     steps = int(sys.argv[2]) if len(sys.argv) > 2 else 20
     server = Server()
+    server.other = f"http://localhost:{server.server_address[1]}"
     threading.Thread(target=server.serve_forever, daemon=True).start()
     screen = Screen()
     results = {}
@@ -592,7 +648,9 @@ def main():
     load_before = os.getloadavg()
     only = sys.argv[3] if len(sys.argv) > 3 else ""
     if only != "alone":
-        run_toolbar(screen, server, program, steps, results)
+        for label, program in programs:
+            run_toolbar(screen, server, os.path.abspath(program), steps, results,
+                        f"{label}: " if label else "")
     if only != "toolbar":
         run_alone(screen, server, steps, results)
     server.shutdown()

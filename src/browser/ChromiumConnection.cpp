@@ -60,10 +60,19 @@ QStringList ChromiumConnection::browserArguments(const QString& profileDir)
         // No window, no restored tab: the one window is created over the pipe, so that the
         // program's window is always the one it made (see openWindow()).
         str("--no-startup-window"),
-        // The browser's prerender of the window's next link asks for its document as any
-        // navigation does, where the copy loaded ahead answers it (see KeptDocumentServer),
-        // instead of fetching it ahead once more past the program.
-        str("--disable-features=Prerender2FallbackPrefetchSpecRules"),
+        // One list: a second --disable-features would override the first.
+        // - Prerender2FallbackPrefetchSpecRules: the browser's prerender of the window's next
+        //   link asks for its document as any navigation does, where the copy loaded ahead
+        //   answers it (see KeptDocumentServer), instead of fetching it ahead once more past
+        //   the program.
+        // - LimitCrossOriginNonActivatedPaintHolding: the browser keeps the page on show until
+        //   the next has painted (for at most half a second) only within one origin, or when
+        //   the user touched the page; every step is the user's, from the toolbar, so a page of
+        //   another origin would come after a blank frame. The price: a site that sends the
+        //   window on to another origin by itself keeps its picture up meanwhile too, as it
+        //   may anyway once the user has clicked in it.
+        str("--disable-features=Prerender2FallbackPrefetchSpecRules,"
+            "LimitCrossOriginNonActivatedPaintHolding"),
     };
     // The browser's sandbox refuses to run as root; never given up otherwise.
     if (geteuid() == 0)

@@ -414,6 +414,14 @@ void BrowserRulesTest::argumentsGiveQuietStart()
     // No address: the browser opens no window of its own (and so restores no session).
     QVERIFY(!arguments.contains(QStringLiteral("about:blank")));
     QVERIFY(!arguments.contains(QStringLiteral("--enable-automation")));
+    // One list, or the last would override the others; paint is held across origins too.
+    const QStringList disabled = arguments.filter(QStringLiteral("--disable-features="));
+    QCOMPARE(disabled.size(), 1);
+    const QStringList features = disabled.first().section(u'=', 1).split(u',');
+    for (const char* feature :
+         {"Prerender2FallbackPrefetchSpecRules", "LimitCrossOriginNonActivatedPaintHolding"})
+        QVERIFY2(features.contains(QString::fromLatin1(feature)), feature);
+    QVERIFY(arguments.filter(QStringLiteral("--enable-features=")).size() <= 1);
 }
 
 void BrowserRulesTest::browserIsFoundOnPath_data()
