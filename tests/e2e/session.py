@@ -469,6 +469,8 @@ class TestUserSession(unittest.TestCase):
         s.key("Escape")
         cancel = f" User canceled new file operation - kept current file {s.install_dir}fresh.qld"
         s.wait_entry(cancel)
+        # The reload in place logs its own line after the cancel, in the same handler.
+        wait_for("the reload's line", lambda: s.messages()[-1] != cancel)
         lines = s.messages()
         self.assertEqual(lines[-4:-1], [" User Activates File Dialog",
                                         f" User attempted to open bad file name {missing}",
