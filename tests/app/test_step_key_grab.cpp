@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+
 namespace {
 // Each page tells the server once it has loaded, then hangs as its path says.
 HttpResponse respond(const QString& path)
@@ -79,10 +81,15 @@ private slots:
                  0);
         m_pressed.clear();
         QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), keys.split(QLatin1Char(' '))), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(m_pressed, stepped, 10000);
+        // Compared element by element: Qt's own list comparison hands memcmp a null pointer for
+        // two empty lists, which the undefined-behaviour check refuses.
+        const auto pressedAsStepped = [&] {
+            return std::equal(m_pressed.cbegin(), m_pressed.cend(), stepped.cbegin(), stepped.cend());
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(pressedAsStepped(), 10000);
         // No second step, from the page or a repeat.
         QTest::qWait(1000);
-        QCOMPARE(m_pressed, stepped);
+        QVERIFY(pressedAsStepped());
     }
 
 private:
