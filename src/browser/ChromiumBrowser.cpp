@@ -73,8 +73,7 @@ void ChromiumBrowser::followPage(const QString& targetId, const QString& session
     m_loadEventsBeforeNavigate = 0;
     m_loadEndsBeforeNavigate = 0;
     m_navigation->follow(targetId, sessionId);
-    m_unattendedLink.clear();
-    refuseDownloads(false);
+    endUnattended();
     if (m_stepKeys)
         m_stepKeys->follow(sessionId);
     m_connection->followWindowPage(targetId, sessionId, url);
@@ -214,8 +213,7 @@ void ChromiumBrowser::NavigateBack(const QString& url)
     makeTarget();
     // Only the window has a user who went forward from that page.
     const QString address = shownAddress(url);
-    m_unattendedLink.clear();
-    refuseDownloads(false);
+    endUnattended();
     m_connection->settle();
     const std::optional<int> entry =
         m_navigation ? previousEntryShowing(address) : std::nullopt;
@@ -367,27 +365,29 @@ void ChromiumBrowser::listenToPageEvents()
     m_connection->command(str("Page.enable"), {}, m_sessionId);
 }
 
-// An error page has a load event; a load that ends without a page (an answer without content,
-// a download) has none, but the frame stops loading all the same.
+// The ends of the page's loads, and the download that a timed step's link answers with.
 void ChromiumBrowser::handlePageEvent(const QJsonObject& event)
 {
     if (event.value(str("sessionId")).toString() != m_sessionId)
         return;
     const QString method = event.value(str("method")).toString();
     const QJsonObject params = event.value(str("params")).toObject();
-    const bool mainFrame = !m_connection->isSubframe(params.value(str("frameId")).toString());
-    if (method == QLatin1String("Page.downloadWillBegin") && mainFrame &&
-        !m_unattendedLink.isEmpty()) {
+    if (method == QLatin1String("Page.downloadWillBegin") && !m_unattendedLink.isEmpty() &&
+        !m_connection->isSubframe(params.value(str("frameId")).toString())) {
         passOverDownload();
         return;
     }
-    if (method == QLatin1String("Page.loadEventFired")) {
-        m_unattendedLink.clear();
-        refuseDownloads(false);
-    }
-    const bool mainFrameStopped = method == QLatin1String("Page.frameStoppedLoading") && mainFrame;
-    if (m_pageLoaded && (mainFrameStopped || method == QLatin1String("Page.loadEventFired")))
+    if (method == QLatin1String("Page.loadEventFired"))
+        endUnattended();
+    if (m_pageLoaded && m_connection->endsPageLoad(method, params))
         m_pageLoaded();
+}
+
+// The timed step's page has come (or the user asked for another): downloads are the user's.
+void ChromiumBrowser::endUnattended()
+{
+    m_unattendedLink.clear();
+    refuseDownloads(false);
 }
 
 // The browser refuses the timed step's download itself, from before the step until its page has

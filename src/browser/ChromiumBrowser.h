@@ -64,6 +64,7 @@ private:
     void listenToPageEvents();
     void handlePageEvent(const QJsonObject& event);
     void refuseDownloads(bool refuse);
+    void endUnattended();
     void passOverDownload();
     void setUpPrerender(const QString& sessionId);
     void followPage(const QString& targetId, const QString& sessionId, const QString& url);

@@ -352,9 +352,7 @@ void ChromiumConnection::handleEvent(const QJsonObject& event)
     const QJsonObject params = event.value(str("params")).toObject();
     if (holdsAheadForFirstPage())
         followFirstPage(method, params);
-    if ((method == QLatin1String("Page.loadEventFired") ||
-         method == QLatin1String("Page.frameStoppedLoading")) &&
-        !isSubframe(params.value(str("frameId")).toString()))
+    if (endsPageLoad(method, params))
         ++m_loadEnds[event.value(str("sessionId")).toString()];
     if (method.startsWith(QLatin1String("Target.")))
         trackTarget(method, params);
@@ -382,6 +380,16 @@ void ChromiumConnection::handleEvent(const QJsonObject& event)
     const QMap<int, EventListener> listeners = m_listeners;
     for (const EventListener& listener : listeners)
         listener(event);
+}
+
+// An error page has a load event; a load that ends without a page (an answer without content,
+// a download) has none, but the main frame stops loading all the same.
+bool ChromiumConnection::endsPageLoad(const QString& method, const QJsonObject& params) const
+{
+    if (method == QLatin1String("Page.loadEventFired"))
+        return true;
+    return method == QLatin1String("Page.frameStoppedLoading") &&
+           !isSubframe(params.value(str("frameId")).toString());
 }
 
 void ChromiumConnection::windowNavigating(const QString& address)

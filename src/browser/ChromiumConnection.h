@@ -129,6 +129,8 @@ public:
     // (its main frame stopped loading: the browser may not report the load event of a page that
     // loaded while the page domain was being enabled).
     int loadEndCount(const QString& sessionId) const { return m_loadEnds.value(sessionId); }
+    // Whether the event ends a load of its page: its load event, or its main frame stopped.
+    bool endsPageLoad(const QString& method, const QJsonObject& params) const;
 
     // Closes the browser and makes sure that its processes are gone.
     void quit();

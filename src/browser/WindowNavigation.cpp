@@ -255,22 +255,20 @@ void WindowNavigation::go()
                               (*alive)->m_historyEntry = 0;
                               meanwhile([&] { (*alive)->go(); });
                           });
-        StepTrace::mark("navigate");
-        if (watched && !m_questionOut)
-            keepAsking();
-        return;
+    } else {
+        // The answer comes only when the server has answered; nobody waits for it. An address
+        // that the browser refuses to read leaves the page before on show: a blank page instead.
+        m_connection.post(str("Page.navigate"), {{str("url"), address}}, m_sessionId,
+                          [self, address, sent](const QJsonObject& reply) {
+                              const auto alive = self.lock();
+                              if (!alive || !*alive || DevToolsPipe::succeeded(reply) ||
+                                  (*alive)->m_sent != sent ||
+                                  address == QLatin1String("about:blank"))
+                                  return;
+                              (*alive)->m_address = str("about:blank");
+                              meanwhile([&] { (*alive)->go(); });
+                          });
     }
-    // The answer comes only when the server has answered; nobody waits for it. An address that
-    // the browser refuses to read leaves the page before on show: a blank page instead.
-    m_connection.post(str("Page.navigate"), {{str("url"), address}}, m_sessionId,
-                      [self, address, sent](const QJsonObject& reply) {
-                          const auto alive = self.lock();
-                          if (!alive || !*alive || DevToolsPipe::succeeded(reply) ||
-                              (*alive)->m_sent != sent || address == QLatin1String("about:blank"))
-                              return;
-                          (*alive)->m_address = str("about:blank");
-                          meanwhile([&] { (*alive)->go(); });
-                      });
     StepTrace::mark("navigate");
     if (watched && !m_questionOut)
         keepAsking();

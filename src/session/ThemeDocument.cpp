@@ -18,8 +18,6 @@
 #include <QApplication>
 #include <QScopedValueRollback>
 
-#include <QScopedValueRollback>
-
 namespace {
 const QString captionPrefix = QStringLiteral(QUILLON_VERSION_TEXT "    ");
 

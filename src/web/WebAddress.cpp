@@ -1,7 +1,7 @@
 #include "web/WebAddress.h"
 
 #include <QCryptographicHash>
-#include <QDir>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace WebAddress {
@@ -21,9 +21,7 @@ QString shown(const QString& name)
 
 QString cacheFile(const QString& address)
 {
-    QString base = qEnvironmentVariable("XDG_CACHE_HOME");
-    if (base.isEmpty())
-        base = QDir::homePath() + QStringLiteral("/.cache");
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
     // A name that holds neither the address's characters nor its password.
     const QByteArray key =
         QCryptographicHash::hash(address.toUtf8(), QCryptographicHash::Sha256).toHex().left(32);
