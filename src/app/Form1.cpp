@@ -1,9 +1,9 @@
 #include "app/Form1.h"
 
 #include "app/ClassicComboBox.h"
-#include "app/FixedPages.h"
 #include "app/StepKeys.h"
 #include "capture/CaptureCommands.h"
+#include "pages/FixedPages.h"
 #include "platform/Failure.h"
 #include "platform/ProgramExit.h"
 #include "platform/Resources.h"

@@ -1,8 +1,8 @@
 #include "capture/LinkRecord.h"
 
-#include "links/format/LineCodec.h"
-#include "links/format/LinkField.h"
 #include "platform/FileStore.h"
+#include "themefile/LineCodec.h"
+#include "themefile/LinkField.h"
 
 QByteArray LinkRecord::bytes(const QString& text, const QByteArray& content)
 {

@@ -1,8 +1,6 @@
 #include "session/ThemeDocument.h"
 
 #include "browser/StepTrace.h"
-#include "links/format/ThemeLinks.h"
-#include "links/format/ThemeTidy.h"
 #include "platform/Dialogs.h"
 #include "platform/Failure.h"
 #include "platform/FileStore.h"
@@ -13,6 +11,8 @@
 #include "session/Module1.h"
 #include "session/Toolbar.h"
 #include "session/WebThemeSource.h"
+#include "themefile/ThemeLinks.h"
+#include "themefile/ThemeTidy.h"
 #include "web/WebAddress.h"
 
 #include <QApplication>

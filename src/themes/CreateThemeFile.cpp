@@ -1,11 +1,11 @@
 #include "themes/CreateThemeFile.h"
 
-#include "links/format/LinkField.h"
 #include "platform/Dialogs.h"
 #include "platform/Failure.h"
 #include "platform/FileStore.h"
 #include "session/Module1.h"
 #include "session/ThemeDocument.h"
+#include "themefile/LinkField.h"
 
 namespace {
 void closeForm4(Module1& m)
