@@ -109,7 +109,6 @@ void ThemeDocument::run(const QString& path, std::optional<qint16> savedIndex,
     RestoreFlag = 0;
     if (failed)
         handle(*failed);
-    emit changed();
 }
 
 void ThemeDocument::load(bool anyOpenFailureIsMissing, std::optional<QByteArray> content)

@@ -79,9 +79,6 @@ signals:
     void listCleared();
     void linksAppended(const QStringList& links);
     void captionChanged(const QString& caption);
-    // After every load, complete or not, and every reload in place: the path or the links may
-    // have changed, the program's own writes to the file included.
-    void changed();
 
 private:
     // `savedIndex`: a reload in place that restores this position; none for a normal load.
