@@ -8,15 +8,15 @@
 #include "browser/KeptDocuments.h"
 #include "browser/NavigationUrl.h"
 #include "browser/WindowNavigation.h"
+#include "platform/Failure.h"
+
+#include "ScriptedChromium.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 // A timer that runs only when the test moves its time.
@@ -33,6 +33,8 @@ class BrowserRulesTest : public QObject
     Q_OBJECT
 
 private slots:
+    void windowSetUpSettles_data();
+    void windowSetUpSettles();
     void stepLeavesAPageThatHoldsIt_data();
     void stepLeavesAPageThatHoldsIt();
     void linkBecomesAddress_data();
@@ -304,10 +306,14 @@ void BrowserRulesTest::loadAheadTellsItsPurpose_data()
 {
     QTest::addColumn<QString>("next"); // from a window on http://a.org/x
     QTest::addColumn<QString>("purpose");
-    QTest::newRow("same origin") << "http://a.org:80/y#f" << "prefetch;prerender";
-    QTest::newRow("the page on show") << "http://a.org/x#2" << "prefetch";
-    QTest::newRow("another port") << "http://a.org:81/y" << "prefetch";
-    QTest::newRow("another scheme") << "https://a.org/y" << "prefetch";
+    QTest::newRow("same origin") << "http://a.org:80/y#f"
+                                 << "prefetch;prerender";
+    QTest::newRow("the page on show") << "http://a.org/x#2"
+                                      << "prefetch";
+    QTest::newRow("another port") << "http://a.org:81/y"
+                                  << "prefetch";
+    QTest::newRow("another scheme") << "https://a.org/y"
+                                    << "prefetch";
 }
 
 void BrowserRulesTest::loadAheadTellsItsPurpose()
@@ -324,8 +330,8 @@ void BrowserRulesTest::keptCookiesStillAnswer_data()
     QTest::addColumn<bool>("handedOut"); // a page runs the copy
     QTest::addColumn<bool>("answers");
     QTest::newRow("same") << QStringList{"session=in", "!sid=1"} << false << true;
-    QTest::newRow("one came, no page") << QStringList{"session=in", "!sid=1", "a=1"} << false
-                                       << false;
+    QTest::newRow("one came, no page")
+        << QStringList{"session=in", "!sid=1", "a=1"} << false << false;
     QTest::newRow("its page wrote") << QStringList{"session=2", "!sid=1", "a=1"} << true << true;
     QTest::newRow("logged out") << QStringList{"!sid=1"} << true << false;
     QTest::newRow("HttpOnly changed") << QStringList{"session=in", "!sid=2"} << true << false;
@@ -463,6 +469,42 @@ void BrowserRulesTest::browserIsFoundOnPath()
     QCOMPARE(result, found.isEmpty() ? QString() : dir.path() + QLatin1Char('/') + found);
 }
 
+void BrowserRulesTest::windowSetUpSettles_data()
+{
+    // A command that the browser refuses, and the failure that the window's set-up ends in.
+    QTest::addColumn<QString>("refused");
+    QTest::addColumn<int>("failure");
+    QTest::newRow("all answered") << QString() << 0;
+    QTest::newRow("discovery") << "Target.setDiscoverTargets" << FailureNumber::CannotCreateObject;
+    QTest::newRow("window") << "Target.createTarget" << FailureNumber::CannotCreateObject;
+    QTest::newRow("attach") << "Target.attachToTarget" << FailureNumber::ObjectDisconnected;
+}
+
+void BrowserRulesTest::windowSetUpSettles()
+{
+    QFETCH(QString, refused);
+    ScriptedChromium chromium;
+    chromium.script(refused, ScriptedChromium::Reply::withError("refused"));
+    const auto ends = chromium.takeProgramEnds();
+    QTemporaryDir profile;
+    const auto connection = ChromiumConnection::overPipe(ends.commandFd, ends.eventFd,
+                                                         BrowserProfile::choose(profile.path()));
+    connection->postChecked("Target.setDiscoverTargets", {{"discover", true}}, {},
+                            FailureNumber::CannotCreateObject);
+    std::pair<QString, QString> page;
+    int failure = 0;
+    try {
+        connection->openWindow();
+        page = connection->attachWindow(FailureNumber::ObjectDisconnected);
+    } catch (const Failure& caught) {
+        failure = caught.number();
+    }
+    QTEST(failure, "failure");
+    if (failure == 0)
+        QCOMPARE(page.second, ScriptedChromium::WindowPageSession);
+    QCOMPARE(chromium.heard(refused).size(), int(!refused.isEmpty()));
+}
+
 void BrowserRulesTest::stepLeavesAPageThatHoldsIt_data()
 {
     // After a first step, in turn: "@" the second; the browser's "answer" to the last question,
@@ -485,38 +527,38 @@ void BrowserRulesTest::stepLeavesAPageThatHoldsIt_data()
     QTest::newRow("dialog open") << QStringList{"dialog", "@", "answer"} << "NHENE";
 }
 
-// The browser is the test, on the other end of the pipe.
+// The browser is the test's scripted one: it holds every question until the test answers it.
 void BrowserRulesTest::stepLeavesAPageThatHoldsIt()
 {
     QFETCH(QStringList, browser);
-    int ends[2];
-    QVERIFY(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) == 0);
+    ScriptedChromium chromium;
+    chromium.script("Runtime.evaluate", ScriptedChromium::Reply::held());
+    const auto ends = chromium.takeProgramEnds();
     QTemporaryDir profile;
-    const auto connection = ChromiumConnection::overPipe(::dup(ends[0]), ends[0],
+    const auto connection = ChromiumConnection::overPipe(ends.commandFd, ends.eventFd,
                                                          BrowserProfile::choose(profile.path()));
     auto* clock = new MovedTimer;
     WindowNavigation navigation(*connection, "T", "S", std::unique_ptr<MovedTimer>(clock));
     const QString letters = "Page.navigate N Runtime.evaluate E Page.stopLoading S Page.crash C "
                             "Page.handleJavaScriptDialog H";
     QString sent;
-    int lastId = 0, question = 0;
+    qsizetype heard = 0;
+    QJsonObject question;
     const auto hear = [&] {
-        QByteArray frames(65536, '\0');
-        frames.truncate(qMax<ssize_t>(0, ::recv(ends[1], frames.data(), 65536, MSG_DONTWAIT)));
-        for (const QByteArray& frame : frames.split('\0')) {
-            const QJsonObject message = QJsonDocument::fromJson(frame).object();
-            const QString method = message["method"].toString() + ' ';
-            lastId = qMax(lastId, message["id"].toInt());
-            question = method.startsWith("Runtime") ? lastId : question;
-            sent += method.size() > 1 && letters.contains(method)
+        const QList<QJsonObject> commands = chromium.heard();
+        for (const QJsonObject& command : commands.mid(heard)) {
+            const QString method = command["method"].toString() + ' ';
+            question = method.startsWith("Runtime") ? command : question;
+            sent += letters.contains(method)
                         ? letters.mid(letters.indexOf(method) + method.size(), 1)
                         : QString();
         }
+        heard = commands.size();
     };
-    const QHash<QString, QByteArray> events{
-        {"commit", R"("Page.frameNavigated","sessionId":"S","params":{"frame":{}}})"},
-        {"crash", R"("Target.targetCrashed","params":{"targetId":"T"}})"},
-        {"dialog", R"("Page.javascriptDialogOpening","sessionId":"S","params":{"type":"x"}})"}};
+    const QHash<QString, QPair<QString, QJsonObject>> events{
+        {"commit", {"Page.frameNavigated", {{"frame", QJsonObject{}}}}},
+        {"crash", {"Target.targetCrashed", {{"targetId", "T"}}}},
+        {"dialog", {"Page.javascriptDialogOpening", {{"type", "x"}}}}};
     navigation.navigate("http://a/");
     for (const QString& move : browser) {
         hear();
@@ -529,17 +571,16 @@ void BrowserRulesTest::stepLeavesAPageThatHoldsIt()
             }
             sent += '.';
         } else {
+            if (move == "answer")
+                chromium.reply(question);
+            else
+                chromium.emitEvent(events[move].first, events[move].second,
+                                   move == "crash" ? QString() : "S");
             // Read by the program up to the answer to a command of its own.
-            const QByteArray frames =
-                (move == "answer" ? R"({"id":)" + QByteArray::number(question) + R"(,"result":{}})"
-                                  : R"({"method":)" + events.value(move)) +
-                '\0' + R"({"id":)" + QByteArray::number(lastId + 1) + R"(,"result":{}})" + '\0';
-            QCOMPARE(::write(ends[1], frames.constData(), size_t(frames.size())), frames.size());
             connection->command("Browser.getVersion");
         }
         hear();
     }
-    ::close(ends[1]);
     QTEST(sent, "sent");
     QCOMPARE(navigation.endedRenderers(), int(sent.contains('C')));
 }
