@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Dependence runs one way: core (platform, log, browser, links/format, web) <- session <- commands
-# (links, themes, capture) <- app. Fails on any include in src/ that points to a higher layer,
+# Dependence runs one way: core (platform, log, browser, themefile, web) <- session <- commands
+# (themes, capture, pages) <- app. Fails on any include in src/ that points to a higher layer,
 # above all on "app/" anywhere outside src/app.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/../src"
@@ -19,8 +19,8 @@ refuse() {
     fi
 }
 
-commands='links/[A-Za-z0-9_]+\.h|themes/|capture/'
-refuse "^#include \"(app/|session/|$commands)" platform log browser links/format web
+commands='themes/|capture/|pages/'
+refuse "^#include \"(app/|session/|$commands)" platform log browser themefile web
 refuse "^#include \"(app/|$commands)" session
-refuse '^#include "app/' links themes capture
+refuse '^#include "app/' themes capture pages
 exit $status
