@@ -64,6 +64,8 @@ public:
     // Answers a command that was held (or never answered), with a result or an error.
     void reply(const QJsonObject& command, const QJsonObject& result = {});
     void refuse(const QJsonObject& command, const QString& message = QStringLiteral("refused"));
+    // Written at once: an event larger than the socket's buffer would wait for a reader that
+    // runs on this same thread.
     void emitEvent(const QString& method, const QJsonObject& params = {},
                    const QString& sessionId = {});
     // Closes the browser's end, as a browser that ends.

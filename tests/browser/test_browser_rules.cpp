@@ -1,6 +1,7 @@
 // What the browser component decides without a browser: the address that a link becomes, which
 // responses the hidden instance may load, the profile directory and the browser's arguments.
 #include "browser/BrowserProfile.h"
+#include "browser/ChromiumBrowser.h"
 #include "browser/ChromiumBrowserFactory.h"
 #include "browser/ChromiumConnection.h"
 #include "browser/HiddenResponsePolicy.h"
@@ -26,6 +27,15 @@ struct MovedTimer : NavigationTimer
     void stop() override { left = -1; }
     int left = -1;
 };
+
+// The program's connection to the test's scripted browser.
+std::shared_ptr<ChromiumConnection> connectTo(ScriptedChromium& chromium,
+                                              const QTemporaryDir& profile)
+{
+    const auto ends = chromium.takeProgramEnds();
+    return ChromiumConnection::overPipe(ends.commandFd, ends.eventFd,
+                                        BrowserProfile::choose(profile.path()));
+}
 } // namespace
 
 class BrowserRulesTest : public QObject
@@ -35,6 +45,8 @@ class BrowserRulesTest : public QObject
 private slots:
     void windowSetUpSettles_data();
     void windowSetUpSettles();
+    void windowAddressWhileItsPageMoves_data();
+    void windowAddressWhileItsPageMoves();
     void stepLeavesAPageThatHoldsIt_data();
     void stepLeavesAPageThatHoldsIt();
     void linkBecomesAddress_data();
@@ -306,14 +318,10 @@ void BrowserRulesTest::loadAheadTellsItsPurpose_data()
 {
     QTest::addColumn<QString>("next"); // from a window on http://a.org/x
     QTest::addColumn<QString>("purpose");
-    QTest::newRow("same origin") << "http://a.org:80/y#f"
-                                 << "prefetch;prerender";
-    QTest::newRow("the page on show") << "http://a.org/x#2"
-                                      << "prefetch";
-    QTest::newRow("another port") << "http://a.org:81/y"
-                                  << "prefetch";
-    QTest::newRow("another scheme") << "https://a.org/y"
-                                    << "prefetch";
+    QTest::newRow("same origin") << "http://a.org:80/y#f" << "prefetch;prerender";
+    QTest::newRow("the page on show") << "http://a.org/x#2" << "prefetch";
+    QTest::newRow("another port") << "http://a.org:81/y" << "prefetch";
+    QTest::newRow("another scheme") << "https://a.org/y" << "prefetch";
 }
 
 void BrowserRulesTest::loadAheadTellsItsPurpose()
@@ -330,8 +338,8 @@ void BrowserRulesTest::keptCookiesStillAnswer_data()
     QTest::addColumn<bool>("handedOut"); // a page runs the copy
     QTest::addColumn<bool>("answers");
     QTest::newRow("same") << QStringList{"session=in", "!sid=1"} << false << true;
-    QTest::newRow("one came, no page")
-        << QStringList{"session=in", "!sid=1", "a=1"} << false << false;
+    QTest::newRow("one came, no page") << QStringList{"session=in", "!sid=1", "a=1"} << false
+                                       << false;
     QTest::newRow("its page wrote") << QStringList{"session=2", "!sid=1", "a=1"} << true << true;
     QTest::newRow("logged out") << QStringList{"!sid=1"} << true << false;
     QTest::newRow("HttpOnly changed") << QStringList{"session=in", "!sid=2"} << true << false;
@@ -485,10 +493,8 @@ void BrowserRulesTest::windowSetUpSettles()
     QFETCH(QString, refused);
     ScriptedChromium chromium;
     chromium.script(refused, ScriptedChromium::Reply::withError("refused"));
-    const auto ends = chromium.takeProgramEnds();
     QTemporaryDir profile;
-    const auto connection = ChromiumConnection::overPipe(ends.commandFd, ends.eventFd,
-                                                         BrowserProfile::choose(profile.path()));
+    const auto connection = connectTo(chromium, profile);
     connection->postChecked("Target.setDiscoverTargets", {{"discover", true}}, {},
                             FailureNumber::CannotCreateObject);
     std::pair<QString, QString> page;
@@ -503,6 +509,34 @@ void BrowserRulesTest::windowSetUpSettles()
     if (failure == 0)
         QCOMPARE(page.second, ScriptedChromium::WindowPageSession);
     QCOMPARE(chromium.heard(refused).size(), int(!refused.isEmpty()));
+}
+
+void BrowserRulesTest::windowAddressWhileItsPageMoves_data()
+{
+    // What the browser reports of the window's page after a step onto http://b/.
+    QTest::addColumn<QString>("reported");
+    QTest::addColumn<QString>("address");
+    QTest::newRow("arrived") << "http://b/" << "http://b/";
+    QTest::newRow("redirected") << "http://c/" << "http://c/";
+    // As it does while the page waits for a renderer of its own.
+    QTest::newRow("between renderers") << "" << "http://b/";
+}
+
+void BrowserRulesTest::windowAddressWhileItsPageMoves()
+{
+    QFETCH(QString, reported);
+    ScriptedChromium chromium;
+    chromium.script("Target.getTargetInfo", ScriptedChromium::Reply::withResult(
+                                                {{"targetInfo", QJsonObject{{"url", reported}}}}));
+    QTemporaryDir profile;
+    const auto connection = connectTo(chromium, profile);
+    connection->openWindow();
+    const auto [targetId, sessionId] = connection->attachWindow(FailureNumber::ObjectDisconnected);
+    ChromiumBrowser window(connection, ChromiumBrowser::Kind::Window, targetId, sessionId);
+    window.Navigate("http://b/");
+    QCOMPARE(chromium.waitForCommand("Page.navigate")["params"].toObject()["url"].toString(),
+             "http://b/");
+    QTEST(window.LocationURL(), "address");
 }
 
 void BrowserRulesTest::stepLeavesAPageThatHoldsIt_data()
@@ -533,10 +567,8 @@ void BrowserRulesTest::stepLeavesAPageThatHoldsIt()
     QFETCH(QStringList, browser);
     ScriptedChromium chromium;
     chromium.script("Runtime.evaluate", ScriptedChromium::Reply::held());
-    const auto ends = chromium.takeProgramEnds();
     QTemporaryDir profile;
-    const auto connection = ChromiumConnection::overPipe(ends.commandFd, ends.eventFd,
-                                                         BrowserProfile::choose(profile.path()));
+    const auto connection = connectTo(chromium, profile);
     auto* clock = new MovedTimer;
     WindowNavigation navigation(*connection, "T", "S", std::unique_ptr<MovedTimer>(clock));
     const QString letters = "Page.navigate N Runtime.evaluate E Page.stopLoading S Page.crash C "

@@ -1,0 +1,138 @@
+#include "BrowserTestCase.h"
+
+#include "TestPages.h"
+#include "browser/BrowserProfile.h"
+#include "browser/ChromiumConnection.h"
+
+#include <QDirIterator>
+#include <QJsonArray>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+BrowserTestCase::BrowserTestCase(BrowserFixture& fixture)
+    : m_fixture(fixture), m_home(fixture.home), m_profileDir(fixture.profileDir),
+      m_server(fixture.server), m_pair(fixture.pair)
+{}
+
+void BrowserTestCase::startPair()
+{
+    if (!std::exchange(m_fixture.tried, true)) {
+        QVERIFY(m_home.isValid());
+        // Downloads, if any got through, would land in this home's Downloads folder.
+        m_fixture.unavailable = browserTestUnavailable(m_home.path());
+        if (m_fixture.unavailable.isEmpty()) {
+            QVERIFY(QDir(m_home.path()).mkpath(QStringLiteral("Downloads")));
+            m_profileDir = m_home.path() + QStringLiteral("/.config/Quillon2/browser-profile");
+            QCOMPARE(BrowserProfile::defaultPath(), m_profileDir);
+            m_server = std::make_unique<LocalHttpServer>(respond);
+            m_pair.emplace(std::make_unique<ChromiumBrowserFactory>());
+            QCOMPARE(m_pair->factory->connection()->profile().path(), m_profileDir);
+        }
+    }
+    if (!m_fixture.unavailable.isEmpty())
+        QSKIP(qPrintable(m_fixture.unavailable));
+    QVERIFY2(m_pair, "the browser pair did not start");
+}
+
+int BrowserTestCase::windowLoadEnds()
+{
+    return mainBrowser().connection().loadEndCount(mainBrowser().sessionId());
+}
+
+QJsonObject BrowserTestCase::windowBounds(ChromiumBrowser& browser)
+{
+    return browser.connection()
+        .command(QStringLiteral("Browser.getWindowForTarget"),
+                 {{QStringLiteral("targetId"), browser.targetId()}})
+        .value(QStringLiteral("bounds"))
+        .toObject();
+}
+
+QJsonValue BrowserTestCase::evaluate(ChromiumBrowser& browser, const QString& expression)
+{
+    const QJsonObject reply =
+        browser.connection().command(QStringLiteral("Runtime.evaluate"),
+                                     {{QStringLiteral("expression"), expression},
+                                      {QStringLiteral("awaitPromise"), true},
+                                      {QStringLiteral("returnByValue"), true}},
+                                     browser.sessionId());
+    return reply.value(QStringLiteral("result")).toObject().value(QStringLiteral("value"));
+}
+
+// Later cases press keys in the window: no popup of an earlier one may take them.
+void BrowserTestCase::closeOtherPages(ChromiumConnection& connection)
+{
+    const QJsonArray targets = connection.command(QStringLiteral("Target.getTargets"))
+                                   .value(QStringLiteral("targetInfos"))
+                                   .toArray();
+    for (const QJsonValue& value : targets) {
+        const QJsonObject target = value.toObject();
+        const QString id = target.value(QStringLiteral("targetId")).toString();
+        if (target.value(QStringLiteral("type")).toString() == QLatin1String("page") &&
+            id != mainBrowser().targetId())
+            connection.command(QStringLiteral("Target.closeTarget"),
+                               {{QStringLiteral("targetId"), id}});
+    }
+}
+
+QStringList BrowserTestCase::strayDownloads() const
+{
+    QStringList found;
+    QDirIterator it(m_home.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString name = it.fileName();
+        if (path.startsWith(m_home.path() + QStringLiteral("/Downloads/")) ||
+            name.startsWith(QLatin1String("quillon-download")) ||
+            name.endsWith(QLatin1String(".crdownload")) ||
+            name.startsWith(QLatin1String("archive")))
+            found.append(path);
+    }
+    return found;
+}
+
+// Sends the hidden instance to `path` and waits until a plain page after it has loaded, so that
+// whatever the first page started has had its chance.
+void BrowserTestCase::loadInHidden(const QString& path)
+{
+    hiddenBrowser().Navigate(m_server->url(path));
+    QTRY_VERIFY(m_server->requestCount(path) > 0);
+    QTest::qWait(300);
+    const QString next = QStringLiteral("/page/after") + path;
+    hiddenBrowser().Navigate(m_server->url(next));
+    QVERIFY2(hiddenBrowser().waitForLoadEvent(10000), "the hidden instance is stuck");
+    QCOMPARE(hiddenBrowser().LocationURL(), m_server->url(next));
+}
+
+// Real X input: the window gets the focus, a click puts it into the page, then the key.
+void BrowserTestCase::pressKeyInWindow(const QString& key, ChromiumBrowser* window)
+{
+    // By the page's title, which the window shows a moment after the load: popups that earlier
+    // cases opened are Chromium windows too.
+    const QString title =
+        evaluate(window ? *window : mainBrowser(), QStringLiteral("document.title")).toString();
+    const auto findWindow = [&title] {
+        QProcess search;
+        search.start(
+            QStringLiteral("xdotool"),
+            {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+             QLatin1Char('^') + QRegularExpression::escape(title) + QStringLiteral(" - ")});
+        search.waitForFinished();
+        return QString::fromLatin1(search.readAllStandardOutput().trimmed().split('\n').last());
+    };
+    QString found;
+    QTRY_VERIFY(!(found = findWindow()).isEmpty());
+    const QStringList steps[] = {
+        {QStringLiteral("windowfocus"), QStringLiteral("--sync"), found},
+        {QStringLiteral("mousemove"), QStringLiteral("--window"), found, QStringLiteral("400"),
+         QStringLiteral("400"), QStringLiteral("click"), QStringLiteral("1")},
+        {QStringLiteral("key"), key},
+    };
+    for (const QStringList& arguments : steps)
+        QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), arguments), 0);
+}
+int BrowserTestCase::visibleWindowCount()
+{
+    return int(visibleBrowserWindows().size());
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "BrowserPair.h"
+#include "LocalHttpServer.h"
+
+#include <QJsonObject>
+#include <QObject>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <optional>
+
+class ChromiumConnection;
+
+// One browser pair for every class of a run, in a home of its own, with the test's server.
+struct BrowserFixture
+{
+    QTemporaryDir home;
+    QString profileDir;
+    std::unique_ptr<LocalHttpServer> server;
+    std::optional<BrowserPair> pair;
+    QString unavailable; // why no browser can run here
+    bool tried = false;
+};
+
+// A class of browser tests on the shared pair, with what the cases do to it.
+class BrowserTestCase : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit BrowserTestCase(BrowserFixture& fixture);
+
+protected:
+    // For initTestCase(): the pair is started by the first class that asks for it; the class's
+    // cases are skipped where no browser can run.
+    void startPair();
+
+    ChromiumBrowser& mainBrowser() { return m_pair->window(); }
+    ChromiumBrowser& hiddenBrowser() { return m_pair->hiddenBrowser(); }
+    // The ends of the window's loads so far: a load event and a main frame's stop each count one.
+    int windowLoadEnds();
+    QJsonObject windowBounds(ChromiumBrowser& browser);
+    QJsonValue evaluate(ChromiumBrowser& browser, const QString& expression);
+    void closeOtherPages(ChromiumConnection& connection);
+    void pressKeyInWindow(const QString& key, ChromiumBrowser* window = nullptr);
+    QStringList strayDownloads() const;
+    void loadInHidden(const QString& path);
+    static int visibleWindowCount();
+
+    BrowserFixture& m_fixture;
+    QTemporaryDir& m_home;
+    QString& m_profileDir;
+    std::unique_ptr<LocalHttpServer>& m_server;
+    std::optional<BrowserPair>& m_pair;
+};
