@@ -182,18 +182,16 @@ std::pair<QString, QString> ChromiumConnection::attachWindow(int failureNumber)
             sessionId = params.value(str("sessionId")).toString();
         }
     });
-    // Every later page of the tab (the browser's prerenders) waits until it is set up.
-    const bool asked = m_pipe
-                           ->call(str("Target.setAutoAttach"),
-                                  {{str("autoAttach"), true},
-                                   {str("waitForDebuggerOnStart"), true},
-                                   {str("flatten"), true}},
-                                  m_tabSessionId, ReplyTimeoutMs)
-                           .has_value();
-    if (asked)
-        waitUntil([&] { return !sessionId.isEmpty(); }, ReplyTimeoutMs);
+    // Every later page of the tab (the browser's prerenders) waits until it is set up. A refusal
+    // fails at once: the page that it would have reported never comes.
+    const auto asked = m_pipe->call(
+        str("Target.setAutoAttach"),
+        {{str("autoAttach"), true}, {str("waitForDebuggerOnStart"), true}, {str("flatten"), true}},
+        m_tabSessionId, ReplyTimeoutMs);
+    const bool attached = asked && DevToolsPipe::succeeded(*asked) &&
+                          waitUntil([&] { return !sessionId.isEmpty(); }, ReplyTimeoutMs);
     removeEventListener(listener);
-    if (sessionId.isEmpty())
+    if (!attached)
         throw Failure(failureNumber);
     m_windowSessionId = sessionId;
     m_firstPageTargetId = targetId;

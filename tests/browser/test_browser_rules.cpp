@@ -486,6 +486,7 @@ void BrowserRulesTest::windowSetUpSettles_data()
     QTest::newRow("discovery") << "Target.setDiscoverTargets" << FailureNumber::CannotCreateObject;
     QTest::newRow("window") << "Target.createTarget" << FailureNumber::CannotCreateObject;
     QTest::newRow("attach") << "Target.attachToTarget" << FailureNumber::ObjectDisconnected;
+    QTest::newRow("auto-attach") << "Target.setAutoAttach" << FailureNumber::ObjectDisconnected;
 }
 
 void BrowserRulesTest::windowSetUpSettles()
@@ -493,6 +494,18 @@ void BrowserRulesTest::windowSetUpSettles()
     QFETCH(QString, refused);
     ScriptedChromium chromium;
     chromium.script(refused, ScriptedChromium::Reply::withError("refused"));
+    // The page reported after all: a refusal is not taken back by what follows it.
+    connect(
+        &chromium, &ScriptedChromium::commandReceived, &chromium,
+        [&](const QJsonObject& command) {
+            if (command["method"] == "Target.setAutoAttach" && refused == command["method"])
+                chromium.emitEvent(
+                    "Target.attachedToTarget",
+                    {{"sessionId", "late"},
+                     {"targetInfo", QJsonObject{{"targetId", "late-page"}, {"type", "page"}}}},
+                    command["sessionId"].toString());
+        },
+        Qt::DirectConnection);
     QTemporaryDir profile;
     const auto connection = connectTo(chromium, profile);
     connection->postChecked("Target.setDiscoverTargets", {{"discover", true}}, {},
