@@ -15,6 +15,12 @@ BrowserTestCase::BrowserTestCase(BrowserFixture& fixture)
       m_server(fixture.server), m_pair(fixture.pair)
 {}
 
+void BrowserTestCase::init()
+{
+    setProperty("runningCase", QStringLiteral("%1(%2)").arg(QTest::currentTestFunction(),
+                                                          QTest::currentDataTag()));
+}
+
 void BrowserTestCase::startPair()
 {
     if (!std::exchange(m_fixture.tried, true)) {
