@@ -158,10 +158,13 @@ class Screen:
         self.x11.XFlush(self.display)
         return sent
 
-    def click(self, x, y):
-        """A press and release of the first button at (x, y); returns the time it was sent."""
+    def point(self, x, y):
         self.xtst.XTestFakeMotionEvent(self.display, self.screen, x, y, 0)
         self.x11.XFlush(self.display)
+
+    def click(self, x, y):
+        """A press and release of the first button at (x, y); returns the time it was sent."""
+        self.point(x, y)
         time.sleep(0.05)
         sent = time.monotonic()
         self.xtst.XTestFakeButtonEvent(self.display, 1, 1, 0)
@@ -283,9 +286,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         try:
             time.sleep(DELAY)
             if parts[0] == "setup":
-                script = (b"<script>addEventListener('load',()=>fetch('/size?w='+innerWidth+"
+                # Again on each resize: the window may be placed and sized after the load.
+                script = (b"<script>const size=()=>fetch('/size?w='+innerWidth+"
                           b"'&h='+innerHeight+'&sx='+screenX+'&sy='+screenY+'&ow='+outerWidth+"
-                          b"'&oh='+outerHeight))</script>")
+                          b"'&oh='+outerHeight);addEventListener('load',size);"
+                          b"addEventListener('resize',size)</script>")
                 nxt = self.path.split("next=")[1].encode() if "next=" in self.path else b"#"
                 body = page_body(b"setup", (script + b"<link rel=prefetch href=%s>" % nxt, nxt))
                 self.answer(body, "no-store")
@@ -364,13 +369,15 @@ def geometry(window):
 
 def page_area(server, browser_window):
     """The page's own rectangle on the screen: the bottom of the browser's window."""
+    # The window may still be on its way to its place and size: until it stays, and the page's
+    # last report of its size (where it gives the window's) is of this window.
     deadline = time.monotonic() + 30
-    while server.size is None and time.monotonic() < deadline:
-        time.sleep(0.05)
-    # The window may still be on its way to its place.
     place = None
-    while place != geometry(browser_window):
-        place = geometry(browser_window)
+    while time.monotonic() < deadline:
+        now, size = geometry(browser_window), server.size
+        if size and now == place and (size.get("ow", now[2]), size.get("oh", now[3])) == now[2:]:
+            break
+        place = now
         time.sleep(0.5)
     x, y, width, height = place
     w, h = server.size["w"], server.size["h"]
@@ -415,6 +422,14 @@ def breakdown(marks, click):
     return seen
 
 
+def settle_pointer(screen, place):
+    """The pointer where the steps will click, and what it left fading out: left where a run
+    before put it, it may be over the browser's tab strip, whose card over the page's top fades
+    away on the first click's move."""
+    screen.point(*place)
+    time.sleep(1.0)
+
+
 def refused_port():
     """A port on which nothing listens: the connection is refused, the page fails to load."""
     import socket
@@ -446,6 +461,7 @@ def run_toolbar(screen, server, program, rounds, results, label=""):
     os.makedirs(install)
     with open(f"{install}/default.qld", "wb") as theme:
         theme.write("".join(link + "\r\n" for link in links).encode())
+    server.size = None  # reported again by this program's window
     process = subprocess.Popen([program], env=env, stdout=subprocess.DEVNULL,
                                stderr=subprocess.PIPE, start_new_session=True)
     marks = Marks()
@@ -460,6 +476,7 @@ def run_toolbar(screen, server, program, rounds, results, label=""):
         tx, ty, _, _ = geometry(toolbar)
         left_button = (tx + 72 + 24, ty + 8 + 16)   # twips 1080,120,735,495 at 96 dpi
         right_button = (tx + 120 + 24, ty + 8 + 16)  # twips 1800,120,735,495
+        settle_pointer(screen, right_button)
         wait_loaded_ahead(server, time.monotonic())
         previous = "setup"
         for kind in order:
@@ -589,6 +606,7 @@ def run_alone(screen, server, steps, results, faults, first=0):
         link = (area[0] + 40, area[1] + 8 + 20)  # the "next" link at the page's top left
         if os.environ.get("STEP_PIXELS_DEBUG"):
             print("reference window", browser, area, file=sys.stderr)
+        settle_pointer(screen, link)
         wait_loaded_ahead(server, time.monotonic())
 
         def step(row, act, check=None):
