@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Dependence runs one way: core (platform, log, browser, links/format, web) <- session <- commands
 # (links, themes, capture) <- app. Fails on any include in src/ that points to a higher layer,
-# above all on "app/" anywhere outside src/app.
+# above all on "app/" anywhere outside src/app. Inside the browser, the connection
+# (browser/devtools) knows none of the parts that use it: the process, the window, the load ahead.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/../src"
 
@@ -23,4 +24,5 @@ commands='links/[A-Za-z0-9_]+\.h|themes/|capture/'
 refuse "^#include \"(app/|session/|$commands)" platform log browser links/format web
 refuse "^#include \"(app/|$commands)" session
 refuse '^#include "app/' links themes capture
+refuse '^#include "browser/(chromium|window|ahead)/' browser/devtools
 exit $status

@@ -2,7 +2,7 @@
 #include "app/Form1.h"
 #include "app/SingleToolbar.h"
 #include "app/StepTimer.h"
-#include "browser/ChromiumBrowserFactory.h"
+#include "browser/chromium/ChromiumBrowserFactory.h"
 #include "platform/Clock.h"
 #include "platform/InstallDir.h"
 #include "platform/widgets/QtDialogs.h"

@@ -1,6 +1,6 @@
 #include "session/ThemeDocument.h"
 
-#include "browser/StepTrace.h"
+#include "log/StepTrace.h"
 #include "links/format/ThemeLinks.h"
 #include "links/format/ThemeTidy.h"
 #include "platform/Dialogs.h"

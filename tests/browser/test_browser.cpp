@@ -3,14 +3,17 @@
 #include "BrowserPair.h"
 #include "BrowserProcesses.h"
 #include "LocalHttpServer.h"
-#include "browser/BrowserProfile.h"
-#include "browser/ChromiumBrowser.h"
-#include "browser/ChromiumBrowserFactory.h"
-#include "browser/ChromiumConnection.h"
-#include "browser/ChromiumProcess.h"
-#include "browser/DevToolsPipe.h"
-#include "browser/KeptDocumentServer.h"
-#include "browser/KeptDocuments.h"
+#include "browser/ahead/AheadBrowser.h"
+#include "browser/ahead/KeptDocumentServer.h"
+#include "browser/ahead/KeptDocuments.h"
+#include "browser/ahead/LoadAhead.h"
+#include "browser/chromium/BrowserProfile.h"
+#include "browser/chromium/ChromiumBrowserFactory.h"
+#include "browser/chromium/ChromiumProcess.h"
+#include "browser/chromium/RunningChromium.h"
+#include "browser/devtools/DevToolsConnection.h"
+#include "browser/devtools/DevToolsPipe.h"
+#include "browser/window/WindowBrowser.h"
 #include "platform/Failure.h"
 
 #include <QDateTime>
@@ -256,7 +259,7 @@ HttpResponse respond(const QString& path)
 std::optional<QStringList> runBrowserOnce(const QString& profile, const QStringList& links,
                                           const LocalHttpServer& server)
 {
-    QStringList arguments = ChromiumConnection::browserArguments(profile);
+    QStringList arguments = RunningChromium::browserArguments(profile);
     arguments.removeAll(QStringLiteral("--no-startup-window"));
     ChromiumProcess process(ChromiumBrowserFactory::findExecutable(), arguments + links, {});
     const ChromiumProcess::Pipe ends = process.takePipe();
@@ -343,12 +346,12 @@ private slots:
     void killedProgramLeavesNoBrowser();
 
 private:
-    ChromiumBrowser& mainBrowser() { return m_pair->window(); }
-    ChromiumBrowser& hiddenBrowser() { return m_pair->hiddenBrowser(); }
-    QJsonObject windowBounds(ChromiumBrowser& browser);
-    QJsonValue evaluate(ChromiumBrowser& browser, const QString& expression);
-    void closeOtherPages(ChromiumConnection& connection);
-    void pressKeyInWindow(const QString& key, ChromiumBrowser* window = nullptr);
+    WindowBrowser& mainBrowser() { return m_pair->window(); }
+    AheadBrowser& hiddenBrowser() { return m_pair->hiddenBrowser(); }
+    QJsonObject windowBounds(WindowBrowser& browser);
+    QJsonValue evaluate(auto& browser, const QString& expression);
+    void closeOtherPages(DevToolsConnection& connection);
+    void pressKeyInWindow(const QString& key, WindowBrowser* window = nullptr);
     QStringList strayDownloads() const;
     void loadInHidden(const QString& path);
 
@@ -369,7 +372,7 @@ void BrowserTest::initTestCase()
     QCOMPARE(BrowserProfile::defaultPath(), m_profileDir);
     m_server = std::make_unique<LocalHttpServer>(respond);
     m_pair.emplace(std::make_unique<ChromiumBrowserFactory>());
-    QCOMPARE(m_pair->factory->connection()->profile().path(), m_profileDir);
+    QCOMPARE(m_pair->factory->chromium()->profile().path(), m_profileDir);
 }
 
 void BrowserTest::cleanupTestCase()
@@ -377,7 +380,7 @@ void BrowserTest::cleanupTestCase()
     m_pair.reset();
 }
 
-QJsonObject BrowserTest::windowBounds(ChromiumBrowser& browser)
+QJsonObject BrowserTest::windowBounds(WindowBrowser& browser)
 {
     return browser.connection()
         .command(QStringLiteral("Browser.getWindowForTarget"),
@@ -386,7 +389,7 @@ QJsonObject BrowserTest::windowBounds(ChromiumBrowser& browser)
         .toObject();
 }
 
-QJsonValue BrowserTest::evaluate(ChromiumBrowser& browser, const QString& expression)
+QJsonValue BrowserTest::evaluate(auto& browser, const QString& expression)
 {
     const QJsonObject reply =
         browser.connection().command(QStringLiteral("Runtime.evaluate"),
@@ -398,7 +401,7 @@ QJsonValue BrowserTest::evaluate(ChromiumBrowser& browser, const QString& expres
 }
 
 // Later cases press keys in the window: no popup of an earlier one may take them.
-void BrowserTest::closeOtherPages(ChromiumConnection& connection)
+void BrowserTest::closeOtherPages(DevToolsConnection& connection)
 {
     const QJsonArray targets = connection.command(QStringLiteral("Target.getTargets"))
                                    .value(QStringLiteral("targetInfos"))
@@ -473,7 +476,7 @@ void BrowserTest::restoredSessionNeverTakesTheWindow()
     ChromiumBrowserFactory factory(QString(), profile.path());
     auto main = factory.create();
     auto hidden = factory.create();
-    auto& window = static_cast<ChromiumBrowser&>(*main);
+    auto& window = static_cast<WindowBrowser&>(*main);
     window.watchLoadEvents();
     const QRect placed(0, 78, 900, 600);
     main->setTop(placed.top());
@@ -693,7 +696,7 @@ QStringList filesUnder(const QString& root, const QString& except)
 }
 
 // CPU seconds that the browser's renderers have used so far.
-double rendererCpuSeconds(ChromiumConnection& connection)
+double rendererCpuSeconds(DevToolsConnection& connection)
 {
     const QJsonArray processes = connection.command(QStringLiteral("SystemInfo.getProcessInfo"))
                                      .value(QStringLiteral("processInfo"))
@@ -738,9 +741,9 @@ void BrowserTest::hiddenInstanceLoadsLikeNoStatePrefetch()
     auto hidden = factory.create();
     qputenv("HOME", oldHome);
     qputenv("PATH", oldPath);
-    auto& window = static_cast<ChromiumBrowser&>(*main);
-    auto& ahead = static_cast<ChromiumBrowser&>(*hidden);
-    ChromiumConnection& connection = window.connection();
+    auto& window = static_cast<WindowBrowser&>(*main);
+    auto& ahead = static_cast<AheadBrowser&>(*hidden);
+    DevToolsConnection& connection = window.connection();
     window.watchLoadEvents();
     // Another origin than the pages loaded ahead: the window's own prerender, which runs a
     // page's scripts as the browser's prerender does, is not what this case is about.
@@ -844,7 +847,7 @@ void BrowserTest::keptDocumentServesTheNextPage()
     m_pair->hidden->Navigate(link);
     QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
     QCOMPARE(m_server->requestCount(path), 1);
-    KeptDocumentServer& server = mainBrowser().connection().keptDocumentServer();
+    KeptDocumentServer& server = mainBrowser().chromium().ahead().keptDocumentServer();
     const int servedBefore = server.servedCount();
     m_pair->main->Navigate(link + QStringLiteral("#part"));
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
@@ -894,7 +897,7 @@ void BrowserTest::keptDocumentOnlyWhenItMayBeServed()
     QFETCH(QString, loadedAhead);
     QFETCH(QString, shown);
     QFETCH(QString, how);
-    KeptDocuments& kept = mainBrowser().connection().keptDocuments();
+    KeptDocuments& kept = mainBrowser().chromium().ahead().keptDocuments();
     m_pair->hidden->Navigate(m_server->url(loadedAhead));
     QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
     const int before = m_server->requestCount(shown);
@@ -928,7 +931,7 @@ void BrowserTest::windowServedFromKeptDocumentIsABrowser()
     m_pair->main->Navigate(link);
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
     QCOMPARE(m_server->requestCount(QStringLiteral("/kept/no-cache-start")), 1);
-    ChromiumConnection& connection = mainBrowser().connection();
+    DevToolsConnection& connection = mainBrowser().connection();
     // Popups open.
     const int pages = pageTargetCount(connection);
     connection.command(
@@ -942,13 +945,12 @@ void BrowserTest::windowServedFromKeptDocumentIsABrowser()
     QTRY_COMPARE(pageTargetCount(connection), pages);
     // Dialogs show: the window's alert is there to be answered.
     bool alertOpen = false;
-    const int listener = connection.addEventListener([&](const QJsonObject& event) {
-        alertOpen = alertOpen || event[QLatin1String("method")] ==
-                                     QLatin1String("Page.javascriptDialogOpening");
-    });
+    auto listening = std::make_unique<QObject>();
+    connection.subscribe("Page.javascriptDialogOpening", listening.get(),
+                         [&](const DevToolsEvent&) { alertOpen = true; });
     m_pair->main->Navigate(m_server->url(QStringLiteral("/alert")));
     QTRY_VERIFY_WITH_TIMEOUT(alertOpen, 10000);
-    connection.removeEventListener(listener);
+    listening.reset();
     connection.command(QStringLiteral("Page.handleJavaScriptDialog"),
                        {{QStringLiteral("accept"), true}}, mainBrowser().sessionId());
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
@@ -995,7 +997,7 @@ void BrowserTest::hiddenInstanceGrantsNoPermission()
 }
 
 // Real X input: the window gets the focus, a click puts it into the page, then the key.
-void BrowserTest::pressKeyInWindow(const QString& key, ChromiumBrowser* window)
+void BrowserTest::pressKeyInWindow(const QString& key, WindowBrowser* window)
 {
     // By the page's title, which the window shows a moment after the load: popups that earlier
     // cases opened are Chromium windows too.
@@ -1057,7 +1059,8 @@ void BrowserTest::stepOntoNextLinkShowsItsPrerender_data()
         const bool shown = change.isEmpty() || change == "pagehide" || change == "navigate";
         QTest::addRow("same origin %s", qPrintable(change)) << "127.0.0.1" << change << shown;
     }
-    QTest::newRow("another origin") << "localhost" << "" << false;
+    QTest::newRow("another origin") << "localhost"
+                                    << "" << false;
 }
 
 void BrowserTest::stepOntoNextLinkShowsItsPrerender()
@@ -1067,7 +1070,7 @@ void BrowserTest::stepOntoNextLinkShowsItsPrerender()
     QFETCH(bool, prerendered);
     const bool sameOrigin = host == QLatin1String("127.0.0.1");
     const bool leaving = change == QLatin1String("pagehide") || change == QLatin1String("navigate");
-    KeptDocuments& kept = mainBrowser().connection().keptDocuments();
+    KeptDocuments& kept = mainBrowser().chromium().ahead().keptDocuments();
     qint64 shift = 0;
     kept.setClock([&shift] { return QDateTime::currentMSecsSinceEpoch() + shift; });
     const auto restore =
@@ -1084,10 +1087,11 @@ void BrowserTest::stepOntoNextLinkShowsItsPrerender()
     // As the browser reports them to the window's page.
     bool ready = false;
     QSet<QString> targets; // prerenders that are there
-    ChromiumConnection& connection = mainBrowser().connection();
-    const int listener = connection.addEventListener([&](const QJsonObject& event) {
-        const QJsonObject params = event[QLatin1String("params")].toObject();
-        const QString method = event[QLatin1String("method")].toString();
+    DevToolsConnection& connection = mainBrowser().connection();
+    const QObject listening; // the subscriptions go with it
+    const auto listener = [&](const DevToolsEvent& event) {
+        const QJsonObject& params = event.params;
+        const QString& method = event.method;
         const QJsonObject info = params[QLatin1String("targetInfo")].toObject();
         if (method == QLatin1String("Preload.prerenderStatusUpdated") &&
             params[QLatin1String("key")][QLatin1String("url")] == link)
@@ -1097,8 +1101,10 @@ void BrowserTest::stepOntoNextLinkShowsItsPrerender()
             targets.insert(info[QLatin1String("targetId")].toString());
         else if (method == QLatin1String("Target.targetDestroyed"))
             targets.remove(params[QLatin1String("targetId")].toString());
-    });
-    const auto stopListening = qScopeGuard([&] { connection.removeEventListener(listener); });
+    };
+    for (const char* method :
+         {"Preload.prerenderStatusUpdated", "Target.attachedToTarget", "Target.targetDestroyed"})
+        connection.subscribe(method, const_cast<QObject*>(&listening), listener);
     const auto cookie = [&](const char* command, const char* name, bool httpOnly) {
         connection.command(QString::fromLatin1(command),
                            {{"name", name}, {"value", "in"}, {"httpOnly", httpOnly}, {"url", link}},
@@ -1108,8 +1114,10 @@ void BrowserTest::stepOntoNextLinkShowsItsPrerender()
     m_pair->hidden->Navigate(link);
     QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
     // The site is told what the request is for, and may decline it.
-    QVERIFY(m_server->requestHeads(next.path()).value(0).contains(
-        "\r\nSec-Purpose: prefetch" + QByteArray(sameOrigin ? ";prerender" : "") + "\r\n"));
+    QVERIFY(m_server->requestHeads(next.path())
+                .value(0)
+                .contains("\r\nSec-Purpose: prefetch" + QByteArray(sameOrigin ? ";prerender" : "") +
+                          "\r\n"));
     const bool prerenders = sameOrigin && change != QLatin1String("503");
     if (prerenders)
         QTRY_VERIFY(ready);
@@ -1160,7 +1168,7 @@ void BrowserTest::firstPageComesFirstWithItsStepKeys()
     ChromiumBrowserFactory factory(QString(), profile.path());
     auto main = factory.create();
     auto hidden = factory.create();
-    auto& window = static_cast<ChromiumBrowser&>(*main);
+    auto& window = static_cast<WindowBrowser&>(*main);
     QList<StepKey> pressed;
     hidden->setVisible(false);
     main->setVisible(true);
@@ -1190,11 +1198,12 @@ void BrowserTest::stepBackShowsThePageBeforeFromHistory_data()
     QTest::addColumn<QString>("before");
     QTest::addColumn<QString>("back");
     QTest::addColumn<bool>("fromHistory");
-    QTest::newRow("cacheable page before")
-        << "/back/max-age=600/cacheable" << "/back/max-age=600/cacheable" << true;
-    QTest::newRow("no-store page before") << "/back/no-store/kept" << "/back/no-store/kept" << true;
-    QTest::newRow("link not the page before")
-        << "/back/max-age=600/other" << "/back/max-age=600/not-before" << false;
+    QTest::newRow("cacheable page before") << "/back/max-age=600/cacheable"
+                                           << "/back/max-age=600/cacheable" << true;
+    QTest::newRow("no-store page before") << "/back/no-store/kept"
+                                          << "/back/no-store/kept" << true;
+    QTest::newRow("link not the page before") << "/back/max-age=600/other"
+                                              << "/back/max-age=600/not-before" << false;
 }
 
 void BrowserTest::stepBackShowsThePageBeforeFromHistory()
@@ -1313,9 +1322,9 @@ void BrowserTest::goneWindowFailsNextOperation()
     ChromiumBrowserFactory factory(QString(), profile.path());
     auto main = factory.create();
     auto hidden = factory.create();
-    auto& window = static_cast<ChromiumBrowser&>(*main);
-    ChromiumConnection& connection = window.connection();
-    const pid_t group = connection.processGroup();
+    auto& window = static_cast<WindowBrowser&>(*main);
+    DevToolsConnection& connection = window.connection();
+    const pid_t group = window.chromium().processGroup();
     if (Loss(loss) == Loss::TabClosed)
         connection.command(QStringLiteral("Target.createTarget"),
                            {{QStringLiteral("url"), QStringLiteral("about:blank")}});
@@ -1348,7 +1357,7 @@ void BrowserTest::quitLeavesNoProcess()
     auto main = factory.create();
     auto hidden = factory.create();
     hidden->Navigate(m_server->url(QStringLiteral("/page/before-quit")));
-    const pid_t group = factory.connection()->processGroup();
+    const pid_t group = factory.chromium()->processGroup();
     QVERIFY(!browserProcesses(group, profile.path()).isEmpty());
     main->Quit();
     QTRY_COMPARE_WITH_TIMEOUT(browserProcesses(group, profile.path()), QList<pid_t>(), 10000);
@@ -1390,13 +1399,13 @@ void BrowserTest::profileHeldByAnotherCopyGivesTemporaryOne()
 {
     ChromiumBrowserFactory second(QString(), m_profileDir);
     auto main = second.create();
-    static_cast<ChromiumBrowser&>(*main).watchLoadEvents();
-    const QString temporary = second.connection()->profile().path();
-    QVERIFY(second.connection()->profile().isTemporary());
+    static_cast<WindowBrowser&>(*main).watchLoadEvents();
+    const QString temporary = second.chromium()->profile().path();
+    QVERIFY(second.chromium()->profile().isTemporary());
     QVERIFY(temporary != m_profileDir);
     QVERIFY(QFileInfo(temporary).isDir());
     main->Navigate(m_server->url(QStringLiteral("/page/second-copy")));
-    QVERIFY(static_cast<ChromiumBrowser&>(*main).waitForLoadEvent(10000));
+    QVERIFY(static_cast<WindowBrowser&>(*main).waitForLoadEvent(10000));
     main->Quit();
     QVERIFY(!QFileInfo::exists(temporary));
     // The first copy goes on undisturbed.

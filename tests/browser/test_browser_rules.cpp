@@ -1,40 +1,23 @@
 // What the browser component decides without a browser: the address that a link becomes, which
 // responses the hidden instance may load, the profile directory and the browser's arguments.
-#include "browser/BrowserProfile.h"
-#include "browser/ChromiumBrowserFactory.h"
-#include "browser/ChromiumConnection.h"
-#include "browser/HiddenResponsePolicy.h"
-#include "browser/HiddenTargetGuard.h"
-#include "browser/KeptDocuments.h"
 #include "browser/NavigationUrl.h"
-#include "browser/WindowNavigation.h"
+#include "browser/ahead/HiddenResponsePolicy.h"
+#include "browser/ahead/HiddenTargetGuard.h"
+#include "browser/ahead/KeptDocuments.h"
+#include "browser/chromium/BrowserProfile.h"
+#include "browser/chromium/ChromiumBrowserFactory.h"
+#include "browser/chromium/RunningChromium.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace {
-// A timer that runs only when the test moves its time.
-struct MovedTimer : NavigationTimer
-{
-    void start(int ms) override { left = ms; }
-    void stop() override { left = -1; }
-    int left = -1;
-};
-} // namespace
 
 class BrowserRulesTest : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void stepLeavesAPageThatHoldsIt_data();
-    void stepLeavesAPageThatHoldsIt();
     void linkBecomesAddress_data();
     void linkBecomesAddress();
     void onlyNetworkAddressesLoadAhead_data();
@@ -304,10 +287,14 @@ void BrowserRulesTest::loadAheadTellsItsPurpose_data()
 {
     QTest::addColumn<QString>("next"); // from a window on http://a.org/x
     QTest::addColumn<QString>("purpose");
-    QTest::newRow("same origin") << "http://a.org:80/y#f" << "prefetch;prerender";
-    QTest::newRow("the page on show") << "http://a.org/x#2" << "prefetch";
-    QTest::newRow("another port") << "http://a.org:81/y" << "prefetch";
-    QTest::newRow("another scheme") << "https://a.org/y" << "prefetch";
+    QTest::newRow("same origin") << "http://a.org:80/y#f"
+                                 << "prefetch;prerender";
+    QTest::newRow("the page on show") << "http://a.org/x#2"
+                                      << "prefetch";
+    QTest::newRow("another port") << "http://a.org:81/y"
+                                  << "prefetch";
+    QTest::newRow("another scheme") << "https://a.org/y"
+                                    << "prefetch";
 }
 
 void BrowserRulesTest::loadAheadTellsItsPurpose()
@@ -324,8 +311,8 @@ void BrowserRulesTest::keptCookiesStillAnswer_data()
     QTest::addColumn<bool>("handedOut"); // a page runs the copy
     QTest::addColumn<bool>("answers");
     QTest::newRow("same") << QStringList{"session=in", "!sid=1"} << false << true;
-    QTest::newRow("one came, no page") << QStringList{"session=in", "!sid=1", "a=1"} << false
-                                       << false;
+    QTest::newRow("one came, no page")
+        << QStringList{"session=in", "!sid=1", "a=1"} << false << false;
     QTest::newRow("its page wrote") << QStringList{"session=2", "!sid=1", "a=1"} << true << true;
     QTest::newRow("logged out") << QStringList{"!sid=1"} << true << false;
     QTest::newRow("HttpOnly changed") << QStringList{"session=in", "!sid=2"} << true << false;
@@ -403,7 +390,7 @@ void BrowserRulesTest::defaultProfileLivesInConfigHome()
 
 void BrowserRulesTest::argumentsGiveQuietStart()
 {
-    const QStringList arguments = ChromiumConnection::browserArguments(QStringLiteral("/p"));
+    const QStringList arguments = RunningChromium::browserArguments(QStringLiteral("/p"));
     for (const char* flag :
          {"--remote-debugging-pipe", "--user-data-dir=/p", "--no-first-run",
           "--no-default-browser-check", "--disable-background-networking",
@@ -461,87 +448,6 @@ void BrowserRulesTest::browserIsFoundOnPath()
     const QString result = ChromiumBrowserFactory::findExecutable();
     qputenv("PATH", path);
     QCOMPARE(result, found.isEmpty() ? QString() : dir.path() + QLatin1Char('/') + found);
-}
-
-void BrowserRulesTest::stepLeavesAPageThatHoldsIt_data()
-{
-    // After a first step, in turn: "@" the second; the browser's "answer" to the last question,
-    // its event ("commit" of the page, "crash", "dialog"); "+MS" pass. sent: what the program
-    // sends, in order: Navigate, Evaluate, Stop loading, Crash, Handle a dialog; "." a pass, before
-    // what it brings.
-    QTest::addColumn<QStringList>("browser");
-    QTest::addColumn<QString>("sent");
-    QTest::newRow("answers") << QStringList{"@",    "answer", "commit", "answer",
-                                            "+100", "answer", "+9000"}
-                             << "NENE.E.";
-    QTest::newRow("never answers")
-        << QStringList{"@", "+1999", "+1", "crash", "+9000"} << "NE..SCN.";
-    QTest::newRow("holds while left") << QStringList{"@", "answer", "+2000", "crash"} << "NENE.SCN";
-    QTest::newRow("crash never reported") << QStringList{"@", "+2000", "+1000"} << "NE.SC.NE";
-    QTest::newRow("never commits, answers")
-        << QStringList{"@", "answer", "+1900", "answer", "+100", "+1900", "answer"} << "NENE..E.";
-    QTest::newRow("next page's dialog")
-        << QStringList{"@", "answer", "commit", "dialog", "+9000"} << "NENE.";
-    QTest::newRow("dialog open") << QStringList{"dialog", "@", "answer"} << "NHENE";
-}
-
-// The browser is the test, on the other end of the pipe.
-void BrowserRulesTest::stepLeavesAPageThatHoldsIt()
-{
-    QFETCH(QStringList, browser);
-    int ends[2];
-    QVERIFY(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) == 0);
-    QTemporaryDir profile;
-    const auto connection = ChromiumConnection::overPipe(::dup(ends[0]), ends[0],
-                                                         BrowserProfile::choose(profile.path()));
-    auto* clock = new MovedTimer;
-    WindowNavigation navigation(*connection, "T", "S", std::unique_ptr<MovedTimer>(clock));
-    const QString letters = "Page.navigate N Runtime.evaluate E Page.stopLoading S Page.crash C "
-                            "Page.handleJavaScriptDialog H";
-    QString sent;
-    int lastId = 0, question = 0;
-    const auto hear = [&] {
-        QByteArray frames(65536, '\0');
-        frames.truncate(qMax<ssize_t>(0, ::recv(ends[1], frames.data(), 65536, MSG_DONTWAIT)));
-        for (const QByteArray& frame : frames.split('\0')) {
-            const QJsonObject message = QJsonDocument::fromJson(frame).object();
-            const QString method = message["method"].toString() + ' ';
-            lastId = qMax(lastId, message["id"].toInt());
-            question = method.startsWith("Runtime") ? lastId : question;
-            sent += method.size() > 1 && letters.contains(method)
-                        ? letters.mid(letters.indexOf(method) + method.size(), 1)
-                        : QString();
-        }
-    };
-    const QHash<QString, QByteArray> events{
-        {"commit", R"("Page.frameNavigated","sessionId":"S","params":{"frame":{}}})"},
-        {"crash", R"("Target.targetCrashed","params":{"targetId":"T"}})"},
-        {"dialog", R"("Page.javascriptDialogOpening","sessionId":"S","params":{"type":"x"}})"}};
-    navigation.navigate("http://a/");
-    for (const QString& move : browser) {
-        hear();
-        if (move == "@") {
-            navigation.navigate("http://b/");
-        } else if (move.startsWith('+')) {
-            if (clock->left >= 0 && (clock->left -= move.toInt()) <= 0) {
-                clock->left = -1;
-                clock->fired();
-            }
-            sent += '.';
-        } else {
-            // Read by the program up to the answer to a command of its own.
-            const QByteArray frames =
-                (move == "answer" ? R"({"id":)" + QByteArray::number(question) + R"(,"result":{}})"
-                                  : R"({"method":)" + events.value(move)) +
-                '\0' + R"({"id":)" + QByteArray::number(lastId + 1) + R"(,"result":{}})" + '\0';
-            QCOMPARE(::write(ends[1], frames.constData(), size_t(frames.size())), frames.size());
-            connection->command("Browser.getVersion");
-        }
-        hear();
-    }
-    ::close(ends[1]);
-    QTEST(sent, "sent");
-    QCOMPARE(navigation.endedRenderers(), int(sent.contains('C')));
 }
 
 QTEST_GUILESS_MAIN(BrowserRulesTest)
