@@ -48,7 +48,7 @@ QString KeptDocumentServer::windowSession() const
 void KeptDocumentServer::serveWindow(ShownPage& page)
 {
     m_page = &page;
-    connect(&page, &ShownPage::replaced, this, &KeptDocumentServer::followPage);
+    connect(&page, &ShownPage::replaced, this, &KeptDocumentServer::showReplacedPage);
     connect(&page, &ShownPage::leaving, this, &KeptDocumentServer::windowLeaves);
     m_documents.setKeptHandler([this](const QString& url) { noteCookies(url); });
     m_pipe.send(QStringLiteral("Fetch.enable"),
@@ -63,7 +63,7 @@ void KeptDocumentServer::servePrerender(const QString& sessionId)
 }
 
 // The window's page is now an activated prerender.
-void KeptDocumentServer::followPage()
+void KeptDocumentServer::showReplacedPage()
 {
     // Seen now: served once, as if the window's step had been answered with it.
     const QString sessionId = windowSession();

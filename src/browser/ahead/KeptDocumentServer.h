@@ -58,7 +58,7 @@ private:
     QString windowSession() const;
     void subscribe(DevToolsConnection& connection);
     void paused(const DevToolsEvent& event);
-    void followPage();
+    void showReplacedPage();
     void windowLeaves();
     void answer(const QString& sessionId, const QJsonObject& params);
     void serve(const Request& request, const KeptDocuments::Document& document);

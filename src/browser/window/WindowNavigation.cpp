@@ -15,7 +15,7 @@ WindowNavigation::WindowNavigation(DevToolsConnection& connection, ShownPage& pa
       m_timer(connection.clock().timer())
 {
     m_timer->fired = [this] { meanwhile([this] { timedOut(); }); };
-    connect(&m_page, &ShownPage::replaced, this, &WindowNavigation::followPage);
+    connect(&m_page, &ShownPage::replaced, this, &WindowNavigation::showReplacedPage);
     connect(&m_page, &ShownPage::rendererGone, this, [this] {
         m_rendererGone = true;
         m_openDialog.clear();
@@ -145,7 +145,7 @@ void WindowNavigation::pageAnswered(int round, bool succeeded, const QString& ac
 }
 
 // The browser activated a prerender: its page has a renderer of its own.
-void WindowNavigation::followPage()
+void WindowNavigation::showReplacedPage()
 {
     m_rendererGone = false;
     if (m_state == State::Activating) {

@@ -85,7 +85,7 @@ private:
     void endRenderer();
     void keepWatching();
     void go();
-    void followPage();
+    void showReplacedPage();
     void subscribe();
 
     DevToolsConnection& m_connection;
