@@ -7,6 +7,11 @@
 #include "browser/chromium/BrowserProfile.h"
 #include "browser/chromium/ChromiumBrowserFactory.h"
 #include "browser/chromium/RunningChromium.h"
+#include "browser/devtools/DevToolsConnection.h"
+#include "browser/window/ShownPage.h"
+#include "platform/Failure.h"
+
+#include "ScriptedChromium.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -18,6 +23,8 @@ class BrowserRulesTest : public QObject
     Q_OBJECT
 
 private slots:
+    void windowSetUpSettles_data();
+    void windowSetUpSettles();
     void linkBecomesAddress_data();
     void linkBecomesAddress();
     void onlyNetworkAddressesLoadAhead_data();
@@ -448,6 +455,41 @@ void BrowserRulesTest::browserIsFoundOnPath()
     const QString result = ChromiumBrowserFactory::findExecutable();
     qputenv("PATH", path);
     QCOMPARE(result, found.isEmpty() ? QString() : dir.path() + QLatin1Char('/') + found);
+}
+
+void BrowserRulesTest::windowSetUpSettles_data()
+{
+    // A command that the browser refuses, and the failure that the window's set-up ends in.
+    QTest::addColumn<QString>("refused");
+    QTest::addColumn<int>("failure");
+    QTest::newRow("all answered") << QString() << 0;
+    QTest::newRow("discovery") << "Target.setDiscoverTargets" << FailureNumber::CannotCreateObject;
+    QTest::newRow("window") << "Target.createTarget" << FailureNumber::CannotCreateObject;
+    QTest::newRow("attach") << "Target.attachToTarget" << FailureNumber::CannotCreateObject;
+}
+
+void BrowserRulesTest::windowSetUpSettles()
+{
+    QFETCH(QString, refused);
+    ScriptedChromium chromium;
+    chromium.script(refused, ScriptedChromium::Reply::withError("refused"));
+    const auto ends = chromium.takeProgramEnds();
+    QTemporaryDir profile;
+    const auto running = RunningChromium::overPipe(ends.commandFd, ends.eventFd,
+                                                   BrowserProfile::choose(profile.path()));
+    running->connection().postChecked("Target.setDiscoverTargets", {{"discover", true}}, {},
+                                      FailureNumber::CannotCreateObject);
+    ShownPage::Tab tab;
+    int failure = 0;
+    try {
+        tab = ShownPage::attachTab(running->connection(), running->openWindow());
+    } catch (const Failure& caught) {
+        failure = caught.number();
+    }
+    QTEST(failure, "failure");
+    if (failure == 0)
+        QCOMPARE(tab.sessionId, ScriptedChromium::WindowPageSession);
+    QCOMPARE(chromium.heard(refused).size(), int(!refused.isEmpty()));
 }
 
 QTEST_GUILESS_MAIN(BrowserRulesTest)
