@@ -1088,7 +1088,7 @@ void BrowserTest::stepOntoNextLinkShowsItsPrerender()
     bool ready = false;
     QSet<QString> targets; // prerenders that are there
     DevToolsConnection& connection = mainBrowser().connection();
-    const QObject listening; // the subscriptions go with it
+    QObject listening; // the subscriptions go with it
     const auto listener = [&](const DevToolsEvent& event) {
         const QJsonObject& params = event.params;
         const QString& method = event.method;
@@ -1104,7 +1104,7 @@ void BrowserTest::stepOntoNextLinkShowsItsPrerender()
     };
     for (const char* method :
          {"Preload.prerenderStatusUpdated", "Target.attachedToTarget", "Target.targetDestroyed"})
-        connection.subscribe(method, const_cast<QObject*>(&listening), listener);
+        connection.subscribe(method, &listening, listener);
     const auto cookie = [&](const char* command, const char* name, bool httpOnly) {
         connection.command(QString::fromLatin1(command),
                            {{"name", name}, {"value", "in"}, {"httpOnly", httpOnly}, {"url", link}},

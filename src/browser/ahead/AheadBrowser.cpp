@@ -51,32 +51,6 @@ void AheadBrowser::makeTarget()
     m_hiddenSessionId = sessionId;
 }
 
-// Whatever it is told, it has no window to place or show.
-void AheadBrowser::setVisible(bool /*visible*/)
-{
-    requireTarget();
-}
-
-void AheadBrowser::setTop(double /*pixels*/)
-{
-    requireTarget();
-}
-
-void AheadBrowser::setLeft(double /*pixels*/)
-{
-    requireTarget();
-}
-
-void AheadBrowser::setWidth(double /*pixels*/)
-{
-    requireTarget();
-}
-
-void AheadBrowser::setHeight(double /*pixels*/)
-{
-    requireTarget();
-}
-
 void AheadBrowser::Navigate(const QString& url)
 {
     makeTarget();

@@ -19,11 +19,12 @@ public:
     explicit AheadBrowser(std::shared_ptr<RunningChromium> chromium);
     ~AheadBrowser() override;
 
-    void setVisible(bool visible) override;
-    void setTop(double pixels) override;
-    void setLeft(double pixels) override;
-    void setWidth(double pixels) override;
-    void setHeight(double pixels) override;
+    // Whatever it is told, it has no window to place or show.
+    void setVisible(bool /*visible*/) override { requireTarget(); }
+    void setTop(double /*pixels*/) override { requireTarget(); }
+    void setLeft(double /*pixels*/) override { requireTarget(); }
+    void setWidth(double /*pixels*/) override { requireTarget(); }
+    void setHeight(double /*pixels*/) override { requireTarget(); }
     void Navigate(const QString& url) override;
     QString LocationURL() override;
     void Quit() override;

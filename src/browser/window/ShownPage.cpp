@@ -74,17 +74,15 @@ ShownPage::Tab ShownPage::attachTab(DevToolsConnection& connection, const QStrin
 {
     constexpr int failure = FailureNumber::CannotCreateObject;
     Tab tab{connection.attach(tabId, failure), {}, {}};
-    const QObject attaching;
-    connection.subscribe("Target.attachedToTarget", const_cast<QObject*>(&attaching),
-                         [&tab](const DevToolsEvent& event) {
-                             const QJsonObject info =
-                                 event.params.value(str("targetInfo")).toObject();
-                             if (tab.sessionId.isEmpty() && event.sessionId == tab.sessionOfTab &&
-                                 info.value(str("type")).toString() == QLatin1String("page")) {
-                                 tab.targetId = info.value(str("targetId")).toString();
-                                 tab.sessionId = event.text("sessionId");
-                             }
-                         });
+    QObject attaching; // the subscription ends with the attaching
+    connection.subscribe("Target.attachedToTarget", &attaching, [&tab](const DevToolsEvent& event) {
+        const QJsonObject info = event.params.value(str("targetInfo")).toObject();
+        if (tab.sessionId.isEmpty() && event.sessionId == tab.sessionOfTab &&
+            info.value(str("type")).toString() == QLatin1String("page")) {
+            tab.targetId = info.value(str("targetId")).toString();
+            tab.sessionId = event.text("sessionId");
+        }
+    });
     // Every later page of the tab (the browser's prerenders) waits until it is set up.
     const bool asked = connection.pipe()
                            .call(str("Target.setAutoAttach"),

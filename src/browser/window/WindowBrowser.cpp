@@ -97,26 +97,6 @@ void WindowBrowser::setVisible(bool visible)
     WindowPlacement::show(m_connection, m_page->targetId(), visible);
 }
 
-void WindowBrowser::setTop(double pixels)
-{
-    placeWindow(str("top"), pixels);
-}
-
-void WindowBrowser::setLeft(double pixels)
-{
-    placeWindow(str("left"), pixels);
-}
-
-void WindowBrowser::setWidth(double pixels)
-{
-    placeWindow(str("width"), pixels);
-}
-
-void WindowBrowser::setHeight(double pixels)
-{
-    placeWindow(str("height"), pixels);
-}
-
 void WindowBrowser::placeWindow(const QString& edge, double pixels)
 {
     requireTarget();

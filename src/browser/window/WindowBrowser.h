@@ -29,10 +29,10 @@ public:
     ~WindowBrowser() override;
 
     void setVisible(bool visible) override;
-    void setTop(double pixels) override;
-    void setLeft(double pixels) override;
-    void setWidth(double pixels) override;
-    void setHeight(double pixels) override;
+    void setTop(double pixels) override { placeWindow(QStringLiteral("top"), pixels); }
+    void setLeft(double pixels) override { placeWindow(QStringLiteral("left"), pixels); }
+    void setWidth(double pixels) override { placeWindow(QStringLiteral("width"), pixels); }
+    void setHeight(double pixels) override { placeWindow(QStringLiteral("height"), pixels); }
     void Navigate(const QString& url) override;
     void NavigateBack(const QString& url) override;
     void NavigateUnattended(const QString& url) override;
