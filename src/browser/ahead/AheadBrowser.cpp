@@ -23,7 +23,7 @@ void AheadBrowser::requireTarget() const
     // Not made yet, it is there as long as its browser is.
     DevToolsConnection& connection = m_chromium->connection();
     const bool there =
-        m_targetId.isEmpty() ? connection.isAlive() : connection.hasTarget(m_targetId);
+        m_hiddenTargetId.isEmpty() ? connection.isAlive() : connection.hasTarget(m_hiddenTargetId);
     if (!there)
         throw Failure(FailureNumber::ObjectDisconnected);
 }
@@ -31,7 +31,7 @@ void AheadBrowser::requireTarget() const
 void AheadBrowser::makeTarget()
 {
     requireTarget();
-    if (!m_targetId.isEmpty())
+    if (!m_hiddenTargetId.isEmpty())
         return;
     constexpr int failure = FailureNumber::CannotCreateObject;
     DevToolsConnection& connection = m_chromium->connection();
@@ -47,7 +47,7 @@ void AheadBrowser::makeTarget()
         [&connection, &sessionId](const QString& method, const QJsonObject& params) {
             connection.postChecked(method, params, sessionId, failure);
         });
-    m_targetId = targetId;
+    m_hiddenTargetId = targetId;
     m_hiddenSessionId = sessionId;
 }
 
@@ -66,17 +66,17 @@ void AheadBrowser::Navigate(const QString& url)
 QString AheadBrowser::LocationURL()
 {
     makeTarget();
-    const QJsonObject reply = m_chromium->connection().command(str("Target.getTargetInfo"),
-                                                               {{str("targetId"), m_targetId}});
+    const QJsonObject reply = m_chromium->connection().command(
+        str("Target.getTargetInfo"), {{str("targetId"), m_hiddenTargetId}});
     return reply.value(str("targetInfo")).toObject().value(str("url")).toString();
 }
 
 void AheadBrowser::Quit()
 {
     requireTarget();
-    if (!m_targetId.isEmpty())
+    if (!m_hiddenTargetId.isEmpty())
         m_chromium->connection().command(str("Target.closeTarget"),
-                                         {{str("targetId"), m_targetId}});
+                                         {{str("targetId"), m_hiddenTargetId}});
 }
 
 void AheadBrowser::watchLoadEvents()

@@ -33,7 +33,7 @@ public:
     // started has fired its load event. The toolbar itself never waits for a page.
     void watchLoadEvents();
     bool waitForLoadEvent(int timeoutMs);
-    const QString& targetId() const { return m_targetId; }
+    const QString& targetId() const { return m_hiddenTargetId; }
     const QString& sessionId() const { return m_hiddenSessionId; }
     DevToolsConnection& connection();
     RunningChromium& chromium() { return *m_chromium; }
@@ -43,7 +43,7 @@ private:
     void makeTarget();
 
     std::shared_ptr<RunningChromium> m_chromium;
-    QString m_targetId;
+    QString m_hiddenTargetId;
     QString m_hiddenSessionId;
     int m_loadEventsBeforeNavigate = 0;
 };
