@@ -1,8 +1,8 @@
 #include "FuzzCheck.h"
 
 #include "capture/EditedText.h"
-#include "links/format/LineCodec.h"
-#include "links/format/ThemeTidy.h"
+#include "themefile/LineCodec.h"
+#include "themefile/ThemeTidy.h"
 
 namespace {
 // A line shown and written back without a change keeps its bytes, in its own encoding.

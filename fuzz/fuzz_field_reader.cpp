@@ -1,7 +1,7 @@
 #include "FuzzCheck.h"
 
-#include "links/format/FieldReader.h"
-#include "links/format/ThemeLinks.h"
+#include "themefile/FieldReader.h"
+#include "themefile/ThemeLinks.h"
 
 namespace {
 constexpr int limit = 500;

@@ -1,7 +1,7 @@
 #include "FuzzCheck.h"
 
-#include "links/format/ThemeLinks.h"
-#include "links/format/ThemeTidy.h"
+#include "themefile/ThemeLinks.h"
+#include "themefile/ThemeTidy.h"
 
 #include <QRegularExpression>
 

@@ -1,6 +1,6 @@
 #include "FuzzCheck.h"
 
-#include "links/format/ThemeTidy.h"
+#include "themefile/ThemeTidy.h"
 
 namespace {
 // Every CR is the first half of a CR LF, no line is empty, and a non-empty result ends with a

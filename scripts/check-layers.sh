@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Dependence runs one way: core (platform, log, browser, links/format, web) <- session <- commands
-# (links, themes, capture) <- app. Fails on any include in src/ that points to a higher layer,
+# Dependence runs one way: core (platform, log, browser, themefile, web) <- session <- commands
+# (themes, capture, pages) <- app. Fails on any include in src/ that points to a higher layer,
 # above all on "app/" anywhere outside src/app. Inside the browser, the connection
 # (browser/devtools) knows none of the parts that use it: the process, the window, the load ahead.
 set -euo pipefail
@@ -20,9 +20,9 @@ refuse() {
     fi
 }
 
-commands='links/[A-Za-z0-9_]+\.h|themes/|capture/'
-refuse "^#include \"(app/|session/|$commands)" platform log browser links/format web
+commands='themes/|capture/|pages/'
+refuse "^#include \"(app/|session/|$commands)" platform log browser themefile web
 refuse "^#include \"(app/|$commands)" session
-refuse '^#include "app/' links themes capture
+refuse '^#include "app/' themes capture pages
 refuse '^#include "browser/(chromium|window|ahead)/' browser/devtools
 exit $status

@@ -1,9 +1,9 @@
 #include "app/Form1.h"
 
 #include "app/ClassicComboBox.h"
-#include "app/FixedPages.h"
 #include "app/StepKeys.h"
 #include "capture/CaptureCommands.h"
+#include "pages/FixedPages.h"
 #include "platform/Failure.h"
 #include "platform/ProgramExit.h"
 #include "platform/Resources.h"
@@ -35,6 +35,7 @@ Form1::Form1(Module1& m, QWidget* parent) : QWidget(parent), CommonDialog1(m.pla
     setFont(Controls::font());
     layOut();
     connectHandlers();
+    followTheme();
 }
 
 int Form1::twipsToPixels(int twips) const
@@ -50,26 +51,6 @@ QString Form1::shownText() const
 void Form1::setShownText(const QString& text)
 {
     Combo1->setText(text);
-}
-
-void Form1::clearList()
-{
-    Combo1->Clear();
-}
-
-void Form1::addToList(const QString& entry)
-{
-    Combo1->AddItem(entry);
-}
-
-int Form1::listCount() const
-{
-    return Combo1->count();
-}
-
-void Form1::setCaption(const QString& caption)
-{
-    setWindowTitle(caption);
 }
 
 CommonDialog& Form1::fileDialog()
@@ -127,6 +108,18 @@ void Form1::connectHandlers()
         emit pageAsked();
     });
     connect(m_stepKeys, &StepKeys::stepped, this, &Form1::pageAsked);
+}
+
+// The list and the caption show the open theme file as each load reaches them.
+void Form1::followTheme()
+{
+    const ThemeDocument* theme = &m.theme();
+    connect(theme, &ThemeDocument::listCleared, Combo1, &ClassicComboBox::Clear);
+    connect(theme, &ThemeDocument::linksAppended, Combo1, [this](const QStringList& links) {
+        for (const QString& link : links)
+            Combo1->AddItem(link);
+    });
+    connect(theme, &ThemeDocument::captionChanged, this, &QWidget::setWindowTitle);
 }
 
 void Form1::moveToTopOfScreen()

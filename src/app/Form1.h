@@ -35,10 +35,6 @@ public:
 
     QString shownText() const override;
     void setShownText(const QString& text) override;
-    void clearList() override;
-    void addToList(const QString& entry) override;
-    int listCount() const override;
-    void setCaption(const QString& caption) override;
     CommonDialog& fileDialog() override;
 
 signals:
@@ -52,6 +48,7 @@ protected:
 private:
     void layOut();
     void connectHandlers();
+    void followTheme();
     void moveToTopOfScreen();
     void createBrowserPair();
 

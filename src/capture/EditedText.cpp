@@ -2,7 +2,7 @@
 
 #include "platform/LineSplitter.h"
 
-#include "links/format/LineCodec.h"
+#include "themefile/LineCodec.h"
 
 EditedText::EditedText(const QByteArray& content)
     : m_lines(splitLines(content)), m_windows1252(LineCodec::isWindows1252File(content))

@@ -1,7 +1,6 @@
 #include "capture/Form2.h"
 
 #include "capture/CaptureFailure.h"
-#include "capture/LinkRecord.h"
 #include "platform/Failure.h"
 #include "session/Module1.h"
 #include "session/ThemeDocument.h"
@@ -51,13 +50,12 @@ void Form2::Command1_Click()
     if (refuseWebThemeFile(m, path))
         return;
     try {
-        LinkRecord::appendTo(path, Text1->text());
+        m.theme().AppendLink(Text1->text());
     } catch (const Failure& failure) {
         // The file keeps its content and the dialog its text, so the user can try again.
         reportAddFailure(m, failure.number(), path);
         return;
     }
-    m.theme().ReloadInPlace(path);
     m.toolbar->setShownText(QStringLiteral("Current link added to end of file."));
     m.WriteLogLine(QStringLiteral(" Grab job processed successfully"));
     Unload();

@@ -72,15 +72,12 @@ void Form3::Command1_Click()
             warnOfChange();
             return;
         }
-        FileStore::save(m_path, m_loaded.fileBytes(text()));
+        m.theme().Rewrite(m_path, m_loaded.fileBytes(text()));
     } catch (const Failure& failure) {
         // The file keeps its content and the dialog the user's text.
         reportAddFailure(m, failure.number(), m_path);
         return;
     }
-    // Another theme file opened meanwhile stays the current list as it is.
-    if (m_path == m.theme().ThemeFile())
-        m.theme().ReloadInPlace(m_path);
     m.WriteLogLine(QStringLiteral(" Successfully processed edit job"));
     Unload();
 }

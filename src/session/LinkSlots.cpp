@@ -20,6 +20,12 @@ void LinkSlots::set(int position, const QString& link)
     m_slots[position] = link;
 }
 
+QStringList LinkSlots::first(int count) const
+{
+    check(count);
+    return QStringList(m_slots.begin() + 1, m_slots.begin() + 1 + count);
+}
+
 void LinkSlots::clearAbove(int count)
 {
     for (int i = qMax(count + 1, 1); i <= Last; ++i)

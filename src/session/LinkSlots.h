@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <array>
 
@@ -13,6 +14,8 @@ public:
 
     const QString& at(int position) const;
     void set(int position, const QString& link);
+    // Slots 1 to `count`, the links of a list that long.
+    QStringList first(int count) const;
     // Empties every slot above `count`, so that nothing of an earlier file stays reachable.
     void clearAbove(int count);
 

@@ -1,8 +1,6 @@
 #include "session/ThemeDocument.h"
 
 #include "log/StepTrace.h"
-#include "links/format/ThemeLinks.h"
-#include "links/format/ThemeTidy.h"
 #include "platform/Dialogs.h"
 #include "platform/Failure.h"
 #include "platform/FileStore.h"
@@ -13,10 +11,15 @@
 #include "session/Module1.h"
 #include "session/Toolbar.h"
 #include "session/WebThemeSource.h"
+#include "themefile/LinkRecord.h"
+#include "themefile/ThemeLinks.h"
+#include "themefile/ThemeTidy.h"
 #include "web/WebAddress.h"
 
 #include <QApplication>
 #include <QScopedValueRollback>
+
+#include <utility>
 
 namespace {
 const QString captionPrefix = QStringLiteral(QUILLON_VERSION_TEXT "    ");
@@ -59,9 +62,33 @@ void ThemeDocument::ReloadInPlace(const QString& path)
 void ThemeDocument::reloadInPlace(const QString& path, std::optional<QByteArray> content)
 {
     const QString shownText = m.toolbar->shownText();
-    m.toolbar->clearList();
+    emit listCleared();
+    m_listEmptied = true;
     run(path, m_linkIndex, false, std::move(content));
     m.toolbar->setShownText(shownText);
+}
+
+void ThemeDocument::AppendLink(const QString& link)
+{
+    const QByteArray content =
+        FileStore::exists(m_themeFile) ? FileStore::read(m_themeFile) : QByteArray();
+    FileStore::append(m_themeFile, LinkRecord::bytes(link, content));
+    ReloadInPlace(m_themeFile);
+}
+
+// Another theme file opened meanwhile stays the current list as it is.
+void ThemeDocument::Rewrite(const QString& path, const QByteArray& bytes)
+{
+    FileStore::save(path, bytes);
+    if (path == m_themeFile)
+        ReloadInPlace(path);
+}
+
+void ThemeDocument::Create(const QString& path, const QString& link)
+{
+    // Exclusive: a name that turned up since the caller looked is never emptied.
+    FileStore::append(path, LinkRecord::bytes(link, {}), FileStore::Create::New);
+    LoadThemeFile(path);
 }
 
 // The hand-over lives for one load: set here, and spent whatever way the load ends.
@@ -82,7 +109,6 @@ void ThemeDocument::run(const QString& path, std::optional<qint16> savedIndex,
     RestoreFlag = 0;
     if (failed)
         handle(*failed);
-    emit changed();
 }
 
 void ThemeDocument::load(bool anyOpenFailureIsMissing, std::optional<QByteArray> content)
@@ -106,7 +132,7 @@ void ThemeDocument::load(bool anyOpenFailureIsMissing, std::optional<QByteArray>
     if (RestoreFlag == 0)
         ShowCurrentLink();
     RestoreFlag = 0;
-    m.toolbar->setCaption(captionPrefix + shownName.toUpper());
+    emit captionChanged(captionPrefix + shownName.toUpper());
 }
 
 std::optional<QByteArray> ThemeDocument::readThemeFile(bool anyOpenFailureIsMissing)
@@ -188,14 +214,9 @@ void ThemeDocument::takeOver(const QStringList& links)
 void ThemeDocument::fillCombo()
 {
     if (RestoreFlag == 0)
-        m.toolbar->clearList();
-    addLinksToCombo();
-}
-
-void ThemeDocument::addLinksToCombo()
-{
-    for (qint16 i = 1; i <= m_linkCount; ++i)
-        m.toolbar->addToList(m_links.at(i));
+        emit listCleared();
+    m_listEmptied = false;
+    emit linksAppended(m_links.first(m_linkCount));
 }
 
 void ThemeDocument::reportUnknown(int number)
@@ -221,8 +242,8 @@ void ThemeDocument::handle(int number)
 void ThemeDocument::keepPreviousList()
 {
     m_linkIndex = qBound(qint16(1), m_linkIndex, qMax(m_linkCount, qint16(1)));
-    if (m.toolbar->listCount() == 0)
-        addLinksToCombo();
+    if (std::exchange(m_listEmptied, false))
+        emit linksAppended(m_links.first(m_linkCount));
 }
 
 // The link that "Right" shows next: the following one, or link 1 after the last.

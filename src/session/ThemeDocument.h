@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -13,9 +14,10 @@ class Module1;
 class WebThemeSource;
 
 // The open theme file, as a document owns its file: its path, its links, their count, the
-// cursor on the current link and the hand-over of a reload in place. The commands change it
-// through these operations only; a load reports its own failures and always leaves a usable
-// list behind.
+// cursor on the current link, the hand-over of a reload in place and every write of the
+// program's own to the file. The commands change it through these operations only; a load
+// reports its own failures and always leaves a usable list behind. The toolbar fills its list
+// and caption from the signals.
 class ThemeDocument : public QObject
 {
     Q_OBJECT
@@ -42,6 +44,18 @@ public:
     // text that Combo1 shows stay.
     void ReloadInPlace(const QString& path);
 
+    // The program's writes to theme files. Each leaves the file with its old bytes or all the
+    // new ones, and a failure (its Failure) changes nothing else. What was written is then read
+    // again, which stamps it as no change from outside: in place for the open theme file.
+
+    // Appends `link` to the open theme file as a line of its own.
+    void AppendLink(const QString& link);
+    // Replaces the bytes of theme file `path`; another file than the open one is only written.
+    void Rewrite(const QString& path, const QByteArray& bytes);
+    // Creates theme file `path` holding `link` alone, never over an existing name (75), and
+    // opens it.
+    void Create(const QString& path, const QString& link);
+
     // The reader of a theme file at a web address.
     WebThemeSource& web() const { return *m_web; }
 
@@ -60,9 +74,11 @@ public:
     void SelectFromList();
 
 signals:
-    // After every load, complete or not, and every reload in place: the path or the links may
-    // have changed, the program's own writes to the file included.
-    void changed();
+    // What the toolbar shows of the document, each sent where a load reaches it: the list
+    // emptied (with the text that its field shows), links appended to it, the caption.
+    void listCleared();
+    void linksAppended(const QStringList& links);
+    void captionChanged(const QString& caption);
 
 private:
     // `savedIndex`: a reload in place that restores this position; none for a normal load.
@@ -78,7 +94,6 @@ private:
     QStringList readLinks(const QByteArray& tidied);
     void takeOver(const QStringList& links);
     void fillCombo();
-    void addLinksToCombo();
     void reportUnknown(int number);
     void handle(int number);
     void keepPreviousList();
@@ -103,6 +118,8 @@ private:
     // The hand-over of a reload in place, set by each load for its own length.
     qint16 SavedIndex = 0;
     qint16 RestoreFlag = 0;
+    // The toolbar's list emptied by a reload in place and not refilled yet.
+    bool m_listEmptied = false;
     std::unique_ptr<WebThemeSource> m_web;
     // While a load waits for a web server, the timed step does not run inside it.
     bool m_loading = false;

@@ -1,9 +1,7 @@
 #include "themes/CreateThemeFile.h"
 
-#include "links/format/LinkField.h"
 #include "platform/Dialogs.h"
 #include "platform/Failure.h"
-#include "platform/FileStore.h"
 #include "session/Module1.h"
 #include "session/ThemeDocument.h"
 
@@ -29,11 +27,7 @@ void CreateThemeFile(Module1& m, const QString& newThemeName)
     const QString previousThemeFile = m.theme().ThemeFile();
     const QString path = m.installPath(newThemeName);
     try {
-        // Exclusive: a name that turned up since the existence test is never emptied.
-        FileStore::append(path,
-                          LinkField::asField(m.starterPage()).toUtf8() + QByteArrayLiteral("\r\n"),
-                          FileStore::Create::New);
-        m.theme().LoadThemeFile(path);
+        m.theme().Create(path, m.starterPage());
         m.WriteLogLine(QLatin1Char(' ') + newThemeName + QStringLiteral(" successfully created"));
         closeForm4(m);
     } catch (const Failure&) {

@@ -1,7 +1,7 @@
 #include "AppTests.h"
 #include "app/ClassicComboBox.h"
+#include "app/QtDialogs.h"
 #include "app/StepTimer.h"
-#include "platform/widgets/QtDialogs.h"
 #include "support/Harness.h"
 #include "themes/ThemeCommands.h"
 

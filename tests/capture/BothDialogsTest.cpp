@@ -238,11 +238,17 @@ private slots:
             setText(form, "http://c/\n\nhttp://a/");
             clickIn(form, "Command1");
         };
+        const Change addIt = [](SessionHarness& h) {
+            QWidget* form = open(h, Dialog::Form2);
+            setText(form, "http://d/");
+            clickIn(form, "Command1");
+        };
         const QStringList twoLinks{"http://v/", "http://w/"};
         QTest::newRow("edited") << rewrite << twoLinks << true << 1;
         QTest::newRow("same size, same second")
             << sameSecond << QStringList{"http://a/", "http://q/", "http://c/"} << true << 2;
         QTest::newRow("Process") << process << QStringList{"http://c/", "http://a/"} << false << 1;
+        QTest::newRow("Add It") << addIt << threeLinkList + QStringList{"http://d/"} << false << 1;
         QTest::newRow("removed") << remove << threeLinkList << false << 2;
         QTest::newRow("a folder in its place") << Change([=](SessionHarness& h) {
             remove(h);

@@ -16,6 +16,7 @@ SessionHarness::SessionHarness(bool installed, const QString& folder)
     platform = std::make_unique<Platform>(Platform{dialogs, clock, installDir});
     m = std::make_unique<Module1>(*platform, browsers);
     m->toolbar = &toolbar;
+    toolbar.follow(m->theme());
     ProgramExit::setHandler([this](int code) {
         ended = code;
         throw ProgramEnded{code};

@@ -1,8 +1,7 @@
-#include "capture/LinkRecord.h"
+#include "themefile/LinkRecord.h"
 
-#include "links/format/LineCodec.h"
-#include "links/format/LinkField.h"
-#include "platform/FileStore.h"
+#include "themefile/LineCodec.h"
+#include "themefile/LinkField.h"
 
 QByteArray LinkRecord::bytes(const QString& text, const QByteArray& content)
 {
@@ -10,10 +9,4 @@ QByteArray LinkRecord::bytes(const QString& text, const QByteArray& content)
     const QByteArray line =
         LineCodec::encode(LinkField::asField(text), LineCodec::isWindows1252File(content)) + "\r\n";
     return lineEnded ? line : "\r\n" + line;
-}
-
-void LinkRecord::appendTo(const QString& path, const QString& text)
-{
-    const QByteArray content = FileStore::exists(path) ? FileStore::read(path) : QByteArray();
-    FileStore::append(path, bytes(text, content));
 }

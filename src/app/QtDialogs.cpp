@@ -1,4 +1,4 @@
-#include "platform/widgets/QtDialogs.h"
+#include "app/QtDialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>

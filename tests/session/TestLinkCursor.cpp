@@ -1,5 +1,5 @@
 #include "LinkTestSupport.h"
-#include "LinkTests.h"
+#include "SessionTests.h"
 
 #include "app/ClassicComboBox.h"
 #include "support/Harness.h"

@@ -1,4 +1,4 @@
-#include "links/format/LinkField.h"
+#include "themefile/LinkField.h"
 
 QString LinkField::asField(const QString& text)
 {

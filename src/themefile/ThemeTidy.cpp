@@ -1,4 +1,4 @@
-#include "links/format/ThemeTidy.h"
+#include "themefile/ThemeTidy.h"
 
 #include "platform/LineSplitter.h"
 

@@ -4,8 +4,7 @@
 
 #include <memory>
 
-// The test classes of the link list, each defined in its own file and run from main.cpp.
-std::unique_ptr<QObject> makeThemeFormatTests();
+// The test classes of the open theme file, each defined in its own file and run from main.cpp.
 std::unique_ptr<QObject> makeThemeLoadTests();
 std::unique_ptr<QObject> makeLinkCursorTests();
 std::unique_ptr<QObject> makeThemeFileSafetyTests();

@@ -1,7 +1,7 @@
-#include "links/format/ThemeLinks.h"
+#include "themefile/ThemeLinks.h"
 
-#include "links/format/FieldReader.h"
-#include "links/format/LineCodec.h"
+#include "themefile/FieldReader.h"
+#include "themefile/LineCodec.h"
 
 namespace {
 // Remembers the last line's verdict, so that every line is checked once.

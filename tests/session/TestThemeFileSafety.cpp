@@ -1,8 +1,8 @@
 #include "LinkTestSupport.h"
-#include "LinkTests.h"
+#include "SessionTests.h"
 
-#include "links/format/ThemeTidy.h"
 #include "support/SessionHarness.h"
+#include "themefile/ThemeTidy.h"
 
 #include <QDir>
 #include <QProcess>

@@ -1,4 +1,4 @@
-#include "links/format/LineCodec.h"
+#include "themefile/LineCodec.h"
 
 #include <array>
 

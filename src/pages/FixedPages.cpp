@@ -1,4 +1,4 @@
-#include "app/FixedPages.h"
+#include "pages/FixedPages.h"
 
 #include "platform/Failure.h"
 #include "session/BrowserFailure.h"

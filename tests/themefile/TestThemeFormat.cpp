@@ -1,8 +1,6 @@
-#include "LinkTests.h"
-
-#include "links/format/FieldReader.h"
-#include "links/format/ThemeLinks.h"
-#include "links/format/ThemeTidy.h"
+#include "themefile/FieldReader.h"
+#include "themefile/ThemeLinks.h"
+#include "themefile/ThemeTidy.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -211,9 +209,6 @@ private slots:
     }
 };
 
-std::unique_ptr<QObject> makeThemeFormatTests()
-{
-    return std::make_unique<TestThemeFormat>();
-}
-
+// The theme file format alone, on the core library: no window, no shared state.
+QTEST_GUILESS_MAIN(TestThemeFormat)
 #include "TestThemeFormat.moc"

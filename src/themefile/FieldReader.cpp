@@ -1,4 +1,4 @@
-#include "links/format/FieldReader.h"
+#include "themefile/FieldReader.h"
 
 #include "platform/LineSplitter.h"
 

@@ -1,5 +1,5 @@
 #include "LinkTestSupport.h"
-#include "LinkTests.h"
+#include "SessionTests.h"
 
 #include "app/ClassicComboBox.h"
 #include "support/Harness.h"
@@ -187,13 +187,13 @@ private slots:
         const QString shownCaption = caption(h);
         h.write("list.qld", numberedLinks(5) + "\r\n\r\nhttp://added.example/");
         const qsizetype before = h.logMessages().size();
-        const QSignalSpy changed(&h.m->theme(), &ThemeDocument::changed);
+        const QSignalSpy cleared(&h.m->theme(), &ThemeDocument::listCleared);
 
         h.toolbar.text = QStringLiteral("Current link added to end of file.");
         h.run([&h] { h.m->theme().ReloadInPlace(h.path("list.qld")); });
 
         QCOMPARE(h.browsers.calls, QStringList{});
-        QCOMPARE(changed.count(), 1);
+        QCOMPARE(cleared.count(), 1);
         QCOMPARE(h.m->theme().LinkIndex(), 3);
         QCOMPARE(h.m->theme().LinkCount(), 6);
         QCOMPARE(comboEntries(h), numberedList(5) + QStringList{"http://added.example/"});

@@ -2,9 +2,9 @@
 // browsers) and per line of the tidying and the field reading alone, for growing files. The
 // ratios of the per-line costs stay near 1 when the cost grows linearly.
 #include "app/ClassicComboBox.h"
-#include "links/format/ThemeLinks.h"
-#include "links/format/ThemeTidy.h"
 #include "support/Harness.h"
+#include "themefile/ThemeLinks.h"
+#include "themefile/ThemeTidy.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

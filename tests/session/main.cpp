@@ -1,4 +1,4 @@
-#include "LinkTests.h"
+#include "SessionTests.h"
 #include "support/TestRunner.h"
 
 #include <QApplication>
