@@ -1,6 +1,6 @@
 #include "FuzzCheck.h"
 
-#include "browser/DevToolsPipe.h"
+#include "browser/devtools/DevToolsPipe.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "browser/ChromiumBrowser.h"
+#include "browser/ahead/AheadBrowser.h"
+#include "browser/window/WindowBrowser.h"
 #include "platform/Failure.h"
 
 #include <QElapsedTimer>
@@ -21,7 +22,7 @@ inline double median(QList<double> values)
 }
 
 // Milliseconds from Navigate to the load event on the visible window.
-inline double timeVisibleLoad(ChromiumBrowser& window, const QString& url)
+inline double timeVisibleLoad(WindowBrowser& window, const QString& url)
 {
     QElapsedTimer clock;
     clock.start();
@@ -32,7 +33,7 @@ inline double timeVisibleLoad(ChromiumBrowser& window, const QString& url)
 }
 
 // The next link loaded by the hidden instance, to its load event.
-inline void loadAhead(ChromiumBrowser& hidden, const QString& url)
+inline void loadAhead(AheadBrowser& hidden, const QString& url)
 {
     hidden.Navigate(url);
     if (!hidden.waitForLoadEvent(LoadTimeoutMs))

@@ -1,9 +1,10 @@
 // What a moving pointer costs: the trusted pointer events that a page sees while the pointer
 // crosses the visible window, against the input reports that reach the program for them.
 #include "LocalHttpServer.h"
-#include "browser/ChromiumBrowser.h"
-#include "browser/ChromiumBrowserFactory.h"
-#include "browser/ChromiumConnection.h"
+#include "browser/ahead/AheadBrowser.h"
+#include "browser/chromium/ChromiumBrowserFactory.h"
+#include "browser/devtools/DevToolsConnection.h"
+#include "browser/window/WindowBrowser.h"
 #include "platform/Failure.h"
 
 #include <QCoreApplication>
@@ -42,7 +43,7 @@ int main(int argc, char** argv)
     ChromiumBrowserFactory factory(QString(), profile.path());
     try {
         auto window = factory.create();
-        auto& visible = static_cast<ChromiumBrowser&>(*window);
+        auto& visible = static_cast<WindowBrowser&>(*window);
         visible.setTop(78);
         visible.setLeft(0);
         visible.setWidth(800);
@@ -58,18 +59,17 @@ int main(int argc, char** argv)
         clock.start();
         motion.start(QStringLiteral("bash"), {QStringLiteral("-c"), motionScript()});
         motion.waitForStarted();
-        ChromiumConnection& connection = visible.connection();
+        DevToolsConnection& connection = visible.connection();
         while (motion.state() != QProcess::NotRunning)
             connection.waitUntil([&motion] { return motion.waitForFinished(0); }, 50);
         const double seconds = double(clock.elapsed()) / 1000.0;
         // The last report comes up to a second after the pointer stops.
         connection.waitUntil([] { return false; }, 1500);
-        const QJsonObject moves =
-            connection.command(QStringLiteral("Runtime.evaluate"),
-                               {{QStringLiteral("expression"), QStringLiteral("moves")}},
-                               visible.sessionId());
-        const int events = moves.value(QStringLiteral("result")).toObject().value(
-                               QStringLiteral("value")).toInt();
+        const QJsonObject moves = connection.command(
+            QStringLiteral("Runtime.evaluate"),
+            {{QStringLiteral("expression"), QStringLiteral("moves")}}, visible.sessionId());
+        const int events =
+            moves.value(QStringLiteral("result")).toObject().value(QStringLiteral("value")).toInt();
         window->Quit();
         std::printf("pointer moving for %.1f s: %d trusted mousemove events in the page "
                     "(%.0f/s), %d input reports to the program (%.2f/s), one report per %.0f "

@@ -6,11 +6,14 @@
 // Run by hand under an X display: xvfb-run -a ./bench_kept_document
 #include "LoadTiming.h"
 #include "LocalHttpServer.h"
-#include "browser/ChromiumBrowser.h"
-#include "browser/ChromiumBrowserFactory.h"
-#include "browser/ChromiumConnection.h"
-#include "browser/KeptDocumentServer.h"
-#include "browser/KeptDocuments.h"
+#include "browser/ahead/AheadBrowser.h"
+#include "browser/ahead/KeptDocumentServer.h"
+#include "browser/ahead/KeptDocuments.h"
+#include "browser/ahead/LoadAhead.h"
+#include "browser/chromium/ChromiumBrowserFactory.h"
+#include "browser/chromium/RunningChromium.h"
+#include "browser/devtools/DevToolsConnection.h"
+#include "browser/window/WindowBrowser.h"
 #include "platform/Failure.h"
 
 #include <QCoreApplication>
@@ -89,8 +92,8 @@ int main(int argc, char** argv)
     try {
         auto window = factory.create();
         auto hidden = factory.create();
-        auto& visible = static_cast<ChromiumBrowser&>(*window);
-        auto& ahead = static_cast<ChromiumBrowser&>(*hidden);
+        auto& visible = static_cast<WindowBrowser&>(*window);
+        auto& ahead = static_cast<AheadBrowser&>(*hidden);
         visible.watchLoadEvents();
         const QStringList kinds{QStringLiteral("private-max-age-0"), QStringLiteral("no-store")};
         QHash<QString, QList<double>> cold;
@@ -112,8 +115,8 @@ int main(int argc, char** argv)
             timeVisibleLoad(visible, QStringLiteral("about:blank"));
             cacheHit.append(timeVisibleLoad(visible, again));
         }
-        const KeptDocuments& kept = factory.connection()->keptDocuments();
-        const int served = factory.connection()->keptDocumentServer().servedCount();
+        const KeptDocuments& kept = factory.chromium()->ahead().keptDocuments();
+        const int served = factory.chromium()->ahead().keptDocumentServer().servedCount();
         const qsizetype peak = kept.peakBytes();
         window->Quit();
         std::printf("server delay %d ms per answer, %d subresources max-age=3600, %d links of "

@@ -3,8 +3,9 @@
 // had not, against a local server that holds every answer back 300 ms and lets it be cached.
 #include "LoadTiming.h"
 #include "LocalHttpServer.h"
-#include "browser/ChromiumBrowser.h"
-#include "browser/ChromiumBrowserFactory.h"
+#include "browser/ahead/AheadBrowser.h"
+#include "browser/chromium/ChromiumBrowserFactory.h"
+#include "browser/window/WindowBrowser.h"
 #include "platform/Failure.h"
 
 #include <QCoreApplication>
@@ -57,8 +58,8 @@ int main(int argc, char** argv)
     try {
         auto window = factory.create();
         auto hidden = factory.create();
-        auto& visible = static_cast<ChromiumBrowser&>(*window);
-        auto& ahead = static_cast<ChromiumBrowser&>(*hidden);
+        auto& visible = static_cast<WindowBrowser&>(*window);
+        auto& ahead = static_cast<AheadBrowser&>(*hidden);
         visible.watchLoadEvents();
         QList<double> cold;
         QList<double> prefetched;

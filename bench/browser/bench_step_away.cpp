@@ -6,9 +6,10 @@
 // Run by hand under an X display: xvfb-run -a ./bench_step_away
 #include "LoadTiming.h"
 #include "LocalHttpServer.h"
-#include "browser/ChromiumBrowser.h"
-#include "browser/ChromiumBrowserFactory.h"
-#include "browser/ChromiumConnection.h"
+#include "browser/ahead/AheadBrowser.h"
+#include "browser/chromium/ChromiumBrowserFactory.h"
+#include "browser/devtools/DevToolsConnection.h"
+#include "browser/window/WindowBrowser.h"
 #include "platform/Failure.h"
 
 #include <QCoreApplication>
@@ -41,8 +42,7 @@ HttpResponse respond(const QString& path)
 class Stepper
 {
 public:
-    Stepper(ChromiumBrowser& window, LocalHttpServer& server) : m_window(window), m_server(server)
-    {}
+    Stepper(WindowBrowser& window, LocalHttpServer& server) : m_window(window), m_server(server) {}
 
     // Milliseconds until the window shows `title`; -1 when it does not within the ceiling. The
     // browser is asked, not the page, and the event loop runs in between, as in the toolbar.
@@ -97,7 +97,7 @@ private:
     }
     QString nextPath() { return QStringLiteral("/page/%1").arg(++m_pages); }
 
-    ChromiumBrowser& m_window;
+    WindowBrowser& m_window;
     LocalHttpServer& m_server;
     int m_pages = 0;
     QString m_title;
@@ -113,7 +113,7 @@ int main(int argc, char** argv)
     try {
         auto window = factory.create();
         auto hidden = factory.create();
-        auto& visible = static_cast<ChromiumBrowser&>(*window);
+        auto& visible = static_cast<WindowBrowser&>(*window);
         Stepper stepper(visible, server);
         struct Kind
         {

@@ -7,12 +7,18 @@ serves it. Each run gets a fresh home (so a fresh profile) for either side. Need
 
     xvfb-run -a python3 bench/e2e/startup.py build/src/quillon [runs] [breakdown]
 
-With "breakdown", as many traced runs of the toolbar follow (QUILLON_STEP_TRACE) and the median
-time from launching it to each step of its start-up is printed: the browser started, its
-window made, the first link sent, the window's commit of it, the page's load event.
+Several programs, to compare builds in one run: new=build/src/quillon,old=/tmp/q. Each round
+launches every program and Chromium alone once, in an order that turns by one each round, so
+that a change in the machine's load meets all of them alike.
+
+With "breakdown", as many traced rounds of the programs follow (QUILLON_STEP_TRACE) and the
+median time from launching each to each mark it gives is printed, in the order they come ("-":
+that program gives no such mark): of its own marks the first, of the page's lifecycle events and
+the window's commit ("navigated:") the last before the load, so the first link's page's.
 """
 
 import http.server
+import math
 import os
 import shutil
 import signal
@@ -132,49 +138,105 @@ def chromium_run(server, base):
         shutil.rmtree(home, ignore_errors=True)
 
 
+def p90_of(values):
+    """The nearest rank: of 10 values the 9th, of 30 the 27th."""
+    values = sorted(v for v in values if v is not None)
+    return values[math.ceil(0.9 * len(values)) - 1] if values else None
+
+
+def programs_named(argument):
+    """"new=a,old=b" or one path: [(label, absolute path)]."""
+    return [(label or "toolbar", os.path.abspath(path)) for label, path in
+            (p.split("=", 1) if "=" in p else ("", p) for p in argument.split(","))]
+
+
+def turned(items, by):
+    by %= len(items)
+    return items[by:] + items[:by]
+
+
 def main():
-    program = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/src/quillon")
+    programs = programs_named(sys.argv[1] if len(sys.argv) > 1 else "build/src/quillon")
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 7
     server = Server()
     threading.Thread(target=server.serve_forever, daemon=True).start()
     base = f"http://127.0.0.1:{server.server_address[1]}"
-    toolbar, alone = [], []
-    for _ in range(runs):  # interleaved, so that both sides meet the same machine state
-        toolbar.append(toolbar_run(server, program, base))
-        alone.append(chromium_run(server, base))
+    alone = "Chromium alone"
+    times = {name: [] for name in [label for label, _ in programs] + [alone]}
+    started, load_before = time.monotonic(), os.getloadavg()
+    sides = [(label, lambda p=path: toolbar_run(server, p, base)) for label, path in programs]
+    sides.append((alone, lambda: chromium_run(server, base)))
+    for r in range(runs):
+        for name, run in turned(sides, r):
+            times[name].append(run())
     server.shutdown()
-    t, c = statistics.median(toolbar), statistics.median(alone)
-    print(f"runs each:                      {runs}")
-    print(f"toolbar launch to first load:   median {t:.3f} s  (all: "
-          + ", ".join(f"{x:.3f}" for x in toolbar) + ")")
-    print(f"Chromium alone, fresh profile:  median {c:.3f} s  (all: "
-          + ", ".join(f"{x:.3f}" for x in alone) + ")")
-    print(f"ratio toolbar / Chromium alone: {t / c:.2f}  (goal: at most 1.05)")
+    print(f"runs each: {runs}, interleaved ({', '.join(times)}, turned by one each round); "
+          f"load average before {load_before[0]:.2f}, after {os.getloadavg()[0]:.2f}; "
+          f"{time.monotonic() - started:.0f} s")
+    print("launch to the first page's load event, s:")
+    for name, values in times.items():
+        print(f"  {name:<16} median {statistics.median(values):.3f}  p90 {p90_of(values):.3f}"
+              "  (all: " + ", ".join(f"{x:.3f}" for x in values) + ")")
+    c = statistics.median(times[alone])
+    for label, _ in programs:
+        print(f"ratio {label} / Chromium alone: {statistics.median(times[label]) / c:.2f}"
+              "  (goal: at most 1.0)")
+    first = programs[0][0]
+    for label, _ in programs[1:]:
+        print(f"ratio {label} / {first}: "
+              f"{statistics.median(times[label]) / statistics.median(times[first]):.2f}")
     if "breakdown" in sys.argv[3:]:
-        breakdown(program, runs)
+        breakdown(programs, runs)
 
 
-def breakdown(program, runs):
-    """The median time from launch to each step of the start-up, over traced runs."""
+# The page's own lifecycle events (and the window's commit) come again for each document, the
+# blank one the window starts with among them; some say nothing of when a page shows and are left
+# out.
+PAGE_EVENTS = {"init", "commit", "DOMContentLoaded", "load", "firstPaint", "firstContentfulPaint"}
+NOT_SHOWN = {"firstImagePaint", "firstMeaningfulPaintCandidate", "firstMeaningfulPaint",
+             "networkAlmostIdle", "networkIdle", "InteractiveTime"}
+
+
+def breakdown(programs, runs):
+    """The median time from launch to each mark of the start-up, over traced runs."""
     server = Server()
     threading.Thread(target=server.serve_forever, daemon=True).start()
     base = f"http://127.0.0.1:{server.server_address[1]}"
-    steps = {}
-    for _ in range(runs):
-        marks = []
-        loaded = toolbar_run(server, program, base, marks)
-        seen = {"load event": loaded}
-        for what, t in marks:
-            name = "commit" if what.startswith("navigated:") else what
-            if name in ("launch", "window", "navigate") or (name == "commit" and "navigate" in seen):
-                seen.setdefault(name, t)
-        for name, t in seen.items():
-            steps.setdefault(name, []).append(t)
+    steps = {label: {} for label, _ in programs}
+    for r in range(runs):
+        for label, program in turned(programs, r):
+            marks = []
+            loaded = toolbar_run(server, program, base, marks)
+            seen = {}
+            for what, t in sorted(marks, key=lambda m: m[1]):
+                name = "commit" if what.startswith("navigated:") else what
+                if name in NOT_SHOWN:
+                    continue
+                if name in PAGE_EVENTS:
+                    if t <= loaded:
+                        seen[name] = t  # the last before the load: the first link's page's
+                else:
+                    seen.setdefault(name, t)
+            seen["load event"] = loaded
+            for name, t in seen.items():
+                steps[label].setdefault(name, []).append(t)
     server.shutdown()
-    print(f"traced toolbar runs: {runs}, median ms from launching it:")
-    for name in ("launch", "window", "navigate", "commit", "load event"):
-        if name in steps:
-            print(f"  {name:<12} {statistics.median(steps[name]) * 1e3:7.1f}")
+    medians = {label: {name: statistics.median(ts) * 1e3 for name, ts in named.items()}
+               for label, named in steps.items()}
+    names = sorted({n for named in medians.values() for n in named},
+                   key=lambda n: min(m[n] for m in medians.values() if n in m))
+
+    def cell(label, name):
+        if name not in medians[label]:
+            return f"{'-':>16}"
+        seen = len(steps[label][name])
+        return f"{medians[label][name]:10.1f}" + (f" ({seen:2})" if seen < runs else " " * 5)
+
+    print(f"traced runs each: {runs}, median ms from launching the program to each of its marks"
+          " ((n): a mark seen in n runs only)")
+    print(f"  {'':22}" + "".join(f"{label:>11}     " for label, _ in programs))
+    for name in names:
+        print(f"  {name:<22}" + "".join(cell(label, name) for label, _ in programs))
 
 
 if __name__ == "__main__":

@@ -1,22 +1,32 @@
 """What the user sees of a step: the page area of the browser window read from the X server frame
 by frame (XShmGetImage, as fast as the server answers), a real click, and the time from the click
-to the first and the last change of the page area, the frames in between and the blank ones.
+to the first and the last change of the page area, the frames in between and the blank ones. A
+step starts once the page area has been still for a while; the strip at its bottom where Chromium
+shows the address of a link under the pointer is not read (that bubble fades in and out for
+hundreds of ms after a click and is no part of the page).
 
 Side by side in one run, on pages of 200 lines that a local server answers after 0.4 s:
 - the toolbar's Right onto the next link, loaded ahead, for cacheable, no-cache and no-store pages
   (prerendered in the window when not no-store: all on the same origin), for a cacheable page
   of another origin (loaded ahead only) and for an address whose server refuses the connection;
 - its Left onto the page shown just before, for the same kinds;
-- Chromium alone, a click on a link to a page that it fetched ahead into its cache, and onto a
-  page of another origin that it visited before (so in its cache).
+- Chromium alone, a click on a link to a page that it fetched ahead into its cache, onto a page
+  of another origin that it visited before by the same link (so in its cache: each step checks
+  that it ended there without asking the server, and is not counted otherwise), its own Back,
+  and a click onto a page it prerendered.
 Plus where the time goes: the program's own marks (QUILLON_STEP_TRACE) and the browser's
 lifecycle events, all on the monotonic clock. Needs an X display and the built program:
 
     xvfb-run -a -s "-screen 0 1280x800x24" python3 bench/e2e/step_pixels.py build/src/quillon \
         [steps [toolbar|alone]]
 
-Several programs, to compare builds in one run, back to back: new=build/src/quillon,old=/tmp/q.
+Several programs, to compare builds in one run, one after the other, then Chromium alone:
+new=build/src/quillon,old=/tmp/q; the table then has each build's rows against the first's.
 STEP_PIXELS_KINDS=cacheable,another-origin,... steps onto those kinds only (default: all).
+STEP_PIXELS_BLOCK=10 (the default): the steps in blocks of this many, each program and Chromium
+alone launched afresh for each block, taking turns.
+STEP_PIXELS_FRAMES=<folder>: the frames of each step that changed more than once, or at once on
+the click, kept there as PPM files, to see what changed.
 """
 
 import ctypes
@@ -32,11 +42,16 @@ import sys
 import threading
 import time
 
-from startup import chromium, fresh_home  # beside this script
+from startup import (NOT_SHOWN, chromium, fresh_home, p90_of, programs_named,  # beside this
+                     turned)
 
 DELAY = 0.4          # the server's answer time for every page
 SETTLED = 0.6        # no change in the page area for this long ends a step
-STEP_LIMIT = 4.0     # a step that still changes after this long is cut off there
+STILL = 0.25         # a step starts once the page area has not changed for this long
+STATUS_STRIP = 32    # px at the page area's bottom left out: Chromium's status bubble (the
+                     # address of a link under the pointer, fading in and out) is drawn there
+STEP_LIMIT = 4.0     # a step that still changes, or has not changed yet, after this long is
+                     # cut off there
 ALT, LEFT = 0xFFE9, 0xFF51  # keysyms
 KINDS = {"cacheable": "max-age=3600", "no-cache": "no-cache", "no-store": "no-store"}
 # The toolbar's steps, in the order of its links: the window prerenders a next link of the
@@ -143,10 +158,13 @@ class Screen:
         self.x11.XFlush(self.display)
         return sent
 
-    def click(self, x, y):
-        """A press and release of the first button at (x, y); returns the time it was sent."""
+    def point(self, x, y):
         self.xtst.XTestFakeMotionEvent(self.display, self.screen, x, y, 0)
         self.x11.XFlush(self.display)
+
+    def click(self, x, y):
+        """A press and release of the first button at (x, y); returns the time it was sent."""
+        self.point(x, y)
         time.sleep(0.05)
         sent = time.monotonic()
         self.xtst.XTestFakeButtonEvent(self.display, 1, 1, 0)
@@ -160,9 +178,17 @@ def is_blank(pixels):
 
 
 def step_frames(screen, act):
-    """Runs `act` (which clicks and returns the click's time) while reading frames; returns the
-    click's time and the frames that differ from the one before, with their times."""
+    """Runs `act` (which clicks and returns the click's time) while reading frames, once the page
+    area has been still for a while; returns the click's time and the frames that differ from the
+    one before, with their times."""
     _, shown = screen.frame()
+    still = time.monotonic()
+    deadline = still + 3
+    while time.monotonic() - still < STILL and time.monotonic() < deadline:
+        time.sleep(0.01)
+        _, pixels = screen.frame()
+        if pixels != shown:
+            shown, still = pixels, time.monotonic()
     click = act()
     changes = []
     last_change = click
@@ -174,8 +200,31 @@ def step_frames(screen, act):
             changes.append((t, pixels))
             shown = pixels
             last_change = t
-        if t - last_change > SETTLED or t - click > STEP_LIMIT:
+        # Before the first change, up to the limit: a loaded machine may take long to start.
+        if (changes and t - last_change > SETTLED) or t - click > STEP_LIMIT:
             return click, changes, reads / (t - click)
+
+
+def keep_frames(screen, row, click, changes):
+    """With STEP_PIXELS_FRAMES=<folder>, the frames of a step that changed more than once or at
+    once on the click, as PPM files named for the row, the step and the ms from the click."""
+    folder = os.environ.get("STEP_PIXELS_FRAMES")
+    if not folder or not (len(changes) > 1 or (changes and changes[0][0] - click < 0.02)):
+        return
+    os.makedirs(folder, exist_ok=True)
+    image = screen.image.contents
+    step = len(os.listdir(folder))
+    for i, (t, pixels) in enumerate(changes):
+        rgb = bytearray(image.width * image.height * 3)
+        for y in range(image.height):
+            line = pixels[y * image.bytes_per_line:y * image.bytes_per_line + image.width * 4]
+            out = y * image.width * 3
+            rgb[out:out + image.width * 3:3] = line[2::4]
+            rgb[out + 1:out + image.width * 3:3] = line[1::4]
+            rgb[out + 2:out + image.width * 3:3] = line[0::4]
+        name = "".join(c if c.isalnum() else "-" for c in row)
+        with open(f"{folder}/{name}.{step}.{i:02d}.{(t - click) * 1e3:.0f}ms.ppm", "wb") as f:
+            f.write(b"P6 %d %d 255\n" % (image.width, image.height) + bytes(rgb))
 
 
 def measure(click, changes):
@@ -204,6 +253,11 @@ class Server(http.server.ThreadingHTTPServer):
         self.last_answer = 0.0
         self.size = None
         self.other = None
+        self.asked = {}  # "host/path": how many times
+
+    def times_asked(self, host, path):
+        with self.lock:
+            return self.asked.get(host + path, 0)
 
     def idle_since(self):
         with self.lock:
@@ -227,12 +281,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
                   file=sys.stderr)
         with self.server.lock:
             self.server.busy += 1
+            key = self.headers.get("Host", "") + path
+            self.server.asked[key] = self.server.asked.get(key, 0) + 1
         try:
             time.sleep(DELAY)
             if parts[0] == "setup":
-                script = (b"<script>addEventListener('load',()=>fetch('/size?w='+innerWidth+"
+                # Again on each resize: the window may be placed and sized after the load.
+                script = (b"<script>const size=()=>fetch('/size?w='+innerWidth+"
                           b"'&h='+innerHeight+'&sx='+screenX+'&sy='+screenY+'&ow='+outerWidth+"
-                          b"'&oh='+outerHeight))</script>")
+                          b"'&oh='+outerHeight);addEventListener('load',size);"
+                          b"addEventListener('resize',size)</script>")
                 nxt = self.path.split("next=")[1].encode() if "next=" in self.path else b"#"
                 body = page_body(b"setup", (script + b"<link rel=prefetch href=%s>" % nxt, nxt))
                 self.answer(body, "no-store")
@@ -311,17 +369,19 @@ def geometry(window):
 
 def page_area(server, browser_window):
     """The page's own rectangle on the screen: the bottom of the browser's window."""
+    # The window may still be on its way to its place and size: until it stays, and the page's
+    # last report of its size (where it gives the window's) is of this window.
     deadline = time.monotonic() + 30
-    while server.size is None and time.monotonic() < deadline:
-        time.sleep(0.05)
-    # The window may still be on its way to its place.
     place = None
-    while place != geometry(browser_window):
-        place = geometry(browser_window)
+    while time.monotonic() < deadline:
+        now, size = geometry(browser_window), server.size
+        if size and now == place and (size.get("ow", now[2]), size.get("oh", now[3])) == now[2:]:
+            break
+        place = now
         time.sleep(0.5)
     x, y, width, height = place
     w, h = server.size["w"], server.size["h"]
-    return x + (width - w) // 2, y + height - h, w, h
+    return x + (width - w) // 2, y + height - h, w, h - STATUS_STRIP
 
 
 class Marks:
@@ -337,7 +397,7 @@ class Marks:
 
     def after(self, t):
         with self.lock:
-            return [(w, m) for w, m in self.items if m >= t - 0.001]
+            return sorted(((w, m) for w, m in self.items if m >= t - 0.001), key=lambda i: i[1])
 
     def read_lines(self, stream):
         for line in stream:
@@ -346,18 +406,28 @@ class Marks:
                 self.add(parts[1], float(parts[2]) / 1e3)
 
 
-def breakdown(marks, click, names):
+KIND_MARKS = ("navigated:", "history-not-restored:", "prerender:")
+
+
+def breakdown(marks, click):
     """The first time of each mark after the click, in ms from the click."""
     seen = {}
     for what, t in marks.after(click):
-        key = what.split(":")[0] if ":" in what else what
-        if what.startswith(("navigated:", "history-not-restored:", "prerender:")):
+        if what.startswith(KIND_MARKS):
             seen.setdefault(what, (t - click) * 1e3)
             if what.startswith(("navigated:", "prerender:activated")):
                 seen.setdefault("commit", (t - click) * 1e3)
-        elif key in names:
-            seen.setdefault(key, (t - click) * 1e3)
+        else:
+            seen.setdefault(what, (t - click) * 1e3)
     return seen
+
+
+def settle_pointer(screen, place):
+    """The pointer where the steps will click, and what it left fading out: left where a run
+    before put it, it may be over the browser's tab strip, whose card over the page's top fades
+    away on the first click's move."""
+    screen.point(*place)
+    time.sleep(1.0)
 
 
 def refused_port():
@@ -391,6 +461,7 @@ def run_toolbar(screen, server, program, rounds, results, label=""):
     os.makedirs(install)
     with open(f"{install}/default.qld", "wb") as theme:
         theme.write("".join(link + "\r\n" for link in links).encode())
+    server.size = None  # reported again by this program's window
     process = subprocess.Popen([program], env=env, stdout=subprocess.DEVNULL,
                                stderr=subprocess.PIPE, start_new_session=True)
     marks = Marks()
@@ -405,6 +476,7 @@ def run_toolbar(screen, server, program, rounds, results, label=""):
         tx, ty, _, _ = geometry(toolbar)
         left_button = (tx + 72 + 24, ty + 8 + 16)   # twips 1080,120,735,495 at 96 dpi
         right_button = (tx + 120 + 24, ty + 8 + 16)  # twips 1800,120,735,495
+        settle_pointer(screen, right_button)
         wait_loaded_ahead(server, time.monotonic())
         previous = "setup"
         for kind in order:
@@ -412,20 +484,18 @@ def run_toolbar(screen, server, program, rounds, results, label=""):
                                            ("Left", left_button, f"{label}Left onto {previous}"),
                                            ("Right", right_button, None)):
                 click, changes, rate = step_frames(screen, lambda b=button: screen.click(*b))
+                if row:
+                    keep_frames(screen, row, click, changes)
                 result = measure(click, changes)
                 if row and not (direction == "Left" and previous == "setup"):
                     results.setdefault(row, []).append(
-                        (result, rate, breakdown(marks, click, TOOLBAR_MARKS)))
+                        (result, rate, breakdown(marks, click)))
                 wait_loaded_ahead(server, click)
             previous = kind
     finally:
         os.killpg(process.pid, signal.SIGKILL)
         process.wait()
         shutil.rmtree(home, ignore_errors=True)
-
-
-TOOLBAR_MARKS = ("handler", "navigate", "paused", "answered", "commit", "firstPaint",
-                 "firstContentfulPaint", "DOMContentLoaded", "load")
 
 
 class Pipe:
@@ -478,7 +548,9 @@ class Pipe:
             return self.replies.pop(ident).get("result", {})
 
 
-def run_alone(screen, server, steps, results):
+def run_alone(screen, server, steps, results, faults, first=0):
+    """`first`: the number of the first page of another origin, so that no block's pages were
+    asked for by an earlier one."""
     base = f"http://127.0.0.1:{server.server_address[1]}"
     home, env = fresh_home()
     to_browser, from_us = os.pipe()
@@ -534,14 +606,34 @@ def run_alone(screen, server, steps, results):
         link = (area[0] + 40, area[1] + 8 + 20)  # the "next" link at the page's top left
         if os.environ.get("STEP_PIXELS_DEBUG"):
             print("reference window", browser, area, file=sys.stderr)
+        settle_pointer(screen, link)
         wait_loaded_ahead(server, time.monotonic())
 
-        def step(row, act):
+        def step(row, act, check=None):
             done, changes, rate = step_frames(screen, act)
-            if row:
-                results.setdefault(row, []).append(
-                    (measure(done, changes), rate, breakdown(marks, done, TOOLBAR_MARKS)))
             wait_loaded_ahead(server, done)
+            if row:
+                keep_frames(screen, row, done, changes)
+                result = measure(done, changes)
+                fault = check() if check else None
+                if fault:  # not the step this row measures: counted apart, not timed
+                    result = None
+                    faults.setdefault(row, []).append(fault)
+                results.setdefault(row, []).append(
+                    (result, rate, breakdown(marks, done)))
+
+        def on_show():
+            return pipe.call("Runtime.evaluate", {"expression": "location.href",
+                                                  "returnByValue": True},
+                             session).get("result", {}).get("value")
+
+        def painted():
+            """Until the page on show has loaded and drawn a frame since."""
+            pipe.call("Runtime.evaluate", {
+                "expression": "new Promise(r => { const f = () => requestAnimationFrame(() => "
+                              "requestAnimationFrame(r)); document.readyState == 'complete' ? "
+                              "f() : addEventListener('load', f) })",
+                "awaitPromise": True}, session)
 
         def link_now():
             """Where the link is on the page on show (a page may come back scrolled)."""
@@ -557,16 +649,36 @@ def run_alone(screen, server, steps, results):
             place = link_now()
             step("Chromium alone, link onto a cached page", lambda: screen.click(*place))
         # Onto a page of another origin in its cache: visited just before by the same link (the
-        # cache keeps apart what a page of another site asked for).
-        for n in range(steps):
-            for how, what in (("Page.navigate", {"url": f"{base}/alonex/{n}"}),
-                              ("Runtime.evaluate", {"expression": "next.click()"}),
-                              ("Page.navigate", {"url": f"{base}/alonex/{n}"})):
-                pipe.call(how, what, session)
-                wait_loaded_ahead(server, time.monotonic())
+        # cache keeps apart what a page of another site asked for), then the page with the link
+        # shown again and the link clicked. Each step checks that it ended on that page and that
+        # the server was not asked for it again.
+        for n in range(first, first + steps):
+            page, target = f"{base}/alonex/{n}", f"{server.other}/cacheable/x{n}"
+            host, path = target.split("//")[1].split("/", 1)
+            for how, what, expected in (("Page.navigate", {"url": page}, page),
+                                        ("Runtime.evaluate", {"expression": "next.click()"},
+                                         target),
+                                        ("Page.navigate", {"url": page}, page)):
+                for _ in range(3):
+                    pipe.call(how, what, session)
+                    wait_loaded_ahead(server, time.monotonic())
+                    deadline = time.monotonic() + 5
+                    while on_show() != expected and time.monotonic() < deadline:
+                        time.sleep(0.05)
+                    if on_show() == expected:
+                        break
+            painted()
+            asked = server.times_asked(host, "/" + path)
             place = link_now()
+
+            def check():
+                if on_show() != target:
+                    return f"ended on {on_show()}"
+                if server.times_asked(host, "/" + path) != asked:
+                    return "asked the server again"
+                return None if asked else "never in the cache"
             step("Chromium alone, link onto a cached page, another origin",
-                 lambda: screen.click(*place))
+                 lambda: screen.click(*place), check)
         # The browser's own Back (Alt+Left) onto the page shown before, then on again.
         for _ in range(steps):
             step("Chromium alone, its own Back onto the page before",
@@ -597,68 +709,117 @@ def fmt(value, width=7):
     return f"{value:{width}.1f}" if value is not None else " " * (width - 1) + "-"
 
 
-def report(results):
-    print(f"{'':50} {'n':>3} {'first':>7} {'final':>7} {'p90':>7} {'betw':>5} {'blank':>5}"
-          f" {'fps':>5}")
+# The breakdown's columns first in the order of a step, then whatever other mark a program gives
+# (a build may add its own); the browser's lifecycle events that say nothing of a step are left out.
+BREAKDOWN = ["handler", "navigate", "paused", "answered", "commit", "firstPaint",
+             "firstContentfulPaint", "DOMContentLoaded", "load"]
+NOT_OF_A_STEP = NOT_SHOWN | {"init", "launch", "window"}
+
+
+def report(results, faults):
+    print(f"{'':56} {'n':>3} {'none':>4} {'first':>7} {'final':>7} {'p90':>7} {'betw':>5}"
+          f" {'blank':>5} {'blank steps':>11} {'fps':>5}")
     for row, samples in results.items():
         done = [s for s in samples if s[0]]
-        finals = sorted(s[0]["final"] for s in done)
-        p90 = finals[int(0.9 * (len(finals) - 1))] if finals else None
-        print(f"{row:50} {len(samples):3} {fmt(median_of(s[0]['first'] for s in done))}"
-              f" {fmt(median_of(finals))} {fmt(p90)}"
+        finals = [s[0]["final"] for s in done]
+        blank_steps = sum(1 for s in done if s[0]["blank"])
+        print(f"{row:56} {len(samples):3} {len(samples) - len(done):4}"
+              f" {fmt(median_of(s[0]['first'] for s in done))}"
+              f" {fmt(median_of(finals))} {fmt(p90_of(finals))}"
               f" {sum(s[0]['between'] for s in done):5} {sum(s[0]['blank'] for s in done):5}"
-              f" {median_of(s[1] for s in samples):5.0f}")
+              f" {f'{blank_steps} of {len(done)}':>11} {median_of(s[1] for s in samples):5.0f}")
+    print("(none: steps with no change seen, or not the step the row measures; blank: white or "
+          "one-colour frames, and the steps that had one)")
+    for row, why in faults.items():
+        counted = {w: why.count(w) for w in why}
+        print(f"not counted in {row}: " + ", ".join(f"{w} x{k}" for w, k in counted.items()))
     finals = {row: median_of(s[0]["final"] for s in samples if s[0])
               for row, samples in results.items()}
-    pairs = [("Right onto another-origin", "Chromium alone, link onto a cached page, another origin"),
-             ("Right onto cacheable", "Chromium alone, link onto a cached page"),
-             ("Left onto cacheable", "Chromium alone, its own Back onto the page before")]
+    alone = "Chromium alone, "
+    pairs = [("Right onto another-origin", alone + "link onto a cached page, another origin"),
+             ("Right onto cacheable", alone + "link onto a cached page"),
+             ("Right onto cacheable", alone + "link onto a prerendered page"),
+             ("Right onto no-cache", alone + "link onto a cached page")]
+    pairs += [(f"Left onto {kind}", alone + "its own Back onto the page before")
+              for kind in STEP_KINDS]
+    print()
     for mine, theirs in pairs:
         for row in (r for r in finals if r.endswith(mine)):
             if finals[row] and finals.get(theirs):
                 print(f"final frame, {row} against {theirs}: {finals[row] / finals[theirs]:.2f}x")
-    print("\nbreakdown, median ms from the click (n: steps that had the mark)")
-    names = ["handler", "navigate", "paused", "answered", "commit", "firstPaint",
-             "firstContentfulPaint", "DOMContentLoaded", "load"]
-    print(f"{'':50} " + " ".join(f"{n[:9]:>9}" for n in names))
+    # Builds back to back: each against the first one named.
+    labels = []
+    for row in finals:
+        if ": " in row and row.split(": ", 1)[0] not in labels:
+            labels.append(row.split(": ", 1)[0])
+    for label in labels[1:]:
+        print()
+        for row in (r for r in finals if r.startswith(label + ": ")):
+            base = labels[0] + ": " + row.split(": ", 1)[1]
+            if finals[row] and finals.get(base):
+                print(f"final frame, {row} against {base}: {finals[row] / finals[base]:.2f}x")
+    seen = {key for samples in results.values() for s in samples for key in s[2]}
+    names = BREAKDOWN + sorted(k for k in seen if k not in BREAKDOWN and k not in NOT_OF_A_STEP
+                               and not k.startswith(KIND_MARKS))
+    print("\nbreakdown, median ms from the click (-: no such mark); handler: the program's click "
+          "handler, navigate: its command sent, paused/answered: the document's request held and "
+          "answered, commit: the window's page replaced, then the page's own lifecycle events")
+    print(f"{'':56} " + " ".join(f"{n[:9]:>9}" for n in names))
     for row, samples in results.items():
-        print(f"{row:50} " + " ".join(
+        print(f"{row:56} " + " ".join(
             f"{fmt(median_of(s[2].get(n) for s in samples), 9)}" for n in names))
     print("\nhow the window's page came, steps per kind")
     for row, samples in results.items():
         kinds = {}
         for s in samples:
             for key in s[2]:
-                if key.startswith(("navigated:", "history-not-restored:", "prerender:")):
+                if key.startswith(KIND_MARKS):
                     kinds[key] = kinds.get(key, 0) + 1
         if kinds:
-            print(f"{row:50} " + ", ".join(f"{k} x{v}" for k, v in sorted(kinds.items())))
+            print(f"{row:56} " + ", ".join(f"{k} x{v}" for k, v in sorted(kinds.items())))
 
 
 def main():
-    programs = [p.split("=", 1) if "=" in p else ("", p) for p in
-                (sys.argv[1] if len(sys.argv) > 1 else "build/src/quillon").split(",")]
+    named = sys.argv[1] if len(sys.argv) > 1 else "build/src/quillon"
+    programs = programs_named(named) if "=" in named else [("", os.path.abspath(named))]
     steps = int(sys.argv[2]) if len(sys.argv) > 2 else 20
     server = Server()
     server.other = f"http://localhost:{server.server_address[1]}"
     threading.Thread(target=server.serve_forever, daemon=True).start()
     screen = Screen()
     results = {}
+    faults = {}  # row: why some of its steps were not the step it measures
     started = time.monotonic()
     load_before = os.getloadavg()
     only = sys.argv[3] if len(sys.argv) > 3 else ""
+    sides = []
     if only != "alone":
-        for label, program in programs:
-            run_toolbar(screen, server, os.path.abspath(program), steps, results,
-                        f"{label}: " if label else "")
+        sides += [(label or "toolbar", lambda n, first, label=label, program=program: run_toolbar(
+            screen, server, program, n, results, f"{label}: " if label else ""))
+            for label, program in programs]
     if only != "toolbar":
-        run_alone(screen, server, steps, results)
+        sides.append(("Chromium alone", lambda n, first: run_alone(screen, server, n, results,
+                                                                   faults, first)))
+    # In blocks of steps, each side launched afresh for each block and the order turned by one
+    # each block, so that a change in the machine's load meets all sides alike.
+    block = int(os.environ.get("STEP_PIXELS_BLOCK", "10"))
+    spent = {name: 0.0 for name, _ in sides}
+    done_steps, turn = 0, 0
+    while done_steps < steps:
+        n = min(block, steps - done_steps)
+        for name, run in turned(sides, turn):
+            began = time.monotonic()
+            run(n, done_steps)
+            spent[name] += time.monotonic() - began
+        done_steps += n
+        turn += 1
     server.shutdown()
-    print(f"{steps} steps of each kind, server answers after {DELAY:.1f} s, page area read by "
-          f"XShmGetImage; times in ms from the click")
+    print(f"{steps} steps of each kind in {turn} blocks, server answers after {DELAY:.1f} s, "
+          f"page area read by XShmGetImage; times in ms from the click")
     print(f"load average before {load_before[0]:.2f}, after {os.getloadavg()[0]:.2f}; "
-          f"{time.monotonic() - started:.0f} s\n")
-    report(results)
+          f"{time.monotonic() - started:.0f} s: "
+          + ", ".join(f"{name} {t:.0f} s" for name, t in spent.items()) + "\n")
+    report(results, faults)
 
 
 if __name__ == "__main__":

@@ -3,7 +3,7 @@
 #include "app/QtDialogs.h"
 #include "app/SingleToolbar.h"
 #include "app/StepTimer.h"
-#include "browser/ChromiumBrowserFactory.h"
+#include "browser/chromium/ChromiumBrowserFactory.h"
 #include "platform/Clock.h"
 #include "platform/InstallDir.h"
 #include "session/Handler.h"

@@ -1,6 +1,6 @@
 #include "session/ThemeDocument.h"
 
-#include "browser/StepTrace.h"
+#include "log/StepTrace.h"
 #include "platform/Dialogs.h"
 #include "platform/Failure.h"
 #include "platform/FileStore.h"

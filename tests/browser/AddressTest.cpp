@@ -2,7 +2,7 @@
 #include "BrowserTestCase.h"
 #include "BrowserTests.h"
 #include "TestPages.h"
-#include "browser/ChromiumConnection.h"
+#include "browser/devtools/DevToolsConnection.h"
 #include "platform/Failure.h"
 
 #include <QFileInfo>

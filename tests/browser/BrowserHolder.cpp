@@ -1,7 +1,8 @@
 // Creates the browser pair as the toolbar does and then only waits, so that a test can kill it
 // and see what it leaves behind. Prints the browser's process group when ready.
-#include "browser/ChromiumBrowserFactory.h"
-#include "browser/ChromiumConnection.h"
+#include "browser/chromium/ChromiumBrowserFactory.h"
+#include "browser/chromium/RunningChromium.h"
+#include "browser/devtools/DevToolsConnection.h"
 #include "platform/Failure.h"
 
 #include <QCoreApplication>
@@ -16,8 +17,8 @@ int main(int argc, char** argv)
         auto window = factory.create();
         auto hidden = factory.create();
         hidden->Navigate(app.arguments().value(2));
-        std::printf("%d %s\n", int(factory.connection()->processGroup()),
-                    qPrintable(factory.connection()->profile().path()));
+        std::printf("%d %s\n", int(factory.chromium()->processGroup()),
+                    qPrintable(factory.chromium()->profile().path()));
         std::fflush(stdout);
         return app.exec();
     } catch (const Failure& failure) {

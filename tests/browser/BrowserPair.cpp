@@ -1,6 +1,7 @@
 #include "BrowserPair.h"
 
-#include "browser/ChromiumConnection.h"
+#include "browser/chromium/RunningChromium.h"
+#include "browser/devtools/DevToolsConnection.h"
 #include "platform/Failure.h"
 
 #include <QJsonArray>
@@ -34,7 +35,7 @@ BrowserPair::~BrowserPair()
     }
 }
 
-int pageTargetCount(ChromiumConnection& connection)
+int pageTargetCount(DevToolsConnection& connection)
 {
     const QJsonArray targets = connection.command(QStringLiteral("Target.getTargets"))
                                    .value(QStringLiteral("targetInfos"))

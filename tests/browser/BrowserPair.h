@@ -1,13 +1,14 @@
 #pragma once
 
-#include "browser/ChromiumBrowser.h"
-#include "browser/ChromiumBrowserFactory.h"
+#include "browser/ahead/AheadBrowser.h"
+#include "browser/chromium/ChromiumBrowserFactory.h"
+#include "browser/window/WindowBrowser.h"
 
 #include <QString>
 
 #include <memory>
 
-class ChromiumConnection;
+class DevToolsConnection;
 
 // Why a test of the real browser cannot run here (no X display, no Chromium), or empty. When it
 // can, the test's HOME and XDG_CONFIG_HOME become `home`, so that the browser touches nothing of
@@ -23,14 +24,14 @@ struct BrowserPair
     BrowserPair(const BrowserPair&) = delete;
     BrowserPair& operator=(const BrowserPair&) = delete;
 
-    ChromiumBrowser& window() { return static_cast<ChromiumBrowser&>(*main); }
-    ChromiumBrowser& hiddenBrowser() { return static_cast<ChromiumBrowser&>(*hidden); }
+    WindowBrowser& window() { return static_cast<WindowBrowser&>(*main); }
+    AheadBrowser& hiddenBrowser() { return static_cast<AheadBrowser&>(*hidden); }
 
     std::unique_ptr<ChromiumBrowserFactory> factory;
     std::unique_ptr<Browser> main;
     std::unique_ptr<Browser> hidden;
 };
 
-int pageTargetCount(ChromiumConnection& connection);
+int pageTargetCount(DevToolsConnection& connection);
 // The X windows of the browser on show, as xdotool finds them.
 QList<QByteArray> visibleBrowserWindows();

@@ -1,8 +1,9 @@
 #include "BrowserTestCase.h"
 
 #include "TestPages.h"
-#include "browser/BrowserProfile.h"
-#include "browser/ChromiumConnection.h"
+#include "browser/chromium/BrowserProfile.h"
+#include "browser/chromium/RunningChromium.h"
+#include "browser/devtools/DevToolsConnection.h"
 #include "platform/Failure.h"
 
 #include <QDirIterator>
@@ -34,7 +35,7 @@ void BrowserTestCase::startPair()
             QCOMPARE(BrowserProfile::defaultPath(), m_profileDir);
             m_server = std::make_unique<LocalHttpServer>(respond);
             m_pair.emplace(std::make_unique<ChromiumBrowserFactory>());
-            QCOMPARE(m_pair->factory->connection()->profile().path(), m_profileDir);
+            QCOMPARE(m_pair->factory->chromium()->profile().path(), m_profileDir);
         }
     }
     if (!m_fixture.unavailable.isEmpty())
@@ -47,7 +48,7 @@ int BrowserTestCase::windowLoadEnds()
     return mainBrowser().connection().loadEndCount(mainBrowser().sessionId());
 }
 
-QJsonObject BrowserTestCase::windowBounds(ChromiumBrowser& browser)
+QJsonObject BrowserTestCase::windowBounds(WindowBrowser& browser)
 {
     return browser.connection()
         .command(QStringLiteral("Browser.getWindowForTarget"),
@@ -56,27 +57,38 @@ QJsonObject BrowserTestCase::windowBounds(ChromiumBrowser& browser)
         .toObject();
 }
 
+QJsonValue BrowserTestCase::evaluate(WindowBrowser& browser, const QString& expression)
+{
+    return evaluate(browser.connection(), browser.sessionId(), expression);
+}
+
+QJsonValue BrowserTestCase::evaluate(AheadBrowser& browser, const QString& expression)
+{
+    return evaluate(browser.connection(), browser.sessionId(), expression);
+}
+
 // A page that goes as it is asked (the window reloads a copy whose cookies changed as it came
 // on show) gives no value; a case that waits for one asks again.
-QJsonValue BrowserTestCase::evaluate(ChromiumBrowser& browser, const QString& expression)
+QJsonValue BrowserTestCase::evaluate(DevToolsConnection& connection, const QString& sessionId,
+                                     const QString& expression)
 {
     try {
         const QJsonObject reply =
-            browser.connection().command(QStringLiteral("Runtime.evaluate"),
-                                         {{QStringLiteral("expression"), expression},
-                                          {QStringLiteral("awaitPromise"), true},
-                                          {QStringLiteral("returnByValue"), true}},
-                                         browser.sessionId());
+            connection.command(QStringLiteral("Runtime.evaluate"),
+                               {{QStringLiteral("expression"), expression},
+                                {QStringLiteral("awaitPromise"), true},
+                                {QStringLiteral("returnByValue"), true}},
+                               sessionId);
         return reply.value(QStringLiteral("result")).toObject().value(QStringLiteral("value"));
     } catch (const Failure&) {
-        if (!browser.connection().isAlive())
+        if (!connection.isAlive())
             throw;
         return QJsonValue::Undefined;
     }
 }
 
 // Later cases press keys in the window: no popup of an earlier one may take them.
-void BrowserTestCase::closeOtherPages(ChromiumConnection& connection)
+void BrowserTestCase::closeOtherPages(DevToolsConnection& connection)
 {
     const QJsonArray targets = connection.command(QStringLiteral("Target.getTargets"))
                                    .value(QStringLiteral("targetInfos"))
@@ -121,7 +133,7 @@ void BrowserTestCase::loadInHidden(const QString& path)
 }
 
 // Real X input: the window gets the focus, a click puts it into the page, then the key.
-void BrowserTestCase::pressKeyInWindow(const QString& key, ChromiumBrowser* window)
+void BrowserTestCase::pressKeyInWindow(const QString& key, WindowBrowser* window)
 {
     // By the page's title, which the window shows a moment after the load: popups that earlier
     // cases opened are Chromium windows too.

@@ -10,7 +10,7 @@
 #include <memory>
 #include <optional>
 
-class ChromiumConnection;
+class DevToolsConnection;
 
 // One browser pair for every class of a run, in a home of its own, with the test's server.
 struct BrowserFixture
@@ -41,14 +41,17 @@ protected:
     // cases are skipped where no browser can run.
     void startPair();
 
-    ChromiumBrowser& mainBrowser() { return m_pair->window(); }
-    ChromiumBrowser& hiddenBrowser() { return m_pair->hiddenBrowser(); }
+    WindowBrowser& mainBrowser() { return m_pair->window(); }
+    AheadBrowser& hiddenBrowser() { return m_pair->hiddenBrowser(); }
     // The ends of the window's loads so far: a load event and a main frame's stop each count one.
     int windowLoadEnds();
-    QJsonObject windowBounds(ChromiumBrowser& browser);
-    QJsonValue evaluate(ChromiumBrowser& browser, const QString& expression);
-    void closeOtherPages(ChromiumConnection& connection);
-    void pressKeyInWindow(const QString& key, ChromiumBrowser* window = nullptr);
+    QJsonObject windowBounds(WindowBrowser& browser);
+    QJsonValue evaluate(WindowBrowser& browser, const QString& expression);
+    QJsonValue evaluate(AheadBrowser& browser, const QString& expression);
+    static QJsonValue evaluate(DevToolsConnection& connection, const QString& sessionId,
+                               const QString& expression);
+    void closeOtherPages(DevToolsConnection& connection);
+    void pressKeyInWindow(const QString& key, WindowBrowser* window = nullptr);
     QStringList strayDownloads() const;
     void loadInHidden(const QString& path);
     static int visibleWindowCount();

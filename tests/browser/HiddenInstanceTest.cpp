@@ -1,7 +1,7 @@
 // The hidden instance loads ahead out of sight: nothing of its pages reaches the user.
 #include "BrowserTestCase.h"
 #include "BrowserTests.h"
-#include "browser/ChromiumConnection.h"
+#include "browser/devtools/DevToolsConnection.h"
 
 #include <QDirIterator>
 #include <QJsonArray>
@@ -26,7 +26,7 @@ QStringList filesUnder(const QString& root, const QString& except)
 }
 
 // CPU seconds that the browser's renderers have used so far.
-double rendererCpuSeconds(ChromiumConnection& connection)
+double rendererCpuSeconds(DevToolsConnection& connection)
 {
     const QJsonArray processes = connection.command(QStringLiteral("SystemInfo.getProcessInfo"))
                                      .value(QStringLiteral("processInfo"))
@@ -152,9 +152,9 @@ void HiddenInstanceTest::hiddenInstanceLoadsLikeNoStatePrefetch()
     auto hidden = factory.create();
     qputenv("HOME", oldHome);
     qputenv("PATH", oldPath);
-    auto& window = static_cast<ChromiumBrowser&>(*main);
-    auto& ahead = static_cast<ChromiumBrowser&>(*hidden);
-    ChromiumConnection& connection = window.connection();
+    auto& window = static_cast<WindowBrowser&>(*main);
+    auto& ahead = static_cast<AheadBrowser&>(*hidden);
+    DevToolsConnection& connection = window.connection();
     window.watchLoadEvents();
     // Another origin than the pages loaded ahead: the window's own prerender, which runs a
     // page's scripts as the browser's prerender does, is not what this case is about.

@@ -1,7 +1,7 @@
 // A step back shows the page before from the window's history when it is that page.
 #include "BrowserTestCase.h"
 #include "BrowserTests.h"
-#include "browser/ChromiumConnection.h"
+#include "browser/devtools/DevToolsConnection.h"
 
 #include <QScopeGuard>
 #include <QTest>

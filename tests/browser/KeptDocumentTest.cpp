@@ -1,9 +1,11 @@
 // The documents loaded ahead, served to the window or its prerender when they still may be.
 #include "BrowserTestCase.h"
 #include "BrowserTests.h"
-#include "browser/ChromiumConnection.h"
-#include "browser/KeptDocumentServer.h"
-#include "browser/KeptDocuments.h"
+#include "browser/chromium/RunningChromium.h"
+#include "browser/devtools/DevToolsConnection.h"
+#include "browser/ahead/LoadAhead.h"
+#include "browser/ahead/KeptDocumentServer.h"
+#include "browser/ahead/KeptDocuments.h"
 
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -34,7 +36,7 @@ void KeptDocumentTest::keptDocumentServesTheNextPage()
     m_pair->hidden->Navigate(link);
     QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
     QCOMPARE(m_server->requestCount(path), 1);
-    KeptDocumentServer& server = mainBrowser().connection().keptDocumentServer();
+    KeptDocumentServer& server = mainBrowser().chromium().ahead().keptDocumentServer();
     const int servedBefore = server.servedCount();
     m_pair->main->Navigate(link + QStringLiteral("#part"));
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
@@ -84,7 +86,7 @@ void KeptDocumentTest::keptDocumentOnlyWhenItMayBeServed()
     QFETCH(QString, loadedAhead);
     QFETCH(QString, shown);
     QFETCH(QString, how);
-    KeptDocuments& kept = mainBrowser().connection().keptDocuments();
+    KeptDocuments& kept = mainBrowser().chromium().ahead().keptDocuments();
     m_pair->hidden->Navigate(m_server->url(loadedAhead));
     QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
     const int before = m_server->requestCount(shown);
@@ -97,7 +99,7 @@ void KeptDocumentTest::keptDocumentOnlyWhenItMayBeServed()
         m_pair->main->Navigate(m_server->url(shown));
         QVERIFY(mainBrowser().waitForLoadEvent(10000));
         QCOMPARE(m_server->requestCount(shown), before);
-        ChromiumConnection& connection = mainBrowser().connection();
+        DevToolsConnection& connection = mainBrowser().connection();
         const int loads = connection.loadEventCount(mainBrowser().sessionId());
         connection.command(QStringLiteral("Page.reload"), {}, mainBrowser().sessionId());
         QTRY_COMPARE(m_server->requestCount(shown), before + 1);
@@ -123,7 +125,7 @@ void KeptDocumentTest::windowServedFromKeptDocumentIsABrowser()
     m_pair->main->Navigate(link);
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
     QCOMPARE(m_server->requestCount(QStringLiteral("/kept/no-cache-start")), 1);
-    ChromiumConnection& connection = mainBrowser().connection();
+    DevToolsConnection& connection = mainBrowser().connection();
     // Popups open.
     const int pages = pageTargetCount(connection);
     connection.command(
@@ -137,13 +139,12 @@ void KeptDocumentTest::windowServedFromKeptDocumentIsABrowser()
     QTRY_COMPARE(pageTargetCount(connection), pages);
     // Dialogs show: the window's alert is there to be answered.
     bool alertOpen = false;
-    const int listener = connection.addEventListener([&](const QJsonObject& event) {
-        alertOpen = alertOpen ||
-                    event[QLatin1String("method")] == QLatin1String("Page.javascriptDialogOpening");
-    });
+    auto listening = std::make_unique<QObject>();
+    connection.subscribe("Page.javascriptDialogOpening", listening.get(),
+                         [&](const DevToolsEvent&) { alertOpen = true; });
     m_pair->main->Navigate(m_server->url(QStringLiteral("/alert")));
     QTRY_VERIFY_WITH_TIMEOUT(alertOpen, 10000);
-    connection.removeEventListener(listener);
+    listening.reset();
     connection.command(QStringLiteral("Page.handleJavaScriptDialog"),
                        {{QStringLiteral("accept"), true}}, mainBrowser().sessionId());
     QVERIFY(mainBrowser().waitForLoadEvent(10000));
@@ -199,7 +200,7 @@ void KeptDocumentTest::stepOntoNextLinkShowsItsPrerender()
     QFETCH(bool, prerendered);
     const bool sameOrigin = host == QLatin1String("127.0.0.1");
     const bool leaving = change == QLatin1String("pagehide") || change == QLatin1String("navigate");
-    KeptDocuments& kept = mainBrowser().connection().keptDocuments();
+    KeptDocuments& kept = mainBrowser().chromium().ahead().keptDocuments();
     qint64 shift = 0;
     kept.setClock([&shift] { return QDateTime::currentMSecsSinceEpoch() + shift; });
     const auto restore =
@@ -216,10 +217,11 @@ void KeptDocumentTest::stepOntoNextLinkShowsItsPrerender()
     // As the browser reports them to the window's page.
     bool ready = false;
     QSet<QString> targets; // prerenders that are there
-    ChromiumConnection& connection = mainBrowser().connection();
-    const int listener = connection.addEventListener([&](const QJsonObject& event) {
-        const QJsonObject params = event[QLatin1String("params")].toObject();
-        const QString method = event[QLatin1String("method")].toString();
+    DevToolsConnection& connection = mainBrowser().connection();
+    QObject listening; // the subscriptions go with it
+    const auto listener = [&](const DevToolsEvent& event) {
+        const QJsonObject& params = event.params;
+        const QString& method = event.method;
         const QJsonObject info = params[QLatin1String("targetInfo")].toObject();
         if (method == QLatin1String("Preload.prerenderStatusUpdated") &&
             params[QLatin1String("key")][QLatin1String("url")] == link)
@@ -229,8 +231,10 @@ void KeptDocumentTest::stepOntoNextLinkShowsItsPrerender()
             targets.insert(info[QLatin1String("targetId")].toString());
         else if (method == QLatin1String("Target.targetDestroyed"))
             targets.remove(params[QLatin1String("targetId")].toString());
-    });
-    const auto stopListening = qScopeGuard([&] { connection.removeEventListener(listener); });
+    };
+    for (const char* method :
+         {"Preload.prerenderStatusUpdated", "Target.attachedToTarget", "Target.targetDestroyed"})
+        connection.subscribe(method, &listening, listener);
     const auto cookie = [&](const char* command, const char* name, bool httpOnly) {
         connection.command(QString::fromLatin1(command),
                            {{"name", name}, {"value", "in"}, {"httpOnly", httpOnly}, {"url", link}},

@@ -2,7 +2,8 @@
 #include "BrowserProcesses.h"
 #include "BrowserTestCase.h"
 #include "BrowserTests.h"
-#include "browser/ChromiumConnection.h"
+#include "browser/chromium/RunningChromium.h"
+#include "browser/devtools/DevToolsConnection.h"
 #include "platform/Failure.h"
 
 #include <QFileInfo>
@@ -62,9 +63,9 @@ void LifetimeTest::goneWindowFailsNextOperation()
     ChromiumBrowserFactory factory(QString(), profile.path());
     auto main = factory.create();
     auto hidden = factory.create();
-    auto& window = static_cast<ChromiumBrowser&>(*main);
-    ChromiumConnection& connection = window.connection();
-    const pid_t group = connection.processGroup();
+    auto& window = static_cast<WindowBrowser&>(*main);
+    DevToolsConnection& connection = window.connection();
+    const pid_t group = window.chromium().processGroup();
     if (Loss(loss) == Loss::TabClosed)
         connection.command(QStringLiteral("Target.createTarget"),
                            {{QStringLiteral("url"), QStringLiteral("about:blank")}});
@@ -97,7 +98,7 @@ void LifetimeTest::quitLeavesNoProcess()
     auto main = factory.create();
     auto hidden = factory.create();
     hidden->Navigate(m_server->url(QStringLiteral("/page/before-quit")));
-    const pid_t group = factory.connection()->processGroup();
+    const pid_t group = factory.chromium()->processGroup();
     QVERIFY(!browserProcesses(group, profile.path()).isEmpty());
     main->Quit();
     QTRY_COMPARE_WITH_TIMEOUT(browserProcesses(group, profile.path()), QList<pid_t>(), 10000);
@@ -139,13 +140,13 @@ void LifetimeTest::profileHeldByAnotherCopyGivesTemporaryOne()
 {
     ChromiumBrowserFactory second(QString(), m_profileDir);
     auto main = second.create();
-    static_cast<ChromiumBrowser&>(*main).watchLoadEvents();
-    const QString temporary = second.connection()->profile().path();
-    QVERIFY(second.connection()->profile().isTemporary());
+    static_cast<WindowBrowser&>(*main).watchLoadEvents();
+    const QString temporary = second.chromium()->profile().path();
+    QVERIFY(second.chromium()->profile().isTemporary());
     QVERIFY(temporary != m_profileDir);
     QVERIFY(QFileInfo(temporary).isDir());
     main->Navigate(m_server->url(QStringLiteral("/page/second-copy")));
-    QVERIFY(static_cast<ChromiumBrowser&>(*main).waitForLoadEvent(10000));
+    QVERIFY(static_cast<WindowBrowser&>(*main).waitForLoadEvent(10000));
     main->Quit();
     QVERIFY(!QFileInfo::exists(temporary));
     // The first copy goes on undisturbed.

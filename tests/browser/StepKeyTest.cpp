@@ -2,7 +2,7 @@
 #include "BrowserTestCase.h"
 #include "BrowserTests.h"
 #include "TestPages.h"
-#include "browser/ChromiumConnection.h"
+#include "browser/devtools/DevToolsConnection.h"
 
 #include <QTest>
 
@@ -53,7 +53,7 @@ void StepKeyTest::firstPageComesFirstWithItsStepKeys()
     ChromiumBrowserFactory factory(QString(), profile.path());
     auto main = factory.create();
     auto hidden = factory.create();
-    auto& window = static_cast<ChromiumBrowser&>(*main);
+    auto& window = static_cast<WindowBrowser&>(*main);
     QList<StepKey> pressed;
     hidden->setVisible(false);
     main->setVisible(true);

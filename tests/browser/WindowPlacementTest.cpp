@@ -1,9 +1,10 @@
 // Where the window lands and what a used profile's own start-up would put in it.
 #include "BrowserTestCase.h"
 #include "BrowserTests.h"
-#include "browser/ChromiumConnection.h"
-#include "browser/ChromiumProcess.h"
-#include "browser/DevToolsPipe.h"
+#include "browser/chromium/RunningChromium.h"
+#include "browser/devtools/DevToolsConnection.h"
+#include "browser/chromium/ChromiumProcess.h"
+#include "browser/devtools/DevToolsPipe.h"
 
 #include <QDeadlineTimer>
 #include <QDirIterator>
@@ -34,7 +35,7 @@ bool sessionHolds(const QString& profile, const QStringList& links)
 std::optional<QStringList> runBrowserOnce(const QString& profile, const QStringList& links,
                                           const LocalHttpServer& server, int tabCount)
 {
-    QStringList arguments = ChromiumConnection::browserArguments(profile);
+    QStringList arguments = RunningChromium::browserArguments(profile);
     arguments.removeAll(QStringLiteral("--no-startup-window"));
     ChromiumProcess process(ChromiumBrowserFactory::findExecutable(), arguments + links, {});
     const ChromiumProcess::Pipe ends = process.takePipe();
@@ -118,7 +119,7 @@ void WindowPlacementTest::restoredSessionNeverTakesTheWindow()
     ChromiumBrowserFactory factory(QString(), profile.path());
     auto main = factory.create();
     auto hidden = factory.create();
-    auto& window = static_cast<ChromiumBrowser&>(*main);
+    auto& window = static_cast<WindowBrowser&>(*main);
     window.watchLoadEvents();
     const QRect placed(0, 78, 900, 600);
     main->setTop(placed.top());

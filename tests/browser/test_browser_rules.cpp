@@ -1,42 +1,23 @@
 // What the browser component decides without a browser: the address that a link becomes, which
 // responses the hidden instance may load, the profile directory and the browser's arguments.
-#include "browser/BrowserProfile.h"
-#include "browser/ChromiumBrowser.h"
-#include "browser/ChromiumBrowserFactory.h"
-#include "browser/ChromiumConnection.h"
-#include "browser/HiddenResponsePolicy.h"
-#include "browser/HiddenTargetGuard.h"
-#include "browser/KeptDocuments.h"
 #include "browser/NavigationUrl.h"
-#include "browser/WindowNavigation.h"
+#include "browser/ahead/HiddenResponsePolicy.h"
+#include "browser/ahead/HiddenTargetGuard.h"
+#include "browser/ahead/KeptDocuments.h"
+#include "browser/chromium/BrowserProfile.h"
+#include "browser/chromium/ChromiumBrowserFactory.h"
+#include "browser/chromium/RunningChromium.h"
+#include "browser/devtools/DevToolsConnection.h"
+#include "browser/window/ShownPage.h"
+#include "browser/window/WindowBrowser.h"
 #include "platform/Failure.h"
 
 #include "ScriptedChromium.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-// A timer that runs only when the test moves its time.
-struct MovedTimer : NavigationTimer
-{
-    void start(int ms) override { left = ms; }
-    void stop() override { left = -1; }
-    int left = -1;
-};
-
-// The program's connection to the test's scripted browser.
-std::shared_ptr<ChromiumConnection> connectTo(ScriptedChromium& chromium,
-                                              const QTemporaryDir& profile)
-{
-    const auto ends = chromium.takeProgramEnds();
-    return ChromiumConnection::overPipe(ends.commandFd, ends.eventFd,
-                                        BrowserProfile::choose(profile.path()));
-}
-} // namespace
 
 class BrowserRulesTest : public QObject
 {
@@ -47,8 +28,6 @@ private slots:
     void windowSetUpSettles();
     void windowAddressWhileItsPageMoves_data();
     void windowAddressWhileItsPageMoves();
-    void stepLeavesAPageThatHoldsIt_data();
-    void stepLeavesAPageThatHoldsIt();
     void linkBecomesAddress_data();
     void linkBecomesAddress();
     void onlyNetworkAddressesLoadAhead_data();
@@ -318,10 +297,14 @@ void BrowserRulesTest::loadAheadTellsItsPurpose_data()
 {
     QTest::addColumn<QString>("next"); // from a window on http://a.org/x
     QTest::addColumn<QString>("purpose");
-    QTest::newRow("same origin") << "http://a.org:80/y#f" << "prefetch;prerender";
-    QTest::newRow("the page on show") << "http://a.org/x#2" << "prefetch";
-    QTest::newRow("another port") << "http://a.org:81/y" << "prefetch";
-    QTest::newRow("another scheme") << "https://a.org/y" << "prefetch";
+    QTest::newRow("same origin") << "http://a.org:80/y#f"
+                                 << "prefetch;prerender";
+    QTest::newRow("the page on show") << "http://a.org/x#2"
+                                      << "prefetch";
+    QTest::newRow("another port") << "http://a.org:81/y"
+                                  << "prefetch";
+    QTest::newRow("another scheme") << "https://a.org/y"
+                                    << "prefetch";
 }
 
 void BrowserRulesTest::loadAheadTellsItsPurpose()
@@ -338,8 +321,8 @@ void BrowserRulesTest::keptCookiesStillAnswer_data()
     QTest::addColumn<bool>("handedOut"); // a page runs the copy
     QTest::addColumn<bool>("answers");
     QTest::newRow("same") << QStringList{"session=in", "!sid=1"} << false << true;
-    QTest::newRow("one came, no page") << QStringList{"session=in", "!sid=1", "a=1"} << false
-                                       << false;
+    QTest::newRow("one came, no page")
+        << QStringList{"session=in", "!sid=1", "a=1"} << false << false;
     QTest::newRow("its page wrote") << QStringList{"session=2", "!sid=1", "a=1"} << true << true;
     QTest::newRow("logged out") << QStringList{"!sid=1"} << true << false;
     QTest::newRow("HttpOnly changed") << QStringList{"session=in", "!sid=2"} << true << false;
@@ -417,7 +400,7 @@ void BrowserRulesTest::defaultProfileLivesInConfigHome()
 
 void BrowserRulesTest::argumentsGiveQuietStart()
 {
-    const QStringList arguments = ChromiumConnection::browserArguments(QStringLiteral("/p"));
+    const QStringList arguments = RunningChromium::browserArguments(QStringLiteral("/p"));
     for (const char* flag :
          {"--remote-debugging-pipe", "--user-data-dir=/p", "--no-first-run",
           "--no-default-browser-check", "--disable-background-networking",
@@ -485,8 +468,8 @@ void BrowserRulesTest::windowSetUpSettles_data()
     QTest::newRow("all answered") << QString() << 0;
     QTest::newRow("discovery") << "Target.setDiscoverTargets" << FailureNumber::CannotCreateObject;
     QTest::newRow("window") << "Target.createTarget" << FailureNumber::CannotCreateObject;
-    QTest::newRow("attach") << "Target.attachToTarget" << FailureNumber::ObjectDisconnected;
-    QTest::newRow("auto-attach") << "Target.setAutoAttach" << FailureNumber::ObjectDisconnected;
+    QTest::newRow("attach") << "Target.attachToTarget" << FailureNumber::CannotCreateObject;
+    QTest::newRow("auto-attach") << "Target.setAutoAttach" << FailureNumber::CannotCreateObject;
 }
 
 void BrowserRulesTest::windowSetUpSettles()
@@ -506,21 +489,22 @@ void BrowserRulesTest::windowSetUpSettles()
                     command["sessionId"].toString());
         },
         Qt::DirectConnection);
+    const auto ends = chromium.takeProgramEnds();
     QTemporaryDir profile;
-    const auto connection = connectTo(chromium, profile);
-    connection->postChecked("Target.setDiscoverTargets", {{"discover", true}}, {},
-                            FailureNumber::CannotCreateObject);
-    std::pair<QString, QString> page;
+    const auto running = RunningChromium::overPipe(ends.commandFd, ends.eventFd,
+                                                   BrowserProfile::choose(profile.path()));
+    running->connection().postChecked("Target.setDiscoverTargets", {{"discover", true}}, {},
+                                      FailureNumber::CannotCreateObject);
+    ShownPage::Tab tab;
     int failure = 0;
     try {
-        connection->openWindow();
-        page = connection->attachWindow(FailureNumber::ObjectDisconnected);
+        tab = ShownPage::attachTab(running->connection(), running->openWindow());
     } catch (const Failure& caught) {
         failure = caught.number();
     }
     QTEST(failure, "failure");
     if (failure == 0)
-        QCOMPARE(page.second, ScriptedChromium::WindowPageSession);
+        QCOMPARE(tab.sessionId, ScriptedChromium::WindowPageSession);
     QCOMPARE(chromium.heard(refused).size(), int(!refused.isEmpty()));
 }
 
@@ -541,93 +525,15 @@ void BrowserRulesTest::windowAddressWhileItsPageMoves()
     ScriptedChromium chromium;
     chromium.script("Target.getTargetInfo", ScriptedChromium::Reply::withResult(
                                                 {{"targetInfo", QJsonObject{{"url", reported}}}}));
+    const auto ends = chromium.takeProgramEnds();
     QTemporaryDir profile;
-    const auto connection = connectTo(chromium, profile);
-    connection->openWindow();
-    const auto [targetId, sessionId] = connection->attachWindow(FailureNumber::ObjectDisconnected);
-    ChromiumBrowser window(connection, ChromiumBrowser::Kind::Window, targetId, sessionId);
-    window.Navigate("http://b/");
+    const auto running = RunningChromium::overPipe(ends.commandFd, ends.eventFd,
+                                                   BrowserProfile::choose(profile.path()));
+    const auto window = WindowBrowser::open(running, running->openWindow());
+    window->Navigate("http://b/");
     QCOMPARE(chromium.waitForCommand("Page.navigate")["params"].toObject()["url"].toString(),
              "http://b/");
-    QTEST(window.LocationURL(), "address");
-}
-
-void BrowserRulesTest::stepLeavesAPageThatHoldsIt_data()
-{
-    // After a first step, in turn: "@" the second; the browser's "answer" to the last question,
-    // its event ("commit" of the page, "crash", "dialog"); "+MS" pass. sent: what the program
-    // sends, in order: Navigate, Evaluate, Stop loading, Crash, Handle a dialog; "." a pass, before
-    // what it brings.
-    QTest::addColumn<QStringList>("browser");
-    QTest::addColumn<QString>("sent");
-    QTest::newRow("answers") << QStringList{"@",    "answer", "commit", "answer",
-                                            "+100", "answer", "+9000"}
-                             << "NENE.E.";
-    QTest::newRow("never answers")
-        << QStringList{"@", "+1999", "+1", "crash", "+9000"} << "NE..SCN.";
-    QTest::newRow("holds while left") << QStringList{"@", "answer", "+2000", "crash"} << "NENE.SCN";
-    QTest::newRow("crash never reported") << QStringList{"@", "+2000", "+1000"} << "NE.SC.NE";
-    QTest::newRow("never commits, answers")
-        << QStringList{"@", "answer", "+1900", "answer", "+100", "+1900", "answer"} << "NENE..E.";
-    QTest::newRow("next page's dialog")
-        << QStringList{"@", "answer", "commit", "dialog", "+9000"} << "NENE.";
-    QTest::newRow("dialog open") << QStringList{"dialog", "@", "answer"} << "NHENE";
-}
-
-// The browser is the test's scripted one: it holds every question until the test answers it.
-void BrowserRulesTest::stepLeavesAPageThatHoldsIt()
-{
-    QFETCH(QStringList, browser);
-    ScriptedChromium chromium;
-    chromium.script("Runtime.evaluate", ScriptedChromium::Reply::held());
-    QTemporaryDir profile;
-    const auto connection = connectTo(chromium, profile);
-    auto* clock = new MovedTimer;
-    WindowNavigation navigation(*connection, "T", "S", std::unique_ptr<MovedTimer>(clock));
-    const QString letters = "Page.navigate N Runtime.evaluate E Page.stopLoading S Page.crash C "
-                            "Page.handleJavaScriptDialog H";
-    QString sent;
-    qsizetype heard = 0;
-    QJsonObject question;
-    const auto hear = [&] {
-        const QList<QJsonObject> commands = chromium.heard();
-        for (const QJsonObject& command : commands.mid(heard)) {
-            const QString method = command["method"].toString() + ' ';
-            question = method.startsWith("Runtime") ? command : question;
-            sent += letters.contains(method)
-                        ? letters.mid(letters.indexOf(method) + method.size(), 1)
-                        : QString();
-        }
-        heard = commands.size();
-    };
-    const QHash<QString, QPair<QString, QJsonObject>> events{
-        {"commit", {"Page.frameNavigated", {{"frame", QJsonObject{}}}}},
-        {"crash", {"Target.targetCrashed", {{"targetId", "T"}}}},
-        {"dialog", {"Page.javascriptDialogOpening", {{"type", "x"}}}}};
-    navigation.navigate("http://a/");
-    for (const QString& move : browser) {
-        hear();
-        if (move == "@") {
-            navigation.navigate("http://b/");
-        } else if (move.startsWith('+')) {
-            if (clock->left >= 0 && (clock->left -= move.toInt()) <= 0) {
-                clock->left = -1;
-                clock->fired();
-            }
-            sent += '.';
-        } else {
-            if (move == "answer")
-                chromium.reply(question);
-            else
-                chromium.emitEvent(events[move].first, events[move].second,
-                                   move == "crash" ? QString() : "S");
-            // Read by the program up to the answer to a command of its own.
-            connection->command("Browser.getVersion");
-        }
-        hear();
-    }
-    QTEST(sent, "sent");
-    QCOMPARE(navigation.endedRenderers(), int(sent.contains('C')));
+    QTEST(window->LocationURL(), "address");
 }
 
 QTEST_GUILESS_MAIN(BrowserRulesTest)

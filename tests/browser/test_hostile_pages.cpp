@@ -6,7 +6,8 @@
 #include "BrowserPair.h"
 #include "BrowserProcesses.h"
 #include "LocalHttpServer.h"
-#include "browser/ChromiumConnection.h"
+#include "browser/chromium/RunningChromium.h"
+#include "browser/devtools/DevToolsConnection.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -120,8 +121,8 @@ private slots:
     void stepShowsItsLink();
 
 private:
-    ChromiumBrowser& window() { return m_pair->window(); }
-    ChromiumBrowser& hidden() { return m_pair->hiddenBrowser(); }
+    WindowBrowser& window() { return m_pair->window(); }
+    AheadBrowser& hidden() { return m_pair->hiddenBrowser(); }
     // From the browser, not the page: it answers also while the page's renderer is held.
     QString shown(const char* field)
     {
@@ -291,8 +292,7 @@ void HostilePagesTest::stepShowsItsLink()
 
     const qint64 peakKiB = statusKiB(QStringLiteral("self"), "VmHWM");
     qint64 browserPeakKiB = 0;
-    for (const pid_t pid :
-         browserProcesses(window().connection().processGroup(), m_profile->path()))
+    for (const pid_t pid : browserProcesses(window().chromium().processGroup(), m_profile->path()))
         browserPeakKiB = qMax(browserPeakKiB, statusKiB(QString::number(pid), "VmHWM"));
     qInfo("program RSS %lld MB idle, %lld MB peak; largest browser process %lld MB peak",
           idleKiB / 1024, peakKiB / 1024, browserPeakKiB / 1024);
@@ -308,7 +308,7 @@ void HostilePagesTest::stepShowsItsLink()
     QCOMPARE(m_server->requestCount(QStringLiteral("/held")), held); // ended, not waited for
     QCOMPARE(pageTargetCount(window().connection()), pages);
     QVERIFY(window().connection().isAlive());
-    QCOMPARE(::kill(window().connection().processGroup(), 0), 0);
+    QCOMPARE(::kill(window().chromium().processGroup(), 0), 0);
     QVERIFY(window().connection().hasTarget(window().targetId()));
     QVERIFY(window().connection().hasTarget(hidden().targetId()));
     show(QStringLiteral("/after"));

@@ -1,6 +1,6 @@
 #include "ReliabilityTests.h"
 
-#include "browser/DevToolsPipe.h"
+#include "browser/devtools/DevToolsPipe.h"
 
 #include <QTest>
 

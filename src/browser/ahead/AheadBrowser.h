@@ -1,0 +1,49 @@
+#pragma once
+
+#include "browser/Browser.h"
+
+#include <QString>
+
+#include <memory>
+
+class DevToolsConnection;
+class RunningChromium;
+
+// The hidden instance: a target of its own out of sight, in the window's browser and profile,
+// and so with the window's HTTP cache, that loads the next link ahead of the user. Its target is
+// made when it is first asked to load or to tell its page, so that making it never holds up the
+// window's first page at start-up; it has no window to place or show.
+class AheadBrowser : public Browser
+{
+public:
+    explicit AheadBrowser(std::shared_ptr<RunningChromium> chromium);
+    ~AheadBrowser() override;
+
+    // Whatever it is told, it has no window to place or show.
+    void setVisible(bool /*visible*/) override { requireTarget(); }
+    void setTop(double /*pixels*/) override { requireTarget(); }
+    void setLeft(double /*pixels*/) override { requireTarget(); }
+    void setWidth(double /*pixels*/) override { requireTarget(); }
+    void setHeight(double /*pixels*/) override { requireTarget(); }
+    void Navigate(const QString& url) override;
+    QString LocationURL() override;
+    void Quit() override;
+
+    // For tests and benchmarks: waitForLoadEvent() waits until the page that the last Navigate
+    // started has fired its load event. The toolbar itself never waits for a page.
+    void watchLoadEvents();
+    bool waitForLoadEvent(int timeoutMs);
+    const QString& targetId() const { return m_hiddenTargetId; }
+    const QString& sessionId() const { return m_hiddenSessionId; }
+    DevToolsConnection& connection();
+    RunningChromium& chromium() { return *m_chromium; }
+
+private:
+    void requireTarget() const;
+    void makeTarget();
+
+    std::shared_ptr<RunningChromium> m_chromium;
+    QString m_hiddenTargetId;
+    QString m_hiddenSessionId;
+    int m_loadEventsBeforeNavigate = 0;
+};

@@ -1,0 +1,253 @@
+#include "browser/ahead/KeptDocumentServer.h"
+
+#include "browser/ahead/FetchDocuments.h"
+#include "browser/ahead/KeptDocuments.h"
+#include "browser/devtools/DevToolsConnection.h"
+#include "browser/window/ShownPage.h"
+#include "log/StepTrace.h"
+
+#include <QTimer>
+
+namespace {
+// A reload (and a hard reload) asks the server again: the browser sends Cache-Control (max-age=0
+// or no-cache) or Pragma with it, a plain navigation does not.
+bool isReload(const QJsonObject& requestHeaders)
+{
+    for (auto it = requestHeaders.begin(); it != requestHeaders.end(); ++it) {
+        if (it.key().compare(QLatin1String("cache-control"), Qt::CaseInsensitive) == 0 ||
+            it.key().compare(QLatin1String("pragma"), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+// The cookies of an answer to Network.getCookies; nothing when the browser refused.
+std::optional<KeptDocuments::Cookies> cookieStateOf(const QJsonObject& reply)
+{
+    if (!DevToolsPipe::succeeded(reply))
+        return std::nullopt;
+    return KeptDocuments::cookieState(reply.value(QStringLiteral("result"))
+                                          .toObject()
+                                          .value(QStringLiteral("cookies"))
+                                          .toArray());
+}
+} // namespace
+
+KeptDocumentServer::KeptDocumentServer(DevToolsConnection& connection, KeptDocuments& documents,
+                                       QObject* parent)
+    : QObject(parent), m_connection(connection), m_pipe(connection.pipe()), m_documents(documents)
+{
+    subscribe(connection);
+}
+
+QString KeptDocumentServer::windowSession() const
+{
+    return m_page ? m_page->sessionId() : QString();
+}
+
+void KeptDocumentServer::serveWindow(ShownPage& page)
+{
+    m_page = &page;
+    connect(&page, &ShownPage::replaced, this, &KeptDocumentServer::showReplacedPage);
+    connect(&page, &ShownPage::leaving, this, &KeptDocumentServer::windowLeaves);
+    m_documents.setKeptHandler([this](const QString& url) { noteCookies(url); });
+    m_pipe.send(QStringLiteral("Fetch.enable"),
+                FetchDocuments::pausingAt({FetchDocuments::Stage::Request}), page.sessionId());
+}
+
+void KeptDocumentServer::servePrerender(const QString& sessionId)
+{
+    m_prerenderSessions.insert(sessionId);
+    m_pipe.send(QStringLiteral("Fetch.enable"),
+                FetchDocuments::pausingAt({FetchDocuments::Stage::Request}), sessionId);
+}
+
+// The window's page is now an activated prerender.
+void KeptDocumentServer::showReplacedPage()
+{
+    // Seen now: served once, as if the window's step had been answered with it.
+    const QString sessionId = windowSession();
+    const QString prerendered = m_prerenderedUrls.take(sessionId);
+    m_prerenderSessions.remove(sessionId);
+    if (prerendered.isEmpty())
+        return;
+    if (const auto document = m_documents.take(prerendered, QStringLiteral("GET"))) {
+        ++m_served;
+        shown(*document);
+    }
+}
+
+void KeptDocumentServer::shown(const KeptDocuments::Document& document)
+{
+    m_shownCopy = document;
+    m_shownCopy->handedOut = true;
+    ++m_shownGeneration;
+}
+
+// Checked as the page has stopped loading, and once more a moment later: the page left runs its
+// `pagehide` handler as the new one comes, and its cookie writes reach the browser's store a
+// moment after that.
+void KeptDocumentServer::recheckShown(int generation, bool last)
+{
+    if (!m_shownCopy || generation != m_shownGeneration)
+        return;
+    const KeptDocuments::Cookies kept = m_shownCopy->cookies.value_or(KeptDocuments::Cookies{});
+    const QString url = m_shownCopy->url;
+    if (last)
+        m_shownCopy.reset();
+    const QString sessionId = windowSession();
+    // Only cookies read that no longer answer call for the page anew: a question that the
+    // browser refused (the page is going) is no news.
+    m_pipe.send(QStringLiteral("Network.getCookies"), {{QStringLiteral("urls"), QJsonArray{url}}},
+                sessionId, [this, sessionId, generation, kept](const QJsonObject& reply) {
+                    const auto now = cookieStateOf(reply);
+                    if (!now || KeptDocuments::stillAnswers(kept, *now, true) ||
+                        sessionId != windowSession() || generation != m_shownGeneration)
+                        return;
+                    m_shownCopy.reset();
+                    // The site answers the request as it is now: a reload is never served from a
+                    // copy.
+                    m_pipe.send(QStringLiteral("Page.reload"), {}, sessionId);
+                });
+}
+
+void KeptDocumentServer::windowLeaves()
+{
+    m_shownCopy.reset();
+    ++m_shownGeneration;
+}
+
+void KeptDocumentServer::subscribe(DevToolsConnection& connection)
+{
+    connection.subscribe("Target.detachedFromTarget", this, [this](const DevToolsEvent& event) {
+        const QString sessionId = event.text("sessionId");
+        m_prerenderSessions.remove(sessionId);
+        m_prerenderedUrls.remove(sessionId);
+    });
+    connection.subscribe("Page.frameStoppedLoading", this, [this](const DevToolsEvent& event) {
+        if (!m_shownCopy || event.sessionId != windowSession() ||
+            m_connection.isSubframe(event.text("frameId")))
+            return;
+        const int generation = m_shownGeneration;
+        recheckShown(generation, false);
+        QTimer::singleShot(ShownRecheckMs, this,
+                           [this, generation] { recheckShown(generation, true); });
+    });
+    connection.subscribe("Fetch.requestPaused", this,
+                         [this](const DevToolsEvent& event) { paused(event); });
+}
+
+void KeptDocumentServer::paused(const DevToolsEvent& event)
+{
+    const bool ofWindow = !event.sessionId.isEmpty() && event.sessionId == windowSession();
+    if (!ofWindow && !m_prerenderSessions.contains(event.sessionId))
+        return;
+    const bool traced = ofWindow && !m_connection.isSubframe(event.text("frameId"));
+    if (traced)
+        StepTrace::mark("paused");
+    answer(event.sessionId, event.params);
+    if (traced)
+        StepTrace::mark("answered");
+}
+
+void KeptDocumentServer::answer(const QString& sessionId, const QJsonObject& params)
+{
+    const bool prerender = sessionId != windowSession();
+    const Request paused{sessionId, params.value(QStringLiteral("requestId")), prerender};
+    const QJsonObject request = params.value(QStringLiteral("request")).toObject();
+    const QString url = request.value(QStringLiteral("url")).toString();
+    const QString method = request.value(QStringLiteral("method")).toString();
+    if (m_connection.isSubframe(params.value(QStringLiteral("frameId")).toString())) {
+        m_pipe.send(QStringLiteral("Fetch.continueRequest"),
+                    {{QStringLiteral("requestId"), paused.requestId}}, sessionId);
+        return;
+    }
+    std::optional<KeptDocuments::Document> document;
+    // The window goes elsewhere: what it showed before is no longer checked.
+    if (!prerender)
+        m_shownCopy.reset();
+    if (!request.value(QStringLiteral("hasPostData")).toBool() &&
+        !isReload(request.value(QStringLiteral("headers")).toObject()))
+        document = prerender ? m_documents.find(url, method) : m_documents.take(url, method);
+    // The address on show, asked for again, is a refresh: the copy loaded ahead of it is
+    // older than the page on show.
+    if (!document || !document->cookies ||
+        (m_page &&
+         KeptDocuments::withoutFragment(url) == KeptDocuments::withoutFragment(m_page->url()))) {
+        refuse(paused);
+        return;
+    }
+    const KeptDocuments::Document kept = *document;
+    cookiesStill(url, sessionId, kept, [this, paused, kept](bool same) {
+        if (same)
+            serve(paused, kept);
+        else
+            refuse(paused);
+    });
+}
+
+void KeptDocumentServer::serve(const Request& request, const KeptDocuments::Document& document)
+{
+    if (request.prerender) {
+        m_prerenderedUrls.insert(request.sessionId, document.url);
+        m_documents.handOut(document.url);
+    } else {
+        ++m_served;
+        shown(document);
+    }
+    FetchDocuments::fulfil(m_pipe, request.sessionId, request.requestId,
+                           {document.status, document.statusText, document.headers, document.body});
+}
+
+void KeptDocumentServer::checkFresh(const QString& url, std::function<void(bool fresh)> then)
+{
+    const std::optional<KeptDocuments::Document> document =
+        m_documents.find(url, QStringLiteral("GET"));
+    if (!document || !document->cookies) {
+        then(false);
+        return;
+    }
+    cookiesStill(url, windowSession(), *document, std::move(then));
+}
+
+// Whether the cookies that the browser would send for `url` now still answer as the document's
+// did; `then` gets the answer, false when the browser cannot be asked.
+void KeptDocumentServer::cookiesStill(const QString& url, const QString& sessionId,
+                                      const KeptDocuments::Document& document,
+                                      std::function<void(bool)> then)
+{
+    const KeptDocuments::Cookies kept = document.cookies.value_or(KeptDocuments::Cookies{});
+    const bool handedOut = document.handedOut;
+    const int sent = m_pipe.send(
+        QStringLiteral("Network.getCookies"), {{QStringLiteral("urls"), QJsonArray{url}}},
+        sessionId, [kept, handedOut, then](const QJsonObject& reply) {
+            const auto now = cookieStateOf(reply);
+            then(now && KeptDocuments::stillAnswers(kept, *now, handedOut));
+        });
+    if (sent == 0)
+        then(false);
+}
+
+// The window's own navigation goes to the network; a prerender that the copies cannot answer
+// ends, and the step then loads the page as it would have without it.
+void KeptDocumentServer::refuse(const Request& request)
+{
+    if (request.prerender) {
+        FetchDocuments::fail(m_pipe, request.sessionId, request.requestId,
+                             QStringLiteral("BlockedByClient"));
+        return;
+    }
+    m_pipe.send(QStringLiteral("Fetch.continueRequest"),
+                {{QStringLiteral("requestId"), request.requestId}}, request.sessionId);
+}
+
+// Asked at once: the cookies as the document's own response left them, before the user can
+// change them.
+void KeptDocumentServer::noteCookies(const QString& url)
+{
+    m_pipe.send(QStringLiteral("Network.getCookies"), {{QStringLiteral("urls"), QJsonArray{url}}},
+                windowSession(), [this, url](const QJsonObject& reply) {
+                    if (const auto cookies = cookieStateOf(reply))
+                        m_documents.noteCookies(url, *cookies);
+                });
+}

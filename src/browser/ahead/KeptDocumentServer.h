@@ -1,0 +1,83 @@
+#pragma once
+
+#include "browser/ahead/KeptDocuments.h"
+
+#include <QHash>
+#include <QJsonObject>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+
+#include <functional>
+
+class DevToolsConnection;
+class DevToolsPipe;
+struct DevToolsEvent;
+class ShownPage;
+
+// Answers the visible window's top-level document requests from the documents that the hidden
+// instance kept, when one may be served; every other request (frames, other addresses, a
+// reload, anything not a GET) goes on to the network at once, untouched. As browsers' own
+// prefetch caches, it never answers with a document kept under other cookies than the browser
+// would send now, nor for the address already on show: the window goes there to see it anew.
+// The browser's prerender of the window's next link gets its document from the same copies and
+// only from them, kept for the window's own step until the user sees the prerendered page: a
+// prerender never sends the server a request that the step would not have sent.
+// A copy shown is asked for again when the cookies it was answered under changed as it came on
+// show: a page left with a logout in its `navigate` or `pagehide` handler.
+class KeptDocumentServer : public QObject
+{
+public:
+    KeptDocumentServer(DevToolsConnection& connection, KeptDocuments& documents,
+                       QObject* parent = nullptr);
+
+    // Starts pausing the document requests of the window's page on show, whichever it is. Not
+    // waited for: when the browser refuses, the window simply always goes to the network.
+    void serveWindow(ShownPage& page);
+    // Answers the document requests of a prerender of the window from now on; sent without
+    // waiting, so that it comes before the prerender goes on.
+    void servePrerender(const QString& sessionId);
+    // Whether the copy of `url` loaded ahead could still be served to the window now: within its
+    // time, and the cookies that the browser would send still those it answered (see
+    // KeptDocuments::stillAnswers). `then` gets the answer, at once when no question to the
+    // browser is needed.
+    void checkFresh(const QString& url, std::function<void(bool fresh)> then);
+    // How long after a copy on show has stopped loading its cookies are checked a last time.
+    static constexpr int ShownRecheckMs = 1000;
+    // How many navigations were answered from a kept document so far.
+    int servedCount() const { return m_served; }
+
+private:
+    struct Request
+    {
+        QString sessionId;
+        QJsonValue requestId;
+        bool prerender = false;
+    };
+    QString windowSession() const;
+    void subscribe(DevToolsConnection& connection);
+    void paused(const DevToolsEvent& event);
+    void showReplacedPage();
+    void windowLeaves();
+    void answer(const QString& sessionId, const QJsonObject& params);
+    void serve(const Request& request, const KeptDocuments::Document& document);
+    void cookiesStill(const QString& url, const QString& sessionId,
+                      const KeptDocuments::Document& document, std::function<void(bool same)> then);
+    void shown(const KeptDocuments::Document& document);
+    void recheckShown(int generation, bool last);
+    void noteCookies(const QString& url);
+    void refuse(const Request& request);
+
+    DevToolsConnection& m_connection;
+    DevToolsPipe& m_pipe;
+    KeptDocuments& m_documents;
+    QPointer<ShownPage> m_page;
+    QSet<QString> m_prerenderSessions;
+    QHash<QString, QString> m_prerenderedUrls; // by session: what it was answered with
+    int m_served = 0;
+    // The copy that the window's page came from, until its cookies were checked once it is on
+    // show; m_shownGeneration counts the copies shown.
+    std::optional<KeptDocuments::Document> m_shownCopy;
+    int m_shownGeneration = 0;
+};

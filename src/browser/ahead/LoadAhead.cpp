@@ -1,0 +1,90 @@
+#include "browser/ahead/LoadAhead.h"
+
+#include "browser/Str.h"
+#include "browser/devtools/DevToolsConnection.h"
+#include "browser/window/ShownPage.h"
+#include "platform/Failure.h"
+
+LoadAhead::LoadAhead(DevToolsConnection& connection, QObject* parent)
+    : QObject(parent), m_connection(connection), m_guard(connection, m_kept),
+      m_server(connection, m_kept), m_holdTimer(connection.clock().timer())
+{
+    m_holdTimer->fired = [this] { endHold(); };
+}
+
+LoadAhead::~LoadAhead() = default;
+
+void LoadAhead::followWindow(ShownPage& page)
+{
+    m_window = &page;
+    m_server.serveWindow(page);
+    connect(&page, &ShownPage::leaving, this, &LoadAhead::windowLeaves);
+    // The blank page that the window was made with may still be loading when its first address
+    // is sent: only a stop after the window's address has moved on from it counts. A load that
+    // fails stops as well.
+    connect(&page, &ShownPage::loaded, this, [this](const QString& frameId) {
+        if (holds() && !frameId.isEmpty() && m_window->url() != QLatin1String("about:blank"))
+            endHold();
+    });
+    for (const auto gone : {&ShownPage::rendererGone, &ShownPage::closed}) {
+        connect(&page, gone, this, [this] {
+            if (holds())
+                endHold();
+        });
+    }
+}
+
+void LoadAhead::windowLeaves(const QString& address)
+{
+    m_guard.windowGoesTo(address);
+    if (m_firstPage != FirstPage::NotAsked)
+        return;
+    m_firstPage = FirstPage::Asked;
+    m_holdTimer->start(FirstPageHeadStartMs);
+}
+
+void LoadAhead::navigate(const QString& address, const QString& sessionId)
+{
+    m_aheadAddress = address;
+    if (holds() && !holdIsOver()) {
+        if (!m_connection.isAlive())
+            throw Failure(FailureNumber::ObjectDisconnected);
+        m_held.insert(sessionId, address);
+        return;
+    }
+    // The answer comes only when the server has answered; the toolbar does not wait for it.
+    m_connection.post(str("Page.navigate"), {{str("url"), address}}, sessionId);
+}
+
+// Its timer may be due while a caller waits on the pipe and no timer runs.
+bool LoadAhead::holdIsOver()
+{
+    if (m_holdTimer->remainingMs() != 0)
+        return false;
+    endHold();
+    return true;
+}
+
+void LoadAhead::endHold()
+{
+    m_firstPage = FirstPage::Loaded;
+    m_holdTimer->stop();
+    const QMap<QString, QString> held = std::exchange(m_held, {});
+    for (auto it = held.begin(); it != held.end(); ++it)
+        m_connection.pipe().send(str("Page.navigate"), {{str("url"), it.value()}}, it.key());
+}
+
+bool LoadAhead::waitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    const qint64 end = m_connection.clock().nowMs() + timeoutMs;
+    const auto left = [&] { return qMax<qint64>(0, end - m_connection.clock().nowMs()); };
+    while (holds()) {
+        const qint64 slice = qMin<qint64>(left(), qMax(m_holdTimer->remainingMs(), 0));
+        if (m_connection.waitUntil(done, int(slice)))
+            return true;
+        if (!m_connection.isAlive() || left() == 0)
+            return done();
+        holdIsOver();
+    }
+    return m_connection.waitUntil(done, int(left()));
+}

@@ -1,0 +1,103 @@
+#include "browser/chromium/ChromiumBrowserFactory.h"
+
+#include "browser/ahead/AheadBrowser.h"
+#include "browser/chromium/BrowserProfile.h"
+#include "browser/chromium/ChromiumProcess.h"
+#include "browser/chromium/RunningChromium.h"
+#include "browser/devtools/DevToolsConnection.h"
+#include "browser/window/WindowBrowser.h"
+#include "platform/Failure.h"
+
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <csignal>
+
+ChromiumBrowserFactory::Launched::Launched() = default;
+ChromiumBrowserFactory::Launched::~Launched() = default;
+ChromiumBrowserFactory::Launched::Launched(Launched&&) noexcept = default;
+ChromiumBrowserFactory::Launched&
+ChromiumBrowserFactory::Launched::operator=(Launched&&) noexcept = default;
+
+ChromiumBrowserFactory::ChromiumBrowserFactory(Launched launched) : m_launched(std::move(launched))
+{}
+
+ChromiumBrowserFactory::ChromiumBrowserFactory(QString executable, QString profileDirectory)
+    : m_executable(std::move(executable)), m_profileDirectory(std::move(profileDirectory))
+{}
+
+ChromiumBrowserFactory::~ChromiumBrowserFactory() = default;
+
+QString ChromiumBrowserFactory::findExecutable()
+{
+    for (const char* name :
+         {"chromium", "chromium-browser", "google-chrome", "google-chrome-stable"}) {
+        QString path = QStandardPaths::findExecutable(QString::fromLatin1(name));
+        if (!path.isEmpty())
+            return path;
+    }
+    return {};
+}
+
+std::unique_ptr<Browser> ChromiumBrowserFactory::create()
+{
+    if (m_chromium && m_chromium->connection().isAlive())
+        return createHidden();
+    return createWindow();
+}
+
+// `executable`, or the one on PATH when empty; throws 429 when there is none.
+QString ChromiumBrowserFactory::usableExecutable(const QString& executable)
+{
+    // A browser that is gone must be a failure of the caller's next write, not its death.
+    std::signal(SIGPIPE, SIG_IGN);
+    QString found = executable.isEmpty() ? findExecutable() : executable;
+    const QFileInfo info(found);
+    if (found.isEmpty() || !info.isFile() || !info.isExecutable())
+        throw Failure(FailureNumber::CannotCreateObject);
+    return found;
+}
+
+ChromiumBrowserFactory::Launched ChromiumBrowserFactory::launchAhead()
+{
+    Launched launched;
+    try {
+        BrowserProfile profile = BrowserProfile::choose();
+        launched.process = RunningChromium::startProcess(usableExecutable({}), profile);
+        launched.profile = std::move(profile);
+    } catch (const Failure&) {
+        launched.process.reset();
+    }
+    return launched;
+}
+
+std::unique_ptr<Browser> ChromiumBrowserFactory::createWindow()
+{
+    const QString executable = usableExecutable(m_executable);
+    Launched ahead = std::exchange(m_launched, {});
+    std::shared_ptr<RunningChromium> launched =
+        ahead.process
+            ? RunningChromium::connect(std::move(ahead.process), *ahead.profile)
+            : RunningChromium::launch(executable, BrowserProfile::choose(m_profileDirectory));
+    const BrowserProfile profile = launched->profile();
+    QString tabId;
+    try {
+        tabId = launched->openWindow();
+        m_chromium = std::move(launched);
+    } catch (const Failure&) {
+        // Another copy that took the lasting profile between the check and the start: the
+        // browser then hands over to that copy and ends. One more try on a fresh profile.
+        launched.reset();
+        if (profile.isTemporary() || !BrowserProfile::isHeldByRunningBrowser(profile.path()))
+            throw;
+        m_chromium = RunningChromium::launch(executable, BrowserProfile::makeTemporary());
+        tabId = m_chromium->openWindow();
+    }
+    return WindowBrowser::open(m_chromium, tabId);
+}
+
+// Its target is made on its first load, after the window's first address has gone out.
+std::unique_ptr<Browser> ChromiumBrowserFactory::createHidden()
+{
+    return std::make_unique<AheadBrowser>(m_chromium);
+}

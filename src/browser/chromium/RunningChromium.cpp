@@ -1,0 +1,169 @@
+#include "browser/chromium/RunningChromium.h"
+
+#include "browser/Str.h"
+#include "browser/ahead/LoadAhead.h"
+#include "browser/chromium/ChromiumProcess.h"
+#include "browser/devtools/DevToolsConnection.h"
+#include "log/StepTrace.h"
+#include "platform/Failure.h"
+
+#include <QDir>
+
+#include <unistd.h>
+
+namespace {
+// A temporary profile is removed by a shell that waits for the browser, so that it goes also
+// when the program itself is killed and never gets to clean up.
+const char* const removeProfileAfterwards = "profile=$1; shift; \"$@\"; rm -rf -- \"$profile\"";
+} // namespace
+
+QStringList RunningChromium::browserArguments(const QString& profileDir)
+{
+    QStringList arguments{
+        str("--remote-debugging-pipe"),
+        str("--user-data-dir=") + profileDir,
+        str("--no-first-run"),
+        str("--no-default-browser-check"),
+        str("--disable-background-networking"),
+        str("--disable-component-update"),
+        str("--disable-sync"),
+        // A browser that ended with the program is not a crash to offer a restore for.
+        str("--hide-crash-restore-bubble"),
+        // No desktop keyring prompt for a profile that keeps no passwords of ours.
+        str("--password-store=basic"),
+        // Windows are placed by position, which only X11 (or XWayland) allows.
+        str("--ozone-platform=x11"),
+        // No window, no restored tab: the one window is created over the pipe, so that the
+        // program's window is always the one it made (see openWindow()).
+        str("--no-startup-window"),
+        // One list: a second --disable-features would override the first.
+        // - Prerender2FallbackPrefetchSpecRules: the browser's prerender of the window's next
+        //   link asks for its document as any navigation does, where the copy loaded ahead
+        //   answers it (see KeptDocumentServer), instead of fetching it ahead once more past
+        //   the program.
+        // - LimitCrossOriginNonActivatedPaintHolding: the browser keeps the page on show until
+        //   the next has painted (for at most half a second) only within one origin, or when
+        //   the user touched the page; every step is the user's, from the toolbar, so a page of
+        //   another origin would come after a blank frame. The price: a site that sends the
+        //   window on to another origin by itself keeps its picture up meanwhile too, as it
+        //   may anyway once the user has clicked in it.
+        str("--disable-features=Prerender2FallbackPrefetchSpecRules,"
+            "LimitCrossOriginNonActivatedPaintHolding"),
+    };
+    // The browser's sandbox refuses to run as root; never given up otherwise.
+    if (geteuid() == 0)
+        arguments << str("--no-sandbox");
+    return arguments;
+}
+
+std::shared_ptr<RunningChromium> RunningChromium::launch(const QString& executable,
+                                                         const BrowserProfile& profile)
+{
+    return connect(startProcess(executable, profile), profile);
+}
+
+std::unique_ptr<ChromiumProcess> RunningChromium::startProcess(const QString& executable,
+                                                               const BrowserProfile& profile)
+{
+    // The first window that opens would otherwise restore the last session when the profile
+    // asks for it (the user's "Continue where you left off"), start-up window or not.
+    BrowserProfile::preventSessionRestore(profile.path());
+    QString program = executable;
+    QStringList arguments = browserArguments(profile.path());
+    if (profile.isTemporary()) {
+        arguments = QStringList{str("-c"), str(removeProfileAfterwards), str("quillon-browser"),
+                                profile.path(), executable} +
+                    arguments;
+        program = str("/bin/sh");
+    }
+    // The browser keeps its crash reports beside the profile, not in the user's own browser's
+    // configuration.
+    const QStringList environment{str("CHROME_CONFIG_HOME=") + profile.path()};
+    StepTrace::mark("launch");
+    return std::make_unique<ChromiumProcess>(program, arguments, environment);
+}
+
+std::shared_ptr<RunningChromium> RunningChromium::connect(std::unique_ptr<ChromiumProcess> process,
+                                                          const BrowserProfile& profile)
+{
+    const ChromiumProcess::Pipe pipe = process->takePipe();
+    std::shared_ptr<RunningChromium> chromium(new RunningChromium(
+        std::move(process), profile, pipe.commandFd, pipe.eventFd, BrowserClock::qt()));
+    // Read by the browser as soon as it is up, before anything that creates a target.
+    chromium->connection().postChecked(str("Target.setDiscoverTargets"), {{str("discover"), true}},
+                                       {}, FailureNumber::CannotCreateObject);
+    return chromium;
+}
+
+std::shared_ptr<RunningChromium> RunningChromium::overPipe(int commandFd, int eventFd,
+                                                           const BrowserProfile& profile,
+                                                           BrowserClock& clock)
+{
+    return std::shared_ptr<RunningChromium>(
+        new RunningChromium(nullptr, profile, commandFd, eventFd, clock));
+}
+
+RunningChromium::RunningChromium(std::unique_ptr<ChromiumProcess> process, BrowserProfile profile,
+                                 int commandFd, int eventFd, BrowserClock& clock)
+    : m_process(std::move(process)), m_profile(std::move(profile)),
+      m_connection(std::make_unique<DevToolsConnection>(commandFd, eventFd, clock)),
+      m_ahead(std::make_unique<LoadAhead>(*m_connection))
+{}
+
+RunningChromium::~RunningChromium()
+{
+    // Closing the pipe ends the browser; the process waits a moment and kills what is left.
+    m_ahead.reset();
+    m_connection->pipe().close();
+    m_process.reset();
+    removeTemporaryProfile();
+}
+
+QString RunningChromium::openWindow()
+{
+    constexpr int failure = FailureNumber::CannotCreateObject;
+    // The browser started without a window; the program's window is the one it creates here,
+    // never a tab that the profile brought back. Its answer comes once the browser is up. The
+    // window is driven through its tab, which the browser allows to prerender.
+    const auto created = m_connection->pipe().call(
+        str("Target.createTarget"),
+        {{str("url"), str("about:blank")}, {str("newWindow"), true}, {str("forTab"), true}}, {},
+        StartTimeoutMs);
+    m_connection->settle();
+    if (!created || !DevToolsPipe::succeeded(*created))
+        throw Failure(failure);
+    QString tabId = created->value(str("result")).toObject().value(str("targetId")).toString();
+    if (tabId.isEmpty())
+        throw Failure(failure);
+    m_connection->closeWithLastPage();
+    StepTrace::mark("window");
+    return tabId;
+}
+
+void RunningChromium::quit()
+{
+    DevToolsPipe& pipe = m_connection->pipe();
+    if (pipe.isOpen()) {
+        pipe.send(str("Browser.close"));
+        // The browser closes its end once it has shut down.
+        pipe.waitUntil([] { return false; }, DevToolsConnection::ReplyTimeoutMs);
+    }
+    pipe.close();
+    if (m_process) {
+        m_process->waitForExit(DevToolsConnection::ReplyTimeoutMs);
+        // Helpers that outlive the browser's own process for a moment of their shutdown go now.
+        m_process->kill();
+    }
+    removeTemporaryProfile();
+}
+
+pid_t RunningChromium::processGroup() const
+{
+    return m_process->pid();
+}
+
+void RunningChromium::removeTemporaryProfile()
+{
+    if (m_profile.isTemporary())
+        QDir(m_profile.path()).removeRecursively();
+}

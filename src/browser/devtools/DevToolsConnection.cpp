@@ -1,0 +1,168 @@
+#include "browser/devtools/DevToolsConnection.h"
+
+#include "browser/Str.h"
+#include "platform/Failure.h"
+
+DevToolsConnection::DevToolsConnection(int commandFd, int eventFd, BrowserClock& clock)
+    : m_clock(clock),
+      m_pipe(std::make_unique<DevToolsPipe>(commandFd, eventFd, DevToolsPipe::MaxFrameSize, clock))
+{
+    m_pipe->setEventHandler([this](const QJsonObject& message) { dispatch(message); });
+    // Everything else that the browser reports (console output, exceptions, requests, titles:
+    // pages decide their size) is dropped as it comes.
+    m_pipe->setEventFilter([this](QByteArrayView method) {
+        return m_subscriptions.contains(QByteArray::fromRawData(method.data(), method.size()));
+    });
+    subscribe("Page.loadEventFired", this, [this](const DevToolsEvent& event) {
+        ++m_loadEvents[event.sessionId];
+        ++m_loadEnds[event.sessionId];
+    });
+    subscribe("Page.frameStoppedLoading", this, [this](const DevToolsEvent& event) {
+        if (endsPageLoad(event))
+            ++m_loadEnds[event.sessionId];
+    });
+    subscribe("Page.frameAttached", this, [this](const DevToolsEvent& event) {
+        if (!event.text("parentFrameId").isEmpty())
+            m_subframes.insert(event.text("frameId"));
+    });
+    subscribe("Page.frameDetached", this, [this](const DevToolsEvent& event) {
+        if (event.text("reason") != QLatin1String("swap"))
+            m_subframes.remove(event.text("frameId"));
+    });
+    for (const char* method :
+         {"Target.targetCreated", "Target.targetDestroyed", "Target.detachedFromTarget"})
+        subscribe(method, this, [this](const DevToolsEvent& event) { trackTarget(event); });
+}
+
+DevToolsConnection::~DevToolsConnection() = default;
+
+void DevToolsConnection::subscribe(const char* method, QObject* context, Handler handler)
+{
+    m_subscriptions[QByteArray(method)].append({context, std::move(handler)});
+}
+
+void DevToolsConnection::dispatch(const QJsonObject& message)
+{
+    const DevToolsEvent event{message.value(str("method")).toString(),
+                              message.value(str("params")).toObject(),
+                              message.value(str("sessionId")).toString()};
+    const QByteArray method = event.method.toLatin1();
+    // A copy: a handler may subscribe, or end a part that subscribed.
+    const QList<Subscription> subscriptions = m_subscriptions.value(method);
+    for (const Subscription& subscription : subscriptions) {
+        if (subscription.context)
+            subscription.handler(event);
+    }
+    auto& kept = m_subscriptions[method];
+    kept.removeIf([](const Subscription& subscription) { return !subscription.context; });
+    if (kept.isEmpty())
+        m_subscriptions.remove(method);
+}
+
+// An error page has a load event; a load that ends without a page (an answer without content,
+// a download) has none, but the main frame stops loading all the same.
+bool DevToolsConnection::endsPageLoad(const DevToolsEvent& event) const
+{
+    if (event.method == QLatin1String("Page.loadEventFired"))
+        return true;
+    return event.method == QLatin1String("Page.frameStoppedLoading") &&
+           !isSubframe(event.text("frameId"));
+}
+
+void DevToolsConnection::trackTarget(const DevToolsEvent& event)
+{
+    if (event.method == QLatin1String("Target.targetCreated")) {
+        const QJsonObject info = event.params.value(str("targetInfo")).toObject();
+        m_typeOfTarget.insert(info.value(str("targetId")).toString(),
+                              info.value(str("type")).toString());
+        return;
+    }
+    // A session of ours that ends leaves its instance without a way to drive the target.
+    m_typeOfTarget.remove(event.text("targetId"));
+    if (event.method != QLatin1String("Target.targetDestroyed") || !m_closeWithLastPage)
+        return;
+    for (const QString& type : std::as_const(m_typeOfTarget)) {
+        if (type == QLatin1String("page"))
+            return;
+    }
+    m_pipe->send(str("Browser.close"));
+}
+
+bool DevToolsConnection::hasTarget(const QString& targetId) const
+{
+    return isAlive() && m_typeOfTarget.contains(targetId);
+}
+
+void DevToolsConnection::noteTarget(const QString& targetId, const QString& type)
+{
+    m_typeOfTarget.insert(targetId, type);
+}
+
+QString DevToolsConnection::attach(const QString& targetId, int failureNumber)
+{
+    const QJsonObject attached =
+        command(str("Target.attachToTarget"), {{str("targetId"), targetId}, {str("flatten"), true}},
+                {}, failureNumber);
+    QString sessionId = attached.value(str("sessionId")).toString();
+    if (sessionId.isEmpty())
+        throw Failure(failureNumber);
+    return sessionId;
+}
+
+QJsonObject DevToolsConnection::command(const QString& method, const QJsonObject& params,
+                                        const QString& sessionId, int failureNumber)
+{
+    settle();
+    const auto reply = m_pipe->call(method, params, sessionId, ReplyTimeoutMs);
+    if (!reply || !DevToolsPipe::succeeded(*reply))
+        throw Failure(failureNumber);
+    return reply->value(str("result")).toObject();
+}
+
+void DevToolsConnection::post(const QString& method, const QJsonObject& params,
+                              const QString& sessionId)
+{
+    if (m_pipe->send(method, params, sessionId) == 0)
+        throw Failure(FailureNumber::ObjectDisconnected);
+}
+
+void DevToolsConnection::post(const QString& method, const QJsonObject& params,
+                              const QString& sessionId, ReplyHandler onReply)
+{
+    if (m_pipe->send(method, params, sessionId, std::move(onReply)) == 0)
+        throw Failure(FailureNumber::ObjectDisconnected);
+}
+
+void DevToolsConnection::postChecked(const QString& method, const QJsonObject& params,
+                                     const QString& sessionId, int failureNumber,
+                                     std::function<void(const QJsonObject& result)> then)
+{
+    const auto onReply = [this, then = std::move(then)](const QJsonObject& reply) {
+        const int number = m_unsettled.take(reply.value(str("id")).toInt());
+        int failed = DevToolsPipe::succeeded(reply) ? 0 : number;
+        if (failed == 0 && then) {
+            // Answers are read wherever the pipe is: nothing may leave this handler.
+            try {
+                then(reply.value(str("result")).toObject());
+            } catch (const Failure& failure) {
+                failed = failure.number();
+            }
+        }
+        if (failed != 0 && m_setUpFailure == 0)
+            m_setUpFailure = failed;
+    };
+    const int id = m_pipe->send(method, params, sessionId, onReply);
+    if (id == 0)
+        throw Failure(failureNumber);
+    m_unsettled.insert(id, failureNumber);
+}
+
+void DevToolsConnection::settle()
+{
+    if (!m_unsettled.isEmpty() &&
+        !m_pipe->waitUntil([this] { return m_unsettled.isEmpty(); }, ReplyTimeoutMs) &&
+        m_setUpFailure == 0)
+        m_setUpFailure = m_unsettled.first();
+    if (m_setUpFailure != 0)
+        throw Failure(m_setUpFailure);
+}

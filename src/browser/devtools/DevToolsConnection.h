@@ -1,0 +1,125 @@
+#pragma once
+
+#include "browser/BrowserClock.h"
+#include "browser/devtools/DevToolsPipe.h"
+
+#include <QHash>
+#include <QJsonObject>
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+// One event of the browser, its method and session read once for every part that hears it.
+struct DevToolsEvent
+{
+    QString method;
+    QJsonObject params;
+    QString sessionId; // empty for the browser's own events
+
+    QString text(const char* key) const { return params.value(QLatin1String(key)).toString(); }
+};
+
+// The connection to one running browser: the pipe, its commands and their answers, the settling
+// of set-up commands sent ahead, the registry of live targets and frames, and the one stream of
+// events, to which the parts of the program subscribe by method. An event that no part
+// subscribes to is dropped as it comes, unread. It knows no instance, window or page: those are
+// the parts'.
+class DevToolsConnection : public QObject
+{
+public:
+    // Time for any answer of the browser.
+    static constexpr int ReplyTimeoutMs = 5000;
+
+    // Takes both descriptors. The parts of this browser take their timers from `clock`.
+    DevToolsConnection(int commandFd, int eventFd, BrowserClock& clock = BrowserClock::qt());
+    ~DevToolsConnection() override;
+    DevToolsConnection(const DevToolsConnection&) = delete;
+    DevToolsConnection& operator=(const DevToolsConnection&) = delete;
+
+    DevToolsPipe& pipe() { return *m_pipe; }
+    BrowserClock& clock() { return m_clock; }
+
+    // `handler` gets every event of `method` from now on, until `context` is destroyed. The
+    // handlers of one method run in the order in which they subscribed; where a part relies on
+    // that order, it says so where it subscribes. The connection's own records (targets, frames,
+    // loads) subscribe first, so every part sees them up to date.
+    using Handler = std::function<void(const DevToolsEvent& event)>;
+    void subscribe(const char* method, QObject* context, Handler handler);
+
+    bool isAlive() const { return m_pipe->isOpen(); }
+    bool hasTarget(const QString& targetId) const;
+    // Records a target that the program made, whether or not its creation was reported yet.
+    void noteTarget(const QString& targetId, const QString& type);
+    // From now on the browser is closed as its last page goes: started without a window, it
+    // would outlive its last one (a browser ends when the user closes its last window).
+    void closeWithLastPage() { m_closeWithLastPage = true; }
+    // Whether `frameId` is a frame inside a page rather than a page's main frame. A page's main
+    // frame has its target's id only until the page comes back from the back-forward cache.
+    bool isSubframe(const QString& frameId) const { return m_subframes.contains(frameId); }
+    // The number of load events that the target of `sessionId` has reported.
+    int loadEventCount(const QString& sessionId) const { return m_loadEvents.value(sessionId); }
+    // The number of loads that the target of `sessionId` has ended, with a load event or without
+    // (its main frame stopped loading: the browser may not report the load event of a page that
+    // loaded while the page domain was being enabled).
+    int loadEndCount(const QString& sessionId) const { return m_loadEnds.value(sessionId); }
+    // Whether the event ends a load of its page: its load event, or its main frame stopped.
+    bool endsPageLoad(const DevToolsEvent& event) const;
+
+    // Sends a command and waits for its result; throws `failureNumber` (462 unless told) when
+    // the browser is gone, refuses or does not answer in time. The set-up commands sent before
+    // it are settled first, so that its answer sees what they set up.
+    QJsonObject command(const QString& method, const QJsonObject& params = {},
+                        const QString& sessionId = {}, int failureNumber = 462);
+    // Sends a command without waiting; throws 462 when the browser is gone.
+    void post(const QString& method, const QJsonObject& params, const QString& sessionId = {});
+    // The same; `onReply` gets the whole answer ({"result": ...} or {"error": ...}) when it comes.
+    using ReplyHandler = DevToolsPipe::ReplyHandler;
+    void post(const QString& method, const QJsonObject& params, const QString& sessionId,
+              ReplyHandler onReply);
+    // A set-up command that need not hold up its caller: sent at once, its answer checked by
+    // settle(). The browser runs the commands of a session in the order sent, so a page loaded
+    // after them has what they set up whether or not their answers were read yet. Throws
+    // `failureNumber` when the browser is gone. `then` gets the result when it comes, and may
+    // send further set-up commands, which settle() waits for too.
+    void postChecked(const QString& method, const QJsonObject& params, const QString& sessionId,
+                     int failureNumber = 462,
+                     std::function<void(const QJsonObject& result)> then = nullptr);
+    // Waits for the answers to every set-up command sent so far, and throws the failure number of
+    // one that the browser refused or did not answer in time. A browser whose set-up failed is
+    // not fit for use (a hidden target without its guard would run pages' scripts out of sight),
+    // so every later settle() throws it again.
+    void settle();
+    // Reads the browser's messages until `done` holds or the time runs out.
+    bool waitUntil(const std::function<bool()>& done, int timeoutMs)
+    {
+        return m_pipe->waitUntil(done, timeoutMs);
+    }
+    // Attaches to a target for page commands; returns the session id.
+    QString attach(const QString& targetId, int failureNumber);
+
+private:
+    struct Subscription
+    {
+        QPointer<QObject> context;
+        Handler handler;
+    };
+    void dispatch(const QJsonObject& message);
+    void trackTarget(const DevToolsEvent& event);
+
+    BrowserClock& m_clock;
+    std::unique_ptr<DevToolsPipe> m_pipe;
+    QHash<QByteArray, QList<Subscription>> m_subscriptions; // by method
+    QHash<QString, QString> m_typeOfTarget;
+    QSet<QString> m_subframes;
+    QHash<QString, int> m_loadEvents;
+    QHash<QString, int> m_loadEnds;
+    QMap<int, int> m_unsettled; // set-up commands not yet answered: id -> failure number
+    int m_setUpFailure = 0;
+    bool m_closeWithLastPage = false;
+};

@@ -1,0 +1,65 @@
+#include "browser/devtools/PipeFrames.h"
+
+#include <QJsonObject>
+
+namespace PipeFrames {
+
+FrameStart frameStart(QByteArrayView text)
+{
+    constexpr QByteArrayView answerStart(R"({"id":)");
+    constexpr QByteArrayView eventStart(R"({"method":")");
+    FrameStart start;
+    if (text.startsWith(answerStart)) {
+        qsizetype end = answerStart.size();
+        while (end < text.size() && end - answerStart.size() <= 10 && text[end] >= '0' &&
+               text[end] <= '9')
+            ++end;
+        bool isNumber = false;
+        const int id = text.sliced(answerStart.size(), end - answerStart.size()).toInt(&isNumber);
+        if (end < text.size() && isNumber) {
+            start.kind = FrameStart::Answer;
+            start.id = id;
+        }
+    } else if (text.startsWith(eventStart)) {
+        const qsizetype end = text.indexOf('"', eventStart.size());
+        if (end >= 0) {
+            start.kind = FrameStart::Event;
+            start.method = text.sliced(eventStart.size(), end - eventStart.size());
+        }
+    }
+    return start;
+}
+
+QByteArray pausedRequestId(QByteArrayView text)
+{
+    constexpr QByteArrayView pauseStart(
+        R"({"method":"Fetch.requestPaused","params":{"requestId":")");
+    if (!text.startsWith(pauseStart))
+        return {};
+    const qsizetype end = text.indexOf('"', pauseStart.size());
+    if (end < 0)
+        return {};
+    const QByteArrayView id = text.sliced(pauseStart.size(), end - pauseStart.size());
+    return id.contains('\\') ? QByteArray() : id.toByteArray();
+}
+
+QString sessionAtEnd(QByteArrayView tail)
+{
+    constexpr QByteArrayView key(R"(,"sessionId":")");
+    const qsizetype at = tail.lastIndexOf(key);
+    if (at < 0 || at + key.size() > tail.size() - 2 || !tail.endsWith("\"}"))
+        return {};
+    const QByteArrayView id = tail.sliced(at + key.size(), tail.size() - 2 - at - key.size());
+    return id.contains('"') || id.contains('\\') ? QString() : QString::fromLatin1(id);
+}
+
+QJsonObject answerTooLarge(int id)
+{
+    return {{QStringLiteral("id"), id},
+            {QStringLiteral("error"),
+             QJsonObject{
+                 {QStringLiteral("code"), -32000},
+                 {QStringLiteral("message"), QStringLiteral("The answer was too large to read")}}}};
+}
+
+} // namespace PipeFrames

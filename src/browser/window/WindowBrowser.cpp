@@ -1,0 +1,302 @@
+#include "browser/window/WindowBrowser.h"
+
+#include "browser/Meanwhile.h"
+#include "browser/NavigationUrl.h"
+#include "browser/Str.h"
+#include "browser/ahead/LoadAhead.h"
+#include "browser/chromium/RunningChromium.h"
+#include "browser/devtools/DevToolsConnection.h"
+#include "browser/window/HistoryStep.h"
+#include "browser/window/ShownPage.h"
+#include "browser/window/StepKeyBinding.h"
+#include "browser/window/WindowNavigation.h"
+#include "browser/window/WindowPlacement.h"
+#include "browser/window/WindowPrerender.h"
+#include "log/StepTrace.h"
+#include "platform/Failure.h"
+
+namespace {
+// The browser's lifecycle events of a page of the window, for the step's trace.
+void traceLifecycle(DevToolsPipe& pipe, const QString& sessionId)
+{
+    if (!StepTrace::enabled())
+        return;
+    pipe.send(str("Page.enable"), {}, sessionId);
+    pipe.send(str("Page.setLifecycleEventsEnabled"), {{str("enabled"), true}}, sessionId);
+}
+} // namespace
+
+std::unique_ptr<WindowBrowser> WindowBrowser::open(std::shared_ptr<RunningChromium> chromium,
+                                                   const QString& tabId)
+{
+    DevToolsConnection& connection = chromium->connection();
+    const ShownPage::Tab tab = ShownPage::attachTab(connection, tabId);
+    return std::unique_ptr<WindowBrowser>(new WindowBrowser(std::move(chromium), tab));
+}
+
+WindowBrowser::WindowBrowser(std::shared_ptr<RunningChromium> chromium, const ShownPage::Tab& tab)
+    : m_chromium(std::move(chromium)), m_connection(m_chromium->connection()),
+      m_page(new ShownPage(m_connection, tab.targetId, tab.sessionId, str("about:blank"), this))
+{
+    LoadAhead& ahead = m_chromium->ahead();
+    traceLifecycle(m_connection.pipe(), tab.sessionId);
+    // Without it the window is only slower to show a next page that may not be cached.
+    ahead.followWindow(*m_page);
+    KeptDocumentServer& server = ahead.keptDocumentServer();
+    m_navigation = new WindowNavigation(
+        m_connection, *m_page,
+        [&server](const QString& address, std::function<void(bool fresh)> then) {
+            server.checkFresh(address, std::move(then));
+        },
+        this);
+    m_prerender = new WindowPrerender(m_connection, *m_page, tab.sessionOfTab, ahead, this);
+    connect(m_prerender, &WindowPrerender::starting, this, &WindowBrowser::setUpPrerender);
+    connect(m_page, &ShownPage::replaced, this, [this] {
+        // Loaded already, as a rule: the load of the step is over when its load event is counted.
+        m_loadEventsBeforeNavigate = 0;
+        m_loadEndsBeforeNavigate = 0;
+        endUnattended();
+    });
+}
+
+WindowBrowser::~WindowBrowser() = default;
+
+// What the window's page has, the prerender has before it starts: the step keys and the input
+// watch, load events, and its documents from the ones loaded ahead.
+void WindowBrowser::setUpPrerender(const QString& sessionId)
+{
+    meanwhile([&] {
+        if (m_stepKeys)
+            m_stepKeys->installIn(sessionId);
+        else
+            m_connection.post(str("Page.enable"), {}, sessionId);
+        traceLifecycle(m_connection.pipe(), sessionId);
+        m_chromium->ahead().keptDocumentServer().servePrerender(sessionId);
+    });
+}
+
+const QString& WindowBrowser::targetId() const
+{
+    return m_page->targetId();
+}
+
+const QString& WindowBrowser::sessionId() const
+{
+    return m_page->sessionId();
+}
+
+void WindowBrowser::requireTarget() const
+{
+    if (!m_connection.hasTarget(m_page->targetId()))
+        throw Failure(FailureNumber::ObjectDisconnected);
+}
+
+void WindowBrowser::setVisible(bool visible)
+{
+    requireTarget();
+    WindowPlacement::show(m_connection, m_page->targetId(), visible);
+}
+
+void WindowBrowser::placeWindow(const QString& edge, double pixels)
+{
+    requireTarget();
+    WindowPlacement::setEdge(m_connection, m_page->targetId(), edge, pixels);
+}
+
+void WindowBrowser::Navigate(const QString& url)
+{
+    navigate(url, false);
+}
+
+void WindowBrowser::NavigateUnattended(const QString& url)
+{
+    navigate(url, true);
+}
+
+void WindowBrowser::navigate(const QString& url, bool unattended)
+{
+    requireTarget();
+    const QString address = shownAddress(url);
+    // Set before the page is asked for: its download may be reported while this still runs.
+    m_unattendedLink = unattended ? url : QString();
+    refuseDownloads(unattended);
+    const auto activation = m_prerender->activationFor(address);
+    leave(address);
+    m_navigation->navigate(address, activation);
+    // The window's set-up was sent ahead of the page; it is checked once the page is on its way.
+    m_connection.settle();
+}
+
+void WindowBrowser::NavigateBack(const QString& url)
+{
+    requireTarget();
+    const QString address = shownAddress(url);
+    endUnattended();
+    m_connection.settle();
+    const std::optional<int> entry =
+        previousEntryShowing(m_connection, m_page->sessionId(), address);
+    if (!entry) {
+        Navigate(url);
+        return;
+    }
+    leave(address);
+    m_navigation->navigateToHistoryEntry(*entry, address);
+}
+
+// The page on show goes, with the rules for its prerender; its loads from now on are the step's.
+void WindowBrowser::leave(const QString& address)
+{
+    m_loadEventsBeforeNavigate = m_connection.loadEventCount(m_page->sessionId());
+    m_loadEndsBeforeNavigate = m_connection.loadEndCount(m_page->sessionId());
+    m_page->leave(address);
+    m_prerender->leave();
+}
+
+int WindowBrowser::endedRenderers() const
+{
+    return m_navigation->endedRenderers();
+}
+
+QString WindowBrowser::LocationURL()
+{
+    requireTarget();
+    const QJsonObject reply =
+        m_connection.command(str("Target.getTargetInfo"), {{str("targetId"), m_page->targetId()}});
+    const QString url = reply.value(str("targetInfo")).toObject().value(str("url")).toString();
+    // The target has no address for a moment as its page moves to another site's renderer, a
+    // moment that a loaded machine stretches to seconds: the window is on its way to the
+    // address that it was sent to.
+    return url.isEmpty() ? m_navigation->address() : url;
+}
+
+void WindowBrowser::Quit()
+{
+    // The browser goes whether or not its window was still there; a window that was already
+    // gone is still reported.
+    const bool hadWindow = m_connection.hasTarget(m_page->targetId());
+    m_chromium->quit();
+    if (!hadWindow)
+        throw Failure(FailureNumber::ObjectDisconnected);
+}
+
+qint64 WindowBrowser::windowProcessGroup() const
+{
+    return m_chromium->processGroup();
+}
+
+void WindowBrowser::watchStepKeys(std::function<void(StepKey)> pressed)
+{
+    requireTarget();
+    m_stepKeyPressed = std::move(pressed);
+    listenInPages();
+}
+
+void WindowBrowser::watchUserInput(std::function<void()> active)
+{
+    requireTarget();
+    m_userActive = std::move(active);
+    listenInPages();
+}
+
+// One listener in the pages for keys and input, whichever is asked for first.
+void WindowBrowser::listenInPages()
+{
+    if (m_stepKeys)
+        return;
+    m_stepKeys = new StepKeyBinding(
+        m_connection, *m_page,
+        [this](StepKey key) {
+            if (m_stepKeyPressed)
+                m_stepKeyPressed(key);
+        },
+        [this] {
+            // A download that the user starts in the page is theirs, once the timed step's own
+            // load is over.
+            if (m_unattendedLink.isEmpty())
+                refuseDownloads(false);
+            if (m_userActive)
+                m_userActive();
+        },
+        this);
+    m_stepKeys->install();
+}
+
+void WindowBrowser::watchPageLoads(std::function<void()> loaded)
+{
+    requireTarget();
+    m_pageLoaded = std::move(loaded);
+    // Counted from the step keys' set-up on, which comes before the first page; a load reported
+    // while the browser is asked below reaches the listener instead.
+    const bool loadedAlready =
+        m_connection.loadEndCount(m_page->sessionId()) > m_loadEndsBeforeNavigate;
+    listenToPageEvents();
+    if (loadedAlready && m_pageLoaded)
+        m_pageLoaded();
+}
+
+void WindowBrowser::watchPassedOverDownloads(std::function<void(const QString& link)> passedOver)
+{
+    requireTarget();
+    m_downloadPassedOver = std::move(passedOver);
+    listenToPageEvents();
+}
+
+// The ends of the page's loads, and the download that a timed step's link answers with.
+void WindowBrowser::listenToPageEvents()
+{
+    if (std::exchange(m_listening, true))
+        return;
+    connect(m_page, &ShownPage::loaded, this, [this](const QString& frameId) {
+        // Its load event: the timed step's page has come.
+        if (frameId.isEmpty())
+            endUnattended();
+        if (m_pageLoaded)
+            m_pageLoaded();
+    });
+    m_connection.subscribe("Page.downloadWillBegin", this, [this](const DevToolsEvent& event) {
+        if (event.sessionId != m_page->sessionId() || m_unattendedLink.isEmpty() ||
+            m_connection.isSubframe(event.text("frameId")))
+            return;
+        const QString link = std::exchange(m_unattendedLink, {});
+        if (m_downloadPassedOver)
+            m_downloadPassedOver(link);
+    });
+    m_connection.command(str("Page.enable"), {}, m_page->sessionId());
+}
+
+// The timed step's page has come (or the user asked for another): downloads are the user's.
+void WindowBrowser::endUnattended()
+{
+    m_unattendedLink.clear();
+    refuseDownloads(false);
+}
+
+// The browser refuses the timed step's download itself, from before the step until its page has
+// come or the user takes over: a download cancelled only once it is reported may be saved whole
+// by then. The setting holds for the whole profile, so it is given back as soon as it may be.
+void WindowBrowser::refuseDownloads(bool refuse)
+{
+    if (refuse == m_refusingDownloads)
+        return;
+    m_refusingDownloads = refuse;
+    try {
+        m_connection.post(str("Browser.setDownloadBehavior"),
+                          {{str("behavior"), refuse ? str("deny") : str("default")}});
+    } catch (const Failure&) {
+        // The browser is gone: the next operation meets it.
+    }
+}
+
+void WindowBrowser::watchLoadEvents()
+{
+    m_connection.command(str("Page.enable"), {}, m_page->sessionId());
+}
+
+bool WindowBrowser::waitForLoadEvent(int timeoutMs)
+{
+    return m_chromium->ahead().waitUntil(
+        [this] {
+            return m_connection.loadEventCount(m_page->sessionId()) > m_loadEventsBeforeNavigate;
+        },
+        timeoutMs);
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "browser/Browser.h"
+#include "browser/window/ShownPage.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class DevToolsConnection;
+class RunningChromium;
+class StepKeyBinding;
+class WindowNavigation;
+class WindowPrerender;
+
+// The visible window: the one window of the browser, driven through its tab. Its parts follow
+// the page on show (ShownPage): the navigation that takes the window to a link without waiting
+// on the page that it leaves (WindowNavigation), the browser's prerender of the next link
+// (WindowPrerender), the step keys and the reports of the user's input (StepKeyBinding), and
+// the downloads of a timed step, which are refused.
+class WindowBrowser : public QObject, public Browser
+{
+public:
+    // Attaches to the window's tab `tabId` (RunningChromium::openWindow()); Failure 429 when the
+    // browser refuses.
+    static std::unique_ptr<WindowBrowser> open(std::shared_ptr<RunningChromium> chromium,
+                                               const QString& tabId);
+    ~WindowBrowser() override;
+
+    void setVisible(bool visible) override;
+    void setTop(double pixels) override { placeWindow(QStringLiteral("top"), pixels); }
+    void setLeft(double pixels) override { placeWindow(QStringLiteral("left"), pixels); }
+    void setWidth(double pixels) override { placeWindow(QStringLiteral("width"), pixels); }
+    void setHeight(double pixels) override { placeWindow(QStringLiteral("height"), pixels); }
+    void Navigate(const QString& url) override;
+    void NavigateBack(const QString& url) override;
+    void NavigateUnattended(const QString& url) override;
+    QString LocationURL() override;
+    void Quit() override;
+    void watchStepKeys(std::function<void(StepKey)> pressed) override;
+    qint64 windowProcessGroup() const override;
+    void watchUserInput(std::function<void()> active) override;
+    void watchPageLoads(std::function<void()> loaded) override;
+    void watchPassedOverDownloads(std::function<void(const QString& link)> passedOver) override;
+
+    // For tests and benchmarks: waitForLoadEvent() waits until the page that the last Navigate
+    // started has fired its load event, once watchLoadEvents() has asked the browser to report
+    // them. The toolbar itself never waits for a page.
+    void watchLoadEvents();
+    bool waitForLoadEvent(int timeoutMs);
+    const QString& targetId() const;
+    const QString& sessionId() const;
+    DevToolsConnection& connection() { return m_connection; }
+    RunningChromium& chromium() { return *m_chromium; }
+    // How many renderers of pages on show the window ended because they held a step.
+    int endedRenderers() const;
+
+private:
+    WindowBrowser(std::shared_ptr<RunningChromium> chromium, const ShownPage::Tab& tab);
+    void requireTarget() const;
+    void placeWindow(const QString& edge, double pixels);
+    void navigate(const QString& url, bool unattended);
+    void leave(const QString& address);
+    void setUpPrerender(const QString& sessionId);
+    void listenInPages();
+    void listenToPageEvents();
+    void refuseDownloads(bool refuse);
+    void endUnattended();
+
+    std::shared_ptr<RunningChromium> m_chromium;
+    DevToolsConnection& m_connection;
+    ShownPage* m_page;
+    WindowNavigation* m_navigation;
+    WindowPrerender* m_prerender;
+    StepKeyBinding* m_stepKeys = nullptr; // once keys or input are watched
+    int m_loadEventsBeforeNavigate = 0;
+    int m_loadEndsBeforeNavigate = 0;
+    std::function<void(StepKey)> m_stepKeyPressed;
+    std::function<void()> m_userActive;
+    std::function<void()> m_pageLoaded;
+    std::function<void(const QString& link)> m_downloadPassedOver;
+    QString m_unattendedLink; // until its page has loaded, or its download was given up
+    bool m_refusingDownloads = false;
+    bool m_listening = false;
+};

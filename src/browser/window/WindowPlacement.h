@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+class DevToolsConnection;
+
+// The window of the target `targetId` on the screen: its state and its edges. Never holds up a
+// page: nobody waits for the browser's answers, and the next operation that settles checks them
+// (DevToolsConnection::postChecked()).
+namespace WindowPlacement {
+
+// Shows the window as it was (normal), or minimizes it.
+void show(DevToolsConnection& connection, const QString& targetId, bool visible);
+// Moves one edge ("top", "left") or sets one size ("width", "height"), in screen pixels.
+// Fractional values are rounded; a maximized or minimized window is made normal first.
+void setEdge(DevToolsConnection& connection, const QString& targetId, const QString& edge,
+             double pixels);
+
+} // namespace WindowPlacement

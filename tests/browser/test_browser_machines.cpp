@@ -1,0 +1,359 @@
+// The browser's state machines against a scripted browser on a socket pair, on a clock that the
+// test moves: what the program sends as the browser answers, stays silent or ends a page. No
+// Chromium, and no real time passes.
+#include "browser/BrowserClock.h"
+#include "browser/ahead/AheadBrowser.h"
+#include "browser/chromium/BrowserProfile.h"
+#include "browser/chromium/RunningChromium.h"
+#include "browser/devtools/DevToolsConnection.h"
+#include "browser/window/ShownPage.h"
+#include "browser/window/WindowBrowser.h"
+#include "browser/window/WindowNavigation.h"
+#include "platform/Failure.h"
+
+#include <QJsonDocument>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+// The browser at the other end of the pipe. It reads the program's commands whenever the program
+// waits for it (or the test asks), and answers each at once, unless told to refuse it or to
+// leave it unanswered (by "method" or "method@session").
+class ScriptedBrowser
+{
+public:
+    explicit ScriptedBrowser(int fd) : m_fd(fd) {}
+    ~ScriptedBrowser() { ::close(m_fd); }
+
+    void respond()
+    {
+        char chunk[65536];
+        for (ssize_t n; (n = ::recv(m_fd, chunk, sizeof chunk, MSG_DONTWAIT)) > 0;)
+            m_buffer.append(chunk, n);
+        for (qsizetype end; (end = m_buffer.indexOf('\0')) >= 0; m_buffer.remove(0, end + 1))
+            take(QJsonDocument::fromJson(m_buffer.left(end)).object());
+    }
+    void send(const QString& method, const QJsonObject& params, const QString& session = {})
+    {
+        QJsonObject event{{"method", method}, {"params", params}};
+        if (!session.isEmpty())
+            event["sessionId"] = session;
+        write(QJsonDocument(event).toJson(QJsonDocument::Compact));
+    }
+    void answer(int id, const QJsonObject& result = {})
+    {
+        write("{\"id\":" + QByteArray::number(id) +
+              ",\"result\":" + QJsonDocument(result).toJson(QJsonDocument::Compact) + '}');
+    }
+
+    QSet<QString> refused;
+    QSet<QString> unanswered;
+    QStringList heard;          // "method@session", in order
+    QHash<QString, int> lastId; // of each method heard
+
+private:
+    void take(const QJsonObject& command)
+    {
+        const int id = command["id"].toInt();
+        const QString method = command["method"].toString();
+        const QString name = method + '@' + command["sessionId"].toString();
+        const QJsonObject params = command["params"].toObject();
+        heard << name;
+        lastId[method] = id;
+        if (refused.contains(method) || refused.contains(name))
+            write("{\"id\":" + QByteArray::number(id) + ",\"error\":{\"code\":-32000}}");
+        else if (!unanswered.contains(method) && !unanswered.contains(name))
+            answer(id, resultOf(method, params));
+    }
+    // The window's tab TAB, whose page T has the session S; the hidden target H, session HS.
+    QJsonObject resultOf(const QString& method, const QJsonObject& params)
+    {
+        if (method == "Target.createTarget")
+            return {{"targetId", params["hidden"].toBool() ? "H" : "TAB"}};
+        if (method == "Target.attachToTarget")
+            return {{"sessionId", params["targetId"].toString() + "S"}};
+        if (method == "Target.setAutoAttach")
+            send("Target.attachedToTarget",
+                 {{"sessionId", "S"},
+                  {"targetInfo", QJsonObject{{"targetId", "T"}, {"type", "page"}}}},
+                 "TABS");
+        return {};
+    }
+    void write(const QByteArray& frame)
+    {
+        QVERIFY(::write(m_fd, frame + '\0', frame.size() + 1) > 0);
+    }
+
+    int m_fd;
+    QByteArray m_buffer;
+};
+
+// Timers that run only when the test moves the time. A wait for the browser lets the scripted
+// browser respond first, and takes all the time that it was given when no answer comes.
+class MovedClock : public BrowserClock
+{
+public:
+    struct Timer : BrowserTimer
+    {
+        explicit Timer(MovedClock& clock) : clock(clock) { clock.timers.insert(this); }
+        ~Timer() override { clock.timers.remove(this); }
+        void start(int ms) override { due = clock.now + ms; }
+        void stop() override { due = -1; }
+        int remainingMs() const override
+        {
+            return due < 0 ? -1 : int(qMax<qint64>(due - clock.now, 0));
+        }
+        MovedClock& clock;
+        qint64 due = -1;
+    };
+    std::unique_ptr<BrowserTimer> timer() override { return std::make_unique<Timer>(*this); }
+    qint64 nowMs() const override { return now; }
+    bool waitForInput(int fd, int ms) override
+    {
+        browser->respond();
+        pollfd entry{fd, POLLIN, 0};
+        if (::poll(&entry, 1, 0) > 0)
+            return true;
+        now += qMax(ms, 0);
+        return false;
+    }
+    // Moves the time on, firing the timers that come due on the way, in order.
+    void pass(int ms)
+    {
+        const qint64 end = now + ms;
+        for (;;) {
+            Timer* next = nullptr;
+            for (Timer* timer : std::as_const(timers))
+                if (timer->due >= 0 && timer->due <= end && (!next || timer->due < next->due))
+                    next = timer;
+            if (!next)
+                break;
+            now = std::max(now, next->due);
+            next->due = -1;
+            next->fired();
+        }
+        now = end;
+    }
+
+    ScriptedBrowser* browser = nullptr;
+    qint64 now = 0;
+    QSet<Timer*> timers;
+};
+} // namespace
+
+class BrowserMachinesTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void stepLeavesAPageThatHoldsIt_data();
+    void stepLeavesAPageThatHoldsIt();
+    void firstPageHoldsTheLoadAhead_data();
+    void firstPageHoldsTheLoadAhead();
+    void failedSetUpFailsWhatFollows_data();
+    void failedSetUpFailsWhatFollows();
+
+private:
+    DevToolsConnection& connection() { return m_chromium->connection(); }
+    // Lets the program read what the browser sent, and the browser what the program sent.
+    void exchange()
+    {
+        connection().waitUntil([] { return false; }, 0);
+    }
+    // The letters of the commands heard since the last call, of `letters` ("Method L ...").
+    QString sentSince(const QString& letters);
+
+    QTemporaryDir m_profile;
+    std::unique_ptr<MovedClock> m_clock;
+    std::unique_ptr<ScriptedBrowser> m_browser;
+    std::shared_ptr<RunningChromium> m_chromium;
+    qsizetype m_read = 0;
+};
+
+void BrowserMachinesTest::init()
+{
+    int ends[2];
+    QVERIFY(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) == 0);
+    m_clock = std::make_unique<MovedClock>();
+    m_browser = std::make_unique<ScriptedBrowser>(ends[1]);
+    m_clock->browser = m_browser.get();
+    m_chromium = RunningChromium::overPipe(::dup(ends[0]), ends[0],
+                                           BrowserProfile::choose(m_profile.path()), *m_clock);
+    m_read = 0;
+}
+
+void BrowserMachinesTest::cleanup()
+{
+    m_chromium.reset();
+    m_browser.reset();
+    m_clock.reset();
+}
+
+QString BrowserMachinesTest::sentSince(const QString& letters)
+{
+    QString sent;
+    for (; m_read < m_browser->heard.size(); ++m_read) {
+        const QString method = m_browser->heard.at(m_read).section('@', 0, 0) + ' ';
+        if (letters.contains(method))
+            sent += letters.mid(letters.indexOf(method) + method.size(), 1);
+    }
+    return sent;
+}
+
+void BrowserMachinesTest::stepLeavesAPageThatHoldsIt_data()
+{
+    // After a first step, in turn: "@" the second ("@prerender" one shown from a prerender that
+    // the browser has ready); the browser's "answer" to the last question, its event ("commit" of
+    // the page, "crash", "dialog", "activate" of the prerender); "+MS" pass. sent: what the
+    // program sends, in order: Navigate, Evaluate, Stop loading, Crash, Handle a dialog; "." a
+    // pass, before what it brings.
+    QTest::addColumn<QStringList>("browser");
+    QTest::addColumn<QString>("sent");
+    QTest::newRow("answers") << QStringList{"@",    "answer", "commit", "answer",
+                                            "+100", "answer", "+9000"}
+                             << "NENE.E.";
+    QTest::newRow("never answers")
+        << QStringList{"@", "+1999", "+1", "crash", "+9000"} << "NE..SCN.";
+    QTest::newRow("holds while left") << QStringList{"@", "answer", "+2000", "crash"} << "NENE.SCN";
+    QTest::newRow("crash never reported") << QStringList{"@", "+2000", "+1000"} << "NE.SC.NE";
+    QTest::newRow("never commits, answers")
+        << QStringList{"@", "answer", "+1900", "answer", "+100", "+1900", "answer"} << "NENE..E.";
+    QTest::newRow("next page's dialog")
+        << QStringList{"@", "answer", "commit", "dialog", "+9000"} << "NENE.";
+    QTest::newRow("dialog open") << QStringList{"dialog", "@", "answer"} << "NHENE";
+    QTest::newRow("prerender shown")
+        << QStringList{"@prerender", "answer", "activate", "+9000"} << "NE.";
+    QTest::newRow("prerender never shown")
+        << QStringList{"@prerender", "answer", "+1999",  "+1",   "commit",
+                       "answer",     "+100",   "answer", "+9000"}
+        << "NE..NE.E.";
+}
+
+void BrowserMachinesTest::stepLeavesAPageThatHoldsIt()
+{
+    QFETCH(QStringList, browser);
+    m_browser->unanswered = {"Runtime.evaluate", "Page.crash"};
+    ShownPage page(connection(), "T", "S", "about:blank");
+    WindowNavigation navigation(connection(), page,
+                                [](const QString&, const auto& then) { then(true); });
+    const QString letters = "Page.navigate N Runtime.evaluate E Page.stopLoading S Page.crash C "
+                            "Page.handleJavaScriptDialog H";
+    const QHash<QString, std::pair<QString, QJsonObject>> events{
+        {"commit", {"Page.frameNavigated", {{"frame", QJsonObject{}}}}},
+        {"crash", {"Target.targetCrashed", {{"targetId", "T"}}}},
+        {"dialog", {"Page.javascriptDialogOpening", {{"type", "x"}}}}};
+    navigation.navigate("http://a/");
+    exchange();
+    QString sent = sentSince(letters);
+    for (const QString& move : browser) {
+        if (move == "@")
+            navigation.navigate("http://b/");
+        else if (move == "@prerender")
+            navigation.navigate("http://b/", PrerenderActivation{7, "location.href = 'b'"});
+        else if (move.startsWith('+'))
+            m_clock->pass(move.toInt()), sent += '.';
+        else if (move == "answer")
+            m_browser->answer(m_browser->lastId["Runtime.evaluate"]);
+        else if (move == "activate")
+            page.replace("P", "PS", "http://b/");
+        else
+            m_browser->send(events[move].first, events[move].second, "S");
+        exchange();
+        sent += sentSince(letters);
+    }
+    QTEST(sent, "sent");
+    QCOMPARE(navigation.endedRenderers(), int(sent.contains('C')));
+}
+
+void BrowserMachinesTest::firstPageHoldsTheLoadAhead_data()
+{
+    // What the window's first page does after the hidden instance was sent on; "+MS" pass.
+    QTest::addColumn<QStringList>("window");
+    QTest::addColumn<int>("heldMs"); // how long the hidden instance's address was held
+    QTest::newRow("loads") << QStringList{"+500", "commit", "+500", "stop"} << 1000;
+    QTest::newRow("blank page stops first") << QStringList{"stop", "+2000"} << 2000;
+    QTest::newRow("never loads") << QStringList{"+1999", "+1"} << 2000;
+    QTest::newRow("renderer ends") << QStringList{"+100", "crash"} << 100;
+}
+
+void BrowserMachinesTest::firstPageHoldsTheLoadAhead()
+{
+    QFETCH(QStringList, window);
+    auto visible = WindowBrowser::open(m_chromium, m_chromium->openWindow());
+    AheadBrowser hidden(m_chromium);
+    visible->Navigate("http://a/");
+    hidden.Navigate("http://b/");
+    const QHash<QString, std::pair<QString, QJsonObject>> events{
+        {"commit",
+         {"Target.targetInfoChanged",
+          {{"targetInfo", QJsonObject{{"targetId", "T"}, {"url", "http://a/"}}}}}},
+        {"stop", {"Page.frameStoppedLoading", {{"frameId", "T"}}}},
+        {"crash", {"Target.targetCrashed", {{"targetId", "T"}}}}};
+    const qint64 start = m_clock->now;
+    for (const QString& move : window) {
+        exchange();
+        QVERIFY2(!m_browser->heard.contains("Page.navigate@HS"), qPrintable(move));
+        if (move.startsWith('+'))
+            m_clock->pass(move.toInt());
+        else
+            m_browser->send(events[move].first, events[move].second,
+                            move == "stop" ? "S" : QString());
+    }
+    exchange();
+    QVERIFY(m_browser->heard.contains("Page.navigate@HS"));
+    QTEST(int(m_clock->now - start), "heldMs");
+}
+
+void BrowserMachinesTest::failedSetUpFailsWhatFollows_data()
+{
+    // A set-up command that the browser refuses, or never answers, fails the next operation that
+    // needs it, and every later one: an instance without its set-up is not fit for use.
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("refused"); // or never answered
+    QTest::addColumn<int>("failure");
+    QTest::newRow("hidden guard refused") << "Fetch.enable@HS" << true << 429;
+    QTest::newRow("hidden guard unanswered") << "Page.enable@HS" << false << 429;
+    QTest::newRow("step keys refused") << "Runtime.addBinding@S" << true << 462;
+    QTest::newRow("step keys unanswered")
+        << "Page.addScriptToEvaluateOnNewDocument@S" << false << 462;
+    QTest::newRow("window's address unanswered") << "Target.getTargetInfo" << false << 462;
+}
+
+void BrowserMachinesTest::failedSetUpFailsWhatFollows()
+{
+    QFETCH(QString, command);
+    QFETCH(bool, refused);
+    QFETCH(int, failure);
+    (refused ? m_browser->refused : m_browser->unanswered).insert(command);
+    auto visible = WindowBrowser::open(m_chromium, m_chromium->openWindow());
+    AheadBrowser hidden(m_chromium);
+    visible->watchStepKeys([](StepKey) {});
+    const auto failureOf = [](const auto& operation) {
+        try {
+            operation();
+        } catch (const Failure& failure) {
+            return failure.number();
+        }
+        return 0;
+    };
+    const qint64 start = m_clock->now;
+    QCOMPARE(failureOf([&] {
+                 hidden.Navigate("http://b/");
+                 visible->Navigate("http://a/");
+                 visible->LocationURL();
+             }),
+             failure);
+    QCOMPARE(m_clock->now - start, qint64(refused ? 0 : DevToolsConnection::ReplyTimeoutMs));
+    QCOMPARE(failureOf([&] { visible->Navigate("http://c/"); }),
+             command.startsWith("Target.") ? 0 : failure);
+}
+
+QTEST_GUILESS_MAIN(BrowserMachinesTest)
+#include "test_browser_machines.moc"
