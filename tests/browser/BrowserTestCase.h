@@ -31,6 +31,11 @@ class BrowserTestCase : public QObject
 public:
     explicit BrowserTestCase(BrowserFixture& fixture);
 
+private slots:
+    // Names the case under way, so that a Failure that escapes it fails it alone (see
+    // runTestClasses()).
+    void init();
+
 protected:
     // For initTestCase(): the pair is started by the first class that asks for it; the class's
     // cases are skipped where no browser can run.

@@ -99,9 +99,14 @@ void KeptDocumentTest::keptDocumentOnlyWhenItMayBeServed()
         m_pair->main->Navigate(m_server->url(shown));
         QVERIFY(mainBrowser().waitForLoadEvent(10000));
         QCOMPARE(m_server->requestCount(shown), before);
-        mainBrowser().connection().command(QStringLiteral("Page.reload"), {},
-                                           mainBrowser().sessionId());
+        DevToolsConnection& connection = mainBrowser().connection();
+        const int loads = connection.loadEventCount(mainBrowser().sessionId());
+        connection.command(QStringLiteral("Page.reload"), {}, mainBrowser().sessionId());
         QTRY_COMPARE(m_server->requestCount(shown), before + 1);
+        // Loaded before the next case sends the window on: a load event that came after that
+        // would be taken for the next page's.
+        QTRY_VERIFY_WITH_TIMEOUT(connection.loadEventCount(mainBrowser().sessionId()) > loads,
+                                 10000);
         return;
     } else {
         m_pair->main->Navigate(m_server->url(shown));

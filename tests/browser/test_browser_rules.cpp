@@ -469,6 +469,7 @@ void BrowserRulesTest::windowSetUpSettles_data()
     QTest::newRow("discovery") << "Target.setDiscoverTargets" << FailureNumber::CannotCreateObject;
     QTest::newRow("window") << "Target.createTarget" << FailureNumber::CannotCreateObject;
     QTest::newRow("attach") << "Target.attachToTarget" << FailureNumber::CannotCreateObject;
+    QTest::newRow("auto-attach") << "Target.setAutoAttach" << FailureNumber::CannotCreateObject;
 }
 
 void BrowserRulesTest::windowSetUpSettles()
@@ -476,6 +477,18 @@ void BrowserRulesTest::windowSetUpSettles()
     QFETCH(QString, refused);
     ScriptedChromium chromium;
     chromium.script(refused, ScriptedChromium::Reply::withError("refused"));
+    // The page reported after all: a refusal is not taken back by what follows it.
+    connect(
+        &chromium, &ScriptedChromium::commandReceived, &chromium,
+        [&](const QJsonObject& command) {
+            if (command["method"] == "Target.setAutoAttach" && refused == command["method"])
+                chromium.emitEvent(
+                    "Target.attachedToTarget",
+                    {{"sessionId", "late"},
+                     {"targetInfo", QJsonObject{{"targetId", "late-page"}, {"type", "page"}}}},
+                    command["sessionId"].toString());
+        },
+        Qt::DirectConnection);
     const auto ends = chromium.takeProgramEnds();
     QTemporaryDir profile;
     const auto running = RunningChromium::overPipe(ends.commandFd, ends.eventFd,

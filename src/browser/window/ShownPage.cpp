@@ -83,18 +83,16 @@ ShownPage::Tab ShownPage::attachTab(DevToolsConnection& connection, const QStrin
             tab.sessionId = event.text("sessionId");
         }
     });
-    // Every later page of the tab (the browser's prerenders) waits until it is set up.
-    const bool asked = connection.pipe()
-                           .call(str("Target.setAutoAttach"),
-                                 {{str("autoAttach"), true},
-                                  {str("waitForDebuggerOnStart"), true},
-                                  {str("flatten"), true}},
-                                 tab.sessionOfTab, DevToolsConnection::ReplyTimeoutMs)
-                           .has_value();
-    if (asked)
-        connection.waitUntil([&tab] { return !tab.sessionId.isEmpty(); },
-                             DevToolsConnection::ReplyTimeoutMs);
-    if (tab.sessionId.isEmpty())
+    // Every later page of the tab (the browser's prerenders) waits until it is set up. A refusal
+    // fails at once: the page that it would have reported never comes.
+    const auto asked = connection.pipe().call(
+        str("Target.setAutoAttach"),
+        {{str("autoAttach"), true}, {str("waitForDebuggerOnStart"), true}, {str("flatten"), true}},
+        tab.sessionOfTab, DevToolsConnection::ReplyTimeoutMs);
+    const bool attached = asked && DevToolsPipe::succeeded(*asked) &&
+                          connection.waitUntil([&tab] { return !tab.sessionId.isEmpty(); },
+                                               DevToolsConnection::ReplyTimeoutMs);
+    if (!attached)
         throw Failure(failure);
     connection.noteTarget(tab.targetId, str("page"));
     return tab;
