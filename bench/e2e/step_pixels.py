@@ -25,6 +25,7 @@ new=build/src/quillon,old=/tmp/q; the table then has each build's rows against t
 STEP_PIXELS_KINDS=cacheable,another-origin,... steps onto those kinds only (default: all).
 STEP_PIXELS_BLOCK=10 (the default): the steps in blocks of this many, each program and Chromium
 alone launched afresh for each block, taking turns.
+STEP_PIXELS_DEBUG=1: each step's marks, as they came, on standard error.
 STEP_PIXELS_FRAMES=<folder>: the frames of each step that changed more than once, or at once on
 the click, kept there as PPM files, to see what changed.
 """
@@ -206,7 +207,8 @@ def step_frames(screen, act):
 
 
 def keep_frames(screen, row, click, changes):
-    """With STEP_PIXELS_FRAMES=<folder>, the frames of a step that changed more than once or at
+    """With STEP_PIXELS_DEBUG=1: each step's marks, as they came, on standard error.
+STEP_PIXELS_FRAMES=<folder>, the frames of a step that changed more than once or at
     once on the click, as PPM files named for the row, the step and the ms from the click."""
     folder = os.environ.get("STEP_PIXELS_FRAMES")
     if not folder or not (len(changes) > 1 or (changes and changes[0][0] - click < 0.02)):
@@ -487,6 +489,9 @@ def run_toolbar(screen, server, program, rounds, results, label=""):
                 if row:
                     keep_frames(screen, row, click, changes)
                 result = measure(click, changes)
+                if row and os.environ.get("STEP_PIXELS_DEBUG"):
+                    print(row, " ".join(f"{w}@{(t - click) * 1e3:.0f}"
+                                        for w, t in marks.after(click)), file=sys.stderr)
                 if row and not (direction == "Left" and previous == "setup"):
                     results.setdefault(row, []).append(
                         (result, rate, breakdown(marks, click)))
@@ -711,9 +716,9 @@ def fmt(value, width=7):
 
 # The breakdown's columns first in the order of a step, then whatever other mark a program gives
 # (a build may add its own); the browser's lifecycle events that say nothing of a step are left out.
-BREAKDOWN = ["handler", "navigate", "paused", "answered", "commit", "firstPaint",
+BREAKDOWN = ["handler", "navigate", "paused", "answered", "init", "commit", "firstPaint",
              "firstContentfulPaint", "DOMContentLoaded", "load"]
-NOT_OF_A_STEP = NOT_SHOWN | {"init", "launch", "window"}
+NOT_OF_A_STEP = NOT_SHOWN | {"launch", "window"}
 
 
 def report(results, faults):
@@ -763,7 +768,9 @@ def report(results, faults):
                                and not k.startswith(KIND_MARKS))
     print("\nbreakdown, median ms from the click (-: no such mark); handler: the program's click "
           "handler, navigate: its command sent, paused/answered: the document's request held and "
-          "answered, commit: the window's page replaced, then the page's own lifecycle events")
+          "answered (from the copy loaded ahead, or sent on), init: the renderer ready with the new "
+          "document, commit: the window's page replaced, then the page's own lifecycle events; "
+          "ahead: the hidden instance sent on")
     print(f"{'':56} " + " ".join(f"{n[:9]:>9}" for n in names))
     for row, samples in results.items():
         print(f"{row:56} " + " ".join(

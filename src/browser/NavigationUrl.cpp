@@ -1,9 +1,11 @@
 #include "browser/NavigationUrl.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 #include <QUrl>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 // A scheme of one letter is a drive ("c:\..."), not a scheme.
@@ -66,6 +68,40 @@ bool isPrerenderedFrom(const QString& shown, const QString& next)
     return isWorthLoadingAhead(next) && from.scheme().toLower() == to.scheme().toLower() &&
            from.host() == to.host() && portOf(from) == portOf(to) &&
            from.adjusted(QUrl::RemoveFragment) != to.adjusted(QUrl::RemoveFragment);
+}
+
+bool isAnotherSite(const QString& shown, const QString& next)
+{
+    const QUrl from(shown);
+    const QUrl to(next);
+    const auto isWeb = [](const QUrl& url) {
+        const QString scheme = url.scheme().toLower();
+        return url.isValid() && !url.host().isEmpty() &&
+               (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+    };
+    if (!isWeb(from) || !isWeb(to))
+        return false;
+    if (from.scheme().toLower() != to.scheme().toLower())
+        return true;
+    // A name's site ends in its last two labels at least; an IP address is a site of its own,
+    // but one that the browser reads in another notation (hexadecimal, octal, fewer parts) is
+    // in doubt.
+    static const QRegularExpression canonicalIpv4(
+        QStringLiteral("^(0|[1-9][0-9]{0,2})(\\.(0|[1-9][0-9]{0,2})){3}$"));
+    const auto site = [](const QUrl& url) -> std::optional<QString> {
+        QString host = url.host().toLower();
+        if (host.endsWith(QLatin1Char('.')))
+            host.chop(1);
+        const QString last = host.section(QLatin1Char('.'), -1);
+        if (host.contains(QLatin1Char(':')) || canonicalIpv4.match(host).hasMatch())
+            return host;
+        if (last.isEmpty() || last.at(0).isDigit())
+            return std::nullopt;
+        return host.section(QLatin1Char('.'), -2);
+    };
+    const auto a = site(from);
+    const auto b = site(to);
+    return a && b && *a != *b;
 }
 
 QString urlScheme(const QString& address)

@@ -22,6 +22,12 @@ bool isWorthLoadingAhead(const QString& url);
 // web page of the same origin, other than the page on show itself.
 bool isPrerenderedFrom(const QString& shown, const QString& next);
 
+// True when a web page `next` is plainly of another site than the web page `shown`: another
+// scheme, or hosts whose last two labels differ (a site is a registrable domain, which ends in at
+// least those), or another IP address. False whenever in doubt: two hosts under one public suffix
+// of more labels ("a.example.co.uk", "b.other.co.uk") count as one site.
+bool isAnotherSite(const QString& shown, const QString& next);
+
 // The scheme of `address` as a browser's URL parser reads it, in lower case (tabs and line breaks
 // anywhere dropped, blanks and control characters before it taken off); empty when the address
 // has none (a relative one).

@@ -155,8 +155,8 @@ private slots:
     void cleanup();
     void stepLeavesAPageThatHoldsIt_data();
     void stepLeavesAPageThatHoldsIt();
-    void firstPageHoldsTheLoadAhead_data();
-    void firstPageHoldsTheLoadAhead();
+    void windowPageHoldsTheLoadAhead_data();
+    void windowPageHoldsTheLoadAhead();
     void failedSetUpFailsWhatFollows_data();
     void failedSetUpFailsWhatFollows();
 
@@ -228,6 +228,14 @@ void BrowserMachinesTest::stepLeavesAPageThatHoldsIt_data()
     QTest::newRow("next page's dialog")
         << QStringList{"@", "answer", "commit", "dialog", "+9000"} << "NENE.";
     QTest::newRow("dialog open") << QStringList{"dialog", "@", "answer"} << "NHENE";
+    // "shown": the window reports its page at http://a/, "@other" a step onto another site.
+    QTest::newRow("another site")
+        << QStringList{"shown", "@other", "commit", "answer", "+100", "answer", "+9000"}
+        << "NNE.E.";
+    QTest::newRow("another site never answers")
+        << QStringList{"shown", "@other", "+2000", "crash", "+9000"} << "NNE.SCN.";
+    QTest::newRow("another site while a question is out")
+        << QStringList{"shown", "@", "+1000", "@other", "+1000", "crash"} << "NE.N.SCN";
     QTest::newRow("prerender shown")
         << QStringList{"@prerender", "answer", "activate", "+9000"} << "NE.";
     QTest::newRow("prerender never shown")
@@ -254,7 +262,12 @@ void BrowserMachinesTest::stepLeavesAPageThatHoldsIt()
     QString sent = sentSince(letters);
     for (const QString& move : browser) {
         if (move == "@")
-            navigation.navigate("http://b/");
+            navigation.navigate("http://a/b");
+        else if (move == "@other")
+            navigation.navigate("http://b.example/");
+        else if (move == "shown")
+            m_browser->send("Target.targetInfoChanged",
+                            {{"targetInfo", QJsonObject{{"targetId", "T"}, {"url", "http://a/"}}}});
         else if (move == "@prerender")
             navigation.navigate("http://b/", PrerenderActivation{7, "location.href = 'b'"});
         else if (move.startsWith('+'))
@@ -272,39 +285,64 @@ void BrowserMachinesTest::stepLeavesAPageThatHoldsIt()
     QCOMPARE(navigation.endedRenderers(), int(sent.contains('C')));
 }
 
-void BrowserMachinesTest::firstPageHoldsTheLoadAhead_data()
+void BrowserMachinesTest::windowPageHoldsTheLoadAhead_data()
 {
-    // What the window's first page does after the hidden instance was sent on; "+MS" pass.
+    // What the window's page does after the hidden instance was sent on, on its first step or a
+    // later one; "+MS" pass.
+    QTest::addColumn<bool>("later");
     QTest::addColumn<QStringList>("window");
     QTest::addColumn<int>("heldMs"); // how long the hidden instance's address was held
-    QTest::newRow("loads") << QStringList{"+500", "commit", "+500", "stop"} << 1000;
-    QTest::newRow("blank page stops first") << QStringList{"stop", "+2000"} << 2000;
-    QTest::newRow("never loads") << QStringList{"+1999", "+1"} << 2000;
-    QTest::newRow("renderer ends") << QStringList{"+100", "crash"} << 100;
+    for (const bool later : {false, true}) {
+        const char* step = later ? "later step, " : "first step, ";
+        QTest::addRow("%sloads", step)
+            << later << QStringList{"+500", "commit", "+500", "stop"} << 1000;
+        QTest::addRow("%spage left stops first", step)
+            << later << QStringList{"stop", "+2000"} << 2000;
+        QTest::addRow("%snever loads", step) << later << QStringList{"+1999", "+1"} << 2000;
+        QTest::addRow("%srenderer ends", step) << later << QStringList{"+100", "crash"} << 100;
+    }
 }
 
-void BrowserMachinesTest::firstPageHoldsTheLoadAhead()
+void BrowserMachinesTest::windowPageHoldsTheLoadAhead()
 {
+    QFETCH(bool, later);
     QFETCH(QStringList, window);
     auto visible = WindowBrowser::open(m_chromium, m_chromium->openWindow());
     AheadBrowser hidden(m_chromium);
-    visible->Navigate("http://a/");
+    const auto commit = [this](const QString& url) {
+        m_browser->send("Target.targetInfoChanged",
+                        {{"targetInfo", QJsonObject{{"targetId", "T"}, {"url", url}}}});
+    };
+    const auto stop = [this] {
+        m_browser->send("Page.frameStoppedLoading", {{"frameId", "T"}}, "S");
+    };
+    QString address = "http://a/";
+    if (later) {
+        visible->Navigate(address);
+        commit(address);
+        stop();
+        exchange();
+        hidden.Navigate("http://x/");
+        exchange();
+        QVERIFY(m_browser->heard.contains("Page.navigate@HS"));
+        m_browser->heard.clear();
+        m_read = 0;
+        address = "http://c/";
+    }
+    visible->Navigate(address);
     hidden.Navigate("http://b/");
-    const QHash<QString, std::pair<QString, QJsonObject>> events{
-        {"commit",
-         {"Target.targetInfoChanged",
-          {{"targetInfo", QJsonObject{{"targetId", "T"}, {"url", "http://a/"}}}}}},
-        {"stop", {"Page.frameStoppedLoading", {{"frameId", "T"}}}},
-        {"crash", {"Target.targetCrashed", {{"targetId", "T"}}}}};
     const qint64 start = m_clock->now;
     for (const QString& move : window) {
         exchange();
         QVERIFY2(!m_browser->heard.contains("Page.navigate@HS"), qPrintable(move));
         if (move.startsWith('+'))
             m_clock->pass(move.toInt());
+        else if (move == "commit")
+            commit(address);
+        else if (move == "stop")
+            stop();
         else
-            m_browser->send(events[move].first, events[move].second,
-                            move == "stop" ? "S" : QString());
+            m_browser->send("Target.targetCrashed", {{"targetId", "T"}});
     }
     exchange();
     QVERIFY(m_browser->heard.contains("Page.navigate@HS"));

@@ -32,6 +32,8 @@ private slots:
     void linkBecomesAddress();
     void onlyNetworkAddressesLoadAhead_data();
     void onlyNetworkAddressesLoadAhead();
+    void anotherSiteOnlyWhenPlain_data();
+    void anotherSiteOnlyWhenPlain();
     void scriptAddressesAreRecognised_data();
     void scriptAddressesAreRecognised();
     void keptDocumentMayBeKept_data();
@@ -112,6 +114,34 @@ void BrowserRulesTest::onlyNetworkAddressesLoadAhead()
     QFETCH(QString, address);
     QFETCH(bool, loaded);
     QCOMPARE(isWorthLoadingAhead(address), loaded);
+}
+
+void BrowserRulesTest::anotherSiteOnlyWhenPlain_data()
+{
+    // A step onto another site is not held by the page on show: only where that is sure.
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("next");
+    QTest::addColumn<bool>("another");
+    const auto row = [](const char* name, const char* shown, const char* next, bool another) {
+        QTest::newRow(name) << QString::fromLatin1(shown) << QString::fromLatin1(next) << another;
+    };
+    row("other domain", "http://a.example.com/", "http://example.org/x", true);
+    row("same domain", "http://a.example.com/", "http://B.EXAMPLE.com./", false);
+    row("other scheme", "http://example.com/", "https://example.com/", true);
+    row("longer public suffix", "http://x.one.co.uk/", "http://y.two.co.uk/", false);
+    row("address and name", "http://127.0.0.1:8000/", "http://localhost:8000/", true);
+    row("two addresses", "http://127.0.0.1/", "http://[::1]/", true);
+    row("address in another notation", "http://127.0.0.1/", "http://0x7f.1/", false);
+    row("not a web page", "about:blank", "http://example.com/", false);
+    row("file", "http://example.com/", "file:///tmp/a.html", false);
+}
+
+void BrowserRulesTest::anotherSiteOnlyWhenPlain()
+{
+    QFETCH(QString, shown);
+    QFETCH(QString, next);
+    QFETCH(bool, another);
+    QCOMPARE(isAnotherSite(shown, next), another);
 }
 
 void BrowserRulesTest::scriptAddressesAreRecognised_data()
@@ -513,10 +543,13 @@ void BrowserRulesTest::windowAddressWhileItsPageMoves_data()
     // What the browser reports of the window's page after a step onto http://b/.
     QTest::addColumn<QString>("reported");
     QTest::addColumn<QString>("address");
-    QTest::newRow("arrived") << "http://b/" << "http://b/";
-    QTest::newRow("redirected") << "http://c/" << "http://c/";
+    QTest::newRow("arrived") << "http://b/"
+                             << "http://b/";
+    QTest::newRow("redirected") << "http://c/"
+                                << "http://c/";
     // As it does while the page waits for a renderer of its own.
-    QTest::newRow("between renderers") << "" << "http://b/";
+    QTest::newRow("between renderers") << ""
+                                       << "http://b/";
 }
 
 void BrowserRulesTest::windowAddressWhileItsPageMoves()

@@ -111,10 +111,47 @@ void KeptDocumentServer::recheckShown(int generation, bool last)
                 });
 }
 
-void KeptDocumentServer::windowLeaves()
+void KeptDocumentServer::windowLeaves(const QString& address)
 {
     m_shownCopy.reset();
     ++m_shownGeneration;
+    m_stepCookies.reset();
+    const QString url = KeptDocuments::withoutFragment(address);
+    const auto document = m_documents.find(url, QStringLiteral("GET"));
+    if (!document || !document->cookies)
+        return;
+    auto step = std::make_shared<StepCookies>();
+    step->url = url;
+    m_stepCookies = step;
+    const int sent = m_pipe.send(
+        QStringLiteral("Network.getCookies"), {{QStringLiteral("urls"), QJsonArray{url}}},
+        windowSession(), [step](const QJsonObject& reply) {
+            step->answered = true;
+            step->now = cookieStateOf(reply);
+            for (const CookiesThen& then : std::exchange(step->waiting, {}))
+                then(step->now);
+        });
+    if (sent == 0)
+        m_stepCookies.reset();
+}
+
+// The cookies that the browser would send for `url` now, or nothing when it cannot be asked: those
+// asked for as the window's step began, when it went there.
+void KeptDocumentServer::cookiesOf(const QString& url, const QString& sessionId, CookiesThen then)
+{
+    const std::shared_ptr<StepCookies> step = m_stepCookies;
+    if (step && sessionId == windowSession() && step->url == KeptDocuments::withoutFragment(url)) {
+        if (step->answered)
+            then(step->now);
+        else
+            step->waiting << std::move(then);
+        return;
+    }
+    const int sent = m_pipe.send(QStringLiteral("Network.getCookies"),
+                                 {{QStringLiteral("urls"), QJsonArray{url}}}, sessionId,
+                                 [then](const QJsonObject& reply) { then(cookieStateOf(reply)); });
+    if (sent == 0)
+        then(std::nullopt);
 }
 
 void KeptDocumentServer::subscribe(DevToolsConnection& connection)
@@ -142,12 +179,9 @@ void KeptDocumentServer::paused(const DevToolsEvent& event)
     const bool ofWindow = !event.sessionId.isEmpty() && event.sessionId == windowSession();
     if (!ofWindow && !m_prerenderSessions.contains(event.sessionId))
         return;
-    const bool traced = ofWindow && !m_connection.isSubframe(event.text("frameId"));
-    if (traced)
+    if (ofWindow && !m_connection.isSubframe(event.text("frameId")))
         StepTrace::mark("paused");
     answer(event.sessionId, event.params);
-    if (traced)
-        StepTrace::mark("answered");
 }
 
 void KeptDocumentServer::answer(const QString& sessionId, const QJsonObject& params)
@@ -194,6 +228,7 @@ void KeptDocumentServer::serve(const Request& request, const KeptDocuments::Docu
     } else {
         ++m_served;
         shown(document);
+        StepTrace::mark("answered");
     }
     FetchDocuments::fulfil(m_pipe, request.sessionId, request.requestId,
                            {document.status, document.statusText, document.headers, document.body});
@@ -218,14 +253,10 @@ void KeptDocumentServer::cookiesStill(const QString& url, const QString& session
 {
     const KeptDocuments::Cookies kept = document.cookies.value_or(KeptDocuments::Cookies{});
     const bool handedOut = document.handedOut;
-    const int sent = m_pipe.send(
-        QStringLiteral("Network.getCookies"), {{QStringLiteral("urls"), QJsonArray{url}}},
-        sessionId, [kept, handedOut, then](const QJsonObject& reply) {
-            const auto now = cookieStateOf(reply);
-            then(now && KeptDocuments::stillAnswers(kept, *now, handedOut));
-        });
-    if (sent == 0)
-        then(false);
+    cookiesOf(url, sessionId,
+              [kept, handedOut, then](const std::optional<KeptDocuments::Cookies>& now) {
+                  then(now && KeptDocuments::stillAnswers(kept, *now, handedOut));
+              });
 }
 
 // The window's own navigation goes to the network; a prerender that the copies cannot answer
@@ -237,6 +268,7 @@ void KeptDocumentServer::refuse(const Request& request)
                              QStringLiteral("BlockedByClient"));
         return;
     }
+    StepTrace::mark("answered");
     m_pipe.send(QStringLiteral("Fetch.continueRequest"),
                 {{QStringLiteral("requestId"), request.requestId}}, request.sessionId);
 }

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class DevToolsConnection;
 class DevToolsPipe;
@@ -25,7 +26,9 @@ class ShownPage;
 // only from them, kept for the window's own step until the user sees the prerendered page: a
 // prerender never sends the server a request that the step would not have sent.
 // A copy shown is asked for again when the cookies it was answered under changed as it came on
-// show: a page left with a logout in its `navigate` or `pagehide` handler.
+// show: a page left with a logout in its `navigate` or `pagehide` handler. So the cookies that a
+// step's copy is checked against are asked for as the step begins, and its request, when it
+// comes, is answered without a question of its own.
 class KeptDocumentServer : public QObject
 {
 public:
@@ -59,7 +62,9 @@ private:
     void subscribe(DevToolsConnection& connection);
     void paused(const DevToolsEvent& event);
     void showReplacedPage();
-    void windowLeaves();
+    void windowLeaves(const QString& address);
+    using CookiesThen = std::function<void(const std::optional<KeptDocuments::Cookies>& now)>;
+    void cookiesOf(const QString& url, const QString& sessionId, CookiesThen then);
     void answer(const QString& sessionId, const QJsonObject& params);
     void serve(const Request& request, const KeptDocuments::Document& document);
     void cookiesStill(const QString& url, const QString& sessionId,
@@ -80,4 +85,14 @@ private:
     // show; m_shownGeneration counts the copies shown.
     std::optional<KeptDocuments::Document> m_shownCopy;
     int m_shownGeneration = 0;
+    // The cookies of the address that the window was last sent to, asked for as it was sent:
+    // the answer, once it came, and who waits for it meanwhile.
+    struct StepCookies
+    {
+        QString url;
+        bool answered = false;
+        std::optional<KeptDocuments::Cookies> now;
+        QList<CookiesThen> waiting;
+    };
+    std::shared_ptr<StepCookies> m_stepCookies;
 };

@@ -3,6 +3,7 @@
 #include "browser/Str.h"
 #include "browser/devtools/DevToolsConnection.h"
 #include "browser/window/ShownPage.h"
+#include "log/StepTrace.h"
 #include "platform/Failure.h"
 
 LoadAhead::LoadAhead(DevToolsConnection& connection, QObject* parent)
@@ -19,14 +20,9 @@ void LoadAhead::followWindow(ShownPage& page)
     m_window = &page;
     m_server.serveWindow(page);
     connect(&page, &ShownPage::leaving, this, &LoadAhead::windowLeaves);
-    // The blank page that the window was made with may still be loading when its first address
-    // is sent: only a stop after the window's address has moved on from it counts. A load that
-    // fails stops as well.
-    connect(&page, &ShownPage::loaded, this, [this](const QString& frameId) {
-        if (holds() && !frameId.isEmpty() && m_window->url() != QLatin1String("about:blank"))
-            endHold();
-    });
-    for (const auto gone : {&ShownPage::rendererGone, &ShownPage::closed}) {
+    connect(&page, &ShownPage::loaded, this, &LoadAhead::windowLoaded);
+    // A prerender shown has loaded already.
+    for (const auto gone : {&ShownPage::replaced, &ShownPage::rendererGone, &ShownPage::closed}) {
         connect(&page, gone, this, [this] {
             if (holds())
                 endHold();
@@ -37,23 +33,39 @@ void LoadAhead::followWindow(ShownPage& page)
 void LoadAhead::windowLeaves(const QString& address)
 {
     m_guard.windowGoesTo(address);
-    if (m_firstPage != FirstPage::NotAsked)
+    // Steps in quick succession do not put the hidden instance off for longer.
+    if (holds())
         return;
-    m_firstPage = FirstPage::Asked;
-    m_holdTimer->start(FirstPageHeadStartMs);
+    m_holding = true;
+    m_leftUrl = m_window->url();
+    m_holdTimer->start(HeadStartMs);
+}
+
+// The page left may still be loading as the step comes (the blank page that the window was made
+// with, say): only a stop after the window's address has moved on from it counts. A load that
+// fails stops as well.
+void LoadAhead::windowLoaded(const QString& frameId)
+{
+    if (holds() && !frameId.isEmpty() && m_window->url() != m_leftUrl)
+        endHold();
 }
 
 void LoadAhead::navigate(const QString& address, const QString& sessionId)
 {
     m_aheadAddress = address;
-    if (holds() && !holdIsOver()) {
-        if (!m_connection.isAlive())
-            throw Failure(FailureNumber::ObjectDisconnected);
+    if (!m_connection.isAlive())
+        throw Failure(FailureNumber::ObjectDisconnected);
+    if (holds() && !holdIsOver())
         m_held.insert(sessionId, address);
-        return;
-    }
-    // The answer comes only when the server has answered; the toolbar does not wait for it.
-    m_connection.post(str("Page.navigate"), {{str("url"), address}}, sessionId);
+    else
+        send(address, sessionId);
+}
+
+// The answer comes only when the server has answered; nobody waits for it.
+void LoadAhead::send(const QString& address, const QString& sessionId)
+{
+    StepTrace::mark("ahead");
+    m_connection.pipe().send(str("Page.navigate"), {{str("url"), address}}, sessionId);
 }
 
 // Its timer may be due while a caller waits on the pipe and no timer runs.
@@ -67,11 +79,11 @@ bool LoadAhead::holdIsOver()
 
 void LoadAhead::endHold()
 {
-    m_firstPage = FirstPage::Loaded;
+    m_holding = false;
     m_holdTimer->stop();
     const QMap<QString, QString> held = std::exchange(m_held, {});
     for (auto it = held.begin(); it != held.end(); ++it)
-        m_connection.pipe().send(str("Page.navigate"), {{str("url"), it.value()}}, it.key());
+        send(it.value(), it.key());
 }
 
 bool LoadAhead::waitUntil(const std::function<bool()>& done, int timeoutMs)

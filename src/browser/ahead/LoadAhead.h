@@ -20,15 +20,17 @@ class ShownPage;
 // documents that they keep and the server that answers the window from them, the guard of their
 // targets, the address that they load, and the head start of the window's first page.
 //
-// The window's first page comes first. On a browser just started, the hidden instance's load
-// would take the processor from it (each starts a renderer of its own), so until that page has
-// loaded, or FirstPageHeadStartMs have passed, navigate() keeps the hidden instance's address
+// The window's page comes first. On these machines the hidden instance's load takes the processor
+// from the window's step, and its page, once answered, takes the renderer that the browser keeps
+// ready for the next site: the window's page of another site then waits for a new one. So from
+// each step of the window (its first page included) until its page has loaded, or HeadStartMs
+// have passed since the step that began the hold, navigate() keeps the hidden instance's address
 // and sends the latest one then.
 class LoadAhead : public QObject
 {
 public:
-    // How long the hidden instance's first load waits at most for the window's first page.
-    static constexpr int FirstPageHeadStartMs = 2000;
+    // How long the hidden instance's load waits at most for the window's page.
+    static constexpr int HeadStartMs = 2000;
 
     explicit LoadAhead(DevToolsConnection& connection, QObject* parent = nullptr);
     ~LoadAhead() override;
@@ -38,8 +40,7 @@ public:
     HiddenTargetGuard& guard() { return m_guard; }
 
     // Follows the window's page on show: the window's documents come from the kept ones, what is
-    // loaded ahead is for the step from where the window is sent, and its first page comes
-    // first.
+    // loaded ahead is for the step from where the window is sent, and its page comes first.
     void followWindow(ShownPage& page);
     // Takes the hidden target of `sessionId` to `address`; throws 462 when the browser is gone.
     void navigate(const QString& address, const QString& sessionId);
@@ -51,9 +52,11 @@ public:
 
 private:
     void windowLeaves(const QString& address);
-    bool holds() const { return m_firstPage == FirstPage::Asked; }
+    void windowLoaded(const QString& frameId);
+    bool holds() const { return m_holding; }
     bool holdIsOver();
     void endHold();
+    void send(const QString& address, const QString& sessionId);
 
     DevToolsConnection& m_connection;
     KeptDocuments m_kept;
@@ -61,7 +64,8 @@ private:
     KeptDocumentServer m_server;
     QPointer<ShownPage> m_window;
     QString m_aheadAddress;
-    enum class FirstPage { NotAsked, Asked, Loaded } m_firstPage = FirstPage::NotAsked;
+    bool m_holding = false;
+    QString m_leftUrl; // the window's address as the step that began the hold came
     std::unique_ptr<BrowserTimer> m_holdTimer;
     QMap<QString, QString> m_held; // hidden session -> address
 };

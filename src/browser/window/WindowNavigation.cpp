@@ -1,6 +1,7 @@
 #include "browser/window/WindowNavigation.h"
 
 #include "browser/Meanwhile.h"
+#include "browser/NavigationUrl.h"
 #include "browser/Str.h"
 #include "browser/devtools/DevToolsConnection.h"
 #include "browser/window/ShownPage.h"
@@ -56,6 +57,13 @@ void WindowNavigation::start(const QString& address, int historyEntry,
     // While an earlier question is unanswered the page has held the window since then: the
     // time runs from that question, so that steps in quick succession cannot put off the end.
     const bool held = m_state == State::Asking || (m_state == State::Leaving && m_questionOut);
+    // A page of another site comes in a renderer of its own, which the page on show cannot hold:
+    // the address goes at once, and the watch that follows it ends a page that hangs all the same.
+    if (m_historyEntry == 0 && !activation && isAnotherSite(m_page.url(), address)) {
+        m_questionOut = held;
+        go();
+        return;
+    }
     m_state = State::Asking;
     m_questionOut = false;
     if (!held) {

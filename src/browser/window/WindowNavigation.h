@@ -32,7 +32,9 @@ struct PrerenderActivation
 // leaves a question unanswered for AnswerTimeoutMs is ended (Page.crash, which its renderer runs
 // on a thread that the page cannot hold), and the address is sent again into a new renderer.
 // The first question matters: the browser refuses to end a renderer that it has asked to commit
-// a page, which a page already spinning would hold. Only the page on show is ended, and only
+// a page, which a page already spinning would hold. A page of another site is never committed
+// there (each site has renderers of its own), so a step onto one skips that question and is on
+// its way at once, watched as any other. Only the page on show is ended, and only
 // once it has held a step: a busy page that answers is left alone, however slow the next page's
 // server. A JavaScript dialog that the page on show has open is dismissed when a step comes: the
 // page is being left anyway.
