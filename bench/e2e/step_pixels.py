@@ -207,8 +207,7 @@ def step_frames(screen, act):
 
 
 def keep_frames(screen, row, click, changes):
-    """With STEP_PIXELS_DEBUG=1: each step's marks, as they came, on standard error.
-STEP_PIXELS_FRAMES=<folder>, the frames of a step that changed more than once or at
+    """With STEP_PIXELS_FRAMES=<folder>, the frames of a step that changed more than once or at
     once on the click, as PPM files named for the row, the step and the ms from the click."""
     folder = os.environ.get("STEP_PIXELS_FRAMES")
     if not folder or not (len(changes) > 1 or (changes and changes[0][0] - click < 0.02)):
