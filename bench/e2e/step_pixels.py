@@ -12,8 +12,8 @@ Side by side in one run, on pages of 200 lines that a local server answers after
 - its Left onto the page shown just before, for the same kinds;
 - Chromium alone, a click on a link to a page that it fetched ahead into its cache, onto a page
   of another origin that it visited before by the same link (so in its cache: each step checks
-  that it ended there without asking the server, and is not counted otherwise), its own Back,
-  and a click onto a page it prerendered.
+  that it ended there without asking the server, and is not counted otherwise), onto an address
+  whose server refuses the connection, its own Back, and a click onto a page it prerendered.
 Plus where the time goes: the program's own marks (QUILLON_STEP_TRACE) and the browser's
 lifecycle events, all on the monotonic clock. Needs an X display and the built program:
 
@@ -304,6 +304,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 # Links onto a page of another origin, which the browser visited before.
                 nxt = b"%s/cacheable/x%s" % (self.server.other.encode(), parts[1].encode())
                 body = page_body(("alonex " + parts[1]).encode(), (b"", nxt))
+                self.answer(body, KINDS["cacheable"])
+            elif parts[0] == "alonef":
+                # Links onto an address whose server refuses the connection.
+                nxt = b"http://127.0.0.1:%s/gone/%s" % (parts[1].encode(), parts[2].encode())
+                body = page_body(("alonef " + parts[2]).encode(), (b"", nxt))
                 self.answer(body, KINDS["cacheable"])
             elif parts[0] == "pre":
                 # The browser's own prerender of the next page, by speculation rules.
@@ -683,6 +688,14 @@ def run_alone(screen, server, steps, results, faults, first=0):
                 return None if asked else "never in the cache"
             step("Chromium alone, link onto a cached page, another origin",
                  lambda: screen.click(*place), check)
+        # Onto an address that refuses the connection: the browser's own error page.
+        for n in range(first, first + steps):
+            page = f"{base}/alonef/{refused_port()}/{n}"
+            pipe.call("Page.navigate", {"url": page}, session)
+            wait_loaded_ahead(server, time.monotonic())
+            painted()
+            place = link_now()
+            step("Chromium alone, link onto fails-to-load", lambda: screen.click(*place))
         # The browser's own Back (Alt+Left) onto the page shown before, then on again.
         for _ in range(steps):
             step("Chromium alone, its own Back onto the page before",
@@ -743,7 +756,8 @@ def report(results, faults):
     pairs = [("Right onto another-origin", alone + "link onto a cached page, another origin"),
              ("Right onto cacheable", alone + "link onto a cached page"),
              ("Right onto cacheable", alone + "link onto a prerendered page"),
-             ("Right onto no-cache", alone + "link onto a cached page")]
+             ("Right onto no-cache", alone + "link onto a cached page"),
+             ("Right onto fails-to-load", alone + "link onto fails-to-load")]
     pairs += [(f"Left onto {kind}", alone + "its own Back onto the page before")
               for kind in STEP_KINDS]
     print()

@@ -229,9 +229,9 @@ void BrowserMachinesTest::stepLeavesAPageThatHoldsIt_data()
         << QStringList{"@", "answer", "commit", "dialog", "+9000"} << "NENE.";
     QTest::newRow("dialog open") << QStringList{"dialog", "@", "answer"} << "NHENE";
     // "shown": the window reports its page at http://a/, "@other" a step onto another site.
-    QTest::newRow("another site")
-        << QStringList{"shown", "@other", "commit", "answer", "+100", "answer", "+9000"}
-        << "NNE.E.";
+    QTest::newRow("another site") << QStringList{"shown", "@other", "commit", "answer",
+                                                 "+100",  "answer", "+9000"}
+                                  << "NNE.E.";
     QTest::newRow("another site never answers")
         << QStringList{"shown", "@other", "+2000", "crash", "+9000"} << "NNE.SCN.";
     QTest::newRow("another site while a question is out")
@@ -294,13 +294,16 @@ void BrowserMachinesTest::windowPageHoldsTheLoadAhead_data()
     QTest::addColumn<int>("heldMs"); // how long the hidden instance's address was held
     for (const bool later : {false, true}) {
         const char* step = later ? "later step, " : "first step, ";
-        QTest::addRow("%sloads", step)
-            << later << QStringList{"+500", "commit", "+500", "stop"} << 1000;
+        QTest::addRow("%spaints", step)
+            << later << QStringList{"+300", "commit", "+200", "paint"} << 500;
+        QTest::addRow("%sloads, never paints", step)
+            << later << QStringList{"+500", "commit", "+500", "stop", "+500"} << 1500;
         QTest::addRow("%spage left stops first", step)
             << later << QStringList{"stop", "+2000"} << 2000;
         QTest::addRow("%snever loads", step) << later << QStringList{"+1999", "+1"} << 2000;
         QTest::addRow("%srenderer ends", step) << later << QStringList{"+100", "crash"} << 100;
     }
+    QTest::newRow("later step, back-forward cache") << true << QStringList{"+50", "restore"} << 50;
 }
 
 void BrowserMachinesTest::windowPageHoldsTheLoadAhead()
@@ -316,11 +319,14 @@ void BrowserMachinesTest::windowPageHoldsTheLoadAhead()
     const auto stop = [this] {
         m_browser->send("Page.frameStoppedLoading", {{"frameId", "T"}}, "S");
     };
+    const auto paint = [this] {
+        m_browser->send("Page.lifecycleEvent", {{"frameId", "T"}, {"name", "firstPaint"}}, "S");
+    };
     QString address = "http://a/";
     if (later) {
         visible->Navigate(address);
         commit(address);
-        stop();
+        paint();
         exchange();
         hidden.Navigate("http://x/");
         exchange();
@@ -341,6 +347,12 @@ void BrowserMachinesTest::windowPageHoldsTheLoadAhead()
             commit(address);
         else if (move == "stop")
             stop();
+        else if (move == "paint")
+            paint();
+        else if (move == "restore")
+            m_browser->send(
+                "Page.frameNavigated",
+                {{"type", "BackForwardCacheRestore"}, {"frame", QJsonObject{{"id", "T"}}}}, "S");
         else
             m_browser->send("Target.targetCrashed", {{"targetId", "T"}});
     }

@@ -21,8 +21,9 @@ void LoadAhead::followWindow(ShownPage& page)
     m_server.serveWindow(page);
     connect(&page, &ShownPage::leaving, this, &LoadAhead::windowLeaves);
     connect(&page, &ShownPage::loaded, this, &LoadAhead::windowLoaded);
-    // A prerender shown has loaded already.
-    for (const auto gone : {&ShownPage::replaced, &ShownPage::rendererGone, &ShownPage::closed}) {
+    // A prerender shown has painted already.
+    for (const auto gone : {&ShownPage::painted, &ShownPage::replaced, &ShownPage::rendererGone,
+                            &ShownPage::closed}) {
         connect(&page, gone, this, [this] {
             if (holds())
                 endHold();
@@ -46,8 +47,11 @@ void LoadAhead::windowLeaves(const QString& address)
 // fails stops as well.
 void LoadAhead::windowLoaded(const QString& frameId)
 {
-    if (holds() && !frameId.isEmpty() && m_window->url() != m_leftUrl)
-        endHold();
+    if (!holds() || frameId.isEmpty() || m_window->url() == m_leftUrl)
+        return;
+    const int left = m_holdTimer->remainingMs();
+    if (left < 0 || left > PaintAfterLoadMs)
+        m_holdTimer->start(PaintAfterLoadMs);
 }
 
 void LoadAhead::navigate(const QString& address, const QString& sessionId)

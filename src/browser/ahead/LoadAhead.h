@@ -23,14 +23,16 @@ class ShownPage;
 // The window's page comes first. On these machines the hidden instance's load takes the processor
 // from the window's step, and its page, once answered, takes the renderer that the browser keeps
 // ready for the next site: the window's page of another site then waits for a new one. So from
-// each step of the window (its first page included) until its page has loaded, or HeadStartMs
-// have passed since the step that began the hold, navigate() keeps the hidden instance's address
-// and sends the latest one then.
+// each step of the window (its first page included) until its page has put up its picture,
+// navigate() keeps the hidden instance's address and sends the latest one then. A page that has
+// loaded gets PaintAfterLoadMs more to paint (a blank one never does), and the hold lasts
+// HeadStartMs at most from the step that began it.
 class LoadAhead : public QObject
 {
 public:
     // How long the hidden instance's load waits at most for the window's page.
     static constexpr int HeadStartMs = 2000;
+    static constexpr int PaintAfterLoadMs = 500;
 
     explicit LoadAhead(DevToolsConnection& connection, QObject* parent = nullptr);
     ~LoadAhead() override;

@@ -36,6 +36,21 @@ ShownPage::ShownPage(DevToolsConnection& connection, QString targetId, QString s
         if (event.text("targetId") == m_targetId)
             emit closed();
     });
+    for (const char* method : {"Page.lifecycleEvent", "Page.frameNavigated"}) {
+        m_connection.subscribe(method, this, [this](const DevToolsEvent& event) {
+            if (event.sessionId != m_sessionId || m_connection.isSubframe(event.text("frameId")))
+                return;
+            const bool restored = event.params.value(str("type")).toString() ==
+                                      QLatin1String("BackForwardCacheRestore") &&
+                                  event.params.value(str("frame"))
+                                      .toObject()
+                                      .value(str("parentId"))
+                                      .toString()
+                                      .isEmpty();
+            if (event.text("name") == QLatin1String("firstPaint") || restored)
+                emit painted();
+        });
+    }
     if (!StepTrace::enabled())
         return;
     for (const char* method :

@@ -48,6 +48,9 @@ signals:
     // A load of the page ended: its load event (no `frameId`), or its main frame `frameId`
     // stopped loading (see DevToolsConnection::endsPageLoad()).
     void loaded(const QString& frameId);
+    // A page of its session has put up its first picture: it painted, or came whole from the
+    // browser's back-forward cache (needs the page's lifecycle events).
+    void painted();
     // Its renderer crashed, or was ended; the next navigation starts a new one.
     void rendererGone();
     // Its target is gone: the window was closed.

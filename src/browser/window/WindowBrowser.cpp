@@ -12,15 +12,13 @@
 #include "browser/window/WindowNavigation.h"
 #include "browser/window/WindowPlacement.h"
 #include "browser/window/WindowPrerender.h"
-#include "log/StepTrace.h"
 #include "platform/Failure.h"
 
 namespace {
-// The browser's lifecycle events of a page of the window, for the step's trace.
-void traceLifecycle(DevToolsPipe& pipe, const QString& sessionId)
+// The browser's lifecycle events of a page of the window: when it painted (see ShownPage), and
+// the step's trace.
+void followLifecycle(DevToolsPipe& pipe, const QString& sessionId)
 {
-    if (!StepTrace::enabled())
-        return;
     pipe.send(str("Page.enable"), {}, sessionId);
     pipe.send(str("Page.setLifecycleEventsEnabled"), {{str("enabled"), true}}, sessionId);
 }
@@ -39,7 +37,7 @@ WindowBrowser::WindowBrowser(std::shared_ptr<RunningChromium> chromium, const Sh
       m_page(new ShownPage(m_connection, tab.targetId, tab.sessionId, str("about:blank"), this))
 {
     LoadAhead& ahead = m_chromium->ahead();
-    traceLifecycle(m_connection.pipe(), tab.sessionId);
+    followLifecycle(m_connection.pipe(), tab.sessionId);
     // Without it the window is only slower to show a next page that may not be cached.
     ahead.followWindow(*m_page);
     KeptDocumentServer& server = ahead.keptDocumentServer();
@@ -70,7 +68,7 @@ void WindowBrowser::setUpPrerender(const QString& sessionId)
             m_stepKeys->installIn(sessionId);
         else
             m_connection.post(str("Page.enable"), {}, sessionId);
-        traceLifecycle(m_connection.pipe(), sessionId);
+        followLifecycle(m_connection.pipe(), sessionId);
         m_chromium->ahead().keptDocumentServer().servePrerender(sessionId);
     });
 }
