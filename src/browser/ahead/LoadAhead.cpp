@@ -56,6 +56,14 @@ void LoadAhead::navigate(const QString& address, const QString& sessionId)
     m_connection.post(str("Page.navigate"), {{str("url"), address}}, sessionId);
 }
 
+bool LoadAhead::afterFirstPage(std::function<void()> then)
+{
+    if (!holds() || holdIsOver())
+        return false;
+    m_afterFirstPage.append(std::move(then));
+    return true;
+}
+
 // Its timer may be due while a caller waits on the pipe and no timer runs.
 bool LoadAhead::holdIsOver()
 {
@@ -72,6 +80,8 @@ void LoadAhead::endHold()
     const QMap<QString, QString> held = std::exchange(m_held, {});
     for (auto it = held.begin(); it != held.end(); ++it)
         m_connection.pipe().send(str("Page.navigate"), {{str("url"), it.value()}}, it.key());
+    for (const auto& then : std::exchange(m_afterFirstPage, {}))
+        then();
 }
 
 bool LoadAhead::waitUntil(const std::function<bool()>& done, int timeoutMs)

@@ -41,6 +41,10 @@ public:
     // loaded ahead is for the step from where the window is sent, and its first page comes
     // first.
     void followWindow(ShownPage& page);
+    // Keeps `then` until the window's first page has come, and returns true; false when that
+    // page holds nothing back (any more), and `then` is dropped. It runs wherever the hold ends,
+    // so it may send but never wait.
+    bool afterFirstPage(std::function<void()> then);
     // Takes the hidden target of `sessionId` to `address`; throws 462 when the browser is gone.
     void navigate(const QString& address, const QString& sessionId);
     // Where the hidden instance was last sent.
@@ -64,4 +68,5 @@ private:
     enum class FirstPage { NotAsked, Asked, Loaded } m_firstPage = FirstPage::NotAsked;
     std::unique_ptr<BrowserTimer> m_holdTimer;
     QMap<QString, QString> m_held; // hidden session -> address
+    QList<std::function<void()>> m_afterFirstPage;
 };
