@@ -159,6 +159,7 @@ private slots:
     void firstPageHoldsTheLoadAhead();
     void failedSetUpFailsWhatFollows_data();
     void failedSetUpFailsWhatFollows();
+    void hiddenGuardRefusedLateFailsWhatFollows();
 
 private:
     DevToolsConnection& connection() { return m_chromium->connection(); }
@@ -355,6 +356,27 @@ void BrowserMachinesTest::failedSetUpFailsWhatFollows()
     QCOMPARE(m_clock->now - start, qint64(refused ? 0 : DevToolsConnection::ReplyTimeoutMs));
     QCOMPARE(failureOf([&] { visible->Navigate("http://c/"); }),
              command.startsWith("Target.") ? 0 : failure);
+}
+
+void BrowserMachinesTest::hiddenGuardRefusedLateFailsWhatFollows()
+{
+    m_browser->refused.insert("Fetch.enable@HS");
+    auto visible = WindowBrowser::open(m_chromium, m_chromium->openWindow());
+    AheadBrowser hidden(m_chromium);
+    visible->Navigate("http://a/");
+    hidden.Navigate("http://b/");
+    m_browser->send("Target.targetInfoChanged",
+                    {{"targetInfo", QJsonObject{{"targetId", "T"}, {"url", "http://a/"}}}});
+    m_browser->send("Page.frameStoppedLoading", {{"frameId", "T"}}, "S");
+    exchange();
+    QVERIFY(m_browser->heard.contains("Fetch.enable@HS"));
+    QVERIFY(!m_browser->heard.contains("Page.navigate@HS"));
+    try {
+        visible->Navigate("http://c/");
+        QFAIL("a browser whose hidden instance has no guard is still used");
+    } catch (const Failure& failure) {
+        QCOMPARE(failure.number(), FailureNumber::CannotCreateObject);
+    }
 }
 
 QTEST_GUILESS_MAIN(BrowserMachinesTest)

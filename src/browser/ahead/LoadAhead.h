@@ -23,7 +23,7 @@ class ShownPage;
 // The window's first page comes first. On a browser just started, the hidden instance's load
 // would take the processor from it (each starts a renderer of its own), so until that page has
 // loaded, or FirstPageHeadStartMs have passed, navigate() keeps the hidden instance's address
-// and sends the latest one then.
+// and sends the latest one then, and what waits for that page (afterFirstPage()) runs then.
 class LoadAhead : public QObject
 {
 public:
