@@ -160,6 +160,7 @@ private slots:
     void failedSetUpFailsWhatFollows_data();
     void failedSetUpFailsWhatFollows();
     void hiddenGuardRefusedLateFailsWhatFollows();
+    void firstPageGoesBeforeItsServing();
 
 private:
     DevToolsConnection& connection() { return m_chromium->connection(); }
@@ -377,6 +378,22 @@ void BrowserMachinesTest::hiddenGuardRefusedLateFailsWhatFollows()
     } catch (const Failure& failure) {
         QCOMPARE(failure.number(), FailureNumber::CannotCreateObject);
     }
+}
+
+void BrowserMachinesTest::firstPageGoesBeforeItsServing()
+{
+    auto visible = WindowBrowser::open(m_chromium, m_chromium->openWindow());
+    visible->watchStepKeys([](StepKey) {});
+    visible->Navigate("http://a/");
+    visible->Navigate("http://b/");
+    exchange();
+    const QStringList& heard = m_browser->heard;
+    const qsizetype first = heard.indexOf("Page.navigate@S");
+    const qsizetype served = heard.indexOf("Fetch.enable@S");
+    const qsizetype keys = heard.indexOf("Page.addScriptToEvaluateOnNewDocument@S");
+    QVERIFY(0 <= keys && keys < first);
+    QVERIFY(first < served && served < heard.lastIndexOf("Page.navigate@S"));
+    QCOMPARE(heard.count("Fetch.enable@S"), 1);
 }
 
 QTEST_GUILESS_MAIN(BrowserMachinesTest)

@@ -37,9 +37,9 @@ public:
     KeptDocumentServer& keptDocumentServer() { return m_server; }
     HiddenTargetGuard& guard() { return m_guard; }
 
-    // Follows the window's page on show: the window's documents come from the kept ones, what is
-    // loaded ahead is for the step from where the window is sent, and its first page comes
-    // first.
+    // Follows the window's page on show: the window's documents come from the kept ones (from
+    // when it asks, KeptDocumentServer::pauseWindowRequests()), what is loaded ahead is for the
+    // step from where the window is sent, and its first page comes first.
     void followWindow(ShownPage& page);
     // Keeps `then` until the window's first page has come, and returns true; false when that
     // page holds nothing back (any more), and `then` is dropped. It runs wherever the hold ends,
