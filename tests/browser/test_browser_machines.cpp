@@ -276,13 +276,16 @@ void BrowserMachinesTest::stepLeavesAPageThatHoldsIt()
 
 void BrowserMachinesTest::firstPageHoldsTheLoadAhead_data()
 {
-    // What the window's first page does after the hidden instance was sent on; "+MS" pass.
+    // What the window's first page does after the hidden instance was sent on; "+MS" pass,
+    // "ask" the hidden instance for its page (which makes its target).
     QTest::addColumn<QStringList>("window");
     QTest::addColumn<int>("heldMs"); // how long the hidden instance's address was held
     QTest::newRow("loads") << QStringList{"+500", "commit", "+500", "stop"} << 1000;
     QTest::newRow("blank page stops first") << QStringList{"stop", "+2000"} << 2000;
     QTest::newRow("never loads") << QStringList{"+1999", "+1"} << 2000;
     QTest::newRow("renderer ends") << QStringList{"+100", "crash"} << 100;
+    QTest::newRow("asked meanwhile")
+        << QStringList{"+500", "ask", "commit", "+500", "stop"} << 1000;
 }
 
 void BrowserMachinesTest::firstPageHoldsTheLoadAhead()
@@ -299,17 +302,25 @@ void BrowserMachinesTest::firstPageHoldsTheLoadAhead()
         {"stop", {"Page.frameStoppedLoading", {{"frameId", "T"}}}},
         {"crash", {"Target.targetCrashed", {{"targetId", "T"}}}}};
     const qint64 start = m_clock->now;
+    bool asked = false;
     for (const QString& move : window) {
         exchange();
-        // Not even made: making it takes the browser from the first page as loading would.
-        QVERIFY2(m_browser->heard.count("Target.createTarget@") == 1, qPrintable(move));
-        if (move.startsWith('+'))
+        // Not even made unless asked: making it takes the browser from the first page as loading
+        // would.
+        QVERIFY2(m_browser->heard.count("Target.createTarget@") == 1 + asked, qPrintable(move));
+        QVERIFY2(!m_browser->heard.contains("Page.navigate@HS"), qPrintable(move));
+        if (move == "ask") {
+            hidden.LocationURL();
+            asked = true;
+        } else if (move.startsWith('+')) {
             m_clock->pass(move.toInt());
-        else
+        } else {
             m_browser->send(events[move].first, events[move].second,
                             move == "stop" ? "S" : QString());
+        }
     }
     exchange();
+    QCOMPARE(m_browser->heard.count("Target.createTarget@"), 2);
     const qsizetype guarded = m_browser->heard.indexOf("Fetch.enable@HS");
     QVERIFY(guarded >= 0 && m_browser->heard.indexOf("Page.navigate@HS") > guarded);
     QTEST(int(m_clock->now - start), "heldMs");

@@ -45,6 +45,8 @@ void AheadBrowser::startMaking()
 {
     constexpr int failure = FailureNumber::CannotCreateObject;
     m_making = true;
+    // Made for another reason meanwhile, it is not made again when the first page comes.
+    m_waitingForFirstPage = false;
     DevToolsConnection& connection = m_chromium->connection();
     const std::weak_ptr<int> alive = m_alive;
     const auto attached = [this, alive, &connection](const QString& targetId,
