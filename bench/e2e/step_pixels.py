@@ -175,9 +175,9 @@ class Screen:
         return sent
 
 
-# The rows at the page area's top and bottom edge not read for a blank frame: the browser's own
-# window (Chromium alone) draws a line of its frame there.
-EDGE_ROWS = 2
+# The rows at the page area's top and bottom edge not read for a blank frame: Chromium's own
+# toolbar (Chromium alone) casts a shadow of seven rows onto the page's top.
+EDGE_ROWS = 8
 LINE_BYTES = [0]  # of the rectangle read, set by Screen.watch()
 
 

@@ -159,6 +159,8 @@ private slots:
     void windowPageHoldsTheLoadAhead();
     void failedSetUpFailsWhatFollows_data();
     void failedSetUpFailsWhatFollows();
+    void hiddenGuardRefusedLateFailsWhatFollows();
+    void firstPageGoesBeforeItsServing();
 
 private:
     DevToolsConnection& connection() { return m_chromium->connection(); }
@@ -288,7 +290,7 @@ void BrowserMachinesTest::stepLeavesAPageThatHoldsIt()
 void BrowserMachinesTest::windowPageHoldsTheLoadAhead_data()
 {
     // What the window's page does after the hidden instance was sent on, on its first step or a
-    // later one; "+MS" pass.
+    // later one; "+MS" pass, "ask" the hidden instance for its page (which makes its target).
     QTest::addColumn<bool>("later");
     QTest::addColumn<QStringList>("window");
     QTest::addColumn<int>("heldMs"); // how long the hidden instance's address was held
@@ -304,6 +306,8 @@ void BrowserMachinesTest::windowPageHoldsTheLoadAhead_data()
         QTest::addRow("%srenderer ends", step) << later << QStringList{"+100", "crash"} << 100;
     }
     QTest::newRow("later step, back-forward cache") << true << QStringList{"+50", "restore"} << 50;
+    QTest::newRow("first step, asked meanwhile")
+        << false << QStringList{"+500", "ask", "commit", "+500", "paint"} << 1000;
 }
 
 void BrowserMachinesTest::windowPageHoldsTheLoadAhead()
@@ -338,26 +342,40 @@ void BrowserMachinesTest::windowPageHoldsTheLoadAhead()
     visible->Navigate(address);
     hidden.Navigate("http://b/");
     const qint64 start = m_clock->now;
+    bool asked = false;
     for (const QString& move : window) {
         exchange();
+        // Not even made unless asked: making it takes the browser from the first page as loading
+        // would.
+        QVERIFY2(m_browser->heard.count("Target.createTarget@") == (later ? 0 : 1 + asked),
+                 qPrintable(move));
         QVERIFY2(!m_browser->heard.contains("Page.navigate@HS"), qPrintable(move));
-        if (move.startsWith('+'))
+        if (move == "ask") {
+            hidden.LocationURL();
+            asked = true;
+        } else if (move.startsWith('+')) {
             m_clock->pass(move.toInt());
-        else if (move == "commit")
+        } else if (move == "commit") {
             commit(address);
-        else if (move == "stop")
+        } else if (move == "stop") {
             stop();
-        else if (move == "paint")
+        } else if (move == "paint") {
             paint();
-        else if (move == "restore")
+        } else if (move == "restore") {
             m_browser->send(
                 "Page.frameNavigated",
                 {{"type", "BackForwardCacheRestore"}, {"frame", QJsonObject{{"id", "T"}}}}, "S");
-        else
+        } else {
             m_browser->send("Target.targetCrashed", {{"targetId", "T"}});
+        }
     }
     exchange();
     QVERIFY(m_browser->heard.contains("Page.navigate@HS"));
+    if (!later) {
+        QCOMPARE(m_browser->heard.count("Target.createTarget@"), 2);
+        const qsizetype guarded = m_browser->heard.indexOf("Fetch.enable@HS");
+        QVERIFY(guarded >= 0 && m_browser->heard.indexOf("Page.navigate@HS") > guarded);
+    }
     QTEST(int(m_clock->now - start), "heldMs");
 }
 
@@ -403,6 +421,43 @@ void BrowserMachinesTest::failedSetUpFailsWhatFollows()
     QCOMPARE(m_clock->now - start, qint64(refused ? 0 : DevToolsConnection::ReplyTimeoutMs));
     QCOMPARE(failureOf([&] { visible->Navigate("http://c/"); }),
              command.startsWith("Target.") ? 0 : failure);
+}
+
+void BrowserMachinesTest::hiddenGuardRefusedLateFailsWhatFollows()
+{
+    m_browser->refused.insert("Fetch.enable@HS");
+    auto visible = WindowBrowser::open(m_chromium, m_chromium->openWindow());
+    AheadBrowser hidden(m_chromium);
+    visible->Navigate("http://a/");
+    hidden.Navigate("http://b/");
+    m_browser->send("Target.targetInfoChanged",
+                    {{"targetInfo", QJsonObject{{"targetId", "T"}, {"url", "http://a/"}}}});
+    m_browser->send("Page.lifecycleEvent", {{"frameId", "T"}, {"name", "firstPaint"}}, "S");
+    exchange();
+    QVERIFY(m_browser->heard.contains("Fetch.enable@HS"));
+    QVERIFY(!m_browser->heard.contains("Page.navigate@HS"));
+    try {
+        visible->Navigate("http://c/");
+        QFAIL("a browser whose hidden instance has no guard is still used");
+    } catch (const Failure& failure) {
+        QCOMPARE(failure.number(), FailureNumber::CannotCreateObject);
+    }
+}
+
+void BrowserMachinesTest::firstPageGoesBeforeItsServing()
+{
+    auto visible = WindowBrowser::open(m_chromium, m_chromium->openWindow());
+    visible->watchStepKeys([](StepKey) {});
+    visible->Navigate("http://a/");
+    visible->Navigate("http://b/");
+    exchange();
+    const QStringList& heard = m_browser->heard;
+    const qsizetype first = heard.indexOf("Page.navigate@S");
+    const qsizetype served = heard.indexOf("Fetch.enable@S");
+    const qsizetype keys = heard.indexOf("Page.addScriptToEvaluateOnNewDocument@S");
+    QVERIFY(0 <= keys && keys < first);
+    QVERIFY(first < served && served < heard.lastIndexOf("Page.navigate@S"));
+    QCOMPARE(heard.count("Fetch.enable@S"), 1);
 }
 
 QTEST_GUILESS_MAIN(BrowserMachinesTest)

@@ -1,11 +1,14 @@
 #include "browser/ahead/AheadBrowser.h"
 
+#include "browser/Meanwhile.h"
 #include "browser/NavigationUrl.h"
 #include "browser/Str.h"
 #include "browser/ahead/LoadAhead.h"
 #include "browser/chromium/RunningChromium.h"
 #include "browser/devtools/DevToolsConnection.h"
 #include "platform/Failure.h"
+
+#include <QPointer>
 
 AheadBrowser::AheadBrowser(std::shared_ptr<RunningChromium> chromium)
     : m_chromium(std::move(chromium))
@@ -28,39 +31,92 @@ void AheadBrowser::requireTarget() const
         throw Failure(FailureNumber::ObjectDisconnected);
 }
 
+// Its target's failures are the set-up's: the next operation that settles reports them.
 void AheadBrowser::makeTarget()
 {
     requireTarget();
-    if (!m_hiddenTargetId.isEmpty())
-        return;
+    if (m_hiddenTargetId.isEmpty() && !m_making)
+        startMaking();
+    // Checked before the instance loads its first page.
+    m_chromium->connection().settle();
+}
+
+// Every step is sent without waiting, so that it may start wherever the window's first page
+// comes in; the load asked meanwhile goes once the guard has been answered without fault.
+void AheadBrowser::startMaking()
+{
     constexpr int failure = FailureNumber::CannotCreateObject;
+    m_making = true;
+    // Made for another reason meanwhile, it is not made again when the first page comes.
+    m_waitingForFirstPage = false;
     DevToolsConnection& connection = m_chromium->connection();
-    const QJsonObject created =
-        connection.command(str("Target.createTarget"),
-                           {{str("url"), str("about:blank")}, {str("hidden"), true}}, {}, failure);
-    const QString targetId = created.value(str("targetId")).toString();
-    connection.noteTarget(targetId, str("other"));
-    const QString sessionId = connection.attach(targetId, failure);
-    // Checked before the instance loads its first page: Navigate() settles first.
-    m_chromium->ahead().guard().install(
-        targetId, sessionId,
-        [&connection, &sessionId](const QString& method, const QJsonObject& params) {
-            connection.postChecked(method, params, sessionId, failure);
+    const QPointer<AheadBrowser> alive(this);
+    const auto attached = [this, alive, &connection](const QString& targetId,
+                                                     const QJsonObject& result) {
+        const QString sessionId = result.value(str("sessionId")).toString();
+        if (sessionId.isEmpty())
+            throw Failure(failure);
+        if (!alive)
+            return;
+        m_hiddenTargetId = targetId;
+        m_hiddenSessionId = sessionId;
+        auto unanswered = std::make_shared<int>(0);
+        m_chromium->ahead().guard().install(
+            targetId, sessionId,
+            [this, alive, &connection, sessionId, unanswered](const QString& method,
+                                                              const QJsonObject& params) {
+                ++*unanswered;
+                connection.postChecked(method, params, sessionId, failure,
+                                       [this, alive, unanswered](const QJsonObject&) {
+                                           if (--*unanswered == 0 && alive)
+                                               loadAskedMeanwhile();
+                                       });
+            });
+    };
+    connection.postChecked(
+        str("Target.createTarget"), {{str("url"), str("about:blank")}, {str("hidden"), true}}, {},
+        failure, [alive, &connection, attached](const QJsonObject& created) {
+            const QString targetId = created.value(str("targetId")).toString();
+            connection.noteTarget(targetId, str("other"));
+            connection.postChecked(
+                str("Target.attachToTarget"), {{str("targetId"), targetId}, {str("flatten"), true}},
+                {}, failure,
+                [targetId, attached](const QJsonObject& result) { attached(targetId, result); });
         });
-    m_hiddenTargetId = targetId;
-    m_hiddenSessionId = sessionId;
+}
+
+void AheadBrowser::loadAskedMeanwhile()
+{
+    if (m_askedMeanwhile.isEmpty())
+        return;
+    m_loadEventsBeforeNavigate = m_chromium->connection().loadEventCount(m_hiddenSessionId);
+    meanwhile([this] {
+        m_chromium->ahead().navigate(std::exchange(m_askedMeanwhile, {}), m_hiddenSessionId);
+    });
 }
 
 void AheadBrowser::Navigate(const QString& url)
 {
+    requireTarget();
+    const QString address = shownAddress(url);
+    const QString load = isWorthLoadingAhead(address) ? address : str("about:blank");
+    // Asked again while it waits, it may find the first page come meanwhile: that starts the
+    // making, which the load then waits for.
+    const QPointer<AheadBrowser> alive(this);
+    if (m_hiddenTargetId.isEmpty() && !m_making &&
+        m_chromium->ahead().afterWindowPage([this, alive] {
+            if (alive && std::exchange(m_waitingForFirstPage, false))
+                meanwhile([this] { startMaking(); });
+        })) {
+        m_waitingForFirstPage = true;
+        m_askedMeanwhile = load;
+        return;
+    }
+    m_askedMeanwhile.clear();
     makeTarget();
     DevToolsConnection& connection = m_chromium->connection();
-    // A hidden target whose guard is not in place loads nothing.
-    connection.settle();
     m_loadEventsBeforeNavigate = connection.loadEventCount(m_hiddenSessionId);
-    const QString address = shownAddress(url);
-    m_chromium->ahead().navigate(isWorthLoadingAhead(address) ? address : str("about:blank"),
-                                 m_hiddenSessionId);
+    m_chromium->ahead().navigate(load, m_hiddenSessionId);
 }
 
 QString AheadBrowser::LocationURL()
@@ -74,6 +130,10 @@ QString AheadBrowser::LocationURL()
 void AheadBrowser::Quit()
 {
     requireTarget();
+    m_waitingForFirstPage = false;
+    m_askedMeanwhile.clear();
+    if (m_making)
+        m_chromium->connection().settle();
     if (!m_hiddenTargetId.isEmpty())
         m_chromium->connection().command(str("Target.closeTarget"),
                                          {{str("targetId"), m_hiddenTargetId}});

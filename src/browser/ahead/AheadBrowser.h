@@ -2,6 +2,7 @@
 
 #include "browser/Browser.h"
 
+#include <QObject>
 #include <QString>
 
 #include <memory>
@@ -11,9 +12,10 @@ class RunningChromium;
 
 // The hidden instance: a target of its own out of sight, in the window's browser and profile,
 // and so with the window's HTTP cache, that loads the next link ahead of the user. Its target is
-// made when it is first asked to load or to tell its page, so that making it never holds up the
-// window's first page at start-up; it has no window to place or show.
-class AheadBrowser : public Browser
+// made when it is first asked to load or to tell its page, and a load asked while the window's
+// first page is on its way makes it only once that page has come: making it takes the browser and
+// the processor from that page as much as loading would. It has no window to place or show.
+class AheadBrowser : public QObject, public Browser
 {
 public:
     explicit AheadBrowser(std::shared_ptr<RunningChromium> chromium);
@@ -41,9 +43,14 @@ public:
 private:
     void requireTarget() const;
     void makeTarget();
+    void startMaking();
+    void loadAskedMeanwhile();
 
     std::shared_ptr<RunningChromium> m_chromium;
     QString m_hiddenTargetId;
     QString m_hiddenSessionId;
     int m_loadEventsBeforeNavigate = 0;
+    bool m_making = false;
+    bool m_waitingForFirstPage = false;
+    QString m_askedMeanwhile; // the load asked before the target was made, until it goes
 };

@@ -51,8 +51,14 @@ void KeptDocumentServer::serveWindow(ShownPage& page)
     connect(&page, &ShownPage::replaced, this, &KeptDocumentServer::showReplacedPage);
     connect(&page, &ShownPage::leaving, this, &KeptDocumentServer::windowLeaves);
     m_documents.setKeptHandler([this](const QString& url) { noteCookies(url); });
+}
+
+void KeptDocumentServer::pauseWindowRequests()
+{
+    if (!m_page)
+        return;
     m_pipe.send(QStringLiteral("Fetch.enable"),
-                FetchDocuments::pausingAt({FetchDocuments::Stage::Request}), page.sessionId());
+                FetchDocuments::pausingAt({FetchDocuments::Stage::Request}), windowSession());
 }
 
 void KeptDocumentServer::servePrerender(const QString& sessionId)

@@ -35,9 +35,12 @@ public:
     KeptDocumentServer(DevToolsConnection& connection, KeptDocuments& documents,
                        QObject* parent = nullptr);
 
-    // Starts pausing the document requests of the window's page on show, whichever it is. Not
-    // waited for: when the browser refuses, the window simply always goes to the network.
+    // Follows the window's page on show, whichever it is, and what is kept from now on; its
+    // document requests are answered from pauseWindowRequests() on.
     void serveWindow(ShownPage& page);
+    // Starts pausing the document requests of the window's page on show. Not waited for: when the
+    // browser refuses, the window simply always goes to the network.
+    void pauseWindowRequests();
     // Answers the document requests of a prerender of the window from now on; sent without
     // waiting, so that it comes before the prerender goes on.
     void servePrerender(const QString& sessionId);

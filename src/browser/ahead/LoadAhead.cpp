@@ -72,6 +72,14 @@ void LoadAhead::send(const QString& address, const QString& sessionId)
     m_connection.pipe().send(str("Page.navigate"), {{str("url"), address}}, sessionId);
 }
 
+bool LoadAhead::afterWindowPage(std::function<void()> then)
+{
+    if (!holds() || holdIsOver())
+        return false;
+    m_afterWindowPage.append(std::move(then));
+    return true;
+}
+
 // Its timer may be due while a caller waits on the pipe and no timer runs.
 bool LoadAhead::holdIsOver()
 {
@@ -88,6 +96,8 @@ void LoadAhead::endHold()
     const QMap<QString, QString> held = std::exchange(m_held, {});
     for (auto it = held.begin(); it != held.end(); ++it)
         send(it.value(), it.key());
+    for (const auto& then : std::exchange(m_afterWindowPage, {}))
+        then();
 }
 
 bool LoadAhead::waitUntil(const std::function<bool()>& done, int timeoutMs)

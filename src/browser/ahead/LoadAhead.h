@@ -18,7 +18,7 @@ class ShownPage;
 
 // The load ahead of the visible window, shared by the hidden instances of one browser: the
 // documents that they keep and the server that answers the window from them, the guard of their
-// targets, the address that they load, and the head start of the window's first page.
+// targets, the address that they load, and the head start of the window's page.
 //
 // The window's page comes first. On these machines the hidden instance's load takes the processor
 // from the window's step, and its page, once answered, takes the renderer that the browser keeps
@@ -26,7 +26,8 @@ class ShownPage;
 // each step of the window (its first page included) until its page has put up its picture,
 // navigate() keeps the hidden instance's address and sends the latest one then. A page that has
 // loaded gets PaintAfterLoadMs more to paint (a blank one never does), and the hold lasts
-// HeadStartMs at most from the step that began it.
+// HeadStartMs at most from the step that began it. What waits for the window's page
+// (afterWindowPage()) runs as the hold ends.
 class LoadAhead : public QObject
 {
 public:
@@ -41,9 +42,14 @@ public:
     KeptDocumentServer& keptDocumentServer() { return m_server; }
     HiddenTargetGuard& guard() { return m_guard; }
 
-    // Follows the window's page on show: the window's documents come from the kept ones, what is
-    // loaded ahead is for the step from where the window is sent, and its page comes first.
+    // Follows the window's page on show: the window's documents come from the kept ones (from
+    // when it asks, KeptDocumentServer::pauseWindowRequests()), what is loaded ahead is for the
+    // step from where the window is sent, and its page comes first.
     void followWindow(ShownPage& page);
+    // Keeps `then` until the window's page has come, and returns true; false when that page holds
+    // nothing back (any more), and `then` is dropped. It runs wherever the hold ends,
+    // so it may send but never wait.
+    bool afterWindowPage(std::function<void()> then);
     // Takes the hidden target of `sessionId` to `address`; throws 462 when the browser is gone.
     void navigate(const QString& address, const QString& sessionId);
     // Where the hidden instance was last sent.
@@ -70,4 +76,5 @@ private:
     QString m_leftUrl; // the window's address as the step that began the hold came
     std::unique_ptr<BrowserTimer> m_holdTimer;
     QMap<QString, QString> m_held; // hidden session -> address
+    QList<std::function<void()>> m_afterWindowPage;
 };

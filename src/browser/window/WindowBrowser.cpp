@@ -119,10 +119,22 @@ void WindowBrowser::navigate(const QString& url, bool unattended)
     m_unattendedLink = unattended ? url : QString();
     refuseDownloads(unattended);
     const auto activation = m_prerender->activationFor(address);
+    // The window's first address goes before its documents are served from the kept ones
+    // while the hidden instance has loaded nothing: no copy can answer it, and a request paused
+    // for nothing only comes later.
+    if (!m_chromium->ahead().aheadAddress().isEmpty())
+        serveFromKept();
     leave(address);
     m_navigation->navigate(address, activation);
+    serveFromKept();
     // The window's set-up was sent ahead of the page; it is checked once the page is on its way.
     m_connection.settle();
+}
+
+void WindowBrowser::serveFromKept()
+{
+    if (!std::exchange(m_servedFromKept, true))
+        m_chromium->ahead().keptDocumentServer().pauseWindowRequests();
 }
 
 void WindowBrowser::NavigateBack(const QString& url)

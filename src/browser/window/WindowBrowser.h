@@ -62,6 +62,7 @@ private:
     void placeWindow(const QString& edge, double pixels);
     void navigate(const QString& url, bool unattended);
     void leave(const QString& address);
+    void serveFromKept();
     void setUpPrerender(const QString& sessionId);
     void listenInPages();
     void listenToPageEvents();
@@ -83,4 +84,5 @@ private:
     QString m_unattendedLink; // until its page has loaded, or its download was given up
     bool m_refusingDownloads = false;
     bool m_listening = false;
+    bool m_servedFromKept = false; // from its first Navigate() on
 };
