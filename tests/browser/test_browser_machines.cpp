@@ -171,6 +171,9 @@ private:
     }
     // The letters of the commands heard since the last call, of `letters` ("Method L ...").
     QString sentSince(const QString& letters);
+    // What the browser reports of the window's page T: "commit" at `url`, "stop" (its main frame
+    // stopped loading), "paint" (its first), "restore" (from the back-forward cache), "crash".
+    void windowEvent(const QString& what, const QString& url = {});
 
     QTemporaryDir m_profile;
     std::unique_ptr<MovedClock> m_clock;
@@ -207,6 +210,23 @@ QString BrowserMachinesTest::sentSince(const QString& letters)
             sent += letters.mid(letters.indexOf(method) + method.size(), 1);
     }
     return sent;
+}
+
+void BrowserMachinesTest::windowEvent(const QString& what, const QString& url)
+{
+    const QHash<QString, std::pair<QString, QJsonObject>> ofPage{
+        {"stop", {"Page.frameStoppedLoading", {{"frameId", "T"}}}},
+        {"paint", {"Page.lifecycleEvent", {{"frameId", "T"}, {"name", "firstPaint"}}}},
+        {"restore",
+         {"Page.frameNavigated",
+          {{"type", "BackForwardCacheRestore"}, {"frame", QJsonObject{{"id", "T"}}}}}}};
+    if (what == "commit")
+        m_browser->send("Target.targetInfoChanged",
+                        {{"targetInfo", QJsonObject{{"targetId", "T"}, {"url", url}}}});
+    else if (what == "crash")
+        m_browser->send("Target.targetCrashed", {{"targetId", "T"}});
+    else
+        m_browser->send(ofPage[what].first, ofPage[what].second, "S");
 }
 
 void BrowserMachinesTest::stepLeavesAPageThatHoldsIt_data()
@@ -268,8 +288,7 @@ void BrowserMachinesTest::stepLeavesAPageThatHoldsIt()
         else if (move == "@other")
             navigation.navigate("http://b.example/");
         else if (move == "shown")
-            m_browser->send("Target.targetInfoChanged",
-                            {{"targetInfo", QJsonObject{{"targetId", "T"}, {"url", "http://a/"}}}});
+            windowEvent("commit", "http://a/");
         else if (move == "@prerender")
             navigation.navigate("http://b/", PrerenderActivation{7, "location.href = 'b'"});
         else if (move.startsWith('+'))
@@ -316,25 +335,14 @@ void BrowserMachinesTest::windowPageHoldsTheLoadAhead()
     QFETCH(QStringList, window);
     auto visible = WindowBrowser::open(m_chromium, m_chromium->openWindow());
     AheadBrowser hidden(m_chromium);
-    const auto commit = [this](const QString& url) {
-        m_browser->send("Target.targetInfoChanged",
-                        {{"targetInfo", QJsonObject{{"targetId", "T"}, {"url", url}}}});
-    };
-    const auto stop = [this] {
-        m_browser->send("Page.frameStoppedLoading", {{"frameId", "T"}}, "S");
-    };
-    const auto paint = [this] {
-        m_browser->send("Page.lifecycleEvent", {{"frameId", "T"}, {"name", "firstPaint"}}, "S");
-    };
     QString address = "http://a/";
     if (later) {
         visible->Navigate(address);
-        commit(address);
-        paint();
+        windowEvent("commit", address);
+        windowEvent("paint");
         exchange();
         hidden.Navigate("http://x/");
         exchange();
-        QVERIFY(m_browser->heard.contains("Page.navigate@HS"));
         m_browser->heard.clear();
         m_read = 0;
         address = "http://c/";
@@ -355,18 +363,8 @@ void BrowserMachinesTest::windowPageHoldsTheLoadAhead()
             asked = true;
         } else if (move.startsWith('+')) {
             m_clock->pass(move.toInt());
-        } else if (move == "commit") {
-            commit(address);
-        } else if (move == "stop") {
-            stop();
-        } else if (move == "paint") {
-            paint();
-        } else if (move == "restore") {
-            m_browser->send(
-                "Page.frameNavigated",
-                {{"type", "BackForwardCacheRestore"}, {"frame", QJsonObject{{"id", "T"}}}}, "S");
         } else {
-            m_browser->send("Target.targetCrashed", {{"targetId", "T"}});
+            windowEvent(move, address);
         }
     }
     exchange();
@@ -430,9 +428,8 @@ void BrowserMachinesTest::hiddenGuardRefusedLateFailsWhatFollows()
     AheadBrowser hidden(m_chromium);
     visible->Navigate("http://a/");
     hidden.Navigate("http://b/");
-    m_browser->send("Target.targetInfoChanged",
-                    {{"targetInfo", QJsonObject{{"targetId", "T"}, {"url", "http://a/"}}}});
-    m_browser->send("Page.lifecycleEvent", {{"frameId", "T"}, {"name", "firstPaint"}}, "S");
+    windowEvent("commit", "http://a/");
+    windowEvent("paint");
     exchange();
     QVERIFY(m_browser->heard.contains("Fetch.enable@HS"));
     QVERIFY(!m_browser->heard.contains("Page.navigate@HS"));
