@@ -47,8 +47,6 @@ void AheadBrowser::startMaking()
 {
     constexpr int failure = FailureNumber::CannotCreateObject;
     m_making = true;
-    // Made for another reason meanwhile, it is not made again when the first page comes.
-    m_waitingForFirstPage = false;
     DevToolsConnection& connection = m_chromium->connection();
     const QPointer<AheadBrowser> alive(this);
     const auto attached = [this, alive, &connection](const QString& targetId,
@@ -101,14 +99,14 @@ void AheadBrowser::Navigate(const QString& url)
     const QString address = shownAddress(url);
     const QString load = isWorthLoadingAhead(address) ? address : str("about:blank");
     // Asked again while it waits, it may find the first page come meanwhile: that starts the
-    // making, which the load then waits for.
+    // making, which the load then waits for. Made for another reason meanwhile, or told to quit,
+    // it is not made when the page comes.
     const QPointer<AheadBrowser> alive(this);
     if (m_hiddenTargetId.isEmpty() && !m_making &&
         m_chromium->ahead().afterWindowPage([this, alive] {
-            if (alive && std::exchange(m_waitingForFirstPage, false))
+            if (alive && !m_making && m_hiddenTargetId.isEmpty() && !m_askedMeanwhile.isEmpty())
                 meanwhile([this] { startMaking(); });
         })) {
-        m_waitingForFirstPage = true;
         m_askedMeanwhile = load;
         return;
     }
@@ -130,7 +128,6 @@ QString AheadBrowser::LocationURL()
 void AheadBrowser::Quit()
 {
     requireTarget();
-    m_waitingForFirstPage = false;
     m_askedMeanwhile.clear();
     if (m_making)
         m_chromium->connection().settle();

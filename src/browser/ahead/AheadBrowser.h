@@ -51,6 +51,5 @@ private:
     QString m_hiddenSessionId;
     int m_loadEventsBeforeNavigate = 0;
     bool m_making = false;
-    bool m_waitingForFirstPage = false;
     QString m_askedMeanwhile; // the load asked before the target was made, until it goes
 };

@@ -104,17 +104,17 @@ void KeptDocumentServer::recheckShown(int generation, bool last)
     const QString sessionId = windowSession();
     // Only cookies read that no longer answer call for the page anew: a question that the
     // browser refused (the page is going) is no news.
-    m_pipe.send(QStringLiteral("Network.getCookies"), {{QStringLiteral("urls"), QJsonArray{url}}},
-                sessionId, [this, sessionId, generation, kept](const QJsonObject& reply) {
-                    const auto now = cookieStateOf(reply);
-                    if (!now || KeptDocuments::stillAnswers(kept, *now, true) ||
-                        sessionId != windowSession() || generation != m_shownGeneration)
-                        return;
-                    m_shownCopy.reset();
-                    // The site answers the request as it is now: a reload is never served from a
-                    // copy.
-                    m_pipe.send(QStringLiteral("Page.reload"), {}, sessionId);
-                });
+    askCookies(
+        url, sessionId,
+        [this, sessionId, generation, kept](const std::optional<KeptDocuments::Cookies>& now) {
+            if (!now || KeptDocuments::stillAnswers(kept, *now, true) ||
+                sessionId != windowSession() || generation != m_shownGeneration)
+                return;
+            m_shownCopy.reset();
+            // The site answers the request as it is now: a reload is never served from a
+            // copy.
+            m_pipe.send(QStringLiteral("Page.reload"), {}, sessionId);
+        });
 }
 
 void KeptDocumentServer::windowLeaves(const QString& address)
@@ -129,16 +129,23 @@ void KeptDocumentServer::windowLeaves(const QString& address)
     auto step = std::make_shared<StepCookies>();
     step->url = url;
     m_stepCookies = step;
-    const int sent = m_pipe.send(
-        QStringLiteral("Network.getCookies"), {{QStringLiteral("urls"), QJsonArray{url}}},
-        windowSession(), [step](const QJsonObject& reply) {
-            step->answered = true;
-            step->now = cookieStateOf(reply);
-            for (const CookiesThen& then : std::exchange(step->waiting, {}))
-                then(step->now);
-        });
+    askCookies(url, windowSession(), [step](const std::optional<KeptDocuments::Cookies>& now) {
+        step->answered = true;
+        step->now = now;
+        for (const CookiesThen& then : std::exchange(step->waiting, {}))
+            then(now);
+    });
+}
+
+// Asks the browser for the cookies that it would send for `url` now; `then` gets them, or
+// nothing when the browser refused or cannot be asked.
+void KeptDocumentServer::askCookies(const QString& url, const QString& sessionId, CookiesThen then)
+{
+    const int sent = m_pipe.send(QStringLiteral("Network.getCookies"),
+                                 {{QStringLiteral("urls"), QJsonArray{url}}}, sessionId,
+                                 [then](const QJsonObject& reply) { then(cookieStateOf(reply)); });
     if (sent == 0)
-        m_stepCookies.reset();
+        then(std::nullopt);
 }
 
 // The cookies that the browser would send for `url` now, or nothing when it cannot be asked: those
@@ -153,11 +160,7 @@ void KeptDocumentServer::cookiesOf(const QString& url, const QString& sessionId,
             step->waiting << std::move(then);
         return;
     }
-    const int sent = m_pipe.send(QStringLiteral("Network.getCookies"),
-                                 {{QStringLiteral("urls"), QJsonArray{url}}}, sessionId,
-                                 [then](const QJsonObject& reply) { then(cookieStateOf(reply)); });
-    if (sent == 0)
-        then(std::nullopt);
+    askCookies(url, sessionId, std::move(then));
 }
 
 void KeptDocumentServer::subscribe(DevToolsConnection& connection)
@@ -283,9 +286,8 @@ void KeptDocumentServer::refuse(const Request& request)
 // change them.
 void KeptDocumentServer::noteCookies(const QString& url)
 {
-    m_pipe.send(QStringLiteral("Network.getCookies"), {{QStringLiteral("urls"), QJsonArray{url}}},
-                windowSession(), [this, url](const QJsonObject& reply) {
-                    if (const auto cookies = cookieStateOf(reply))
-                        m_documents.noteCookies(url, *cookies);
-                });
+    askCookies(url, windowSession(), [this, url](const std::optional<KeptDocuments::Cookies>& now) {
+        if (now)
+            m_documents.noteCookies(url, *now);
+    });
 }

@@ -68,6 +68,7 @@ private:
     void windowLeaves(const QString& address);
     using CookiesThen = std::function<void(const std::optional<KeptDocuments::Cookies>& now)>;
     void cookiesOf(const QString& url, const QString& sessionId, CookiesThen then);
+    void askCookies(const QString& url, const QString& sessionId, CookiesThen then);
     void answer(const QString& sessionId, const QJsonObject& params);
     void serve(const Request& request, const KeptDocuments::Document& document);
     void cookiesStill(const QString& url, const QString& sessionId,
