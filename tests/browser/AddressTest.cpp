@@ -169,7 +169,7 @@ void AddressTest::unattendedStepSavesNoDownload()
     }
     QCOMPARE(passedOver, (QStringList{link, link}));
     QCOMPARE(m_pair->main->LocationURL(), before);
-    QTRY_COMPARE(strayDownloads(), QStringList());
+    QTRY_COMPARE(strayDownloads(), QString());
     m_pair->main->Navigate(link);
     const QString file = m_home.path() + QStringLiteral("/Downloads/") + saved;
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(file), 10000);

@@ -103,7 +103,7 @@ void BrowserTestCase::closeOtherPages(DevToolsConnection& connection)
     }
 }
 
-QStringList BrowserTestCase::strayDownloads() const
+QString BrowserTestCase::strayDownloads() const
 {
     QStringList found;
     QDirIterator it(m_home.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
@@ -116,7 +116,7 @@ QStringList BrowserTestCase::strayDownloads() const
             name.startsWith(QLatin1String("archive")))
             found.append(path);
     }
-    return found;
+    return found.join(QLatin1Char('\n'));
 }
 
 // Sends the hidden instance to `path` and waits until a plain page after it has loaded, so that

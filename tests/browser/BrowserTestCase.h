@@ -52,7 +52,8 @@ protected:
                                const QString& expression);
     void closeOtherPages(DevToolsConnection& connection);
     void pressKeyInWindow(const QString& key, WindowBrowser* window = nullptr);
-    QStringList strayDownloads() const;
+    // The downloads anywhere in the home, a line each: a failure names them.
+    QString strayDownloads() const;
     void loadInHidden(const QString& path);
     static int visibleWindowCount();
 

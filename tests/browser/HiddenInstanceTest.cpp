@@ -107,7 +107,7 @@ void HiddenInstanceTest::hiddenInstanceKeepsPageEffectsFromTheUser()
                  titleAfter);
     }
     loadInHidden(path);
-    QCOMPARE(strayDownloads(), QStringList());
+    QCOMPARE(strayDownloads(), QString());
     QCOMPARE(pageTargetCount(hiddenBrowser().connection()), 1);
     QCOMPARE(visibleWindowCount(), windowsBefore);
 }
