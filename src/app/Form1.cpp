@@ -166,6 +166,10 @@ void Form1::Form_Load(const QString& themeFile)
     m.log.InitActivityLog();
     m.WriteLogLine(QStringLiteral(" Program Activated"));
     try {
+        // The window is made on the list's first link, so that its page loads while the rest of
+        // the start-up runs; the load below still decides what is shown.
+        m.browserFactory.expectFirstLink(
+            ThemeDocument::firstLinkOf(themeFile.isEmpty() ? m.defaultThemeFile() : themeFile));
         createBrowserPair();
         if (themeFile.isEmpty())
             m.theme().LoadThemeFile(m.defaultThemeFile());

@@ -72,4 +72,8 @@ class BrowserFactory
 public:
     virtual ~BrowserFactory() = default;
     virtual std::unique_ptr<Browser> create() = 0;
+    // The link that the first instance's first Navigate() will be given, when it is known before
+    // that instance is made: its window may then be made on it, so that the page loads while the
+    // caller sets the rest up. Navigate() is still called, and a link that differs is shown.
+    virtual void expectFirstLink(const QString& /*link*/) {}
 };

@@ -53,6 +53,19 @@ void ThemeDocument::LoadNamedThemeFile(const QString& path)
     run(path, std::nullopt, true);
 }
 
+QString ThemeDocument::firstLinkOf(const QString& path)
+{
+    constexpr qsizetype firstLinkBytes = 64 * 1024;
+    if (WebAddress::is(path))
+        return {};
+    try {
+        return ThemeLinks::read(ThemeTidy::tidy(FileStore::read(path, firstLinkBytes)), 1)
+            .links.value(0);
+    } catch (const Failure&) {
+        return {};
+    }
+}
+
 // The load does not empty Combo1 in place: the caller does, and puts its text back after.
 void ThemeDocument::ReloadInPlace(const QString& path)
 {

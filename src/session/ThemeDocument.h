@@ -40,6 +40,10 @@ public:
     // whatever reason (a folder, access refused, a missing folder), the default theme file
     // takes its place after the load's box, so that the toolbar starts with a list.
     void LoadNamedThemeFile(const QString& path);
+    // The link that a load of theme file `path` shows first, read without writing, logging or
+    // asking anything; empty for a list on the web and for a file that does not open. Only the
+    // file's start is read: a first link cut short there is only a guess that the load corrects.
+    static QString firstLinkOf(const QString& path);
     // Reads `path` again in place of the open list: the position, the browsers' pages and the
     // text that Combo1 shows stay.
     void ReloadInPlace(const QString& path);

@@ -65,6 +65,7 @@ private slots:
                               " Program initiation considered normal"}));
         QCOMPARE(h.m->theme().ThemeFile(), h.path("default.qld"));
         QCOMPARE(h.browsers.calls.mid(0, 6), startupBrowserCalls());
+        QCOMPARE(h.browsers.firstLinkAtCreate, QStringLiteral("https://www.debian.org/"));
     }
 
     // A theme file named on the command line takes the default theme file's place; one that
@@ -81,7 +82,9 @@ private slots:
     {
         QFETCH(QString, name);
         Harness h;
-        h.write(h.temp.filePath(QStringLiteral("lesson.qld")), "http://lesson.example/\r\n");
+        // Blank lines first: the window is made on the link that the load then shows.
+        h.write(h.temp.filePath(QStringLiteral("lesson.qld")),
+                "\r\n\r\nhttp://lesson.example/\r\nhttp://second.example/\r\n");
         QDir().mkpath(h.temp.filePath(QStringLiteral("folder.qld")));
         const QString named = h.temp.filePath(name);
         h.run([&h, &named] { h.form->Form_Load(named); });
@@ -93,6 +96,8 @@ private slots:
         QCOMPARE(h.dialogs.boxes.size(), opens ? 0 : 1);
         QCOMPARE(h.form->Combo1->Text(),
                  QString::fromLatin1(opens ? "http://lesson.example/" : "https://www.debian.org/"));
+        // A file that does not open gives no link to make the window on.
+        QCOMPARE(h.browsers.firstLinkAtCreate, opens ? h.form->Combo1->Text() : QString());
     }
 
     void browserIsPlacedBelowTheToolbarInScreenPixels()

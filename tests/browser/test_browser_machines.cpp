@@ -161,6 +161,8 @@ private slots:
     void failedSetUpFailsWhatFollows();
     void hiddenGuardRefusedLateFailsWhatFollows();
     void firstPageGoesBeforeItsServing();
+    void windowMadeOnItsFirstLinkTakesOverItsLoad_data();
+    void windowMadeOnItsFirstLinkTakesOverItsLoad();
 
 private:
     DevToolsConnection& connection() { return m_chromium->connection(); }
@@ -455,6 +457,46 @@ void BrowserMachinesTest::firstPageGoesBeforeItsServing()
     QVERIFY(0 <= keys && keys < first);
     QVERIFY(first < served && served < heard.lastIndexOf("Page.navigate@S"));
     QCOMPARE(heard.count("Fetch.enable@S"), 1);
+}
+
+void BrowserMachinesTest::windowMadeOnItsFirstLinkTakesOverItsLoad_data()
+{
+    // The window is made on http://a/, whose load ends before the steps; "a" and "b" are
+    // Navigate(), "timed a" NavigateUnattended().
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<int>("navigations"); // the addresses sent to the window's page
+    QTest::addColumn<bool>("loadReported"); // the load that ended before counts as the step's
+    QTest::newRow("first step onto it") << QStringList{"a"} << 0 << true;
+    QTest::newRow("first step onto another") << QStringList{"b"} << 1 << false;
+    QTest::newRow("timed first step onto it") << QStringList{"timed a"} << 1 << false;
+    QTest::newRow("second step onto it") << QStringList{"a", "a"} << 1 << false;
+    QTest::newRow("back onto it after another") << QStringList{"b", "a"} << 2 << false;
+}
+
+void BrowserMachinesTest::windowMadeOnItsFirstLinkTakesOverItsLoad()
+{
+    QFETCH(QStringList, steps);
+    const QString madeOn = "http://a/";
+    auto visible = WindowBrowser::open(m_chromium, m_chromium->openWindow(madeOn), madeOn);
+    windowEvent("commit", madeOn);
+    windowEvent("stop");
+    exchange();
+    for (const QString& step : steps) {
+        const QString address = "http://" + step.right(1) + '/';
+        if (step.startsWith("timed"))
+            visible->NavigateUnattended(address);
+        else
+            visible->Navigate(address);
+        exchange();
+        m_clock->pass(WindowNavigation::AskEveryMs);
+        exchange();
+    }
+    QTEST(int(m_browser->heard.count("Page.navigate@S")), "navigations");
+    bool reported = false;
+    visible->watchPageLoads([&reported] { reported = true; });
+    QTEST(reported, "loadReported");
+    // The browser has no address for it yet: the one that the window is on its way to.
+    QCOMPARE(visible->LocationURL(), "http://" + steps.last().right(1) + '/');
 }
 
 QTEST_GUILESS_MAIN(BrowserMachinesTest)

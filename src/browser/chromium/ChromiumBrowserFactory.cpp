@@ -1,5 +1,6 @@
 #include "browser/chromium/ChromiumBrowserFactory.h"
 
+#include "browser/NavigationUrl.h"
 #include "browser/ahead/AheadBrowser.h"
 #include "browser/chromium/BrowserProfile.h"
 #include "browser/chromium/ChromiumProcess.h"
@@ -80,9 +81,11 @@ std::unique_ptr<Browser> ChromiumBrowserFactory::createWindow()
             ? RunningChromium::connect(std::move(ahead.process), *ahead.profile)
             : RunningChromium::launch(executable, BrowserProfile::choose(m_profileDirectory));
     const BrowserProfile profile = launched->profile();
+    // Checked as any step's address: the window is made on nothing that it would not be sent to.
+    const QString firstAddress = shownAddress(m_firstLink);
     QString tabId;
     try {
-        tabId = launched->openWindow();
+        tabId = launched->openWindow(firstAddress);
         m_chromium = std::move(launched);
     } catch (const Failure&) {
         // Another copy that took the lasting profile between the check and the start: the
@@ -91,9 +94,9 @@ std::unique_ptr<Browser> ChromiumBrowserFactory::createWindow()
         if (profile.isTemporary() || !BrowserProfile::isHeldByRunningBrowser(profile.path()))
             throw;
         m_chromium = RunningChromium::launch(executable, BrowserProfile::makeTemporary());
-        tabId = m_chromium->openWindow();
+        tabId = m_chromium->openWindow(firstAddress);
     }
-    return WindowBrowser::open(m_chromium, tabId);
+    return WindowBrowser::open(m_chromium, tabId, firstAddress);
 }
 
 // Its target is made on its first load, after the window's first address has gone out.

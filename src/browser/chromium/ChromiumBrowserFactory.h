@@ -42,6 +42,7 @@ public:
     ChromiumBrowserFactory& operator=(const ChromiumBrowserFactory&) = delete;
 
     std::unique_ptr<Browser> create() override;
+    void expectFirstLink(const QString& link) override { m_firstLink = link; }
 
     // The first of chromium, chromium-browser, google-chrome, google-chrome-stable on PATH.
     static QString findExecutable();
@@ -57,4 +58,5 @@ private:
     QString m_profileDirectory;
     std::shared_ptr<RunningChromium> m_chromium;
     Launched m_launched; // until the first create() takes it
+    QString m_firstLink;
 };

@@ -119,15 +119,19 @@ RunningChromium::~RunningChromium()
     removeTemporaryProfile();
 }
 
-QString RunningChromium::openWindow()
+QString RunningChromium::openWindow(const QString& address)
 {
     constexpr int failure = FailureNumber::CannotCreateObject;
     // The browser started without a window; the program's window is the one it creates here,
     // never a tab that the profile brought back. Its answer comes once the browser is up. The
-    // window is driven through its tab, which the browser allows to prerender.
+    // window is driven through its tab, which the browser allows to prerender. Made on its first
+    // page, the window's load starts with the browser's own work on the window rather than two
+    // round trips after it.
+    if (address != QLatin1String("about:blank"))
+        StepTrace::mark("navigate");
     const auto created = m_connection->pipe().call(
         str("Target.createTarget"),
-        {{str("url"), str("about:blank")}, {str("newWindow"), true}, {str("forTab"), true}}, {},
+        {{str("url"), address}, {str("newWindow"), true}, {str("forTab"), true}}, {},
         StartTimeoutMs);
     m_connection->settle();
     if (!created || !DevToolsPipe::succeeded(*created))

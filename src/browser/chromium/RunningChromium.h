@@ -44,9 +44,9 @@ public:
     RunningChromium(const RunningChromium&) = delete;
     RunningChromium& operator=(const RunningChromium&) = delete;
 
-    // Creates the browser's one window, on about:blank, and returns its tab's target id; Failure
-    // 429 when the browser does not come up.
-    QString openWindow();
+    // Creates the browser's one window, already on its way to `address` (a shownAddress()), and
+    // returns its tab's target id; Failure 429 when the browser does not come up.
+    QString openWindow(const QString& address = QStringLiteral("about:blank"));
     DevToolsConnection& connection() { return *m_connection; }
     LoadAhead& ahead() { return *m_ahead; }
     // Closes the browser and makes sure that its processes are gone.

@@ -25,16 +25,20 @@ void followLifecycle(DevToolsPipe& pipe, const QString& sessionId)
 } // namespace
 
 std::unique_ptr<WindowBrowser> WindowBrowser::open(std::shared_ptr<RunningChromium> chromium,
-                                                   const QString& tabId)
+                                                   const QString& tabId, const QString& madeOn)
 {
     DevToolsConnection& connection = chromium->connection();
     const ShownPage::Tab tab = ShownPage::attachTab(connection, tabId);
-    return std::unique_ptr<WindowBrowser>(new WindowBrowser(std::move(chromium), tab));
+    return std::unique_ptr<WindowBrowser>(new WindowBrowser(std::move(chromium), tab, madeOn));
 }
 
-WindowBrowser::WindowBrowser(std::shared_ptr<RunningChromium> chromium, const ShownPage::Tab& tab)
+// The page on show is the blank one that the window was made with, whichever address it is on its
+// way to: its first step leaves nothing.
+WindowBrowser::WindowBrowser(std::shared_ptr<RunningChromium> chromium, const ShownPage::Tab& tab,
+                             QString madeOn)
     : m_chromium(std::move(chromium)), m_connection(m_chromium->connection()),
-      m_page(new ShownPage(m_connection, tab.targetId, tab.sessionId, str("about:blank"), this))
+      m_page(new ShownPage(m_connection, tab.targetId, tab.sessionId, str("about:blank"), this)),
+      m_madeOn(std::move(madeOn))
 {
     LoadAhead& ahead = m_chromium->ahead();
     followLifecycle(m_connection.pipe(), tab.sessionId);
@@ -115,6 +119,8 @@ void WindowBrowser::navigate(const QString& url, bool unattended)
 {
     requireTarget();
     const QString address = shownAddress(url);
+    if (takeOverFirstLoad(address, unattended))
+        return;
     // Set before the page is asked for: its download may be reported while this still runs.
     m_unattendedLink = unattended ? url : QString();
     refuseDownloads(unattended);
@@ -129,6 +135,22 @@ void WindowBrowser::navigate(const QString& url, bool unattended)
     serveFromKept();
     // The window's set-up was sent ahead of the page; it is checked once the page is on its way.
     m_connection.settle();
+}
+
+// The window's first step onto the address that it was made on: that load is the step's. Its
+// load events count from the window's start, which this follows. Not a timed step's: the browser
+// did not refuse its download from the start, so that step loads its address anew.
+bool WindowBrowser::takeOverFirstLoad(const QString& address, bool unattended)
+{
+    if (std::exchange(m_madeOn, {}) != address || address == QLatin1String("about:blank") ||
+        unattended)
+        return false;
+    m_page->leave(address);
+    m_prerender->leave();
+    m_navigation->takeOver(address);
+    serveFromKept();
+    m_connection.settle();
+    return true;
 }
 
 void WindowBrowser::serveFromKept()
@@ -156,6 +178,7 @@ void WindowBrowser::NavigateBack(const QString& url)
 // The page on show goes, with the rules for its prerender; its loads from now on are the step's.
 void WindowBrowser::leave(const QString& address)
 {
+    m_madeOn.clear();
     m_loadEventsBeforeNavigate = m_connection.loadEventCount(m_page->sessionId());
     m_loadEndsBeforeNavigate = m_connection.loadEndCount(m_page->sessionId());
     m_page->leave(address);

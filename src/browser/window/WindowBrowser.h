@@ -22,10 +22,12 @@ class WindowPrerender;
 class WindowBrowser : public QObject, public Browser
 {
 public:
-    // Attaches to the window's tab `tabId` (RunningChromium::openWindow()); Failure 429 when the
-    // browser refuses.
+    // Attaches to the window's tab `tabId` (RunningChromium::openWindow()), made on
+    // `madeOn`; Failure 429 when the browser refuses. The first Navigate() to that address takes
+    // over the load under way instead of starting it again.
     static std::unique_ptr<WindowBrowser> open(std::shared_ptr<RunningChromium> chromium,
-                                               const QString& tabId);
+                                               const QString& tabId,
+                                               const QString& madeOn = QStringLiteral("about:blank"));
     ~WindowBrowser() override;
 
     void setVisible(bool visible) override;
@@ -57,7 +59,9 @@ public:
     int endedRenderers() const;
 
 private:
-    WindowBrowser(std::shared_ptr<RunningChromium> chromium, const ShownPage::Tab& tab);
+    WindowBrowser(std::shared_ptr<RunningChromium> chromium, const ShownPage::Tab& tab,
+                  QString madeOn);
+    bool takeOverFirstLoad(const QString& address, bool unattended);
     void requireTarget() const;
     void placeWindow(const QString& edge, double pixels);
     void navigate(const QString& url, bool unattended);
@@ -85,4 +89,5 @@ private:
     bool m_refusingDownloads = false;
     bool m_listening = false;
     bool m_servedFromKept = false; // from its first Navigate() on
+    QString m_madeOn; // the address that the window was made on, until its first step
 };

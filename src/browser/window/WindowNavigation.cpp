@@ -34,6 +34,13 @@ void WindowNavigation::navigate(const QString& address,
     start(address, 0, activation);
 }
 
+void WindowNavigation::takeOver(const QString& address)
+{
+    m_address = address;
+    m_historyEntry = 0;
+    ++m_sent;
+}
+
 void WindowNavigation::navigateToHistoryEntry(int entryId, const QString& address)
 {
     start(address, entryId);

@@ -68,6 +68,9 @@ public:
     // (the browser's back-forward cache may hold its page whole); `address` is loaded instead
     // when the browser refuses the entry.
     void navigateToHistoryEntry(int entryId, const QString& address);
+    // The window is on its way to `address` already (it was made on it): that load is watched as
+    // if navigate() had sent it.
+    void takeOver(const QString& address);
     // The address that the window was last sent to.
     const QString& address() const { return m_address; }
     // How many renderers of pages on show were ended so far.
