@@ -144,6 +144,11 @@ def p90_of(values):
     return values[math.ceil(0.9 * len(values)) - 1] if values else None
 
 
+def loaded_median(values):
+    """The median of the launches that loaded (None: one that never did)."""
+    return statistics.median(v for v in values if v is not None)
+
+
 def programs_named(argument):
     """"new=a,old=b" or one path: [(label, absolute path)]."""
     return [(label or "toolbar", os.path.abspath(path)) for label, path in
@@ -168,23 +173,29 @@ def main():
     sides.append((alone, lambda: chromium_run(server, base)))
     for r in range(runs):
         for name, run in turned(sides, r):
-            times[name].append(run())
+            # A launch that never loads (Chromium alone has hung so, now and then) is counted
+            # apart rather than ending the run.
+            try:
+                times[name].append(run())
+            except RuntimeError as error:
+                print(f"round {r + 1}: {error}", file=sys.stderr)
+                times[name].append(None)
     server.shutdown()
     print(f"runs each: {runs}, interleaved ({', '.join(times)}, turned by one each round); "
           f"load average before {load_before[0]:.2f}, after {os.getloadavg()[0]:.2f}; "
           f"{time.monotonic() - started:.0f} s")
     print("launch to the first page's load event, s:")
     for name, values in times.items():
-        print(f"  {name:<16} median {statistics.median(values):.3f}  p90 {p90_of(values):.3f}"
-              "  (all: " + ", ".join(f"{x:.3f}" for x in values) + ")")
-    c = statistics.median(times[alone])
+        print(f"  {name:<16} median {loaded_median(values):.3f}  p90 {p90_of(values):.3f}"
+              "  (all: " + ", ".join("never" if x is None else f"{x:.3f}" for x in values) + ")")
+    c = loaded_median(times[alone])
     for label, _ in programs:
-        print(f"ratio {label} / Chromium alone: {statistics.median(times[label]) / c:.2f}"
+        print(f"ratio {label} / Chromium alone: {loaded_median(times[label]) / c:.2f}"
               "  (goal: at most 1.0)")
     first = programs[0][0]
     for label, _ in programs[1:]:
         print(f"ratio {label} / {first}: "
-              f"{statistics.median(times[label]) / statistics.median(times[first]):.2f}")
+              f"{loaded_median(times[label]) / loaded_median(times[first]):.2f}")
     if "breakdown" in sys.argv[3:]:
         breakdown(programs, runs)
 
