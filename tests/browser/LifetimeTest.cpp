@@ -7,7 +7,6 @@
 #include "platform/Failure.h"
 
 #include <QFileInfo>
-#include <QJsonArray>
 #include <QProcess>
 #include <QTest>
 #include <csignal>
@@ -40,7 +39,6 @@ private slots:
     void goneWindowFailsNextOperation_data();
     void goneWindowFailsNextOperation();
     void quitLeavesNoProcess();
-    void windowMadeOnItsFirstLinkLoadsItOnce();
     void browserThatCannotStartFailsCreation_data();
     void browserThatCannotStartFailsCreation();
     void profileHeldByAnotherCopyGivesTemporaryOne();
@@ -106,29 +104,6 @@ void LifetimeTest::quitLeavesNoProcess()
     QTRY_COMPARE_WITH_TIMEOUT(browserProcesses(group, profile.path()), QList<pid_t>(), 10000);
     QCOMPARE(failureOf([&] { main->Navigate(QString()); }), FailureNumber::ObjectDisconnected);
     QCOMPARE(failureOf([&] { hidden->Navigate(QString()); }), FailureNumber::ObjectDisconnected);
-}
-
-// The window's history starts with the link, and the link's page is asked for once.
-void LifetimeTest::windowMadeOnItsFirstLinkLoadsItOnce()
-{
-    const QString path = QStringLiteral("/page/made-on");
-    const QString link = m_server->url(path);
-    QTemporaryDir profile;
-    ChromiumBrowserFactory factory(QString(), profile.path());
-    factory.expectFirstLink(link);
-    auto main = factory.create();
-    auto& window = static_cast<WindowBrowser&>(*main);
-    window.watchLoadEvents();
-    main->Navigate(link);
-    QVERIFY(window.waitForLoadEvent(10000));
-    QCOMPARE(main->LocationURL(), link);
-    const QJsonObject history = window.connection().command(
-        QStringLiteral("Page.getNavigationHistory"), {}, window.sessionId());
-    const QJsonArray entries = history.value(QStringLiteral("entries")).toArray();
-    QCOMPARE(entries.size(), 1);
-    QCOMPARE(entries.at(0).toObject().value(QStringLiteral("url")).toString(), link);
-    QCOMPARE(m_server->requestCount(path), 1);
-    main->Quit();
 }
 
 void LifetimeTest::browserThatCannotStartFailsCreation_data()

@@ -78,8 +78,6 @@ void RecordingBrowserFactory::failAfterRecording(const QString& call)
 
 std::unique_ptr<Browser> RecordingBrowserFactory::create()
 {
-    if (created == 0)
-        firstLinkAtCreate = expectedFirstLink;
     const QString name = created++ == 0 ? QStringLiteral("Main") : QStringLiteral("Prefetch");
     failAfterRecording(QStringLiteral("create ") + name);
     return std::make_unique<RecordingBrowser>(*this, name);

@@ -13,7 +13,11 @@ class RecordingBrowserFactory : public BrowserFactory
 {
 public:
     std::unique_ptr<Browser> create() override;
-    void expectFirstLink(const QString& link) override { expectedFirstLink = link; }
+    void expectFirstLink(const QString& link) override
+    {
+        if (created == 0)
+            firstLinkAtCreate = link;
+    }
 
     // The first call whose record starts with `prefix` (e.g. "create", "Main.Navigate")
     // throws Failure(number) after it has been recorded.
@@ -45,7 +49,5 @@ public:
     // What LocationURL answers, per instance; the last Navigate when not set.
     QMap<QString, QString> location;
     int created = 0;
-    QString expectedFirstLink;
-    // expectedFirstLink as the first instance was made.
-    QString firstLinkAtCreate;
+    QString firstLinkAtCreate; // told before the first instance was made
 };

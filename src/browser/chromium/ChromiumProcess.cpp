@@ -59,7 +59,7 @@ void closeBoth(int fds[2])
 // that none is overwritten by another's dup2() and dup2() onto 3 and 4 always makes fresh
 // descriptors without close-on-exec (dup2 of a descriptor onto itself would keep the flag).
 [[noreturn]] void execChild(const char* path, char** argv, char** envp, int commandRead,
-                            int eventWrite, int nullFd, int errorFd)
+                            int eventWrite, int nullFd, int outputFd, int errorFd)
 {
     setpgid(0, 0);
     const int movedErrorFd = fcntl(errorFd, F_DUPFD_CLOEXEC, 10);
@@ -68,8 +68,9 @@ void closeBoth(int fds[2])
     const int command = fcntl(commandRead, F_DUPFD_CLOEXEC, 10);
     const int event = fcntl(eventWrite, F_DUPFD_CLOEXEC, 10);
     const int null = fcntl(nullFd, F_DUPFD_CLOEXEC, 10);
-    if (command < 0 || event < 0 || null < 0 || dup2(command, 3) < 0 || dup2(event, 4) < 0 ||
-        dup2(null, 0) < 0 || dup2(null, 1) < 0 || dup2(null, 2) < 0)
+    const int output = fcntl(outputFd, F_DUPFD_CLOEXEC, 10);
+    if (command < 0 || event < 0 || null < 0 || output < 0 || dup2(command, 3) < 0 ||
+        dup2(event, 4) < 0 || dup2(null, 0) < 0 || dup2(output, 1) < 0 || dup2(output, 2) < 0)
         failInChild(errorFd);
     // Descriptors that the program opened without close-on-exec stay out of the browser.
     close_range(5, ~0U, CLOSE_RANGE_CLOEXEC);
@@ -90,6 +91,16 @@ int readExecError(int errorRead)
         n = read(errorRead, &error, sizeof error);
     } while (n < 0 && errno == EINTR);
     return n == sizeof error ? error : 0;
+}
+
+// The browser's own output goes nowhere; to see why a browser ended (a crash's report), to the
+// end of the file that QUILLON_BROWSER_LOG names, when that opens.
+int openOutput(int nullFd)
+{
+    const QByteArray log = qgetenv("QUILLON_BROWSER_LOG");
+    const int fd =
+        log.isEmpty() ? -1 : open(log.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    return fd >= 0 ? fd : fcntl(nullFd, F_DUPFD_CLOEXEC, 0);
 }
 } // namespace
 
@@ -122,13 +133,15 @@ ChromiumProcess::ChromiumProcess(const QString& program, const QStringList& argu
     int eventPipe[2] = {-1, -1};
     int errorPipe[2] = {-1, -1};
     const int nullFd = open("/dev/null", O_RDWR | O_CLOEXEC);
-    if (nullFd < 0 || pipe2(commandPipe, O_CLOEXEC) != 0 || pipe2(eventPipe, O_CLOEXEC) != 0 ||
+    const int outputFd = nullFd < 0 ? -1 : openOutput(nullFd);
+    if (outputFd < 0 || pipe2(commandPipe, O_CLOEXEC) != 0 || pipe2(eventPipe, O_CLOEXEC) != 0 ||
         pipe2(errorPipe, O_CLOEXEC) != 0) {
         closeBoth(commandPipe);
         closeBoth(eventPipe);
         closeBoth(errorPipe);
-        if (nullFd >= 0)
-            close(nullFd);
+        for (const int fd : {nullFd, outputFd})
+            if (fd >= 0)
+                close(fd);
         throw Failure(FailureNumber::CannotCreateObject);
     }
     char** argvPointers = argv.pointers();
@@ -137,9 +150,10 @@ ChromiumProcess::ChromiumProcess(const QString& program, const QStringList& argu
     const pid_t pid = fork();
     if (pid == 0)
         execChild(path.c_str(), argvPointers, envpPointers, commandPipe[0], eventPipe[1], nullFd,
-                  errorPipe[1]);
+                  outputFd, errorPipe[1]);
 
     close(nullFd);
+    close(outputFd);
     close(commandPipe[0]);
     close(eventPipe[1]);
     close(errorPipe[1]);

@@ -25,9 +25,9 @@ public:
     // Attaches to the window's tab `tabId` (RunningChromium::openWindow()), made on
     // `madeOn`; Failure 429 when the browser refuses. The first Navigate() to that address takes
     // over the load under way instead of starting it again.
-    static std::unique_ptr<WindowBrowser> open(std::shared_ptr<RunningChromium> chromium,
-                                               const QString& tabId,
-                                               const QString& madeOn = QStringLiteral("about:blank"));
+    static std::unique_ptr<WindowBrowser>
+    open(std::shared_ptr<RunningChromium> chromium, const QString& tabId,
+         const QString& madeOn = QStringLiteral("about:blank"));
     ~WindowBrowser() override;
 
     void setVisible(bool visible) override;
@@ -89,5 +89,5 @@ private:
     bool m_refusingDownloads = false;
     bool m_listening = false;
     bool m_servedFromKept = false; // from its first Navigate() on
-    QString m_madeOn; // the address that the window was made on, until its first step
+    QString m_madeOn;              // the address that the window was made on, until its first step
 };
