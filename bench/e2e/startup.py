@@ -1,5 +1,7 @@
 """Start-up time: from launching the toolbar to the load event of the first link in its visible
-browser, against Chromium alone launched on the same link with a fresh profile.
+browser, against Chromium alone launched on the same link with a fresh profile, and against
+Chromium launched with no window and told over its DevTools pipe to make one on that link (as
+the program makes its window, with nothing else: the floor of a program that drives it so).
 
 Both measure the same thing: the page reports its own load event to the local server that
 serves it. Each run gets a fresh home (so a fresh profile) for either side. Needs an X display
@@ -17,7 +19,9 @@ that program gives no such mark): of its own marks the first, of the page's life
 the window's commit ("navigated:") the last before the load, so the first link's page's.
 """
 
+import fcntl
 import http.server
+import json
 import math
 import os
 import shutil
@@ -38,6 +42,7 @@ class Server(http.server.ThreadingHTTPServer):
     def __init__(self):
         super().__init__(("127.0.0.1", 0), Handler)
         self.loaded = {}
+        self.asked = {}
         self.event = threading.Event()
 
     def handle_error(self, request, client_address):
@@ -51,6 +56,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.server.event.set()
             body = b""
         else:
+            self.server.asked.setdefault(self.path, time.monotonic())
             body = PAGE
         self.send_response(200)
         self.send_header("Content-Type", "text/html")
@@ -70,15 +76,37 @@ def chromium():
     sys.exit("no Chromium on PATH")
 
 
-def time_until_loaded(server, command, env, first_path, marks=None):
+def time_until_loaded(server, command, env, first_path, marks=None, over_pipe=None):
     """Seconds from launch to the first page's load; `marks` (a list) gets the program's
-    "quillon-step" lines as (what, seconds from launch)."""
+    "quillon-step" lines as (what, seconds from launch); `over_pipe`, commands (bytes) written to
+    the browser's DevTools pipe as soon as it is launched."""
     server.loaded.clear()
+    server.asked.clear()
     server.event.clear()
+    pipe_ends = (os.pipe(), os.pipe()) if over_pipe else None
+
+    def hand_pipe_over():
+        # The browser reads its commands from descriptor 3 and writes to 4.
+        (commands, _), (_, events) = pipe_ends
+        commands, events = (fcntl.fcntl(fd, fcntl.F_DUPFD, 10) for fd in (commands, events))
+        os.dup2(commands, 3)
+        os.dup2(events, 4)
     started = time.monotonic()
     process = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL,
                                stderr=subprocess.DEVNULL if marks is None else subprocess.PIPE,
-                               start_new_session=True)
+                               start_new_session=True, close_fds=not over_pipe,
+                               preexec_fn=hand_pipe_over if over_pipe else None)
+    if over_pipe:
+        (commands_in, commands_out), (events_in, events_out) = pipe_ends
+        os.close(commands_in)
+        os.close(events_out)
+        os.write(commands_out, over_pipe)
+        def drain():
+            # Its answers are read so that the browser never waits on a full pipe.
+            while os.read(events_in, 65536):
+                pass
+            os.close(events_in)
+        threading.Thread(target=drain, daemon=True).start()
     reader = None
     if marks is not None:
         def read():
@@ -95,10 +123,13 @@ def time_until_loaded(server, command, env, first_path, marks=None):
             server.event.clear()
         if first_path not in server.loaded:
             raise RuntimeError(f"{command[0]} never loaded {first_path}")
+        server.asked_after = server.asked[first_path] - started
         return server.loaded[first_path] - started
     finally:
         os.killpg(process.pid, signal.SIGKILL)
         process.wait()
+        if over_pipe:
+            os.close(commands_out)
         if reader:
             reader.join(5)
 
@@ -125,15 +156,26 @@ def toolbar_run(server, program, base, marks=None):
         shutil.rmtree(home, ignore_errors=True)
 
 
-def chromium_run(server, base):
+def chromium_run(server, base, over_pipe=False):
+    """Chromium alone, launched on the link; or, `over_pipe`, launched with no window and told
+    over its DevTools pipe to make one on the link, as the program does, with nothing else: the
+    least that a program that drives it so can take."""
     home, env = fresh_home()
     flags = ["--no-first-run", "--no-default-browser-check", "--disable-background-networking",
              "--disable-component-update", "--disable-sync", "--ozone-platform=x11",
              f"--user-data-dir={home}/profile"]
     if os.geteuid() == 0:
         flags.append("--no-sandbox")
+    commands = None
+    if over_pipe:
+        flags += ["--remote-debugging-pipe", "--no-startup-window"]
+        made = {"id": 1, "method": "Target.createTarget",
+                "params": {"url": f"{base}/first", "newWindow": True, "forTab": True}}
+        commands = json.dumps(made).encode() + b"\0"
+    else:
+        flags.append(f"{base}/first")
     try:
-        return time_until_loaded(server, [chromium(), *flags, f"{base}/first"], env, "/first")
+        return time_until_loaded(server, [chromium(), *flags], env, "/first", over_pipe=commands)
     finally:
         shutil.rmtree(home, ignore_errors=True)
 
@@ -166,17 +208,20 @@ def main():
     server = Server()
     threading.Thread(target=server.serve_forever, daemon=True).start()
     base = f"http://127.0.0.1:{server.server_address[1]}"
-    alone = "Chromium alone"
-    times = {name: [] for name in [label for label, _ in programs] + [alone]}
+    alone, piped = "Chromium alone", "Chromium piped"
+    times = {name: [] for name in [label for label, _ in programs] + [alone, piped]}
+    asked = {name: [] for name in times}
     started, load_before = time.monotonic(), os.getloadavg()
     sides = [(label, lambda p=path: toolbar_run(server, p, base)) for label, path in programs]
     sides.append((alone, lambda: chromium_run(server, base)))
+    sides.append((piped, lambda: chromium_run(server, base, over_pipe=True)))
     for r in range(runs):
         for name, run in turned(sides, r):
             # A launch that never loads (Chromium alone has hung so, now and then) is counted
             # apart rather than ending the run.
             try:
                 times[name].append(run())
+                asked[name].append(server.asked_after)
             except RuntimeError as error:
                 print(f"round {r + 1}: {error}", file=sys.stderr)
                 times[name].append(None)
@@ -188,10 +233,15 @@ def main():
     for name, values in times.items():
         print(f"  {name:<16} median {loaded_median(values):.3f}  p90 {p90_of(values):.3f}"
               "  (all: " + ", ".join("never" if x is None else f"{x:.3f}" for x in values) + ")")
+    print("launch to the first page's request at the server, median s: " +
+          ", ".join(f"{name} {statistics.median(values):.3f}" for name, values in asked.items()))
     c = loaded_median(times[alone])
     for label, _ in programs:
         print(f"ratio {label} / Chromium alone: {loaded_median(times[label]) / c:.2f}"
               "  (goal: at most 1.0)")
+    for label in [label for label, _ in programs]:
+        print(f"ratio {label} / Chromium piped: "
+              f"{loaded_median(times[label]) / loaded_median(times[piped]):.2f}")
     first = programs[0][0]
     for label, _ in programs[1:]:
         print(f"ratio {label} / {first}: "
