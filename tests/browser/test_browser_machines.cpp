@@ -3,6 +3,7 @@
 // Chromium, and no real time passes.
 #include "browser/BrowserClock.h"
 #include "browser/ahead/AheadBrowser.h"
+#include "browser/ahead/LoadAhead.h"
 #include "browser/chromium/BrowserProfile.h"
 #include "browser/chromium/RunningChromium.h"
 #include "browser/devtools/DevToolsConnection.h"
@@ -464,10 +465,12 @@ void BrowserMachinesTest::windowMadeOnItsFirstLinkTakesOverItsLoad_data()
     // Made on http://a/, which loads before the steps; its load is theirs only when taken over.
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<int>("navigations"); // addresses sent to the window's page
-    QTest::newRow("first step onto it") << QStringList{"a"} << 0;
-    QTest::newRow("first step onto another") << QStringList{"b"} << 1;
-    QTest::newRow("timed first step onto it") << QStringList{"timed a"} << 1;
-    QTest::newRow("second step onto it") << QStringList{"a", "a"} << 1;
+    // Its documents served from the kept ones before its page has painted: never while it loads.
+    QTest::addColumn<bool>("servedBeforePaint");
+    QTest::newRow("first step onto it") << QStringList{"a"} << 0 << false;
+    QTest::newRow("first step onto another") << QStringList{"b"} << 1 << true;
+    QTest::newRow("timed first step onto it") << QStringList{"timed a"} << 1 << true;
+    QTest::newRow("second step onto it") << QStringList{"a", "a"} << 1 << true;
 }
 
 void BrowserMachinesTest::windowMadeOnItsFirstLinkTakesOverItsLoad()
@@ -486,10 +489,15 @@ void BrowserMachinesTest::windowMadeOnItsFirstLinkTakesOverItsLoad()
         m_clock->pass(WindowNavigation::AskEveryMs);
         exchange();
     }
+    QFETCH(bool, servedBeforePaint);
     QCOMPARE(m_browser->heard.count("Page.navigate@S"), navigations);
     bool loaded = false;
     visible->watchPageLoads([&loaded] { loaded = true; });
     QCOMPARE(loaded, navigations == 0);
+    QCOMPARE(m_browser->heard.count("Fetch.enable@S"), int(servedBeforePaint));
+    windowEvent("paint");
+    exchange();
+    QCOMPARE(m_browser->heard.count("Fetch.enable@S"), 1);
 }
 
 QTEST_GUILESS_MAIN(BrowserMachinesTest)
