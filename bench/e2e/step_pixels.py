@@ -43,8 +43,8 @@ import sys
 import threading
 import time
 
-from startup import (NOT_SHOWN, chromium, fresh_home, p90_of, programs_named,  # beside this
-                     turned)
+from startup import (NOT_SHOWN, chromium, end_processes_of, fresh_home, p90_of,  # beside this
+                     programs_named, turned)
 
 DELAY = 0.4          # the server's answer time for every page
 SETTLED = 0.6        # no change in the page area for this long ends a step
@@ -513,6 +513,7 @@ def run_toolbar(screen, server, program, rounds, results, label=""):
     finally:
         os.killpg(process.pid, signal.SIGKILL)
         process.wait()
+        end_processes_of(home)
         shutil.rmtree(home, ignore_errors=True)
 
 
@@ -722,6 +723,7 @@ def run_alone(screen, server, steps, results, faults, first=0):
     finally:
         os.killpg(process.pid, signal.SIGKILL)
         process.wait()
+        end_processes_of(home)
         shutil.rmtree(home, ignore_errors=True)
 
 
