@@ -83,30 +83,21 @@ def time_until_loaded(server, command, env, first_path, marks=None, over_pipe=No
     server.loaded.clear()
     server.asked.clear()
     server.event.clear()
-    pipe_ends = (os.pipe(), os.pipe()) if over_pipe else None
-
-    def hand_pipe_over():
-        # The browser reads its commands from descriptor 3 and writes to 4.
-        (commands, _), (_, events) = pipe_ends
-        commands, events = (fcntl.fcntl(fd, fcntl.F_DUPFD, 10) for fd in (commands, events))
-        os.dup2(commands, 3)
-        os.dup2(events, 4)
     started = time.monotonic()
-    process = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL if marks is None else subprocess.PIPE,
-                               start_new_session=True, close_fds=not over_pipe,
-                               preexec_fn=hand_pipe_over if over_pipe else None)
+    stderr = subprocess.DEVNULL if marks is None else subprocess.PIPE
     if over_pipe:
-        (commands_in, commands_out), (events_in, events_out) = pipe_ends
-        os.close(commands_in)
-        os.close(events_out)
+        process, commands_out, events_in = launch_with_pipe(command, env, stderr)
         os.write(commands_out, over_pipe)
+
         def drain():
             # Its answers are read so that the browser never waits on a full pipe.
             while os.read(events_in, 65536):
                 pass
             os.close(events_in)
         threading.Thread(target=drain, daemon=True).start()
+    else:
+        process = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=stderr,
+                                   start_new_session=True)
     reader = None
     if marks is not None:
         def read():
@@ -133,6 +124,33 @@ def time_until_loaded(server, command, env, first_path, marks=None, over_pipe=No
             os.close(commands_out)
         if reader:
             reader.join(5)
+
+
+def launch_with_pipe(command, env, stderr=subprocess.DEVNULL):
+    """Starts a browser given --remote-debugging-pipe, in a session of its own: (the process, the
+    descriptor that its commands are written to, the one that its messages are read from)."""
+    to_browser, from_us = os.pipe()
+    to_us, from_browser = os.pipe()
+
+    def descriptors():
+        # The browser reads its commands from descriptor 3 and writes to 4.
+        for fd, number in ((to_browser, 3), (from_browser, 4)):
+            os.dup2(fcntl.fcntl(fd, fcntl.F_DUPFD, 10), number)
+    process = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=stderr,
+                               start_new_session=True, preexec_fn=descriptors, pass_fds=(3, 4))
+    os.close(to_browser)
+    os.close(from_browser)
+    return process, from_us, to_us
+
+
+def chromium_flags(home, *more):
+    """Chromium's flags for a run in `home`, as the benchmarks launch it by itself."""
+    flags = ["--no-first-run", "--no-default-browser-check", "--disable-background-networking",
+             "--disable-component-update", "--disable-sync", "--ozone-platform=x11",
+             f"--user-data-dir={home}/profile", *more]
+    if os.geteuid() == 0:
+        flags.append("--no-sandbox")
+    return flags
 
 
 def end_processes_of(home):
@@ -186,19 +204,14 @@ def chromium_run(server, base, over_pipe=False):
     over its DevTools pipe to make one on the link, as the program does, with nothing else: the
     least that a program that drives it so can take."""
     home, env = fresh_home()
-    flags = ["--no-first-run", "--no-default-browser-check", "--disable-background-networking",
-             "--disable-component-update", "--disable-sync", "--ozone-platform=x11",
-             f"--user-data-dir={home}/profile"]
-    if os.geteuid() == 0:
-        flags.append("--no-sandbox")
     commands = None
     if over_pipe:
-        flags += ["--remote-debugging-pipe", "--no-startup-window"]
+        flags = chromium_flags(home, "--remote-debugging-pipe", "--no-startup-window")
         made = {"id": 1, "method": "Target.createTarget",
                 "params": {"url": f"{base}/first", "newWindow": True, "forTab": True}}
         commands = json.dumps(made).encode() + b"\0"
     else:
-        flags.append(f"{base}/first")
+        flags = chromium_flags(home, f"{base}/first")
     try:
         return time_until_loaded(server, [chromium(), *flags], env, "/first", over_pipe=commands)
     finally:
@@ -264,7 +277,6 @@ def main():
     for label, _ in programs:
         print(f"ratio {label} / Chromium alone: {loaded_median(times[label]) / c:.2f}"
               "  (goal: at most 1.0)")
-    for label in [label for label, _ in programs]:
         print(f"ratio {label} / Chromium piped: "
               f"{loaded_median(times[label]) / loaded_median(times[piped]):.2f}")
     first = programs[0][0]

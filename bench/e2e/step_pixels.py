@@ -43,8 +43,8 @@ import sys
 import threading
 import time
 
-from startup import (NOT_SHOWN, chromium, end_processes_of, fresh_home, p90_of,  # beside this
-                     programs_named, turned)
+from startup import (NOT_SHOWN, chromium, chromium_flags, end_processes_of,  # beside this
+                     fresh_home, launch_with_pipe, p90_of, programs_named, turned)
 
 DELAY = 0.4          # the server's answer time for every page
 SETTLED = 0.6        # no change in the page area for this long ends a step
@@ -572,25 +572,8 @@ def run_alone(screen, server, steps, results, faults, first=0):
     asked for by an earlier one."""
     base = f"http://127.0.0.1:{server.server_address[1]}"
     home, env = fresh_home()
-    to_browser, from_us = os.pipe()
-    to_us, from_browser = os.pipe()
-    flags = ["--no-first-run", "--no-default-browser-check", "--disable-background-networking",
-             "--disable-component-update", "--disable-sync", "--ozone-platform=x11",
-             "--remote-debugging-pipe", f"--user-data-dir={home}/profile",
-             f"{base}/setup?next=/alone/0"]
-    if os.geteuid() == 0:
-        flags.insert(0, "--no-sandbox")
-
-    def descriptors():
-        high_in, high_out = os.dup(to_browser), os.dup(from_browser)
-        os.dup2(high_in, 3, inheritable=True)
-        os.dup2(high_out, 4, inheritable=True)
-
-    process = subprocess.Popen([chromium(), *flags], env=env, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL, start_new_session=True,
-                               preexec_fn=descriptors, pass_fds=(3, 4))
-    os.close(to_browser)
-    os.close(from_browser)
+    flags = chromium_flags(home, "--remote-debugging-pipe", f"{base}/setup?next=/alone/0")
+    process, from_us, to_us = launch_with_pipe([chromium(), *flags], env)
     marks = Marks()
     try:
         pipe = Pipe(process, from_us, to_us, marks)
