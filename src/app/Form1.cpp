@@ -143,20 +143,29 @@ void Form1::moveEvent(QMoveEvent* event)
     resize(screen->geometry().width() - frameWidth, height());
 }
 
-void Form1::createBrowserPair()
+// The browser window goes below the toolbar, sized after the screen.
+QRectF Form1::browserPlacement()
 {
-    m.MainBrowser = m.browserFactory.create();
-    m.PrefetchBrowser = m.browserFactory.create();
-    m.PrefetchBrowser->setVisible(false);
-    m.MainBrowser->setVisible(true);
-    m.MainBrowser->setTop(78);
-    m.MainBrowser->setLeft(0);
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QRect pixels = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
     const qreal dpiX = screen ? screen->logicalDotsPerInchX() : 96.0;
     const qreal dpiY = screen ? screen->logicalDotsPerInchY() : 96.0;
-    m.MainBrowser->setWidth(Twips::fromPixels(pixels.width(), dpiX) * 0.067);
-    m.MainBrowser->setHeight(Twips::fromPixels(pixels.height(), dpiY) * 0.055);
+    return {0, 78, Twips::fromPixels(pixels.width(), dpiX) * 0.067,
+            Twips::fromPixels(pixels.height(), dpiY) * 0.055};
+}
+
+void Form1::createBrowserPair()
+{
+    const QRectF placed = browserPlacement();
+    m.browserFactory.expectWindowPlacement(placed);
+    m.MainBrowser = m.browserFactory.create();
+    m.PrefetchBrowser = m.browserFactory.create();
+    m.PrefetchBrowser->setVisible(false);
+    m.MainBrowser->setVisible(true);
+    m.MainBrowser->setTop(placed.top());
+    m.MainBrowser->setLeft(placed.left());
+    m.MainBrowser->setWidth(placed.width());
+    m.MainBrowser->setHeight(placed.height());
     m_stepKeys->watch();
 }
 

@@ -50,6 +50,7 @@ private:
     void connectHandlers();
     void followTheme();
     void moveToTopOfScreen();
+    static QRectF browserPlacement();
     void createBrowserPair();
 
     void Command1_Click(); // End

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRectF>
 #include <QString>
 
 #include <functional>
@@ -76,4 +77,8 @@ public:
     // that instance is made: its window may then be made on it, so that the page loads while the
     // caller sets the rest up. Navigate() is still called, and a link that differs is shown.
     virtual void expectFirstLink(const QString& /*link*/) {}
+    // Where the first instance's window will be placed (its left, top, width and height in screen
+    // pixels), when that is known before it is made: it is then made there, rather than shown
+    // elsewhere first. The edges are still set afterwards.
+    virtual void expectWindowPlacement(const QRectF& /*pixels*/) {}
 };

@@ -1,9 +1,9 @@
 // Where the window lands and what a used profile's own start-up would put in it.
 #include "BrowserTestCase.h"
 #include "BrowserTests.h"
+#include "browser/chromium/ChromiumProcess.h"
 #include "browser/chromium/RunningChromium.h"
 #include "browser/devtools/DevToolsConnection.h"
-#include "browser/chromium/ChromiumProcess.h"
 #include "browser/devtools/DevToolsPipe.h"
 
 #include <QDeadlineTimer>
@@ -25,6 +25,14 @@ bool sessionHolds(const QString& profile, const QStringList& links)
             return true;
     }
     return false;
+}
+
+QRect rectOf(const QJsonObject& bounds)
+{
+    return {bounds.value(QStringLiteral("left")).toInt(),
+            bounds.value(QStringLiteral("top")).toInt(),
+            bounds.value(QStringLiteral("width")).toInt(),
+            bounds.value(QStringLiteral("height")).toInt()};
 }
 
 // Runs the browser as a user would have run it: with `arguments` added to the usual ones but with
@@ -117,11 +125,14 @@ void WindowPlacementTest::restoredSessionNeverTakesTheWindow()
     }
 
     ChromiumBrowserFactory factory(QString(), profile.path());
+    // Made where it goes, not where the profile's last window stood.
+    const QRect placed(0, 78, 900, 600);
+    factory.expectWindowPlacement(placed);
     auto main = factory.create();
     auto hidden = factory.create();
     auto& window = static_cast<WindowBrowser&>(*main);
+    QCOMPARE(rectOf(windowBounds(window)), placed);
     window.watchLoadEvents();
-    const QRect placed(0, 78, 900, 600);
     main->setTop(placed.top());
     main->setLeft(placed.left());
     main->setWidth(placed.width());
@@ -145,12 +156,7 @@ void WindowPlacementTest::restoredSessionNeverTakesTheWindow()
     const QList<QByteArray> shown = xdotool.readAllStandardOutput().trimmed().split('\n');
     QCOMPARE(shown.size(), 1);
     QVERIFY(!shown.first().isEmpty());
-    const QJsonObject bounds = windowBounds(window);
-    QCOMPARE(QRect(bounds.value(QStringLiteral("left")).toInt(),
-                   bounds.value(QStringLiteral("top")).toInt(),
-                   bounds.value(QStringLiteral("width")).toInt(),
-                   bounds.value(QStringLiteral("height")).toInt()),
-             placed);
+    QCOMPARE(rectOf(windowBounds(window)), placed);
     main->Quit();
 }
 
@@ -180,11 +186,7 @@ void WindowPlacementTest::windowLandsWhereAsked()
     m_pair->main->setWidth(width);
     m_pair->main->setHeight(height);
     const QJsonObject bounds = windowBounds(mainBrowser());
-    const QRect actual(bounds.value(QStringLiteral("left")).toInt(),
-                       bounds.value(QStringLiteral("top")).toInt(),
-                       bounds.value(QStringLiteral("width")).toInt(),
-                       bounds.value(QStringLiteral("height")).toInt());
-    QCOMPARE(actual, expected);
+    QCOMPARE(rectOf(bounds), expected);
     QCOMPARE(bounds.value(QStringLiteral("windowState")).toString(), QStringLiteral("normal"));
 }
 

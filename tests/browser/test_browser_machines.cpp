@@ -71,8 +71,16 @@ private:
             answer(id, resultOf(method, params));
     }
     // The window's tab TAB, whose page T has the session S; the hidden target H, session HS.
+    // The window stands at 0,78 and is 1286 x 660.
     QJsonObject resultOf(const QString& method, const QJsonObject& params)
     {
+        if (method == "Browser.getWindowForTarget")
+            return {{"windowId", 1},
+                    {"bounds", QJsonObject{{"left", 0},
+                                           {"top", 78},
+                                           {"width", 1286},
+                                           {"height", 660},
+                                           {"windowState", "normal"}}}};
         if (method == "Target.createTarget")
             return {{"targetId", params["hidden"].toBool() ? "H" : "TAB"}};
         if (method == "Target.attachToTarget")
@@ -163,6 +171,8 @@ private slots:
     void firstPageGoesBeforeItsServing();
     void windowMadeOnItsFirstLinkTakesOverItsLoad_data();
     void windowMadeOnItsFirstLinkTakesOverItsLoad();
+    void windowIsMovedOnlyOffWhereItStands_data();
+    void windowIsMovedOnlyOffWhereItStands();
 
 private:
     DevToolsConnection& connection() { return m_chromium->connection(); }
@@ -495,6 +505,34 @@ void BrowserMachinesTest::windowMadeOnItsFirstLinkTakesOverItsLoad()
     windowEvent("paint");
     exchange();
     QCOMPARE(m_browser->heard.count("Fetch.enable@S"), 1);
+}
+
+void BrowserMachinesTest::windowIsMovedOnlyOffWhereItStands_data()
+{
+    QTest::addColumn<QString>("edge");
+    QTest::addColumn<double>("pixels");
+    QTest::addColumn<int>("moves"); // Browser.setWindowBounds sent
+    QTest::newRow("top where it is") << "top" << 78.0 << 0;
+    QTest::newRow("width rounded to where it is") << "width" << 1286.4 << 0;
+    QTest::newRow("left elsewhere") << "left" << 1.0 << 1;
+    QTest::newRow("height elsewhere") << "height" << 659.4 << 1;
+}
+
+// A window made in its place keeps its first page still while the toolbar sets its edges.
+void BrowserMachinesTest::windowIsMovedOnlyOffWhereItStands()
+{
+    QFETCH(QString, edge);
+    QFETCH(double, pixels);
+    QFETCH(int, moves);
+    auto visible = WindowBrowser::open(m_chromium, m_chromium->openWindow(), "about:blank");
+    const QHash<QString, void (Browser::*)(double)> setters{{"top", &Browser::setTop},
+                                                            {"left", &Browser::setLeft},
+                                                            {"width", &Browser::setWidth},
+                                                            {"height", &Browser::setHeight}};
+    (visible.get()->*setters.value(edge))(pixels);
+    exchange();
+    QCOMPARE(m_browser->heard.count("Browser.getWindowForTarget@"), 1);
+    QCOMPARE(m_browser->heard.count("Browser.setWindowBounds@"), moves);
 }
 
 QTEST_GUILESS_MAIN(BrowserMachinesTest)

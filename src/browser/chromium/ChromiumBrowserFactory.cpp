@@ -7,6 +7,7 @@
 #include "browser/chromium/RunningChromium.h"
 #include "browser/devtools/DevToolsConnection.h"
 #include "browser/window/WindowBrowser.h"
+#include "browser/window/WindowPlacement.h"
 #include "platform/Failure.h"
 
 #include <QFileInfo>
@@ -83,9 +84,11 @@ std::unique_ptr<Browser> ChromiumBrowserFactory::createWindow()
     const BrowserProfile profile = launched->profile();
     // Checked as any step's address: the window is made on nothing that it would not be sent to.
     const QString firstAddress = shownAddress(m_firstLink);
+    const QJsonObject edges =
+        m_firstPlacement ? WindowPlacement::edgesOf(*m_firstPlacement) : QJsonObject();
     QString tabId;
     try {
-        tabId = launched->openWindow(firstAddress);
+        tabId = launched->openWindow(firstAddress, edges);
         m_chromium = std::move(launched);
     } catch (const Failure&) {
         // Another copy that took the lasting profile between the check and the start: the
@@ -94,7 +97,7 @@ std::unique_ptr<Browser> ChromiumBrowserFactory::createWindow()
         if (profile.isTemporary() || !BrowserProfile::isHeldByRunningBrowser(profile.path()))
             throw;
         m_chromium = RunningChromium::launch(executable, BrowserProfile::makeTemporary());
-        tabId = m_chromium->openWindow(firstAddress);
+        tabId = m_chromium->openWindow(firstAddress, edges);
     }
     return WindowBrowser::open(m_chromium, tabId, firstAddress);
 }

@@ -43,6 +43,7 @@ public:
 
     std::unique_ptr<Browser> create() override;
     void expectFirstLink(const QString& link) override { m_firstLink = link; }
+    void expectWindowPlacement(const QRectF& pixels) override { m_firstPlacement = pixels; }
 
     // The first of chromium, chromium-browser, google-chrome, google-chrome-stable on PATH.
     static QString findExecutable();
@@ -59,4 +60,5 @@ private:
     std::shared_ptr<RunningChromium> m_chromium;
     Launched m_launched; // until the first create() takes it
     QString m_firstLink;
+    std::optional<QRectF> m_firstPlacement;
 };

@@ -119,20 +119,23 @@ RunningChromium::~RunningChromium()
     removeTemporaryProfile();
 }
 
-QString RunningChromium::openWindow(const QString& address)
+QString RunningChromium::openWindow(const QString& address, const QJsonObject& edges)
 {
     constexpr int failure = FailureNumber::CannotCreateObject;
     // The browser started without a window; the program's window is the one it creates here,
     // never a tab that the profile brought back. Its answer comes once the browser is up. The
     // window is driven through its tab, which the browser allows to prerender. Made on its first
     // page, the window's load starts with the browser's own work on the window rather than two
-    // round trips after it.
+    // round trips after it. Made in its place, it is not shown over the toolbar first and then
+    // moved and sized while that page loads.
     if (address != QLatin1String("about:blank"))
         StepTrace::mark("navigate");
-    const auto created = m_connection->pipe().call(
-        str("Target.createTarget"),
-        {{str("url"), address}, {str("newWindow"), true}, {str("forTab"), true}}, {},
-        StartTimeoutMs);
+    QJsonObject params = edges;
+    params.insert(str("url"), address);
+    params.insert(str("newWindow"), true);
+    params.insert(str("forTab"), true);
+    const auto created =
+        m_connection->pipe().call(str("Target.createTarget"), params, {}, StartTimeoutMs);
     m_connection->settle();
     if (!created || !DevToolsPipe::succeeded(*created))
         throw Failure(failure);

@@ -3,6 +3,7 @@
 #include "browser/BrowserClock.h"
 #include "browser/chromium/BrowserProfile.h"
 
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
@@ -45,8 +46,10 @@ public:
     RunningChromium& operator=(const RunningChromium&) = delete;
 
     // Creates the browser's one window, already on its way to `address` (a shownAddress()), and
-    // returns its tab's target id; Failure 429 when the browser does not come up.
-    QString openWindow(const QString& address = QStringLiteral("about:blank"));
+    // returns its tab's target id; Failure 429 when the browser does not come up. `edges`
+    // (WindowPlacement::edgesOf()), when given, are where the window is made.
+    QString openWindow(const QString& address = QStringLiteral("about:blank"),
+                       const QJsonObject& edges = {});
     DevToolsConnection& connection() { return *m_connection; }
     LoadAhead& ahead() { return *m_ahead; }
     // Closes the browser and makes sure that its processes are gone.

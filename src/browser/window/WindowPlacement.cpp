@@ -16,17 +16,16 @@ int wholePixels(double pixels)
 }
 
 // Asks for the window and, as its answer comes, sets the bounds that `boundsFor` gives for the
-// state that it is in, in turn.
+// bounds and state that it has, in turn.
 void placeWhenKnown(DevToolsConnection& connection, const QString& targetId,
-                    const std::function<QList<QJsonObject>(const QString& state)>& boundsFor)
+                    const std::function<QList<QJsonObject>(const QJsonObject& now)>& boundsFor)
 {
     connection.postChecked(
         str("Browser.getWindowForTarget"), {{str("targetId"), targetId}}, {},
         FailureNumber::ObjectDisconnected, [&connection, boundsFor](const QJsonObject& window) {
             const int windowId = window.value(str("windowId")).toInt();
-            const QString state =
-                window.value(str("bounds")).toObject().value(str("windowState")).toString();
-            for (const QJsonObject& bounds : boundsFor(state))
+            const QJsonObject now = window.value(str("bounds")).toObject();
+            for (const QJsonObject& bounds : boundsFor(now))
                 connection.postChecked(str("Browser.setWindowBounds"),
                                        {{str("windowId"), windowId}, {str("bounds"), bounds}}, {});
         });
@@ -35,7 +34,8 @@ void placeWhenKnown(DevToolsConnection& connection, const QString& targetId,
 
 void WindowPlacement::show(DevToolsConnection& connection, const QString& targetId, bool visible)
 {
-    placeWhenKnown(connection, targetId, [visible](const QString& state) -> QList<QJsonObject> {
+    placeWhenKnown(connection, targetId, [visible](const QJsonObject& now) -> QList<QJsonObject> {
+        const QString state = now.value(str("windowState")).toString();
         if (visible ? state != QLatin1String("minimized") : state == QLatin1String("minimized"))
             return {};
         return {{{str("windowState"), visible ? str("normal") : str("minimized")}}};
@@ -45,10 +45,24 @@ void WindowPlacement::show(DevToolsConnection& connection, const QString& target
 void WindowPlacement::setEdge(DevToolsConnection& connection, const QString& targetId,
                               const QString& edge, double pixels)
 {
-    const QJsonObject edgeBounds{{edge, wholePixels(pixels)}};
-    placeWhenKnown(connection, targetId, [edgeBounds](const QString& state) -> QList<QJsonObject> {
-        if (state == QLatin1String("normal"))
-            return {edgeBounds};
-        return {{{str("windowState"), str("normal")}}, edgeBounds};
-    });
+    const int value = wholePixels(pixels);
+    const QJsonObject edgeBounds{{edge, value}};
+    placeWhenKnown(connection, targetId,
+                   [edge, value, edgeBounds](const QJsonObject& now) -> QList<QJsonObject> {
+                       if (now.value(str("windowState")).toString() != QLatin1String("normal"))
+                           return {{{str("windowState"), str("normal")}}, edgeBounds};
+                       // A window made in its place (edgesOf()) is not moved over its first page
+                       // once more.
+                       if (now.value(edge).toInt(value + 1) == value)
+                           return {};
+                       return {edgeBounds};
+                   });
+}
+
+QJsonObject WindowPlacement::edgesOf(const QRectF& pixels)
+{
+    return {{str("left"), wholePixels(pixels.left())},
+            {str("top"), wholePixels(pixels.top())},
+            {str("width"), wholePixels(pixels.width())},
+            {str("height"), wholePixels(pixels.height())}};
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QJsonObject>
+#include <QRectF>
 #include <QString>
 
 class DevToolsConnection;
@@ -15,5 +17,8 @@ void show(DevToolsConnection& connection, const QString& targetId, bool visible)
 // Fractional values are rounded; a maximized or minimized window is made normal first.
 void setEdge(DevToolsConnection& connection, const QString& targetId, const QString& edge,
              double pixels);
+// The window's edges for the browser's commands ("left", "top", "width", "height"), rounded as
+// setEdge() rounds them.
+QJsonObject edgesOf(const QRectF& pixels);
 
 } // namespace WindowPlacement
