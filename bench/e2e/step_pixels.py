@@ -12,8 +12,10 @@ Side by side in one run, on pages of 200 lines that a local server answers after
 - its Left onto the page shown just before, for the same kinds;
 - Chromium alone, a click on a link to a page that it fetched ahead into its cache, onto a page
   of another origin that it visited before by the same link (so in its cache: each step checks
-  that it ended there without asking the server, and is not counted otherwise), onto an address
-  whose server refuses the connection, its own Back, and a click onto a page it prerendered.
+  that it ended there without asking the server, and is not counted otherwise), onto a page of
+  another origin whose document its DevTools pipe answers from memory as soon as it is asked for
+  (the floor of a program that drives it so), onto an address whose server refuses the
+  connection, its own Back, and a click onto a page it prerendered.
 Plus where the time goes: the program's own marks (QUILLON_STEP_TRACE) and the browser's
 lifecycle events, all on the monotonic clock. Needs an X display and the built program:
 
@@ -30,6 +32,7 @@ STEP_PIXELS_FRAMES=<folder>: the frames of each step that changed more than once
 the click, kept there as PPM files, to see what changed.
 """
 
+import base64
 import ctypes
 import ctypes.util
 import http.server
@@ -314,6 +317,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 nxt = b"%s/cacheable/x%s" % (self.server.other.encode(), parts[1].encode())
                 body = page_body(("alonex " + parts[1]).encode(), (b"", nxt))
                 self.answer(body, KINDS["cacheable"])
+            elif parts[0] == "alonem":
+                # Links onto a page of another origin that the reference answers from memory.
+                nxt = b"%s/memory/%s" % (self.server.other.encode(), parts[1].encode())
+                body = page_body(("alonem " + parts[1]).encode(), (b"", nxt))
+                self.answer(body, KINDS["cacheable"])
             elif parts[0] == "alonef":
                 # Links onto an address whose server refuses the connection.
                 nxt = b"http://127.0.0.1:%s/gone/%s" % (parts[1].encode(), parts[2].encode())
@@ -523,6 +531,8 @@ class Pipe:
     def __init__(self, process, commands, events, marks):
         self.process, self.commands, self.events, self.marks = process, commands, events, marks
         self.next_id = 1
+        self.written = threading.Lock()  # commands come from the reader too (answer_from_memory)
+        self.paused = None
         self.replies = {}
         self.attached = []
         self.cond = threading.Condition()
@@ -542,6 +552,8 @@ class Pipe:
                     with self.cond:
                         self.replies[message["id"]] = message
                         self.cond.notify_all()
+                elif message.get("method") == "Fetch.requestPaused" and self.paused:
+                    self.paused(message)
                 elif message.get("method") == "Page.lifecycleEvent":
                     p = message["params"]
                     self.marks.add(p["name"], p["timestamp"])
@@ -555,13 +567,33 @@ class Pipe:
                     if not message["params"]["frame"].get("parentId"):
                         self.marks.add("navigated:" + message["params"]["type"], time.monotonic())
 
+    def send(self, method, params=None, session=None):
+        with self.written:
+            ident = self.next_id
+            self.next_id += 1
+            message = {"id": ident, "method": method, "params": params or {}}
+            if session:
+                message["sessionId"] = session
+            os.write(self.commands, json.dumps(message).encode() + b"\0")
+        return ident
+
+    def answer_from_memory(self, session, prefix):
+        """Answers every document asked for under `prefix` at once with a page held here, as
+        the toolbar answers its window's documents from the copies loaded ahead."""
+        def fulfil(message):
+            name = message["params"]["request"]["url"].rsplit("/", 1)[1]
+            body = page_body(b"memory " + name.encode(), (b"", b"#"))
+            self.marks.add("paused", time.monotonic())
+            self.send("Fetch.fulfillRequest", {
+                "requestId": message["params"]["requestId"], "responseCode": 200,
+                "responseHeaders": [{"name": "Content-Type", "value": "text/html; charset=utf-8"}],
+                "body": base64.b64encode(body).decode()}, message["sessionId"])
+        self.paused = fulfil
+        self.call("Fetch.enable", {"patterns": [{"urlPattern": prefix + "*", "requestStage":
+                                                 "Request", "resourceType": "Document"}]}, session)
+
     def call(self, method, params=None, session=None):
-        ident = self.next_id
-        self.next_id += 1
-        message = {"id": ident, "method": method, "params": params or {}}
-        if session:
-            message["sessionId"] = session
-        os.write(self.commands, json.dumps(message).encode() + b"\0")
+        ident = self.send(method, params, session)
         with self.cond:
             self.cond.wait_for(lambda: ident in self.replies, timeout=10)
             return self.replies.pop(ident).get("result", {})
@@ -681,6 +713,24 @@ def run_alone(screen, server, steps, results, faults, first=0):
                 return None if asked else "never in the cache"
             step("Chromium alone, link onto a cached page, another origin",
                  lambda: screen.click(*place), check)
+        # The floor of a program that drives the browser as the toolbar does: onto a page of
+        # another origin whose document is answered from memory as soon as it is asked for (never
+        # from the network or the cache).
+        pipe.answer_from_memory(session, f"{server.other}/memory/")
+        for n in range(first, first + steps):
+            pipe.call("Page.navigate", {"url": f"{base}/alonem/{n}"}, session)
+            wait_loaded_ahead(server, time.monotonic())
+            painted()
+            place, target = link_now(), f"{server.other}/memory/{n}"
+
+            def check():
+                if on_show() != target:
+                    return f"ended on {on_show()}"
+                host, path = target.split("//")[1].split("/", 1)
+                return "asked the server" if server.times_asked(host, "/" + path) else None
+            step("Chromium alone, link onto another origin from memory",
+                 lambda: screen.click(*place), check)
+        pipe.call("Fetch.disable", session=session)
         # Onto an address that refuses the connection, from a page of another site (as the
         # toolbar steps onto it from a page of another origin): the browser's own error page.
         for n in range(first, first + steps):
@@ -749,6 +799,7 @@ def report(results, faults):
               for row, samples in results.items()}
     alone = "Chromium alone, "
     pairs = [("Right onto another-origin", alone + "link onto a cached page, another origin"),
+             ("Right onto another-origin", alone + "link onto another origin from memory"),
              ("Right onto cacheable", alone + "link onto a cached page"),
              ("Right onto cacheable", alone + "link onto a prerendered page"),
              ("Right onto no-cache", alone + "link onto a cached page"),
