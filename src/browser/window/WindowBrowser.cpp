@@ -104,7 +104,9 @@ void WindowBrowser::setVisible(bool visible)
 void WindowBrowser::placeWindow(const QString& edge, double pixels)
 {
     requireTarget();
-    WindowPlacement::setEdge(m_connection, m_page->targetId(), edge, pixels);
+    const bool first = !m_placedEdges.contains(edge);
+    m_placedEdges.insert(edge);
+    WindowPlacement::setEdge(m_connection, m_page->targetId(), edge, pixels, first);
 }
 
 void WindowBrowser::Navigate(const QString& url)

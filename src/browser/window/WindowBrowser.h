@@ -4,6 +4,7 @@
 #include "browser/window/ShownPage.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -90,4 +91,5 @@ private:
     bool m_listening = false;
     bool m_servedFromKept = false; // from its first Navigate() on
     QString m_madeOn;              // the address that the window was made on, until its first step
+    QSet<QString> m_placedEdges;   // set since the window was made
 };

@@ -43,20 +43,19 @@ void WindowPlacement::show(DevToolsConnection& connection, const QString& target
 }
 
 void WindowPlacement::setEdge(DevToolsConnection& connection, const QString& targetId,
-                              const QString& edge, double pixels)
+                              const QString& edge, double pixels, bool unlessThere)
 {
     const int value = wholePixels(pixels);
     const QJsonObject edgeBounds{{edge, value}};
-    placeWhenKnown(connection, targetId,
-                   [edge, value, edgeBounds](const QJsonObject& now) -> QList<QJsonObject> {
-                       if (now.value(str("windowState")).toString() != QLatin1String("normal"))
-                           return {{{str("windowState"), str("normal")}}, edgeBounds};
-                       // A window made in its place (edgesOf()) is not moved over its first page
-                       // once more.
-                       if (now.value(edge).toInt(value + 1) == value)
-                           return {};
-                       return {edgeBounds};
-                   });
+    placeWhenKnown(
+        connection, targetId,
+        [edge, value, edgeBounds, unlessThere](const QJsonObject& now) -> QList<QJsonObject> {
+            if (now.value(str("windowState")).toString() != QLatin1String("normal"))
+                return {{{str("windowState"), str("normal")}}, edgeBounds};
+            if (unlessThere && now.value(edge).toInt(value + 1) == value)
+                return {};
+            return {edgeBounds};
+        });
 }
 
 QJsonObject WindowPlacement::edgesOf(const QRectF& pixels)

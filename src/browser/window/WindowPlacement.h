@@ -15,8 +15,10 @@ namespace WindowPlacement {
 void show(DevToolsConnection& connection, const QString& targetId, bool visible);
 // Moves one edge ("top", "left") or sets one size ("width", "height"), in screen pixels.
 // Fractional values are rounded; a maximized or minimized window is made normal first.
+// `unlessThere`: not when the edge is there already, as in a window made in its place. Only for
+// an edge not set before: the window's answer would not show a setting still on its way.
 void setEdge(DevToolsConnection& connection, const QString& targetId, const QString& edge,
-             double pixels);
+             double pixels, bool unlessThere = false);
 // The window's edges for the browser's commands ("left", "top", "width", "height"), rounded as
 // setEdge() rounds them.
 QJsonObject edgesOf(const QRectF& pixels);
