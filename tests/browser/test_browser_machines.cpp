@@ -71,16 +71,12 @@ private:
             answer(id, resultOf(method, params));
     }
     // The window's tab TAB, whose page T has the session S; the hidden target H, session HS.
-    // The window stands at 0,78 and is 1286 x 660.
+    // The window is 1286 pixels wide.
     QJsonObject resultOf(const QString& method, const QJsonObject& params)
     {
         if (method == "Browser.getWindowForTarget")
             return {{"windowId", 1},
-                    {"bounds", QJsonObject{{"left", 0},
-                                           {"top", 78},
-                                           {"width", 1286},
-                                           {"height", 660},
-                                           {"windowState", "normal"}}}};
+                    {"bounds", QJsonObject{{"width", 1286}, {"windowState", "normal"}}}};
         if (method == "Target.createTarget")
             return {{"targetId", params["hidden"].toBool() ? "H" : "TAB"}};
         if (method == "Target.attachToTarget")
@@ -509,32 +505,24 @@ void BrowserMachinesTest::windowMadeOnItsFirstLinkTakesOverItsLoad()
 
 void BrowserMachinesTest::windowIsMovedOnlyOffWhereItStands_data()
 {
-    QTest::addColumn<QString>("edge");
-    QTest::addColumn<QList<double>>("pixels"); // set in turn
+    QTest::addColumn<QList<double>>("widths"); // set in turn
     QTest::addColumn<int>("moves");            // Browser.setWindowBounds sent
-    QTest::newRow("top where it is") << "top" << QList<double>{78} << 0;
-    QTest::newRow("width rounded to where it is") << "width" << QList<double>{1286.4} << 0;
-    QTest::newRow("left elsewhere") << "left" << QList<double>{1} << 1;
-    QTest::newRow("height elsewhere") << "height" << QList<double>{659.4} << 1;
+    QTest::newRow("rounded to where it is") << QList<double>{1286.4} << 0;
+    QTest::newRow("rounded to elsewhere") << QList<double>{1285.4} << 1;
     // The second answer still shows the width that the first setting changes.
-    QTest::newRow("width elsewhere and back") << "width" << QList<double>{800, 1286} << 2;
+    QTest::newRow("elsewhere and back") << QList<double>{800, 1286} << 2;
 }
 
 // A window made in its place keeps its first page still while the toolbar sets its edges.
 void BrowserMachinesTest::windowIsMovedOnlyOffWhereItStands()
 {
-    QFETCH(QString, edge);
-    QFETCH(QList<double>, pixels);
+    QFETCH(QList<double>, widths);
     QFETCH(int, moves);
     auto visible = WindowBrowser::open(m_chromium, m_chromium->openWindow(), "about:blank");
-    const QHash<QString, void (Browser::*)(double)> setters{{"top", &Browser::setTop},
-                                                            {"left", &Browser::setLeft},
-                                                            {"width", &Browser::setWidth},
-                                                            {"height", &Browser::setHeight}};
-    for (const double value : pixels)
-        (visible.get()->*setters.value(edge))(value);
+    for (const double width : widths)
+        visible->setWidth(width);
     exchange();
-    QCOMPARE(m_browser->heard.count("Browser.getWindowForTarget@"), pixels.size());
+    QCOMPARE(m_browser->heard.count("Browser.getWindowForTarget@"), widths.size());
     QCOMPARE(m_browser->heard.count("Browser.setWindowBounds@"), moves);
 }
 
