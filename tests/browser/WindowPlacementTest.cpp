@@ -1,9 +1,9 @@
 // Where the window lands and what a used profile's own start-up would put in it.
 #include "BrowserTestCase.h"
 #include "BrowserTests.h"
-#include "browser/chromium/ChromiumProcess.h"
 #include "browser/chromium/RunningChromium.h"
 #include "browser/devtools/DevToolsConnection.h"
+#include "browser/chromium/ChromiumProcess.h"
 #include "browser/devtools/DevToolsPipe.h"
 
 #include <QDeadlineTimer>
@@ -29,10 +29,8 @@ bool sessionHolds(const QString& profile, const QStringList& links)
 
 QRect rectOf(const QJsonObject& bounds)
 {
-    return {bounds.value(QStringLiteral("left")).toInt(),
-            bounds.value(QStringLiteral("top")).toInt(),
-            bounds.value(QStringLiteral("width")).toInt(),
-            bounds.value(QStringLiteral("height")).toInt()};
+    const auto at = [&](const char* edge) { return bounds.value(QLatin1String(edge)).toInt(); };
+    return {at("left"), at("top"), at("width"), at("height")};
 }
 
 // Runs the browser as a user would have run it: with `arguments` added to the usual ones but with

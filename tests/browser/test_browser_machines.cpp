@@ -71,7 +71,6 @@ private:
             answer(id, resultOf(method, params));
     }
     // The window's tab TAB, whose page T has the session S; the hidden target H, session HS.
-    // The window is 1286 pixels wide.
     QJsonObject resultOf(const QString& method, const QJsonObject& params)
     {
         if (method == "Browser.getWindowForTarget")

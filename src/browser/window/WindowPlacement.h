@@ -18,7 +18,7 @@ void show(DevToolsConnection& connection, const QString& targetId, bool visible)
 // `unlessThere`: not when the edge is there already, as in a window made in its place. Only for
 // an edge not set before: the window's answer would not show a setting still on its way.
 void setEdge(DevToolsConnection& connection, const QString& targetId, const QString& edge,
-             double pixels, bool unlessThere = false);
+             double pixels, bool unlessThere);
 // The window's edges for the browser's commands ("left", "top", "width", "height"), rounded as
 // setEdge() rounds them.
 QJsonObject edgesOf(const QRectF& pixels);
