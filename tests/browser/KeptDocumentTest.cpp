@@ -241,9 +241,16 @@ void KeptDocumentTest::stepOntoNextLinkShowsItsPrerender()
                            {{"name", name}, {"value", "in"}, {"httpOnly", httpOnly}, {"url", link}},
                            mainBrowser().sessionId());
     };
+    // Which renderer runs a page: one V8 isolate each.
+    const auto renderer = [&connection](const QString& sessionId) {
+        return connection.command(QStringLiteral("Runtime.getIsolateId"), {}, sessionId)
+            .value(QLatin1String("id"))
+            .toString();
+    };
     cookie("Network.setCookie", "session", false);
     m_pair->hidden->Navigate(link);
     QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
+    const QString rendererAhead = renderer(hiddenBrowser().sessionId());
     // The site is told what the request is for, and may decline it.
     QVERIFY(m_server->requestHeads(next.path())
                 .value(0)
@@ -275,6 +282,10 @@ void KeptDocumentTest::stepOntoNextLinkShowsItsPrerender()
         QStringLiteral("script ran ") + next.path().section(QLatin1Char('/'), -1), 10000);
     // The prerender became the window's page, answered from the copy loaded ahead.
     QCOMPARE(mainBrowser().targetId() != pageBefore, prerendered);
+    // In the renderer that loaded it ahead, whichever way the page came; a load that the site
+    // declined showed no page of the site there.
+    if (change != QLatin1String("503"))
+        QCOMPARE(renderer(mainBrowser().sessionId()), rendererAhead);
     // A changed login, and a copy that the site declined or that is past its time, are the
     // server's to answer; the page's own cookie is not a change. Its script ran once, in the
     // prerender or in the window, and again only where the page was fetched again after it.

@@ -49,6 +49,10 @@ QStringList RunningChromium::browserArguments(const QString& profileDir)
         //   may anyway once the user has clicked in it.
         str("--disable-features=Prerender2FallbackPrefetchSpecRules,"
             "LimitCrossOriginNonActivatedPaintHolding"),
+        // One renderer for each site: a step onto the next link's site then comes in the renderer
+        // that loaded it ahead, warm, instead of in a fresh one that has yet to build its first
+        // picture (on these machines a third of a step onto another site). Sites stay apart.
+        str("--process-per-site"),
     };
     // The browser's sandbox refuses to run as root; never given up otherwise.
     if (geteuid() == 0)
