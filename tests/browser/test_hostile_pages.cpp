@@ -302,8 +302,9 @@ void HostilePagesTest::stepShowsItsLink()
     QVERIFY2(peakKiB - idleKiB < 100 * 1024, "the program held a hostile page whole");
 #endif
 
-    // Nothing else opened, the browser and both of its targets live on, and the next step
-    // shows its link.
+    // Nothing else opened, the browser and both of its targets live on, the next step shows its
+    // link and the next load ahead loads (a renderer ended for the window may have been the
+    // hidden instance's too).
     QTest::qWait(500);
     QCOMPARE(m_server->requestCount(QStringLiteral("/held")), held); // ended, not waited for
     QCOMPARE(pageTargetCount(window().connection()), pages);
@@ -312,6 +313,8 @@ void HostilePagesTest::stepShowsItsLink()
     QVERIFY(window().connection().hasTarget(window().targetId()));
     QVERIFY(window().connection().hasTarget(hidden().targetId()));
     show(QStringLiteral("/after"));
+    hidden().Navigate(url(QStringLiteral("/after-ahead")));
+    QVERIFY(hidden().waitForLoadEvent(10000));
 }
 
 QTEST_GUILESS_MAIN(HostilePagesTest)
