@@ -1,9 +1,9 @@
 // Where the window lands and what a used profile's own start-up would put in it.
 #include "BrowserTestCase.h"
 #include "BrowserTests.h"
+#include "browser/chromium/ChromiumProcess.h"
 #include "browser/chromium/RunningChromium.h"
 #include "browser/devtools/DevToolsConnection.h"
-#include "browser/chromium/ChromiumProcess.h"
 #include "browser/devtools/DevToolsPipe.h"
 
 #include <QDeadlineTimer>
