@@ -7,6 +7,7 @@
 #include "platform/Failure.h"
 
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QProcess>
 #include <QTest>
 #include <csignal>
@@ -36,6 +37,7 @@ public:
 
 private slots:
     void initTestCase() { startPair(); }
+    void startLoadsNoPageOfTheBrowsersOwn();
     void goneWindowFailsNextOperation_data();
     void goneWindowFailsNextOperation();
     void quitLeavesNoProcess();
@@ -45,6 +47,19 @@ private slots:
     void killedProgramLeavesNoBrowser_data();
     void killedProgramLeavesNoBrowser();
 };
+
+// A page of the browser's own user interface (its address bar's suggestions, say) is loaded at
+// start-up in a renderer of its own, whose work delays the first link's.
+void LifetimeTest::startLoadsNoPageOfTheBrowsersOwn()
+{
+    const QJsonObject reply =
+        mainBrowser().connection().command(QStringLiteral("Target.getTargets"));
+    const QJsonArray targets = reply.value(QStringLiteral("targetInfos")).toArray();
+    QVERIFY(!targets.isEmpty());
+    for (const QJsonValue& target : targets)
+        QVERIFY2(target[QStringLiteral("type")].toString() != QLatin1String("browser_ui"),
+                 qPrintable(target[QStringLiteral("url")].toString()));
+}
 
 void LifetimeTest::goneWindowFailsNextOperation_data()
 {
