@@ -35,13 +35,17 @@ BrowserPair::~BrowserPair()
     }
 }
 
+QJsonArray targetsOf(DevToolsConnection& connection)
+{
+    return connection.command(QStringLiteral("Target.getTargets"))
+        .value(QStringLiteral("targetInfos"))
+        .toArray();
+}
+
 int pageTargetCount(DevToolsConnection& connection)
 {
-    const QJsonArray targets = connection.command(QStringLiteral("Target.getTargets"))
-                                   .value(QStringLiteral("targetInfos"))
-                                   .toArray();
     int pages = 0;
-    for (const QJsonValue& target : targets)
+    for (const QJsonValue& target : targetsOf(connection))
         pages +=
             target.toObject().value(QStringLiteral("type")).toString() == QLatin1String("page");
     return pages;

@@ -4,6 +4,7 @@
 #include "browser/chromium/ChromiumBrowserFactory.h"
 #include "browser/window/WindowBrowser.h"
 
+#include <QJsonArray>
 #include <QString>
 
 #include <memory>
@@ -32,6 +33,8 @@ struct BrowserPair
     std::unique_ptr<Browser> hidden;
 };
 
+// The browser's targets, as `Target.getTargets` lists them.
+QJsonArray targetsOf(DevToolsConnection& connection);
 int pageTargetCount(DevToolsConnection& connection);
 // The X windows of the browser on show, as xdotool finds them.
 QList<QByteArray> visibleBrowserWindows();

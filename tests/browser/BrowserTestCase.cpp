@@ -7,7 +7,6 @@
 #include "platform/Failure.h"
 
 #include <QDirIterator>
-#include <QJsonArray>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
@@ -90,10 +89,7 @@ QJsonValue BrowserTestCase::evaluate(DevToolsConnection& connection, const QStri
 // Later cases press keys in the window: no popup of an earlier one may take them.
 void BrowserTestCase::closeOtherPages(DevToolsConnection& connection)
 {
-    const QJsonArray targets = connection.command(QStringLiteral("Target.getTargets"))
-                                   .value(QStringLiteral("targetInfos"))
-                                   .toArray();
-    for (const QJsonValue& value : targets) {
+    for (const QJsonValue& value : targetsOf(connection)) {
         const QJsonObject target = value.toObject();
         const QString id = target.value(QStringLiteral("targetId")).toString();
         if (target.value(QStringLiteral("type")).toString() == QLatin1String("page") &&

@@ -7,7 +7,6 @@
 #include "platform/Failure.h"
 
 #include <QFileInfo>
-#include <QJsonArray>
 #include <QProcess>
 #include <QTest>
 #include <csignal>
@@ -52,9 +51,7 @@ private slots:
 // start-up in a renderer of its own, whose work delays the first link's.
 void LifetimeTest::startLoadsNoPageOfTheBrowsersOwn()
 {
-    const QJsonObject reply =
-        mainBrowser().connection().command(QStringLiteral("Target.getTargets"));
-    const QJsonArray targets = reply.value(QStringLiteral("targetInfos")).toArray();
+    const QJsonArray targets = targetsOf(mainBrowser().connection());
     QVERIFY(!targets.isEmpty());
     for (const QJsonValue& target : targets)
         QVERIFY2(target[QStringLiteral("type")].toString() != QLatin1String("browser_ui"),
