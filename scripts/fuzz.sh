@@ -9,7 +9,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 seconds=${1:-60}
 shift || true
 targets=("$@")
-((${#targets[@]})) || targets=(tidy field_reader theme_meaning edit_round_trip devtools_pipe)
+((${#targets[@]})) || targets=(tidy field_reader theme_meaning edit_round_trip devtools_pipe list_answer)
 
 # Only fuzzing needs clang and its runtime; the normal build does not.
 bash "$root/scripts/install-missing.sh" clang-14 libclang-rt-14-dev

@@ -94,8 +94,10 @@ void Form1::connectHandlers()
                 });
     };
     on("Command5", &FileCommand, NoPage);
-    on("Command2", [](Module1& m) { m.theme().MoveLeft(); }, APage);
-    on("Command4", [](Module1& m) { m.theme().MoveRight(); }, APage);
+    on(
+        "Command2", [](Module1& m) { m.theme().MoveLeft(); }, APage);
+    on(
+        "Command4", [](Module1& m) { m.theme().MoveRight(); }, APage);
     on("Command6", &GrabCommand, NoPage);
     on("Command7", &EditCommand, NoPage);
     on("Command9", &NewCommand, NoPage);
@@ -178,7 +180,7 @@ void Form1::Form_Load(const QString& themeFile)
         // The window is made on the list's first link, so that its page loads while the rest of
         // the start-up runs; the load below still decides what is shown.
         m.browserFactory.expectFirstLink(
-            ThemeDocument::firstLinkOf(themeFile.isEmpty() ? m.defaultThemeFile() : themeFile));
+            m.theme().firstLinkOf(themeFile.isEmpty() ? m.defaultThemeFile() : themeFile));
         createBrowserPair();
         if (themeFile.isEmpty())
             m.theme().LoadThemeFile(m.defaultThemeFile());

@@ -9,6 +9,7 @@
 #include "session/BrowserFailure.h"
 #include "session/Handler.h"
 #include "session/Module1.h"
+#include "session/QuietMoment.h"
 #include "session/Toolbar.h"
 #include "session/WebThemeSource.h"
 #include "themefile/LinkRecord.h"
@@ -16,7 +17,6 @@
 #include "themefile/ThemeTidy.h"
 #include "web/WebAddress.h"
 
-#include <QApplication>
 #include <QScopedValueRollback>
 
 #include <utility>
@@ -28,38 +28,55 @@ bool isMissingName(int number)
 {
     return number == FailureNumber::BadFileName || number == FailureNumber::FileNotFound;
 }
+
+QString captionOf(const QString& themeFile)
+{
+    return captionPrefix + WebAddress::shown(themeFile).toUpper();
+}
 } // namespace
 
-// A changed list on the web is taken as soon as it has come, unless a load or a modal dialog
-// is under way; then the next step takes it.
+// A list from the web is taken as soon as it has come, or once the user's dialogs and the
+// dropped-down list have closed.
 ThemeDocument::ThemeDocument(Module1& m)
-    : m(m), m_themeFile(m.defaultThemeFile()), m_web(std::make_unique<WebThemeSource>(m))
+    : m(m), m_themeFile(m.defaultThemeFile()), m_web(std::make_unique<WebThemeSource>(m)),
+      m_arrival(new QuietMoment(this)), m_change(new QuietMoment(this))
 {
     connect(m_web.get(), &WebThemeSource::changeArrived, this, [this] {
-        if (!m_loading && !QApplication::activeModalWidget())
-            runHandler(this->m, [this] { takeWebChange(); });
+        m_change->run([this] { runHandler(this->m, [this] { takeWebChange(); }); });
     });
+    connect(m_web.get(), &WebThemeSource::opened, this,
+            [this](const QString& address, const std::optional<QByteArray>& bytes) {
+                m_arrival->run([this, address, bytes] {
+                    runHandler(this->m, [&] { webOpened(address, bytes); });
+                });
+            });
 }
 
 ThemeDocument::~ThemeDocument() = default;
 
 void ThemeDocument::LoadThemeFile(const QString& path)
 {
+    dropAwaited();
     run(path, std::nullopt);
 }
 
 void ThemeDocument::LoadNamedThemeFile(const QString& path)
 {
+    dropAwaited();
     run(path, std::nullopt, true);
 }
 
-QString ThemeDocument::firstLinkOf(const QString& path)
+QString ThemeDocument::firstLinkOf(const QString& path) const
 {
     constexpr qsizetype firstLinkBytes = 64 * 1024;
-    if (WebAddress::is(path))
-        return {};
+    QString file = path;
+    if (WebAddress::is(path)) {
+        file = WebAddress::cacheFile(path);
+        if (!FileStore::exists(file))
+            file = m.defaultThemeFile();
+    }
     try {
-        return ThemeLinks::read(ThemeTidy::tidy(FileStore::read(path, firstLinkBytes)), 1)
+        return ThemeLinks::read(ThemeTidy::tidy(FileStore::read(file, firstLinkBytes)), 1)
             .links.value(0);
     } catch (const Failure&) {
         return {};
@@ -108,6 +125,10 @@ void ThemeDocument::Create(const QString& path, const QString& link)
 void ThemeDocument::run(const QString& path, std::optional<qint16> savedIndex,
                         bool anyOpenFailureIsMissing, std::optional<QByteArray> content)
 {
+    if (WebAddress::is(path) && !content) {
+        openWeb(path, savedIndex);
+        return;
+    }
     const QScopedValueRollback loading(m_loading, true);
     m_themeFile = path;
     SavedIndex = savedIndex.value_or(0);
@@ -140,25 +161,18 @@ void ThemeDocument::load(bool anyOpenFailureIsMissing, std::optional<QByteArray>
     content.reset();
     takeOver(readLinks(tidied));
     fillCombo();
-    const QString shownName = WebAddress::shown(m_themeFile);
-    m.WriteLogLine(QLatin1Char(' ') + shownName + QStringLiteral(" opens normally"));
+    m.WriteLogLine(QLatin1Char(' ') + WebAddress::shown(m_themeFile) +
+                   QStringLiteral(" opens normally"));
+    m_everLoaded = true;
     if (RestoreFlag == 0)
         ShowCurrentLink();
     RestoreFlag = 0;
-    emit captionChanged(captionPrefix + shownName.toUpper());
+    emit captionChanged(captionOf(m_themeFile));
 }
 
 std::optional<QByteArray> ThemeDocument::readThemeFile(bool anyOpenFailureIsMissing)
 {
     for (;;) {
-        // An address that gives no list, and of which no copy is kept, is met as a missing file.
-        if (isWeb()) {
-            if (std::optional<QByteArray> bytes = m_web->read(m_themeFile))
-                return bytes;
-            if (!fallBackToDefault(FailureNumber::FileNotFound))
-                return std::nullopt;
-            continue;
-        }
         try {
             return FileStore::read(m_themeFile);
         } catch (const Failure& failure) {
@@ -349,10 +363,65 @@ void ThemeDocument::refreshWeb()
 
 void ThemeDocument::SelectFromList()
 {
+    dropAwaited();
     try {
         m.WriteLogLine(QStringLiteral(" User selects from listbox"));
         m.MainBrowser->Navigate(m.toolbar->shownText());
     } catch (const Failure&) {
         BrowserFailure(m);
     }
+}
+
+// The list on show stays, and works, while the address is read: the copy kept from its last
+// reading when there is one, else the list that was open (at start-up, the default one).
+void ThemeDocument::openWeb(const QString& address, std::optional<qint16> savedIndex)
+{
+    m_awaited = address;
+    m_arrival->cancel();
+    m_web->open(address);
+    m_copyShown = m_web->keptCopy(address);
+    if (m_copyShown)
+        run(address, savedIndex, false, m_copyShown);
+    else if (!m_everLoaded)
+        run(m.defaultThemeFile(), std::nullopt);
+    else
+        keepPreviousList();
+    emit captionChanged(captionOf(address) + QStringLiteral(" - READING"));
+}
+
+// An address that gives no list, and of which no copy is kept, is met as a missing file.
+void ThemeDocument::webOpened(const QString& address, const std::optional<QByteArray>& bytes)
+{
+    if (address != m_awaited)
+        return;
+    m_awaited.clear();
+    const std::optional<QByteArray> copy = std::exchange(m_copyShown, std::nullopt);
+    if (copy && m_themeFile == address) {
+        if (bytes && bytes != copy)
+            reloadInPlace(address, bytes);
+        else
+            emit captionChanged(captionOf(address));
+    } else if (bytes) {
+        run(address, std::nullopt, false, bytes);
+    } else {
+        const bool defaultOnShow = m_themeFile == m.defaultThemeFile();
+        fallBackToDefault(FailureNumber::FileNotFound);
+        if (defaultOnShow)
+            emit captionChanged(captionOf(m_themeFile));
+        else
+            run(m_themeFile, std::nullopt);
+    }
+}
+
+void ThemeDocument::dropAwaited()
+{
+    if (m_awaited.isEmpty())
+        return;
+    m.WriteLogLine(QLatin1Char(' ') + WebAddress::shown(m_awaited) +
+                   QStringLiteral(" is no longer awaited: a later request stands over it"));
+    m_awaited.clear();
+    m_copyShown.reset();
+    m_arrival->cancel();
+    m_web->forget();
+    emit captionChanged(captionOf(m_themeFile));
 }

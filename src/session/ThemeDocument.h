@@ -11,6 +11,7 @@
 #include <optional>
 
 class Module1;
+class QuietMoment;
 class WebThemeSource;
 
 // The open theme file, as a document owns its file: its path, its links, their count, the
@@ -34,16 +35,20 @@ public:
     const QString& Links(int position) const { return m_links.at(position); }
 
     // Makes `path` the open theme file: tidies it on disk, lists its links in Combo1 and shows
-    // the first in both browsers. A missing or unnamed file gives way to the default one.
+    // the first in both browsers. A missing or unnamed file gives way to the default one. A list
+    // at a web address is read without waiting: the list on show (or the copy kept from the
+    // address's last reading) stays until it has come. Either stands over an earlier list
+    // still on its way.
     void LoadThemeFile(const QString& path);
     // The same for a file named from outside at start-up: when it cannot be opened for
     // whatever reason (a folder, access refused, a missing folder), the default theme file
     // takes its place after the load's box, so that the toolbar starts with a list.
     void LoadNamedThemeFile(const QString& path);
     // The link that a load of theme file `path` shows first, read without writing, logging or
-    // asking anything; empty for a list on the web and for a file that does not open. Only the
-    // file's start is read: a first link cut short there is only a guess that the load corrects.
-    static QString firstLinkOf(const QString& path);
+    // asking anything (for a list on the web, from the copy kept or the default theme file that
+    // shows while it is read); empty for a file that does not open. Only the file's start is
+    // read: a first link cut short there is only a guess that the load corrects.
+    QString firstLinkOf(const QString& path) const;
     // Reads `path` again in place of the open list: the position, the browsers' pages and the
     // text that Combo1 shows stay.
     void ReloadInPlace(const QString& path);
@@ -76,6 +81,8 @@ public:
     void TimedStep();
     // A pick from Combo1's dropped-down list: shows the picked text and leaves the cursor.
     void SelectFromList();
+    // The address of a list on the web whose first reading is awaited; empty when none.
+    const QString& awaited() const { return m_awaited; }
 
 signals:
     // What the toolbar shows of the document, each sent where a load reaches it: the list
@@ -106,6 +113,11 @@ private:
     void ShowCurrentLink(bool back = false);
     qint16 nextIndex() const;
     bool isWeb() const;
+    // The first reading of a list at a web address, and what its answer brings.
+    void openWeb(const QString& address, std::optional<qint16> savedIndex);
+    void webOpened(const QString& address, const std::optional<QByteArray>& bytes);
+    // A later request stands over a list still on its way.
+    void dropAwaited();
     // A list at a web address is asked for again at each round; a change that an earlier
     // round found is taken first, as a reload in place.
     void takeWebChange();
@@ -124,7 +136,14 @@ private:
     qint16 RestoreFlag = 0;
     // The toolbar's list emptied by a reload in place and not refilled yet.
     bool m_listEmptied = false;
+    // A list was on show once: the default one need not stand in for a list on its way.
+    bool m_everLoaded = false;
     std::unique_ptr<WebThemeSource> m_web;
+    QString m_awaited;
+    // The kept copy on show while its address is read.
+    std::optional<QByteArray> m_copyShown;
+    QuietMoment* m_arrival;
+    QuietMoment* m_change;
     // While a load waits for a web server, the timed step does not run inside it.
     bool m_loading = false;
 };

@@ -2,50 +2,62 @@
 
 #include "web/WebAddress.h"
 
-#include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
+#include <utility>
+
 namespace {
-QString tooManyRedirects()
-{
-    return QStringLiteral("it is sent on too many times");
-}
-
-QString notWebReason(const QUrl& to)
-{
-    return QStringLiteral("it is sent on to an address that is not http or https (%1)")
-        .arg(to.scheme());
-}
-
 bool isWebScheme(const QUrl& url)
 {
     return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
 }
 
-QString networkReason(QNetworkReply::NetworkError error, const QString& text)
+bool isRedirect(int status)
 {
-    switch (error) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+QString tooLarge(qint64 maxBytes)
+{
+    return QStringLiteral("it is larger than %1 MiB").arg(maxBytes >> 20);
+}
+
+// Qt's own text, where it adds to the sentence: some are empty or end in a colon.
+QString detail(QString text)
+{
+    text = text.trimmed();
+    while (text.endsWith(QLatin1Char(':')))
+        text = text.chopped(1).trimmed();
+    return text.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(text);
+}
+
+QString networkReason(const QNetworkReply& reply)
+{
+    switch (reply.error()) {
     case QNetworkReply::ConnectionRefusedError:
+        return QStringLiteral("the server refused the connection");
     case QNetworkReply::HostNotFoundError:
-    case QNetworkReply::TemporaryNetworkFailureError:
-    case QNetworkReply::NetworkSessionFailedError:
-    case QNetworkReply::UnknownNetworkError:
-        return QStringLiteral("the server cannot be reached (%1)").arg(text);
+        return reply.url().host().isEmpty()
+                   ? QStringLiteral("the address names no server")
+                   : QStringLiteral("no server is known by the name %1").arg(reply.url().host());
+    case QNetworkReply::RemoteHostClosedError:
+        return QStringLiteral("the server closed the connection before its answer ended");
     case QNetworkReply::SslHandshakeFailedError:
-        return QStringLiteral("its certificate does not verify (%1)").arg(text);
-    case QNetworkReply::TooManyRedirectsError:
-        return tooManyRedirects();
-    // Qt's own check of a compressed body that unpacks to far more than it came as.
+        return QStringLiteral("its certificate does not verify") + detail(reply.errorString());
+    // Qt's own check of a compressed body that unpacks to far more than it came as, or that is
+    // no compressed body at all.
     case QNetworkReply::UnknownContentError:
-        return QStringLiteral("its compressed body could not be unpacked within bounds (%1)")
-            .arg(text);
+        return QStringLiteral("its compressed body could not be unpacked within bounds");
     case QNetworkReply::OperationCanceledError:
     case QNetworkReply::TimeoutError:
         return QStringLiteral("the server stopped sending");
+    case QNetworkReply::ProtocolFailure:
+    case QNetworkReply::ProtocolInvalidOperationError:
+        return QStringLiteral("its answer is not one that HTTP allows");
     default:
-        return text;
+        return QStringLiteral("the network failed") + detail(reply.errorString());
     }
 }
 } // namespace
@@ -60,147 +72,161 @@ ListFetch::ListFetch(QNetworkAccessManager& network, const Limits& limits)
 
 ListFetch::~ListFetch()
 {
-    if (m_reply) {
-        m_reply->disconnect(this);
-        m_reply->abort();
-        m_reply->deleteLater();
-    }
+    dropReply();
 }
 
 void ListFetch::start(const QString& address, const Validators& since)
 {
-    QNetworkRequest request{QUrl(address)};
+    m_address = address;
+    m_since = since;
+    const QUrl url = WebAddress::url(address);
+    m_visited = {url};
+    m_whole.start(m_limits.whole);
+    request(url);
+}
+
+void ListFetch::request(const QUrl& url)
+{
+    QNetworkRequest request{url};
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::UserVerifiedRedirectPolicy);
-    request.setMaximumRedirectsAllowed(m_limits.maxRedirects);
+                         QNetworkRequest::ManualRedirectPolicy);
     request.setTransferTimeout(int(m_limits.idle.count()));
     // The list itself, not a copy that something on the way kept.
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
-    if (!since.etag.isEmpty())
-        request.setRawHeader("If-None-Match", since.etag);
-    if (!since.lastModified.isEmpty())
-        request.setRawHeader("If-Modified-Since", since.lastModified);
-    m_visited = {request.url()};
-    m_reply = m_network.get(request);
-    connect(m_reply, &QNetworkReply::redirected, this, &ListFetch::redirected);
-    connect(m_reply, &QNetworkReply::metaDataChanged, this, [this] {
-        const qint64 declared = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
-        if (declared > m_limits.maxBytes)
-            fail(QStringLiteral("it is larger than %1 MiB").arg(m_limits.maxBytes >> 20));
-    });
-    connect(m_reply, &QNetworkReply::readyRead, this, &ListFetch::readBody);
-    connect(m_reply, &QNetworkReply::finished, this, &ListFetch::done);
-    m_whole.start(m_limits.whole);
+    if (!m_since.etag.isEmpty())
+        request.setRawHeader("If-None-Match", m_since.etag);
+    if (!m_since.lastModified.isEmpty())
+        request.setRawHeader("If-Modified-Since", m_since.lastModified);
+    // Every handler names its reply: a signal of a reply that was let go is no longer ours,
+    // whatever order Qt sends them in.
+    QNetworkReply* reply = m_network.get(request);
+    m_reply = reply;
+    connect(reply, &QNetworkReply::metaDataChanged, this,
+            [this, reply] { checkDeclaredLength(reply); });
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply] { readBody(reply); });
+    connect(reply, &QNetworkReply::finished, this, [this, reply] { hopEnded(reply); });
 }
 
-ListFetch::Answer ListFetch::fetch(QNetworkAccessManager& network, const Limits& limits,
-                                   const QString& address, const Validators& since)
+void ListFetch::checkDeclaredLength(QNetworkReply* reply)
 {
-    ListFetch request(network, limits);
-    Answer answer;
-    QEventLoop loop;
-    connect(&request, &ListFetch::finished, &loop, [&](const Answer& a) {
-        answer = a;
-        loop.quit();
-    });
-    request.start(address, since);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    return answer;
-}
-
-void ListFetch::redirected(const QUrl& to)
-{
-    if (!isWebScheme(to)) {
-        fail(notWebReason(to));
+    if (reply != m_reply)
         return;
-    }
-    // A circle is told at its first turn, not after the most redirects allowed.
-    if (m_visited.contains(to)) {
-        fail(tooManyRedirects());
-        return;
-    }
-    m_visited.insert(to);
-    emit m_reply->redirectAllowed();
+    if (reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > m_limits.maxBytes)
+        fail(tooLarge(m_limits.maxBytes));
 }
 
 // The bound holds for the bytes as they come out of any gzip, so a small compressed body
 // cannot grow without end.
-void ListFetch::readBody()
+void ListFetch::readBody(QNetworkReply* reply)
 {
-    m_body += m_reply->readAll();
+    if (reply != m_reply)
+        return;
+    m_body += reply->readAll();
     if (m_body.size() > m_limits.maxBytes)
-        fail(QStringLiteral("it is larger than %1 MiB").arg(m_limits.maxBytes >> 20));
+        fail(tooLarge(m_limits.maxBytes));
+}
+
+void ListFetch::hopEnded(QNetworkReply* reply)
+{
+    if (reply != m_reply || followRedirect(reply))
+        return;
+    finish(answerFrom(reply));
+}
+
+// True when the hop was a redirect, followed or failed.
+bool ListFetch::followRedirect(QNetworkReply* reply)
+{
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QByteArray location = reply->rawHeader("Location");
+    if (!isRedirect(status) || location.isEmpty())
+        return false;
+    const QUrl to = reply->url().resolved(QUrl::fromEncoded(location));
+    if (!isWebScheme(to)) {
+        fail(QStringLiteral("it is sent on to an address that is not http or https (%1)")
+                 .arg(to.scheme()));
+    } else if (m_visited.contains(to)) {
+        // A circle is told at its first turn, not after the most redirects allowed.
+        fail(QStringLiteral("it is sent on in a circle"));
+    } else if (m_visited.size() > m_limits.maxRedirects) {
+        fail(QStringLiteral("it is sent on more than %1 times").arg(m_limits.maxRedirects));
+    } else {
+        m_visited.insert(to);
+        dropReply();
+        m_body.clear();
+        request(to);
+    }
+    return true;
 }
 
 void ListFetch::fail(const QString& reason)
 {
-    if (m_finished || !m_failure.isEmpty())
-        return;
-    m_failure = reason;
-    m_body.clear();
-    if (m_reply)
-        m_reply->abort();
+    Answer answer;
+    answer.reason = reason;
+    finish(std::move(answer));
 }
 
-void ListFetch::done()
+// The reply is let go before the answer is told, so that nothing of it reaches this object
+// again; the answer comes from the event loop, never from inside the caller's own call.
+void ListFetch::finish(Answer answer)
 {
     if (m_finished)
         return;
     m_finished = true;
     m_whole.stop();
-    const Answer answer = answerFromReply();
-    m_reply->deleteLater();
-    m_reply.clear();
-    // A caller that waits has its loop running by now; one that does not gets it from the loop.
+    m_body.clear();
+    dropReply();
     QMetaObject::invokeMethod(
-        this, [this, answer] { emit finished(answer); }, Qt::QueuedConnection);
+        this, [this, answer = std::move(answer)] { emit finished(answer); }, Qt::QueuedConnection);
 }
 
-ListFetch::Answer ListFetch::answerFromReply()
+ListFetch::Answer ListFetch::answerFrom(QNetworkReply* reply)
 {
     Answer answer;
-    if (!m_failure.isEmpty()) {
-        answer.reason = m_failure;
-        return answer;
-    }
-    if (m_reply->error() == QNetworkReply::TooManyRedirectsError) {
-        answer.reason = networkReason(m_reply->error(), {});
-        return answer;
-    }
-    const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status == 304) {
         answer.kind = Answer::Kind::Unchanged;
         return answer;
     }
-    // A redirect that Qt refused itself ends with the redirect's own status.
     if (status >= 300 && status < 400) {
-        const QUrl to = m_reply->url().resolved(QUrl::fromEncoded(m_reply->rawHeader("Location")));
-        answer.reason = isWebScheme(to) ? tooManyRedirects() : notWebReason(to);
+        answer.reason =
+            QStringLiteral("the server answered %1 without an address to go on to").arg(status);
         return answer;
     }
     if (status != 200 && status != 0) {
         const QString phrase =
-            m_reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-        answer.reason = QStringLiteral("the server answered %1 %2").arg(status).arg(phrase);
+            reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString().trimmed();
+        answer.reason = QStringLiteral("the server answered %1").arg(status) +
+                        (phrase.isEmpty() ? QString() : QLatin1Char(' ') + phrase);
         return answer;
     }
-    if (m_reply->error() != QNetworkReply::NoError) {
-        answer.reason = networkReason(m_reply->error(), m_reply->errorString());
+    if (reply->error() != QNetworkReply::NoError) {
+        answer.reason = networkReason(*reply);
         return answer;
     }
-    m_body += m_reply->readAll();
+    m_body += reply->readAll();
     if (m_body.size() > m_limits.maxBytes) {
-        answer.reason = QStringLiteral("it is larger than %1 MiB").arg(m_limits.maxBytes >> 20);
+        answer.reason = tooLarge(m_limits.maxBytes);
         return answer;
     }
     if (const std::optional<QString> why =
-            WebAddress::notAList(m_body, m_reply->rawHeader("Content-Type"))) {
+            WebAddress::notAList(m_body, reply->rawHeader("Content-Type"))) {
         answer.reason = *why;
         return answer;
     }
     answer.kind = Answer::Kind::Body;
-    answer.body = std::move(m_body);
-    answer.validators = {m_reply->rawHeader("ETag"), m_reply->rawHeader("Last-Modified")};
+    answer.body = std::exchange(m_body, {});
+    answer.validators = {reply->rawHeader("ETag"), reply->rawHeader("Last-Modified")};
     return answer;
+}
+
+void ListFetch::dropReply()
+{
+    QNetworkReply* reply = m_reply;
+    m_reply.clear();
+    if (!reply)
+        return;
+    reply->disconnect(this);
+    reply->abort();
+    reply->deleteLater();
 }

@@ -16,6 +16,7 @@ class QNetworkReply;
 // One request for a list at a web address. Certificates are always verified; a redirect is
 // followed only to http or https and only a few times; the body is bounded while it arrives,
 // after any gzip is undone; a server that stops sending, or never finishes, is given up on.
+// Nothing waits: the answer comes as `finished`, once, from the event loop.
 class ListFetch : public QObject
 {
     Q_OBJECT
@@ -49,29 +50,33 @@ public:
     ListFetch(QNetworkAccessManager& network, const Limits& limits);
     ~ListFetch() override;
 
-    // Asks for `address`, conditionally when `since` holds a validator; `finished` follows
-    // once, from the event loop.
+    // Asks for `address`, conditionally when `since` holds a validator.
     void start(const QString& address, const Validators& since = {});
-    // The same, waiting for the answer. User input waits meanwhile; other events run.
-    static Answer fetch(QNetworkAccessManager& network, const Limits& limits,
-                        const QString& address, const Validators& since = {});
+    const QString& address() const { return m_address; }
 
 signals:
     void finished(const ListFetch::Answer& answer);
 
 private:
-    void redirected(const QUrl& to);
-    void readBody();
+    // Each hop of a redirect is a request of its own, so that each is asked for once and every
+    // rule on where it leads is this class's.
+    void request(const QUrl& url);
+    void hopEnded(QNetworkReply* reply);
+    bool followRedirect(QNetworkReply* reply);
+    void checkDeclaredLength(QNetworkReply* reply);
+    void readBody(QNetworkReply* reply);
     void fail(const QString& reason);
-    void done();
-    Answer answerFromReply();
+    void finish(Answer answer);
+    Answer answerFrom(QNetworkReply* reply);
+    void dropReply();
 
     QNetworkAccessManager& m_network;
     Limits m_limits;
+    QString m_address;
+    Validators m_since;
     QPointer<QNetworkReply> m_reply;
     QTimer m_whole;
     QSet<QUrl> m_visited;
     QByteArray m_body;
-    QString m_failure;
     bool m_finished = false;
 };

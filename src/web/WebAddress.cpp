@@ -12,11 +12,42 @@ bool is(const QString& name)
            name.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
 }
 
+namespace {
+// Where the user name and password of `address` lie: from after "//" to the last '@' of the
+// authority (the '@' included); an empty range when there are none.
+struct UserInfo
+{
+    qsizetype from = 0;
+    qsizetype length = 0;
+};
+
+UserInfo userInfoOf(const QString& address)
+{
+    const qsizetype from = address.indexOf(QLatin1String("//")) + 2;
+    qsizetype end = from;
+    while (end < address.size() && !QStringView(u"/?#").contains(address.at(end)))
+        ++end;
+    const qsizetype at = address.lastIndexOf(QLatin1Char('@'), end - 1);
+    return at >= from ? UserInfo{from, at + 1 - from} : UserInfo{from, 0};
+}
+} // namespace
+
+QUrl url(const QString& address)
+{
+    const UserInfo info = userInfoOf(address);
+    if (info.length == 0)
+        return QUrl(address);
+    const QString userInfo =
+        address.mid(info.from, info.length - 1).replace(QLatin1Char('@'), QLatin1String("%40"));
+    return QUrl(QString(address).replace(info.from, info.length - 1, userInfo));
+}
+
 QString shown(const QString& name)
 {
     if (!is(name))
         return name;
-    return QUrl(name).toString(QUrl::RemoveUserInfo);
+    const UserInfo info = userInfoOf(name);
+    return QString(name).remove(info.from, info.length);
 }
 
 QString cacheFile(const QString& address)

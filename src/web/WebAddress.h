@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QUrl>
 
 #include <optional>
 
@@ -9,6 +10,9 @@
 // for reading; wherever it is shown or written down, a user name and password are left out.
 namespace WebAddress {
 bool is(const QString& name);
+// The address to ask for. A user name or password may hold any character, an unescaped '@'
+// included: the host begins after the last '@' before the path.
+QUrl url(const QString& address);
 // `name` as the caption and the log show it: an address without its user name and password,
 // a path as it is.
 QString shown(const QString& name);

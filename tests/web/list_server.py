@@ -2,8 +2,10 @@
 """list_server.py LIST LOG [trusted|untrusted]: theme files on the web for the tests, the fleet
 check and the benchmark. /list.qld is LIST, read at each request, 304 to a request that names its
 ETag (a path written into LIST.route stands in for it); the other paths are bad answers. Prints
-its port first; each request is one JSON line in LOG."""
-import email.utils, gzip, hashlib, http.server, json, os, socket, ssl, subprocess, sys
+its port first; each request is one JSON line in LOG. /held/NAME answers with the file NAME
+beside LIST once NAME.go is there, or logs "closed" when the client gives up first; /hop/N is
+sent on N times by redirects to a path before it reaches the list."""
+import email.utils, gzip, hashlib, http.server, json, os, select, socket, ssl, subprocess, sys
 import threading, time
 
 LOG_LOCK = threading.Lock()
@@ -36,6 +38,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.header_bytes = sum(map(len, getattr(self, "_headers_buffer", []))) + 2
         super().end_headers()
 
+    def log(self, entry):
+        with LOG_LOCK, open(self.server.log_path, "a") as log:
+            log.write(json.dumps(entry) + "\n")
+
     def answer(self, status, body=b"", headers=(), declare=True):
         self.send_response(status)
         for name, value in headers:
@@ -44,10 +50,25 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.close_connection = not declare
         self.end_headers()
         self.wfile.write(body)
-        entry = {"path": self.path, "status": status, "body": len(body),
-                 "headers": self.header_bytes, "time": time.time(), "if_none_match": self.headers.get("If-None-Match")}
-        with LOG_LOCK, open(self.server.log_path, "a") as log:
-            log.write(json.dumps(entry) + "\n")
+        self.log({"path": self.path, "status": status, "body": len(body),
+                  "headers": self.header_bytes, "time": time.time(),
+                  "if_none_match": self.headers.get("If-None-Match")})
+
+    def held(self, name):
+        """Answers once the test lets it go; a client that closes its end first is logged."""
+        path = os.path.join(os.path.dirname(self.server.list_path), name)
+        while not os.path.exists(path + ".go"):
+            if select.select([self.request], [], [], 0.02)[0] and not self.request.recv(1, socket.MSG_PEEK):
+                self.log({"path": self.path, "status": "closed"})
+                self.close_connection = True
+                return
+        with open(path, "rb") as f:
+            self.answer(200, f.read(), [("Content-Type", "text/plain")])
+
+    def hop(self, left):
+        if left == 0:
+            return self.serve_list()
+        self.answer(302, b"", [("Location", "/hop/%d" % (left - 1))])
 
     def serve_list(self):
         with open(self.server.list_path, "rb") as f:
@@ -83,6 +104,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             "/endless": self.endless,
             "/404": lambda: self.answer(404, b"not here"),
             "/500": lambda: self.answer(500, b"broken"),
+            "/304": lambda: self.answer(304),
             "/big": lambda: self.answer(200, big),
             "/big-undeclared": lambda: self.answer(200, big, declare=False),
             "/html": lambda: self.answer(200, b"<!DOCTYPE html><p>Hi", [("Content-Type", "text/html")]),
@@ -97,6 +119,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             "/to-file": go("file:///etc/passwd"),
             "/to-ftp": go("ftp://127.0.0.1/list"),
         }
+        if path.startswith("/held/"):
+            return self.held(path[len("/held/"):])
+        if path.startswith("/hop/"):
+            return self.hop(int(path[len("/hop/"):]))
         routes.get(path, lambda: self.answer(404))()
 
 
