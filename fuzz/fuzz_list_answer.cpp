@@ -49,18 +49,19 @@ struct Answers
     QByteArray take() { return next < answers.size() ? answers.at(next++) : noMoreAnswers; }
 };
 
-// Answers each request once its header has come, then closes the connection.
-void serve(QTcpSocket* socket, Answers& script)
+// Answers each request once its header has come, then closes the connection. A connection
+// of an earlier input that is still open keeps that input's answers.
+void serve(QTcpSocket* socket, const std::shared_ptr<Answers>& script)
 {
     auto answered = std::make_shared<bool>(false);
-    QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, &script, answered] {
+    QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, script, answered] {
         if (*answered || !socket->peek(1 << 16).contains("\r\n\r\n"))
             return;
         *answered = true;
         socket->readAll();
-        const QByteArray answer = script.take();
-        for (qsizetype at = 0; at < answer.size(); at += script.chunk) {
-            socket->write(answer.mid(at, script.chunk));
+        const QByteArray answer = script->take();
+        for (qsizetype at = 0; at < answer.size(); at += script->chunk) {
+            socket->write(answer.mid(at, script->chunk));
             socket->flush();
         }
         socket->disconnectFromHost();
@@ -92,10 +93,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     const QByteArray input = fuzzBytes(data, size);
     // "@@@@" separates answers; a lone '@' stays in its answer.
-    Answers script{1 + int(quint8(input.at(0)) % 64),
-                   QByteArray(input.mid(1)).replace("@@@@", "\x01").split('\x01')};
+    const auto script = std::make_shared<Answers>(Answers{
+        1 + int(quint8(input.at(0)) % 64),
+        QByteArray(input.mid(1)).replace("@@@@", "\x01").split('\x01')});
     QObject::disconnect(&server, nullptr, nullptr, nullptr);
-    QObject::connect(&server, &QTcpServer::newConnection, &server, [&script] {
+    QObject::connect(&server, &QTcpServer::newConnection, &server, [script] {
         while (QTcpSocket* socket = server.nextPendingConnection())
             serve(socket, script);
     });
