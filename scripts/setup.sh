@@ -14,5 +14,8 @@ packages=(
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 bash "$root/scripts/install-missing.sh" "${packages[@]}"
 
-cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# CI runs no benchmark, so it builds none.
+bench=ON
+[[ "${CI:-}" == true ]] && bench=OFF
+cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_BENCH=$bench
 cmake --build "$root/build" -j "$(nproc)"

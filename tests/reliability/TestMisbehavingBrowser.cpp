@@ -54,6 +54,7 @@ void TestMisbehavingBrowser::oversizedFrameFailsOnlyItself()
     });
     pipe.setEventHandler([&events](const QJsonObject&) { ++events; });
     // Written as it is read: the test holds no copy of the frame.
+    bool written = true;
     std::thread browser([&] {
         const auto frame = [](const char* text) { return QByteArray(text) + '\0'; };
         QByteArray rest =
@@ -61,13 +62,18 @@ void TestMisbehavingBrowser::oversizedFrameFailsOnlyItself()
         if (!answersFirstCall)
             rest += frame(R"({"id":1,"result":{}})");
         const QByteArray padding(64 * 1024, 'x');
-        ::write(ends[1], start.constData(), size_t(start.size()));
+        const auto send = [&](const QByteArray& bytes) {
+            written = written && ::write(ends[1], bytes.constData(), size_t(bytes.size())) ==
+                                     bytes.size();
+        };
+        send(start);
         for (qsizetype sent = 0; sent < 2 * DevToolsPipe::MaxFrameSize; sent += padding.size())
-            ::write(ends[1], padding.constData(), size_t(padding.size()));
-        ::write(ends[1], rest.constData(), size_t(rest.size()));
+            send(padding);
+        send(rest);
     });
     const auto first = pipe.call(QStringLiteral("Page.navigate"), {}, {}, 60000);
     browser.join();
+    QVERIFY(written);
     // The next command is answered as ever (its id is 3 when the program sent one of its own).
     const QByteArray answer = QByteArray(R"({"id":2,"result":{}})") + '\0' +
                               QByteArray(R"({"id":3,"result":{}})") + '\0';
