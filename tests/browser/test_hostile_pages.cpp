@@ -57,11 +57,11 @@ HttpResponse respond(const QString& path)
         response.body += "<script>console.log('x'.repeat(" + size + " * 1024 * 1024))</script>";
     if (kind == QLatin1String("error"))
         response.body += "<script>throw new Error('x'.repeat(" + size + " * 1024 * 1024))</script>";
-    // The title tells when the endless script starts.
+    // The title tells that the endless script has started, in the task that runs it.
     // The late one spins once its next link, loaded ahead, is prerendered.
     if (name.startsWith("spin"))
         response.body += "<script>onload = () => setTimeout(() => { document.title = 'spinning';"
-                         "setTimeout(() => { for (;;) {} }, 50) }, " +
+                         "for (;;) {} }, " +
                          QByteArray(name == "spin-late" ? "1500" : "50") + ")</script>";
     if (name == "spin-asking-to-stay")
         response.body += "<script>onbeforeunload = (e) => e.preventDefault()</script>";
@@ -87,7 +87,8 @@ HttpResponse respond(const QString& path)
                          "while (performance.now() < end) {} setTimeout(busy, 200) }, 10) };"
                          "onload = busy</script>";
     if (name == "alert")
-        response.body += "<script>onload = () => setTimeout(() => alert('stay'), 50)</script>";
+        response.body += "<script>onload = () => setTimeout(() => { document.title = 'alerting';"
+                         "alert('stay') }, 50)</script>";
     if (name == "login" || name == "logout")
         response.headers = {
             {"Set-Cookie", name == "login" ? "user=alice; Path=/" : "user=; Path=/; Max-Age=0"}};
@@ -115,7 +116,7 @@ class HostilePagesTest : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanup() { m_pair.reset(); }
+    void cleanup();
 
     void stepShowsItsLink_data();
     void stepShowsItsLink();
@@ -145,9 +146,11 @@ private:
     {
         window().Navigate(url(path));
         QVERIFY(window().waitForLoadEvent(60000));
+        // A page that starts something says so in its title.
         const QString title =
-            path.startsWith(QLatin1String("/spin"))
-                ? QStringLiteral("spinning")
+            path.startsWith(QLatin1String("/spin")) ? QStringLiteral("spinning")
+            : path == QLatin1String("/alert")
+                ? QStringLiteral("alerting")
                 : path.mid(path.startsWith(QLatin1String("//")) ? 2 : 1) + QLatin1Char(' ');
         QTRY_VERIFY_WITH_TIMEOUT(shown("title").startsWith(title), 15000);
     }
@@ -168,13 +171,23 @@ void HostilePagesTest::initTestCase()
     server = m_server.get();
 }
 
-// A fresh pair for each row, so that a row that ends the browser fails alone.
+// One pair for the rows, each on paths of its own. Every row ends by checking that the browser
+// and both of its instances live on and still step and load ahead; a row that fails gets a
+// fresh pair after it, so that it fails alone.
 void HostilePagesTest::init()
 {
+    if (m_pair)
+        return;
     m_profile = std::make_unique<QTemporaryDir>();
     m_pair.emplace(std::make_unique<ChromiumBrowserFactory>(QString(), m_profile->path()));
     window().watchStepKeys([](StepKey) {});
     hidden().watchLoadEvents();
+}
+
+void HostilePagesTest::cleanup()
+{
+    if (QTest::currentTestFailed())
+        m_pair.reset();
 }
 
 void HostilePagesTest::stepShowsItsLink_data()
@@ -232,11 +245,11 @@ void HostilePagesTest::stepShowsItsLink_data()
     QTest::newRow("one link: the step is a refresh")
         << QStringList{QStringLiteral("show /one"), QStringLiteral("ahead /one")}
         << QStringLiteral("/one") << QStringLiteral("one 3");
-    for (const char* link : {"ftp://127.0.0.1/file.txt", "mailto:someone@example.org",
-                             "tel:+15550100", "quillon-lesson:three", "chrome://version",
-                             "view-source:http://127.0.0.1:9/", "lesson three"})
-        QTest::addRow("%s", link) << QStringList{QStringLiteral("show /before")}
-                                  << QString::fromLatin1(link) << QStringLiteral("about:blank");
+    // A link that is no web page shows a blank page; which links those are, the rules' own
+    // table tells (linkBecomesAddress).
+    QTest::newRow("mailto:someone@example.org")
+        << QStringList{QStringLiteral("show /before")}
+        << QStringLiteral("mailto:someone@example.org") << QStringLiteral("about:blank");
 }
 
 void HostilePagesTest::stepShowsItsLink()
@@ -269,7 +282,6 @@ void HostilePagesTest::stepShowsItsLink()
             QTRY_VERIFY(shown("url").startsWith(QLatin1String("chrome://hang")));
         }
     }
-    QTest::qWait(300); // the page on show has started what it does
     if (before.contains(QLatin1String("busy"))) {
         const QString busyBefore = shown("title");
         QTRY_VERIFY(shown("title") != busyBefore);
@@ -302,19 +314,21 @@ void HostilePagesTest::stepShowsItsLink()
     QVERIFY2(peakKiB - idleKiB < 100 * 1024, "the program held a hostile page whole");
 #endif
 
-    // Nothing else opened, the browser and both of its targets live on, the next step shows its
-    // link and the next load ahead loads (a renderer ended for the window may have been the
-    // hidden instance's too).
-    QTest::qWait(500);
-    QCOMPARE(m_server->requestCount(QStringLiteral("/held")), held); // ended, not waited for
-    QCOMPARE(pageTargetCount(window().connection()), pages);
+    // The browser and both of its targets live on, the next step shows its link and the next
+    // load ahead loads (a renderer ended for the window may have been the hidden instance's
+    // too); by then a page that was only waited for would have reported, and nothing else
+    // opened.
     QVERIFY(window().connection().isAlive());
     QCOMPARE(::kill(window().chromium().processGroup(), 0), 0);
     QVERIFY(window().connection().hasTarget(window().targetId()));
     QVERIFY(window().connection().hasTarget(hidden().targetId()));
-    show(QStringLiteral("/after"));
-    hidden().Navigate(url(QStringLiteral("/after-ahead")));
+    static int rows = 0;
+    const QString after = QStringLiteral("/after-%1").arg(++rows);
+    show(after);
+    hidden().Navigate(url(after + QStringLiteral("-ahead")));
     QVERIFY(hidden().waitForLoadEvent(10000));
+    QCOMPARE(m_server->requestCount(QStringLiteral("/held")), held); // ended, not waited for
+    QCOMPARE(pageTargetCount(window().connection()), pages);
 }
 
 QTEST_GUILESS_MAIN(HostilePagesTest)
