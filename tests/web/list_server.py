@@ -2,8 +2,8 @@
 """list_server.py LIST LOG [trusted|untrusted]: theme files on the web for the tests, the fleet
 check and the benchmark. /list.qld is LIST, read at each request, 304 to a request that names its
 ETag (a path written into LIST.route stands in for it); the other paths are bad answers. Prints
-its port first; each request is one JSON line in LOG. /held/NAME answers with the file NAME
-beside LIST once NAME.go is there, or logs "closed" when the client gives up first; /hop/N is
+its port first; each request is one JSON line in LOG. /held/NAME logs "held", answers with the
+file NAME beside LIST once NAME.go is there, or logs "closed" when the client gives up first; /hop/N is
 sent on N times by redirects to a path before it reaches the list."""
 import email.utils, gzip, hashlib, http.server, json, os, select, socket, ssl, subprocess, sys
 import threading, time
@@ -57,6 +57,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def held(self, name):
         """Answers once the test lets it go; a client that closes its end first is logged."""
         path = os.path.join(os.path.dirname(self.server.list_path), name)
+        self.log({"path": self.path, "status": "held"})
         while not os.path.exists(path + ".go"):
             if select.select([self.request], [], [], 0.02)[0] and not self.request.recv(1, socket.MSG_PEEK):
                 self.log({"path": self.path, "status": "closed"})
