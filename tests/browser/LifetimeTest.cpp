@@ -127,8 +127,8 @@ void LifetimeTest::browserThatCannotStartFailsCreation_data()
     QTest::newRow("not executable") << dir + QStringLiteral("/plain-file") << QByteArray("x");
     QTest::newRow("ends at once") << dir + QStringLiteral("/ends")
                                   << QByteArray("#!/bin/sh\nexit 3\n");
-    QTest::newRow("never answers")
-        << dir + QStringLiteral("/silent") << QByteArray("#!/bin/sh\nexec sleep 60\n");
+    // One that starts and never answers is the scripted browser's
+    // (browserThatNeverMakesTheWindowFailsCreation).
 }
 
 void LifetimeTest::browserThatCannotStartFailsCreation()

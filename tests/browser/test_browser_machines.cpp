@@ -163,6 +163,7 @@ private slots:
     void failedSetUpFailsWhatFollows_data();
     void failedSetUpFailsWhatFollows();
     void hiddenGuardRefusedLateFailsWhatFollows();
+    void browserThatNeverMakesTheWindowFailsCreation();
     void firstPageGoesBeforeItsServing();
     void windowMadeOnItsFirstLinkTakesOverItsLoad_data();
     void windowMadeOnItsFirstLinkTakesOverItsLoad();
@@ -426,6 +427,24 @@ void BrowserMachinesTest::failedSetUpFailsWhatFollows()
     QCOMPARE(m_clock->now - start, qint64(refused ? 0 : DevToolsConnection::ReplyTimeoutMs));
     QCOMPARE(failureOf([&] { visible->Navigate("http://c/"); }),
              command.startsWith("Target.") ? 0 : failure);
+}
+
+// A browser that started but never answers, its first command included: the creation fails
+// once the start's time is up and the set-up has had its time to settle, and no later.
+void BrowserMachinesTest::browserThatNeverMakesTheWindowFailsCreation()
+{
+    m_browser->unanswered = {"Target.setDiscoverTargets", "Target.createTarget"};
+    connection().postChecked("Target.setDiscoverTargets", {{"discover", true}}, {},
+                             FailureNumber::CannotCreateObject);
+    int failure = 0;
+    try {
+        m_chromium->openWindow();
+    } catch (const Failure& caught) {
+        failure = caught.number();
+    }
+    QCOMPARE(failure, FailureNumber::CannotCreateObject);
+    QCOMPARE(m_clock->now,
+             qint64(RunningChromium::StartTimeoutMs + DevToolsConnection::ReplyTimeoutMs));
 }
 
 void BrowserMachinesTest::hiddenGuardRefusedLateFailsWhatFollows()
