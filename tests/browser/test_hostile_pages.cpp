@@ -76,6 +76,17 @@ HttpResponse respond(const QString& path)
             (seconds.isEmpty() ? QByteArray("Infinity") : seconds + "e3") +
             "; while (performance.now() < end) {} navigator.sendBeacon('/held') }</script>";
     }
+    // /declines/STATUS answers the load ahead with STATUS, and a visit with the page; both
+    // cacheable.
+    if (kind == QLatin1String("declines")) {
+        if (server->requestHeads(path).constLast().contains("\r\nSec-Purpose:")) {
+            response.status = size.toInt();
+            if (response.status == 204 || response.status == 205)
+                response.body.clear();
+        }
+        response.headers = {{"Cache-Control", "max-age=300"}};
+        return response;
+    }
     if (kind == QLatin1String("redirect")) {
         response.status = 302;
         response.headers = {{"Location", '/' + size}};
@@ -229,6 +240,11 @@ void HostilePagesTest::stepShowsItsLink_data()
         << QStringList{QStringLiteral("show /login"), QStringLiteral("ahead /account"),
                        QStringLiteral("show /logout")}
         << QStringLiteral("/account") << QStringLiteral("account 2");
+    for (const char* status : {"204", "205", "404"})
+        QTest::addRow("site declines the load ahead with a cacheable %s", status)
+            << QStringList{QStringLiteral("show /before"),
+                           QStringLiteral("ahead /declines/") + status}
+            << QStringLiteral("/declines/") + status << QStringLiteral("declines/%1 2").arg(status);
     QTest::newRow("one link: the step is a refresh")
         << QStringList{QStringLiteral("show /one"), QStringLiteral("ahead /one")}
         << QStringLiteral("/one") << QStringLiteral("one 3");
