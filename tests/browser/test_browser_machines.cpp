@@ -265,6 +265,11 @@ void BrowserMachinesTest::stepLeavesAPageThatHoldsIt_data()
         << QStringList{"shown", "@other", "+2000", "crash", "+9000"} << "NNE.SCN.";
     QTest::newRow("another site while a question is out")
         << QStringList{"shown", "@", "+1000", "@other", "+1000", "crash"} << "NE.N.SCN";
+    // The browser's "ready" answer names the step's navigation; the page left starts its "own"
+    // then, which the browser commits after the step's ("own commit").
+    QTest::newRow("page left navigates itself as the step commits")
+        << QStringList{"@", "answer", "ready", "own", "commit", "own commit", "answer"}
+        << "NENEENE";
     QTest::newRow("prerender shown")
         << QStringList{"@prerender", "answer", "activate", "+9000"} << "NE.";
     QTest::newRow("prerender never shown")
@@ -276,14 +281,16 @@ void BrowserMachinesTest::stepLeavesAPageThatHoldsIt_data()
 void BrowserMachinesTest::stepLeavesAPageThatHoldsIt()
 {
     QFETCH(QStringList, browser);
-    m_browser->unanswered = {"Runtime.evaluate", "Page.crash"};
+    m_browser->unanswered = {"Runtime.evaluate", "Page.crash", "Page.navigate"};
     ShownPage page(connection(), "T", "S", "about:blank");
     WindowNavigation navigation(connection(), page,
                                 [](const QString&, const auto& then) { then(true); });
     const QString letters = "Page.navigate N Runtime.evaluate E Page.stopLoading S Page.crash C "
                             "Page.handleJavaScriptDialog H";
     const QHash<QString, std::pair<QString, QJsonObject>> events{
-        {"commit", {"Page.frameNavigated", {{"frame", QJsonObject{}}}}},
+        {"commit", {"Page.frameNavigated", {{"frame", QJsonObject{{"loaderId", "step"}}}}}},
+        {"own", {"Page.frameStartedNavigating", {{"frameId", "T"}, {"loaderId", "own"}}}},
+        {"own commit", {"Page.frameNavigated", {{"frame", QJsonObject{{"loaderId", "own"}}}}}},
         {"crash", {"Target.targetCrashed", {{"targetId", "T"}}}},
         {"dialog", {"Page.javascriptDialogOpening", {{"type", "x"}}}}};
     navigation.navigate("http://a/");
@@ -302,6 +309,8 @@ void BrowserMachinesTest::stepLeavesAPageThatHoldsIt()
             m_clock->pass(move.toInt()), sent += '.';
         else if (move == "answer")
             m_browser->answer(m_browser->lastId["Runtime.evaluate"]);
+        else if (move == "ready")
+            m_browser->answer(m_browser->lastId["Page.navigate"], {{"loaderId", "step"}});
         else if (move == "activate")
             page.replace("P", "PS", "http://b/");
         else

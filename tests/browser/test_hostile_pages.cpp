@@ -76,6 +76,15 @@ HttpResponse respond(const QString& path)
             (seconds.isEmpty() ? QByteArray("Infinity") : seconds + "e3") +
             "; while (performance.now() < end) {} navigator.sendBeacon('/held') }</script>";
     }
+    // Pages that navigate themselves for ever: /self/href a moment after they load, /self/reload
+    // as they load, /self/refresh by their meta tag.
+    if (name == "self/href")
+        response.body += "<script>onload = () => setTimeout(() => location.href = '/self/href', "
+                         "50)</script>";
+    if (name == "self/reload")
+        response.body += "<script>onload = () => location.reload()</script>";
+    if (name == "self/refresh")
+        response.body += "<meta http-equiv=refresh content=0>";
     // /declines/STATUS answers the load ahead with STATUS, and a visit with the page; both
     // cacheable.
     if (kind == QLatin1String("declines")) {
@@ -245,6 +254,11 @@ void HostilePagesTest::stepShowsItsLink_data()
             << QStringList{QStringLiteral("show /before"),
                            QStringLiteral("ahead /declines/") + status}
             << QStringLiteral("/declines/") + status << QStringLiteral("declines/%1 2").arg(status);
+    // A step that the page's own navigation overtook is sent again: its page may be asked twice.
+    for (const char* page : {"/self/href", "/self/reload", "/self/refresh"})
+        QTest::addRow("page on show navigates itself: %s", page)
+            << QStringList{QStringLiteral("show ") + page, QStringLiteral("ahead /next") + page}
+            << QStringLiteral("/next") + page << QStringLiteral("next%1 ").arg(page);
     QTest::newRow("one link: the step is a refresh")
         << QStringList{QStringLiteral("show /one"), QStringLiteral("ahead /one")}
         << QStringLiteral("/one") << QStringLiteral("one 3");
