@@ -230,6 +230,7 @@ void WindowNavigation::go()
     const bool watched = !m_rendererGone && m_sent > 0;
     m_state = watched ? State::Leaving : State::Idle;
     m_committedRound = 0;
+    m_stepNamed = m_historyEntry == 0;
     m_stepLoader.clear();
     m_stepCommitted = false;
     m_leftLoaders.clear();
@@ -260,6 +261,7 @@ void WindowNavigation::go()
                 if (DevToolsPipe::succeeded(reply)) {
                     self->m_stepLoader =
                         reply.value(str("result")).toObject().value(str("loaderId")).toString();
+                    self->m_stepNamed = !self->m_stepLoader.isEmpty();
                     self->m_leftLoaders.remove(self->m_stepLoader);
                     return;
                 }
@@ -276,10 +278,10 @@ void WindowNavigation::go()
 
 void WindowNavigation::committed(const QString& loaderId)
 {
-    if (m_stepLoader.isEmpty() || loaderId == m_stepLoader) {
+    if (!m_stepNamed || loaderId == m_stepLoader) {
         // The next page is in, but the page before may still hold the renderer that they share
         // (its pagehide and unload handlers run now): the watch ends with an answer asked after.
-        m_stepCommitted = !m_stepLoader.isEmpty();
+        m_stepCommitted = m_stepNamed;
         if (m_state == State::Leaving)
             m_committedRound = m_round;
     } else if (m_stepCommitted && m_leftLoaders.contains(loaderId)) {

@@ -112,9 +112,10 @@ private:
     // While Leaving: a question is on its way, asked when the timer was last started.
     bool m_questionOut = false;
     int m_committedRound = 0; // the last question asked before the step's page committed
-    // The step's navigation, as the browser named it once it had its answer; empty before, and
-    // for a step that the browser does not name (a history entry).
-    QString m_stepLoader;
+    // The step's navigation is one that the browser names as it gets its answer, before its page
+    // commits (not a history entry): only the commit of that name is the step's.
+    bool m_stepNamed = false;
+    QString m_stepLoader; // its name, once the answer came
     bool m_stepCommitted = false;
     // The other navigations of the window's page that started after the step was sent and before
     // its page committed: the page left starts one as the step's page is about to commit, which
