@@ -253,23 +253,26 @@ void WindowNavigation::go()
     } else {
         // The answer comes only when the server has answered; nobody waits for it. An address
         // that the browser refuses to read leaves the page before on show: a blank page instead.
-        m_connection.post(
-            str("Page.navigate"), {{str("url"), address}}, m_page.sessionId(),
-            [self, address, sent](const QJsonObject& reply) {
-                if (!self || self->m_sent != sent)
-                    return;
-                if (DevToolsPipe::succeeded(reply)) {
-                    self->m_stepLoader =
-                        reply.value(str("result")).toObject().value(str("loaderId")).toString();
-                    self->m_stepNamed = !self->m_stepLoader.isEmpty();
-                    self->m_leftLoaders.remove(self->m_stepLoader);
-                    return;
-                }
-                if (address == QLatin1String("about:blank"))
-                    return;
-                self->m_address = str("about:blank");
-                meanwhile([&] { self->go(); });
-            });
+        m_connection.post(str("Page.navigate"), {{str("url"), address}}, m_page.sessionId(),
+                          [self, address, sent](const QJsonObject& reply) {
+                              if (!self || self->m_sent != sent)
+                                  return;
+                              if (DevToolsPipe::succeeded(reply)) {
+                                  // One that failed (an error page, nothing to show, a download) is
+                                  // watched as before: whatever the page commits next ends the
+                                  // watch.
+                                  const QJsonObject result = reply.value(str("result")).toObject();
+                                  self->m_stepLoader = result.value(str("loaderId")).toString();
+                                  self->m_stepNamed = !self->m_stepLoader.isEmpty() &&
+                                                      !result.contains(str("errorText"));
+                                  self->m_leftLoaders.remove(self->m_stepLoader);
+                                  return;
+                              }
+                              if (address == QLatin1String("about:blank"))
+                                  return;
+                              self->m_address = str("about:blank");
+                              meanwhile([&] { self->go(); });
+                          });
     }
     StepTrace::mark("navigate");
     if (watched && !m_questionOut)
