@@ -70,7 +70,8 @@ private:
         else if (!unanswered.contains(method) && !unanswered.contains(name))
             answer(id, resultOf(method, params));
     }
-    // The window's tab TAB, whose page T has the session S; the hidden target H, session HS.
+    // The window's tab TAB, whose page T has the session S and whose navigations the browser names
+    // "step"; the hidden target H, session HS.
     QJsonObject resultOf(const QString& method, const QJsonObject& params)
     {
         if (method == "Browser.getWindowForTarget")
@@ -80,6 +81,8 @@ private:
             return {{"targetId", params["hidden"].toBool() ? "H" : "TAB"}};
         if (method == "Target.attachToTarget")
             return {{"sessionId", params["targetId"].toString() + "S"}};
+        if (method == "Page.navigate")
+            return {{"loaderId", "step"}};
         if (method == "Target.setAutoAttach")
             send("Target.attachedToTarget",
                  {{"sessionId", "S"},
@@ -266,6 +269,13 @@ void BrowserMachinesTest::stepLeavesAPageThatHoldsIt_data()
         << QStringList{"shown", "@other", "+2000", "crash", "+9000"} << "NNE.SCN.";
     QTest::newRow("another site while a question is out")
         << QStringList{"shown", "@", "+1000", "@other", "+1000", "crash"} << "NE.N.SCN";
+    // The page left starts its "own" navigation as the step's page is about to commit, and the
+    // browser commits it after the step's ("own commit").
+    QTest::newRow("page left navigates itself as the step commits")
+        << QStringList{"@", "answer", "own", "commit", "own commit", "answer"} << "NENEENE";
+    QTest::newRow("page left commits its own before the step's")
+        << QStringList{"@", "answer", "own", "own commit", "answer", "+100", "answer", "+100"}
+        << "NENE.E.E";
     QTest::newRow("prerender shown")
         << QStringList{"@prerender", "answer", "activate", "+9000"} << "NE.";
     QTest::newRow("prerender never shown")
@@ -284,7 +294,9 @@ void BrowserMachinesTest::stepLeavesAPageThatHoldsIt()
     const QString letters = "Page.navigate N Runtime.evaluate E Page.stopLoading S Page.crash C "
                             "Page.handleJavaScriptDialog H";
     const QHash<QString, std::pair<QString, QJsonObject>> events{
-        {"commit", {"Page.frameNavigated", {{"frame", QJsonObject{}}}}},
+        {"commit", {"Page.frameNavigated", {{"frame", QJsonObject{{"loaderId", "step"}}}}}},
+        {"own", {"Page.frameStartedNavigating", {{"frameId", "T"}, {"loaderId", "own"}}}},
+        {"own commit", {"Page.frameNavigated", {{"frame", QJsonObject{{"loaderId", "own"}}}}}},
         {"crash", {"Target.targetCrashed", {{"targetId", "T"}}}},
         {"dialog", {"Page.javascriptDialogOpening", {{"type", "x"}}}}};
     navigation.navigate("http://a/");

@@ -76,6 +76,26 @@ HttpResponse respond(const QString& path)
             (seconds.isEmpty() ? QByteArray("Infinity") : seconds + "e3") +
             "; while (performance.now() < end) {} navigator.sendBeacon('/held') }</script>";
     }
+    // Pages that navigate themselves for ever: /self/href a moment after they load, /self/reload
+    // as they load, /self/refresh by their meta tag.
+    if (name == "self/href")
+        response.body += "<script>onload = () => setTimeout(() => location.href = '/self/href', "
+                         "50)</script>";
+    if (name == "self/reload")
+        response.body += "<script>onload = () => location.reload()</script>";
+    if (name == "self/refresh")
+        response.body += "<meta http-equiv=refresh content=0>";
+    // /declines/STATUS answers the load ahead with STATUS, and a visit with the page; both
+    // cacheable.
+    if (kind == QLatin1String("declines")) {
+        if (server->requestHeads(path).constLast().contains("\r\nSec-Purpose:")) {
+            response.status = size.toInt();
+            if (response.status == 204 || response.status == 205)
+                response.body.clear();
+        }
+        response.headers = {{"Cache-Control", "max-age=300"}};
+        return response;
+    }
     if (kind == QLatin1String("redirect")) {
         response.status = 302;
         response.headers = {{"Location", '/' + size}};
@@ -242,6 +262,16 @@ void HostilePagesTest::stepShowsItsLink_data()
         << QStringList{QStringLiteral("show /login"), QStringLiteral("ahead /account"),
                        QStringLiteral("show /logout")}
         << QStringLiteral("/account") << QStringLiteral("account 2");
+    for (const char* status : {"204", "205", "404"})
+        QTest::addRow("site declines the load ahead with a cacheable %s", status)
+            << QStringList{QStringLiteral("show /before"),
+                           QStringLiteral("ahead /declines/") + status}
+            << QStringLiteral("/declines/") + status << QStringLiteral("declines/%1 2").arg(status);
+    // A step that the page's own navigation overtook is sent again: its page may be asked twice.
+    for (const char* page : {"/self/href", "/self/reload", "/self/refresh"})
+        QTest::addRow("page on show navigates itself: %s", page)
+            << QStringList{QStringLiteral("show ") + page, QStringLiteral("ahead /next") + page}
+            << QStringLiteral("/next") + page << QStringLiteral("next%1 ").arg(page);
     QTest::newRow("one link: the step is a refresh")
         << QStringList{QStringLiteral("show /one"), QStringLiteral("ahead /one")}
         << QStringLiteral("/one") << QStringLiteral("one 3");

@@ -131,12 +131,16 @@ void HiddenTargetGuard::answerPausedResponse(const QJsonObject& params, const QS
     const QJsonArray headers = params.value(QStringLiteral("responseHeaders")).toArray();
     const bool mainFrame =
         params.value(QStringLiteral("frameId")).toString() == m_targetOfSession.value(sessionId);
-    if (mainFrame && HiddenResponsePolicy::declinesLoadingAhead(status)) {
+    if (mainFrame &&
+        (HiddenResponsePolicy::declinesLoadingAhead(status) || status == 204 || status == 205)) {
         // The site said no to the load ahead, as browsers' prefetch and prerender take any
-        // error status: nothing of it loads, and an older copy of the address goes too.
-        const QJsonObject sent = params.value(QStringLiteral("request")).toObject();
-        m_kept.keep(sent.value(QStringLiteral("url")).toString(),
-                    sent.value(QStringLiteral("method")).toString(), status, {}, {}, {});
+        // error status, or gave it nothing to show: nothing of it loads, and an older copy of the
+        // address goes too. The browser's cache took the answer before it reached here; the
+        // window's step asks the site past it.
+        m_kept.decline(params.value(QStringLiteral("request"))
+                           .toObject()
+                           .value(QStringLiteral("url"))
+                           .toString());
         FetchDocuments::fail(m_pipe, sessionId, request.value(QStringLiteral("requestId")),
                              QStringLiteral("BlockedByClient"));
         return;
@@ -153,7 +157,7 @@ void HiddenTargetGuard::answerPausedResponse(const QJsonObject& params, const QS
         return;
     }
     if (status == 204 || status == 205) {
-        // No document: the page on show stays.
+        // No document for a frame: the page on show stays.
         m_pipe.send(QStringLiteral("Fetch.continueResponse"), request, sessionId);
         return;
     }

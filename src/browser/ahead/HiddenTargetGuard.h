@@ -26,7 +26,8 @@ class KeptDocuments;
 //   autoplay rule (no sound without a user's gesture, which a hidden page never gets);
 // - permission prompts have no window to show in and end unanswered, so nothing is granted.
 // Its documents tell the site that they are loaded ahead; one that the site answers with an error
-// status is declined: nothing of it is loaded or kept, and the window asks for it at the step.
+// status, or with nothing to show (204, 205), is declined: nothing of it is loaded or kept, and
+// the window asks the site for it at the step, past the browser's cache, which took the answer.
 class HiddenTargetGuard : public QObject
 {
 public:

@@ -6,6 +6,7 @@
 #include "browser/window/ShownPage.h"
 #include "log/StepTrace.h"
 
+#include <QJsonArray>
 #include <QTimer>
 
 namespace {
@@ -209,6 +210,10 @@ void KeptDocumentServer::answer(const QString& sessionId, const QJsonObject& par
     // The window goes elsewhere: what it showed before is no longer checked.
     if (!prerender)
         m_shownCopy.reset();
+    if (!prerender && m_documents.takeDeclined(url, method)) {
+        askAnew(paused, request.value(QStringLiteral("headers")).toObject());
+        return;
+    }
     if (!request.value(QStringLiteral("hasPostData")).toBool() &&
         !isReload(request.value(QStringLiteral("headers")).toObject()))
         document = prerender ? m_documents.find(url, method) : m_documents.take(url, method);
@@ -280,6 +285,29 @@ void KeptDocumentServer::refuse(const Request& request)
     StepTrace::mark("answered");
     m_pipe.send(QStringLiteral("Fetch.continueRequest"),
                 {{QStringLiteral("requestId"), request.requestId}}, request.sessionId);
+}
+
+// The site declined the load ahead of the address, and the browser's cache still holds that
+// answer, which would leave the page before on show (a 204) or show an error page: the request
+// goes to the site past the cache, as the browser's own cache bypass sends it, and its answer
+// takes the place of the one cached.
+void KeptDocumentServer::askAnew(const Request& request, const QJsonObject& requestHeaders)
+{
+    QJsonArray headers;
+    for (auto it = requestHeaders.begin(); it != requestHeaders.end(); ++it) {
+        if (it.key().compare(QLatin1String("cache-control"), Qt::CaseInsensitive) != 0 &&
+            it.key().compare(QLatin1String("pragma"), Qt::CaseInsensitive) != 0)
+            headers.append(QJsonObject{{QStringLiteral("name"), it.key()},
+                                       {QStringLiteral("value"), it.value()}});
+    }
+    for (const char* name : {"Pragma", "Cache-Control"})
+        headers.append(QJsonObject{{QStringLiteral("name"), QLatin1String(name)},
+                                   {QStringLiteral("value"), QStringLiteral("no-cache")}});
+    StepTrace::mark("answered");
+    m_pipe.send(
+        QStringLiteral("Fetch.continueRequest"),
+        {{QStringLiteral("requestId"), request.requestId}, {QStringLiteral("headers"), headers}},
+        request.sessionId);
 }
 
 // Asked at once: the cookies as the document's own response left them, before the user can

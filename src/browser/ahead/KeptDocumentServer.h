@@ -19,7 +19,9 @@ class ShownPage;
 
 // Answers the visible window's top-level document requests from the documents that the hidden
 // instance kept, when one may be served; every other request (frames, other addresses, a
-// reload, anything not a GET) goes on to the network at once, untouched. As browsers' own
+// reload, anything not a GET) goes on to the network at once, untouched, but for an address whose
+// load ahead the site declined: that one asks the site past the browser's cache, which took the
+// declining answer as it passed (see KeptDocuments::decline()). As browsers' own
 // prefetch caches, it never answers with a document kept under other cookies than the browser
 // would send now, nor for the address already on show: the window goes there to see it anew.
 // The browser's prerender of the window's next link gets its document from the same copies and
@@ -77,6 +79,7 @@ private:
     void recheckShown(int generation, bool last);
     void noteCookies(const QString& url);
     void refuse(const Request& request);
+    void askAnew(const Request& request, const QJsonObject& requestHeaders);
 
     DevToolsConnection& m_connection;
     DevToolsPipe& m_pipe;

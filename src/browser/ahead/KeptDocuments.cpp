@@ -71,12 +71,11 @@ void KeptDocuments::keep(const QString& url, const QString& method, int status,
                          const QByteArray& body)
 {
     const QString address = withoutFragment(url);
-    for (qsizetype i = m_documents.size() - 1; i >= 0; --i) {
-        if (m_documents[i].url == address)
-            removeAt(i);
-    }
+    removeAddress(address);
     if (!mayBeKept(method, status, headers))
         return;
+    // The site answered it since: the cache holds that answer now.
+    m_declined.removeAll(address);
     Document document{address, status,    statusText, FetchHeaders::forWholeBody(headers),
                       body,    m_clock(), {},         false};
     const qsizetype size = sizeOf(document);
@@ -90,6 +89,22 @@ void KeptDocuments::keep(const QString& url, const QString& method, int status,
     m_peakBytes = std::max(m_peakBytes, m_bytes);
     if (m_kept)
         m_kept(address);
+}
+
+void KeptDocuments::decline(const QString& url)
+{
+    const QString address = withoutFragment(url);
+    removeAddress(address);
+    m_declined.removeAll(address);
+    if (m_declined.size() >= MaxDeclined)
+        m_declined.removeFirst();
+    m_declined.append(address);
+}
+
+bool KeptDocuments::takeDeclined(const QString& url, const QString& method)
+{
+    return method.compare(QLatin1String("GET"), Qt::CaseInsensitive) == 0 &&
+           m_declined.removeAll(withoutFragment(url)) > 0;
 }
 
 void KeptDocuments::noteCookies(const QString& url, const Cookies& cookies)
@@ -180,6 +195,14 @@ qsizetype KeptDocuments::indexOf(const QString& url, const QString& method)
             return i;
     }
     return -1;
+}
+
+void KeptDocuments::removeAddress(const QString& address)
+{
+    for (qsizetype i = m_documents.size() - 1; i >= 0; --i) {
+        if (m_documents[i].url == address)
+            removeAt(i);
+    }
 }
 
 void KeptDocuments::removeAt(qsizetype index)

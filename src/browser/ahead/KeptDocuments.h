@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -56,6 +57,13 @@ public:
     // address, and the oldest go when there are too many or they take too much memory.
     void keep(const QString& url, const QString& method, int status, const QString& statusText,
               const QJsonArray& headers, const QByteArray& body);
+    // The site declined the load ahead of `url` (an error status, or nothing to show): no copy of
+    // it is kept. The browser's cache may still hold that answer, shared with the window, for as
+    // long as the site said; the window's next request for it asks the site anew (takeDeclined()).
+    void decline(const QString& url);
+    // Whether the window's request, a GET of `url`, must bypass the browser's cache; once only, as
+    // that request replaces what the cache held. A copy kept since then answers instead.
+    bool takeDeclined(const QString& url, const QString& method);
     // Called with the address of every document kept, so that the cookies for it can be noted.
     void setKeptHandler(std::function<void(const QString& url)> kept) { m_kept = std::move(kept); }
     // Notes the cookies for the document kept for `url`, when it has none noted yet.
@@ -95,8 +103,11 @@ private:
     static qsizetype sizeOf(const Document& document);
     qsizetype indexOf(const QString& url, const QString& method);
     void removeAt(qsizetype index);
+    void removeAddress(const QString& address);
 
     QList<Document> m_documents; // oldest first
+    QStringList m_declined;      // oldest first, at most MaxDeclined
+    static constexpr int MaxDeclined = 64;
     qsizetype m_bytes = 0;
     qsizetype m_peakBytes = 0;
     std::function<qint64()> m_clock;

@@ -230,6 +230,10 @@ void WindowNavigation::go()
     const bool watched = !m_rendererGone && m_sent > 0;
     m_state = watched ? State::Leaving : State::Idle;
     m_committedRound = 0;
+    m_stepNamed = m_historyEntry == 0;
+    m_stepLoader.clear();
+    m_stepCommitted = false;
+    m_leftLoaders.clear();
     // A question still unanswered keeps its time.
     m_questionOut = m_questionOut && watched;
     if (!m_questionOut)
@@ -251,8 +255,20 @@ void WindowNavigation::go()
         // that the browser refuses to read leaves the page before on show: a blank page instead.
         m_connection.post(str("Page.navigate"), {{str("url"), address}}, m_page.sessionId(),
                           [self, address, sent](const QJsonObject& reply) {
-                              if (!self || DevToolsPipe::succeeded(reply) || self->m_sent != sent ||
-                                  address == QLatin1String("about:blank"))
+                              if (!self || self->m_sent != sent)
+                                  return;
+                              if (DevToolsPipe::succeeded(reply)) {
+                                  // One that failed (an error page, nothing to show, a download) is
+                                  // watched as before: whatever the page commits next ends the
+                                  // watch.
+                                  const QJsonObject result = reply.value(str("result")).toObject();
+                                  self->m_stepLoader = result.value(str("loaderId")).toString();
+                                  self->m_stepNamed = !self->m_stepLoader.isEmpty() &&
+                                                      !result.contains(str("errorText"));
+                                  self->m_leftLoaders.remove(self->m_stepLoader);
+                                  return;
+                              }
+                              if (address == QLatin1String("about:blank"))
                                   return;
                               self->m_address = str("about:blank");
                               meanwhile([&] { self->go(); });
@@ -261,6 +277,21 @@ void WindowNavigation::go()
     StepTrace::mark("navigate");
     if (watched && !m_questionOut)
         keepAsking();
+}
+
+void WindowNavigation::committed(const QString& loaderId)
+{
+    if (!m_stepNamed || loaderId == m_stepLoader) {
+        // The next page is in, but the page before may still hold the renderer that they share
+        // (its pagehide and unload handlers run now): the watch ends with an answer asked after.
+        m_stepCommitted = m_stepNamed;
+        if (m_state == State::Leaving)
+            m_committedRound = m_round;
+    } else if (m_stepCommitted && m_leftLoaders.contains(loaderId)) {
+        // The page left took the window back from the step's page.
+        StepTrace::mark("navigate:again");
+        meanwhile([this] { start(m_address, m_historyEntry); });
+    }
 }
 
 void WindowNavigation::subscribe()
@@ -272,11 +303,14 @@ void WindowNavigation::subscribe()
                                                           .toString()
                                                           .isEmpty())
             return;
-        // The next page is in, but the page before may still hold the renderer that they share
-        // (its pagehide and unload handlers run now): the watch ends with an answer asked after.
         m_openDialog.clear();
-        if (m_state == State::Leaving)
-            m_committedRound = m_round;
+        committed(event.params.value(str("frame")).toObject().value(str("loaderId")).toString());
+    });
+    m_connection.subscribe("Page.frameStartedNavigating", this, [this](const DevToolsEvent& event) {
+        if (event.sessionId == m_page.sessionId() &&
+            !m_connection.isSubframe(event.text("frameId")) && m_sent > 0 && !m_stepCommitted &&
+            event.text("loaderId") != m_stepLoader)
+            m_leftLoaders.insert(event.text("loaderId"));
     });
     m_connection.subscribe("Page.javascriptDialogOpening", this,
                            [this](const DevToolsEvent& event) {

@@ -3,6 +3,7 @@
 #include "browser/BrowserClock.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -40,6 +41,9 @@ struct PrerenderActivation
 // page is being left anyway.
 // A step onto a prerendered page asks for it in the first question; when the browser does not
 // show it within that moment all the same, the address is loaded as any other.
+// A page that navigates itself (a reload as it loads, a timer, a refresh tag) may start its own
+// navigation in the moment between the step's page getting its answer and committing, which the
+// browser lets through and commits after the step's: the step is then sent again.
 class WindowNavigation : public QObject
 {
 public:
@@ -91,6 +95,7 @@ private:
     void keepWatching();
     void go();
     void showReplacedPage();
+    void committed(const QString& loaderId);
     void subscribe();
 
     DevToolsConnection& m_connection;
@@ -107,6 +112,15 @@ private:
     // While Leaving: a question is on its way, asked when the timer was last started.
     bool m_questionOut = false;
     int m_committedRound = 0; // the last question asked before the step's page committed
+    // The step's navigation is one that the browser names as it gets its answer, before its page
+    // commits (not a history entry): only the commit of that name is the step's.
+    bool m_stepNamed = false;
+    QString m_stepLoader; // its name, once the answer came
+    bool m_stepCommitted = false;
+    // The other navigations of the window's page that started after the step was sent and before
+    // its page committed: the page left starts one as the step's page is about to commit, which
+    // the browser then commits over the step's.
+    QSet<QString> m_leftLoaders;
 
     QString m_openDialog; // the type of the page's JavaScript dialog on show, if any
     std::unique_ptr<BrowserTimer> m_timer;
