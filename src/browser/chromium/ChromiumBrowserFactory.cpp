@@ -48,6 +48,14 @@ std::unique_ptr<Browser> ChromiumBrowserFactory::create()
     return createWindow();
 }
 
+// The instances hold the browser too; the caller has let them go first. A browser that still
+// runs (one that stopped answering) holds the lasting profile until it is gone.
+void ChromiumBrowserFactory::dropBrowser()
+{
+    m_chromium.reset();
+    m_launched = {};
+}
+
 // `executable`, or the one on PATH when empty; throws 429 when there is none.
 QString ChromiumBrowserFactory::usableExecutable(const QString& executable)
 {

@@ -177,6 +177,17 @@ pid_t RunningChromium::processGroup() const
     return m_process->pid();
 }
 
+QString RunningChromium::whyGone()
+{
+    if (m_process) {
+        QString ended = m_process->howItEnded();
+        if (!ended.isEmpty())
+            return ended;
+    }
+    return m_connection->isAlive() ? QStringLiteral("it did not answer in time")
+                                   : QStringLiteral("its pipe closed");
+}
+
 void RunningChromium::removeTemporaryProfile()
 {
     if (m_profile.isTemporary())

@@ -55,6 +55,8 @@ public:
     // Closes the browser and makes sure that its processes are gone.
     void quit();
     pid_t processGroup() const;
+    // Why the browser no longer answers: how its process ended, else its pipe or its silence.
+    QString whyGone();
     const BrowserProfile& profile() const { return m_profile; }
 
 private:

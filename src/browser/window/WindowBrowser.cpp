@@ -332,6 +332,16 @@ void WindowBrowser::refuseDownloads(bool refuse)
     }
 }
 
+void WindowBrowser::watchEnd(std::function<void()> gone)
+{
+    m_connection.pipe().setClosedHandler(std::move(gone));
+}
+
+QString WindowBrowser::whyGone()
+{
+    return m_chromium->whyGone();
+}
+
 void WindowBrowser::watchLoadEvents()
 {
     m_connection.command(str("Page.enable"), {}, m_page->sessionId());

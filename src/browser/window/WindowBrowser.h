@@ -46,6 +46,8 @@ public:
     void watchUserInput(std::function<void()> active) override;
     void watchPageLoads(std::function<void()> loaded) override;
     void watchPassedOverDownloads(std::function<void(const QString& link)> passedOver) override;
+    void watchEnd(std::function<void()> gone) override;
+    QString whyGone() override;
 
     // For tests and benchmarks: waitForLoadEvent() waits until the page that the last Navigate
     // started has fired its load event, once watchLoadEvents() has asked the browser to report
