@@ -66,6 +66,8 @@ void BrowserRestart::restart()
     m.MainBrowser.reset();
     m.PrefetchBrowser.reset();
     m.browserFactory.dropBrowser();
+    // The new window is made on it, rather than on the start-up's first link and then sent on.
+    m.browserFactory.expectFirstLink(m.theme().Links(m.theme().LinkIndex()));
     try {
         m_startPair();
     } catch (const Failure&) {
