@@ -57,8 +57,16 @@ class TestBrowserRestart : public QObject
     Q_OBJECT
 
 private slots:
-    void killedBrowserComesBackAndStepsOn()
+    // Killed as the out-of-memory killer would, or hung with its pipe still open.
+    void endedBrowserComesBackAndStepsOn_data()
     {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("killed") << SIGKILL;
+        QTest::newRow("hung") << SIGSTOP;
+    }
+    void endedBrowserComesBackAndStepsOn()
+    {
+        QFETCH(int, signal);
         if (const QString why = browserTestUnavailable(m_home.path()); !why.isEmpty())
             QSKIP(qPrintable(why));
         LocalHttpServer server([](const QString&) {
@@ -66,7 +74,9 @@ private slots:
             page.body = "<p>page";
             return page;
         });
-        const QString installDir = m_home.path() + QStringLiteral("/Quillon2/");
+        const QString installDir = m_home.path() + QLatin1Char('/') +
+                                   QString::fromLatin1(QTest::currentDataTag()) +
+                                   QStringLiteral("/Quillon2/");
         InstallDir::installIfMissing(installDir);
         QFile list(installDir + QStringLiteral("default.qld"));
         QVERIFY(list.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -87,7 +97,7 @@ private slots:
         const pid_t dead = browserGroup(m);
         const QString profile =
             static_cast<WindowBrowser&>(*m.MainBrowser).chromium().profile().path();
-        ::kill(dead, SIGKILL);
+        ::kill(dead, signal);
         until([&] {
             QFile file(installDir + QStringLiteral("error.log"));
             return file.open(QIODevice::ReadOnly) &&

@@ -332,9 +332,38 @@ void WindowBrowser::refuseDownloads(bool refuse)
     }
 }
 
+// A browser that has ended closes its pipe; one that hangs keeps it open and answers nothing,
+// which the next operation might meet only much later, or never when none of them waits.
 void WindowBrowser::watchEnd(std::function<void()> gone)
 {
-    m_connection.pipe().setClosedHandler(std::move(gone));
+    m_gone = std::move(gone);
+    m_connection.pipe().setClosedHandler([this] {
+        m_probe.stop();
+        if (auto gone = std::exchange(m_gone, nullptr))
+            gone();
+    });
+    m_probe.setInterval(DevToolsConnection::ReplyTimeoutMs);
+    connect(&m_probe, &QTimer::timeout, this, &WindowBrowser::probe, Qt::UniqueConnection);
+    m_probe.start();
+}
+
+void WindowBrowser::probe()
+{
+    if (std::exchange(m_probeUnanswered, true)) {
+        m_probe.stop();
+        if (auto gone = std::exchange(m_gone, nullptr))
+            gone();
+        return;
+    }
+    try {
+        m_connection.post(str("Browser.getVersion"), {}, {},
+                          [window = QPointer(this)](const QJsonObject&) {
+                              if (window)
+                                  window->m_probeUnanswered = false;
+                          });
+    } catch (const Failure&) {
+        // Its pipe has closed: the closed handler has told it.
+    }
 }
 
 QString WindowBrowser::whyGone()

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 
@@ -75,6 +76,7 @@ private:
     void listenToPageEvents();
     void refuseDownloads(bool refuse);
     void endUnattended();
+    void probe();
 
     std::shared_ptr<RunningChromium> m_chromium;
     DevToolsConnection& m_connection;
@@ -94,4 +96,8 @@ private:
     bool m_servedFromKept = false; // from its first Navigate() on
     QString m_madeOn;              // the address that the window was made on, until its first step
     QSet<QString> m_placedEdges;   // set since the window was made
+    // While the browser's end is watched: a question that it must answer within the reply time.
+    std::function<void()> m_gone;
+    QTimer m_probe;
+    bool m_probeUnanswered = false;
 };
