@@ -6,9 +6,10 @@ no script, so only the window's load counts.
 
 Needs an X display (run under xvfb-run) and the built program:
 
-    xvfb-run -a python3 bench/e2e/restart.py build/src/quillon [RUNS]
+    xvfb-run -a python3 bench/e2e/restart.py build/src/quillon [RUNS] [STOP]
 
-Each run (3 when not given) launches the toolbar afresh in a home of its own and kills its browser
+With STOP the browser is stopped (SIGSTOP) instead: it hangs with its pipe open, and the toolbar
+must find that it no longer answers. Each run (3 when not given) launches the toolbar afresh in a home of its own and kills its browser
 KILLS_PER_RUN times, fewer than the restarts that it allows in ten minutes. Prints every time, the
 median, p90 and the longest, and whether each came within 10 s.
 """
@@ -94,7 +95,7 @@ def restarts_logged(install):
         return log.read().count(b"and was started again")
 
 
-def one_run(server, program, base):
+def one_run(server, program, base, how):
     home, env = fresh_home()
     install = f"{home}/.local/share/Quillon2"
     os.makedirs(install)
@@ -110,7 +111,7 @@ def one_run(server, program, base):
             wait_for(lambda: browser_of(process.pid) is not None, "browser")
             browser = browser_of(process.pid)
             killed = time.time()
-            os.kill(browser, signal.SIGKILL)
+            os.kill(browser, how)
             wait_for(lambda: server.loaded_since(killed), "load after the restart",
                      log=f"{install}/error.log")
             times.append(server.loaded_since(killed)[0] - killed)
@@ -130,15 +131,16 @@ def main():
         sys.exit(__doc__)
     program = os.path.abspath(sys.argv[1])
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 3
+    how = signal.SIGSTOP if sys.argv[3:] == ["STOP"] else signal.SIGKILL
     server = Server()
     threading.Thread(target=server.serve_forever, daemon=True).start()
     base = f"http://127.0.0.1:{server.server_address[1]}"
     times = []
     for run in range(runs):
-        got = one_run(server, program, base)
+        got = one_run(server, program, base, how)
         print(f"run {run + 1}: " + " ".join(f"{t:.2f}" for t in got) + " s", flush=True)
         times += got
-    print(f"kill to the load of the link on show, {len(times)} restarts: median "
+    print(f"{how.name} to the load of the link on show, {len(times)} restarts: median "
           f"{statistics.median(times):.2f} s, p90 {p90_of(times):.2f} s, longest "
           f"{max(times):.2f} s; within {BOUND_S:.0f} s: {sum(t <= BOUND_S for t in times)} of "
           f"{len(times)}")

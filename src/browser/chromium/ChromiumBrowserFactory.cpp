@@ -48,10 +48,12 @@ std::unique_ptr<Browser> ChromiumBrowserFactory::create()
     return createWindow();
 }
 
-// The instances hold the browser too; the caller has let them go first. A browser that still
-// runs (one that stopped answering) holds the lasting profile until it is gone.
+// The instances hold the browser too; the caller has let them go first. One that hangs would
+// hold the lasting profile, and would not end by itself when its pipe closes.
 void ChromiumBrowserFactory::dropBrowser()
 {
+    if (m_chromium)
+        m_chromium->kill();
     m_chromium.reset();
     m_launched = {};
 }

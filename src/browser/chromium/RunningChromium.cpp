@@ -172,6 +172,12 @@ void RunningChromium::quit()
     removeTemporaryProfile();
 }
 
+void RunningChromium::kill()
+{
+    if (m_process)
+        m_process->kill();
+}
+
 pid_t RunningChromium::processGroup() const
 {
     return m_process->pid();

@@ -342,25 +342,28 @@ void WindowBrowser::watchEnd(std::function<void()> gone)
         if (auto gone = std::exchange(m_gone, nullptr))
             gone();
     });
-    m_probe.setInterval(DevToolsConnection::ReplyTimeoutMs);
+    m_probe.setInterval(1000);
     connect(&m_probe, &QTimer::timeout, this, &WindowBrowser::probe, Qt::UniqueConnection);
     m_probe.start();
 }
 
 void WindowBrowser::probe()
 {
-    if (std::exchange(m_probeUnanswered, true)) {
-        m_probe.stop();
-        if (auto gone = std::exchange(m_gone, nullptr))
-            gone();
+    if (m_probeAsked.isValid()) {
+        if (m_probeAsked.hasExpired(DevToolsConnection::ReplyTimeoutMs)) {
+            m_probe.stop();
+            if (auto gone = std::exchange(m_gone, nullptr))
+                gone();
+        }
         return;
     }
     try {
         m_connection.post(str("Browser.getVersion"), {}, {},
                           [window = QPointer(this)](const QJsonObject&) {
                               if (window)
-                                  window->m_probeUnanswered = false;
+                                  window->m_probeAsked.invalidate();
                           });
+        m_probeAsked.start();
     } catch (const Failure&) {
         // Its pipe has closed: the closed handler has told it.
     }

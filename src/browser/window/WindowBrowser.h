@@ -3,6 +3,7 @@
 #include "browser/Browser.h"
 #include "browser/window/ShownPage.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -99,5 +100,5 @@ private:
     // While the browser's end is watched: a question that it must answer within the reply time.
     std::function<void()> m_gone;
     QTimer m_probe;
-    bool m_probeUnanswered = false;
+    QElapsedTimer m_probeAsked; // valid while its answer is awaited
 };
