@@ -13,7 +13,7 @@ sudo=""
 # one of the build's own, in setup.sh); mimetype (libfile-mimeinfo-perl) is what xdg-mime asks
 # outside a desktop.
 bash "$root/scripts/install-missing.sh" lintian help2man appstream shared-mime-info xdg-utils \
-    libfile-mimeinfo-perl desktop-file-utils man-db
+    libfile-mimeinfo-perl desktop-file-utils man-db systemd
 
 # Configured again, so that the build finds help2man when it was only just installed; then
 # only what the package holds is built.
@@ -33,6 +33,9 @@ test -f /usr/share/icons/hicolor/64x64/apps/quillon.png
 test -f /usr/share/icons/hicolor/scalable/apps/quillon.svg
 man --warnings -l /usr/share/man/man1/quillon.1.gz >/dev/null
 zcat /usr/share/man/man1/quillon.1.gz | grep -q "step\\\\-every"
+# The wall screen's user unit as systemd reads it, for one instance: its program found where the
+# package put it, its manual page there. Needs no running systemd, also as root.
+systemd-analyze verify "/usr/lib/systemd/user/quillon-signage@$(systemd-escape /srv/lobby.qld).service"
 
 type=application/x-quillon-theme
 scratch=$(mktemp -d)

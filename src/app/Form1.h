@@ -22,6 +22,9 @@ public:
     // The start-up, run once before the window is first shown: with `themeFile` (a full path)
     // instead of the default theme file when one is given.
     void Form_Load(const QString& themeFile = QString());
+    // Makes MainBrowser and PrefetchBrowser and places the window below the toolbar: at the
+    // start-up, and for a browser started again.
+    void createBrowserPair();
 
     ClassicComboBox* Combo1 = nullptr;
     CommonDialog CommonDialog1;
@@ -51,7 +54,6 @@ private:
     void followTheme();
     void moveToTopOfScreen();
     static QRectF browserPlacement();
-    void createBrowserPair();
 
     void Command1_Click(); // End
 

@@ -21,8 +21,9 @@ void StepKeys::watch()
         QTimer::singleShot(0, this, [this, key] { press(key); });
     };
     m.MainBrowser->watchStepKeys(later);
-    if (!m_grab)
-        m_grab = StepKeyGrab::forProcessGroup(m.MainBrowser->windowProcessGroup(), later);
+    // A browser started again runs in a process group of its own.
+    m_grab.reset();
+    m_grab = StepKeyGrab::forProcessGroup(m.MainBrowser->windowProcessGroup(), later);
 }
 
 void StepKeys::press(StepKey key)
@@ -31,6 +32,7 @@ void StepKeys::press(StepKey key)
     // runs inside the handler that waits for the dialog.
     if (QApplication::activeModalWidget())
         return;
-    runHandler(m, [this, key] { key == StepKey::Left ? m.theme().MoveLeft() : m.theme().MoveRight(); });
+    runHandler(
+        m, [this, key] { key == StepKey::Left ? m.theme().MoveLeft() : m.theme().MoveRight(); });
     emit stepped();
 }

@@ -3,6 +3,8 @@
 #include "app/ClassicComboBox.h"
 #include "app/Form1.h"
 #include "platform/Failure.h"
+#include "session/BrowserFailure.h"
+#include "session/BrowserRestart.h"
 #include "session/Handler.h"
 #include "session/Module1.h"
 #include "session/ThemeDocument.h"
@@ -39,16 +41,33 @@ StepTimer::StepTimer(Module1& m, Form1& toolbar, std::chrono::milliseconds inter
     connect(&m_step, &QTimer::timeout, this, &StepTimer::elapsed);
     connect(&m_dialogCheck, &QTimer::timeout, this, &StepTimer::resumeAfterDialogs);
     setInterval(interval);
+    m.unattended = true;
+    m_restart = std::make_unique<BrowserRestart>(m, [this] {
+        m_toolbar.createBrowserPair();
+        watchBrowser();
+        restart();
+    });
     watchUser();
+}
+
+StepTimer::~StepTimer()
+{
+    m.unattended = false;
 }
 
 void StepTimer::watchUser()
 {
     connect(&m_toolbar, &Form1::pageAsked, this, &StepTimer::restart);
     qApp->installEventFilter(this);
+    watchBrowser();
+}
+
+void StepTimer::watchBrowser()
+{
     if (!m.MainBrowser)
         return;
     try {
+        m.MainBrowser->watchEnd(later(&StepTimer::browserEnded));
         m.MainBrowser->watchUserInput(later(&StepTimer::userActive));
         m.MainBrowser->watchPageLoads(later(&StepTimer::pageLoaded));
         m.MainBrowser->watchPassedOverDownloads(
@@ -103,6 +122,11 @@ void StepTimer::pageLoaded()
         return;
     m_awaitingLoad = false;
     m_step.start();
+}
+
+void StepTimer::browserEnded()
+{
+    runHandler(m, [this] { BrowserFailure(m); });
 }
 
 void StepTimer::downloadPassedOver(const QString& link)

@@ -5,7 +5,9 @@
 #include <QTimer>
 
 #include <chrono>
+#include <memory>
 
+class BrowserRestart;
 class Form1;
 class Module1;
 
@@ -16,11 +18,16 @@ class Module1;
 // counts as a step; the user's input in the page or in the toolbar starts the interval again.
 // While any dialog or message box of the program is open, or the user is choosing from the
 // toolbar's list, it does not step: it waits until they have closed and then starts again.
+// While it runs, the screen is unattended: what nobody asked for raises no box, and a browser
+// that ends is started again.
 class StepTimer : public QObject
 {
     Q_OBJECT
 public:
     StepTimer(Module1& m, Form1& toolbar, std::chrono::milliseconds interval);
+    ~StepTimer() override;
+    StepTimer(const StepTimer&) = delete;
+    StepTimer& operator=(const StepTimer&) = delete;
 
     void start();
     std::chrono::milliseconds interval() const { return m_step.intervalAsDuration(); }
@@ -40,6 +47,8 @@ protected:
 
 private:
     void watchUser();
+    void watchBrowser();
+    void browserEnded();
     std::function<void()> later(void (StepTimer::*slot)());
     void pageLoaded();
     void downloadPassedOver(const QString& link);
@@ -52,6 +61,7 @@ private:
     Form1& m_toolbar;
     QTimer m_step;
     QTimer m_dialogCheck;
+    std::unique_ptr<BrowserRestart> m_restart;
     bool m_awaitingLoad = false;
     QSet<QString> m_downloadsPassedOver; // logged once each in a run
 };

@@ -64,6 +64,13 @@ public:
     // NOLINTNEXTLINE(performance-unnecessary-value-param)
     virtual void watchPassedOverDownloads(std::function<void(const QString& link)> /*passedOver*/)
     {}
+    // Calls `gone` once when the browser ends while nobody drives it (a crash, a kill, a broken
+    // pipe), maybe in the middle of another call to it. Visible instance only.
+    // NOLINTNEXTLINE(performance-unnecessary-value-param)
+    virtual void watchEnd(std::function<void()> /*gone*/) {}
+    // In a few words, why the browser no longer answers: how its process ended, its pipe, or
+    // its silence. Asked once an operation has failed.
+    virtual QString whyGone() { return QStringLiteral("it does not answer"); }
 };
 
 // Creates a new, separate instance on every call (429 when the browser cannot be started).
@@ -81,4 +88,8 @@ public:
     // pixels), when that is known before it is made: it is then made there, rather than shown
     // elsewhere first. The edges are still set afterwards.
     virtual void expectWindowPlacement(const QRectF& /*pixels*/) {}
+    // The instances made so far are gone or given up: the browser behind them ends now, with
+    // whatever it left (its processes, its lock on the profile, a temporary profile), before
+    // the next create() starts another.
+    virtual void dropBrowser() {}
 };

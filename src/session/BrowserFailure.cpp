@@ -3,11 +3,17 @@
 #include "platform/Dialogs.h"
 #include "platform/Failure.h"
 #include "platform/ProgramExit.h"
+#include "session/BrowserRestart.h"
 #include "session/Handler.h"
 #include "session/Module1.h"
 
 void BrowserFailure(Module1& m)
 {
+    // Nobody may be there to read the box: the browser is started again instead.
+    if (m.browserRestart) {
+        m.browserRestart->browserEnded();
+        return;
+    }
     m.platform.dialogs.messageBox(QStringLiteral("Internet Explorer Error"),
                                   QStringLiteral("MSIE Detection Error"), BoxIcon::Exclamation);
     try {

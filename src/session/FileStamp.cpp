@@ -26,8 +26,11 @@ std::optional<QByteArray> FileStamp::changedBytes(const QString& path)
 {
     const qint64 now = nowNs();
     const std::optional<FileStore::Status> status = FileStore::status(path);
-    if (!status || status == m_tooLarge)
-        return std::nullopt;
+    if (!status)
+        throw Failure(FailureNumber::FileNotFound);
+    // Not read again until it changes.
+    if (status == m_tooLarge)
+        throw Failure(FailureNumber::OutOfMemory);
     const bool settled = m_status && m_status->modifiedNs + coarsestTimesNs <= m_takenNs;
     if (status == m_status && settled)
         return std::nullopt;
@@ -35,9 +38,8 @@ std::optional<QByteArray> FileStamp::changedBytes(const QString& path)
     try {
         bytes = FileStore::read(path);
     } catch (const Failure& failure) {
-        if (failure.number() != FailureNumber::OutOfMemory)
-            return std::nullopt;
-        m_tooLarge = status;
+        if (failure.number() == FailureNumber::OutOfMemory)
+            m_tooLarge = status;
         throw;
     }
     if (qHash(bytes) != m_hash)

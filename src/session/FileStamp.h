@@ -17,9 +17,9 @@ class FileStamp
 public:
     // `path` holds `bytes` now.
     void take(const QString& path, const QByteArray& bytes);
-    // The file's bytes when they differ from the stamped ones; none while they are the same,
-    // or while the file is gone or cannot be read, which leaves the stamp as it was. A file
-    // grown past what the program reads fails (7) once for each new look of it.
+    // The file's bytes when they differ from the stamped ones; none while they are the same.
+    // A file that is gone (53) or cannot be read fails and leaves the stamp as it was; one
+    // grown past what the program reads (7) is not read again until it changes.
     std::optional<QByteArray> changedBytes(const QString& path);
 
 private:

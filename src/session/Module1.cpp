@@ -15,3 +15,12 @@ Module1::~Module1()
     delete Form3.data();
     delete Form4.data();
 }
+
+void Module1::messageBox(const QString& text, const QString& title, BoxIcon icon,
+                         const QString& instead)
+{
+    if (!nobodyToAsk())
+        platform.dialogs.messageBox(text, title, icon);
+    else if (!instead.isEmpty())
+        WriteLogLine(instead);
+}

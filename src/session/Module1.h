@@ -2,6 +2,7 @@
 
 #include "browser/Browser.h"
 #include "log/ActivityLog.h"
+#include "platform/Dialogs.h"
 #include "platform/Platform.h"
 
 #include <QPointer>
@@ -10,6 +11,7 @@
 
 #include <memory>
 
+class BrowserRestart;
 class ThemeDocument;
 class Toolbar;
 
@@ -46,6 +48,31 @@ public:
     // The open theme file and its links.
     ThemeDocument& theme() const { return *m_theme; }
 
+    // A screen that steps on its own, which nobody may be watching: what nobody asked for
+    // raises no box there, and a browser that ends is started again by `browserRestart`.
+    bool unattended = false;
+    BrowserRestart* browserRestart = nullptr;
+    // Marks what runs in its lifetime as asked for by nobody: a timed step, a list's refresh,
+    // a change from outside, a browser started again.
+    class NobodyAsked
+    {
+    public:
+        explicit NobodyAsked(Module1& m) : m(m) { ++m.m_nobodyAsked; }
+        ~NobodyAsked() { --m.m_nobodyAsked; }
+        NobodyAsked(const NobodyAsked&) = delete;
+        NobodyAsked& operator=(const NobodyAsked&) = delete;
+
+    private:
+        Module1& m;
+    };
+    // Whether a box now would wait for nobody.
+    bool nobodyToAsk() const { return unattended && m_nobodyAsked > 0; }
+    // A box for the person at the screen. When nobody is there, `instead` goes to the log
+    // (nothing when empty: the caller has logged it already) and nothing waits.
+    void messageBox(const QString& text, const QString& title, BoxIcon icon,
+                    const QString& instead);
+
 private:
     std::unique_ptr<ThemeDocument> m_theme;
+    int m_nobodyAsked = 0;
 };

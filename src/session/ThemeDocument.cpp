@@ -42,11 +42,15 @@ ThemeDocument::ThemeDocument(Module1& m)
       m_arrival(new QuietMoment(this)), m_change(new QuietMoment(this))
 {
     connect(m_web.get(), &WebThemeSource::changeArrived, this, [this] {
-        m_change->run([this] { runHandler(this->m, [this] { takeWebChange(); }); });
+        m_change->run([this] {
+            const Module1::NobodyAsked nobody(this->m);
+            runHandler(this->m, [this] { takeWebChange(); });
+        });
     });
     connect(m_web.get(), &WebThemeSource::opened, this,
             [this](const QString& address, const std::optional<QByteArray>& bytes) {
                 m_arrival->run([this, address, bytes] {
+                    const Module1::NobodyAsked nobody(this->m);
                     runHandler(this->m, [&] { webOpened(address, bytes); });
                 });
             });
@@ -130,6 +134,8 @@ void ThemeDocument::run(const QString& path, std::optional<qint16> savedIndex,
         return;
     }
     const QScopedValueRollback loading(m_loading, true);
+    if (path != m_themeFile)
+        m_unreadable = false;
     m_themeFile = path;
     SavedIndex = savedIndex.value_or(0);
     RestoreFlag = savedIndex ? 1 : 0;
@@ -179,7 +185,7 @@ std::optional<QByteArray> ThemeDocument::readThemeFile(bool anyOpenFailureIsMiss
             if (!isMissingName(failure.number()) &&
                 !(anyOpenFailureIsMissing && m_themeFile != m.defaultThemeFile()))
                 throw;
-            if (!fallBackToDefault(failure.number()))
+            if (!fallBackToDefault(m_themeFile, failure.number()))
                 return std::nullopt;
         }
     }
@@ -188,12 +194,15 @@ std::optional<QByteArray> ThemeDocument::readThemeFile(bool anyOpenFailureIsMiss
 // A missing or unnamed theme file gives way to the default one. When the default theme file
 // itself cannot be opened there is nothing left to fall back to: after its box the load ends
 // instead of asking again, and the list on show stays.
-bool ThemeDocument::fallBackToDefault(int number)
+bool ThemeDocument::fallBackToDefault(const QString& failed, int number)
 {
-    const bool defaultFailed = m_themeFile == m.defaultThemeFile();
-    m.platform.dialogs.messageBox(
-        QStringLiteral("Theme File Error - WILL KEEP CURRENT THEME FILE."),
-        QStringLiteral("File Error"), BoxIcon::CriticalStop);
+    const bool defaultFailed = failed == m.defaultThemeFile();
+    m.messageBox(QStringLiteral("Theme File Error - WILL KEEP CURRENT THEME FILE."),
+                 QStringLiteral("File Error"), BoxIcon::CriticalStop,
+                 QLatin1Char(' ') + WebAddress::shown(failed) +
+                     (defaultFailed ? QStringLiteral(" cannot be opened: the list on show stays")
+                                    : QStringLiteral(" cannot be opened: the default theme "
+                                                     "file takes its place")));
     m_themeFile = m.defaultThemeFile();
     if (number == FailureNumber::BadFileName)
         m.WriteLogLine(QStringLiteral(" User closes file dialoge with no file"));
@@ -250,9 +259,20 @@ void ThemeDocument::reportUnknown(int number)
 {
     m.log.WriteRecord(QStringLiteral("The following error was recoded: ") + formatNumber(number) +
                       QLatin1Char(' '));
-    m.platform.dialogs.messageBox(QStringLiteral("Uknown Error ") + formatNumber(number),
-                                  QStringLiteral("Most Mysterious Occurrence"),
-                                  BoxIcon::CriticalStop);
+    m.messageBox(QStringLiteral("Uknown Error ") + formatNumber(number),
+                 QStringLiteral("Most Mysterious Occurrence"), BoxIcon::CriticalStop, {});
+}
+
+// Told once, when it begins: the screen goes on with the list it has meanwhile.
+void ThemeDocument::cannotRead(const Failure& failure)
+{
+    if (std::exchange(m_unreadable, true))
+        return;
+    if (m.nobodyToAsk())
+        m.WriteLogLine(QLatin1Char(' ') + m_themeFile + QStringLiteral(" could not be read: ") +
+                       failure.description());
+    else if (failure.number() == FailureNumber::OutOfMemory)
+        reportUnknown(failure.number());
 }
 
 void ThemeDocument::handle(int number)
@@ -324,6 +344,7 @@ void ThemeDocument::TimedStep()
 {
     if (m_loading)
         return;
+    const Module1::NobodyAsked nobody(m);
     const QScopedValueRollback unattended(m_unattended, true);
     if (isWeb()) {
         MoveRight();
@@ -333,9 +354,9 @@ void ThemeDocument::TimedStep()
     std::optional<QByteArray> content;
     try {
         content = m_stamp.changedBytes(m_themeFile);
+        m_unreadable = false;
     } catch (const Failure& failure) {
-        // Told as its load would tell it; the screen goes on with the list it has.
-        reportUnknown(failure.number());
+        cannotRead(failure);
     }
     if (content)
         reloadInPlace(m_themeFile, std::move(content));
@@ -359,6 +380,12 @@ void ThemeDocument::refreshWeb()
 {
     if (isWeb())
         m_web->refresh(m_themeFile);
+}
+
+void ThemeDocument::ShowAgain()
+{
+    const QScopedValueRollback unattended(m_unattended, true);
+    ShowCurrentLink();
 }
 
 void ThemeDocument::SelectFromList()
@@ -405,7 +432,7 @@ void ThemeDocument::webOpened(const QString& address, const std::optional<QByteA
         run(address, std::nullopt, false, bytes);
     } else {
         const bool defaultOnShow = m_themeFile == m.defaultThemeFile();
-        fallBackToDefault(FailureNumber::FileNotFound);
+        fallBackToDefault(address, FailureNumber::FileNotFound);
         if (defaultOnShow)
             emit captionChanged(captionOf(m_themeFile));
         else

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+class Failure;
 class Module1;
 class QuietMoment;
 class WebThemeSource;
@@ -74,11 +75,14 @@ public:
     void MoveRight();
     // The timed step of an unattended screen: a change that another program made to the file
     // since the last load or write of the program's own is taken first, as a reload in place;
-    // a file that is gone or cannot be read keeps the list in memory and says nothing. Then
+    // a file that is gone or cannot be read keeps the list in memory, and the log says so once
+    // when it begins (a file past the bound gets its box instead while someone is there). Then
     // "Right". A list on the web is asked for again instead, and taken once its answer comes. A
     // link that answers with a download saves nothing and is passed over as a page that fails
     // to load.
     void TimedStep();
+    // Shows the current link again as a timed step shows it, for a new browser pair.
+    void ShowAgain();
     // A pick from Combo1's dropped-down list: shows the picked text and leaves the cursor.
     void SelectFromList();
     // The address of a list on the web whose first reading is awaited; empty when none.
@@ -100,12 +104,14 @@ private:
     void reloadInPlace(const QString& path, std::optional<QByteArray> content);
     void load(bool anyOpenFailureIsMissing, std::optional<QByteArray> content);
     std::optional<QByteArray> readThemeFile(bool anyOpenFailureIsMissing);
-    bool fallBackToDefault(int number);
+    // `failed`: the file or address that did not open.
+    bool fallBackToDefault(const QString& failed, int number);
     bool writeTidied(const QByteArray& tidied, const QByteArray& content);
     QStringList readLinks(const QByteArray& tidied);
     void takeOver(const QStringList& links);
     void fillCombo();
     void reportUnknown(int number);
+    void cannotRead(const Failure& failure);
     void handle(int number);
     void keepPreviousList();
     // `back`: a step back to the link shown before, which the window may bring back from its
@@ -131,6 +137,7 @@ private:
     qint16 m_linkCount = 0;
     qint16 m_linkIndex = 1;
     bool m_unattended = false; // while a timed step shows its link
+    bool m_unreadable = false; // since a timed step found the file gone or unreadable
     // The hand-over of a reload in place, set by each load for its own length.
     qint16 SavedIndex = 0;
     qint16 RestoreFlag = 0;

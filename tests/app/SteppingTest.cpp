@@ -2,10 +2,14 @@
 #include "app/ClassicComboBox.h"
 #include "app/QtDialogs.h"
 #include "app/StepTimer.h"
+#include "platform/FileStore.h"
+#include "session/BrowserRestart.h"
 #include "support/Harness.h"
 #include "themes/ThemeCommands.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -35,6 +39,18 @@ void loaded(Harness& h)
 {
     h.browsers.finishLoad();
     QCoreApplication::processEvents();
+}
+
+// Waits for the event, however long a busy machine takes to bring it.
+void until(const std::function<bool()>& done)
+{
+    while (!done())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+bool logged(Harness& h, const QString& part)
+{
+    return !h.logMessages().filter(part).isEmpty();
 }
 
 // Something done to the program: a dialog opened or closed as the program does it (a modal
@@ -169,8 +185,9 @@ private slots:
         QTest::newRow("Support") << true << clicking("Command8") << true << true;
         QTest::newRow("pick") << true << Action([](Harness& h) { emit h.form->Combo1->picked(); })
                               << true << true;
-        QTest::newRow("step key")
-            << true << Action([](Harness& h) { pressStepKey(h, StepKey::Right); }) << true << true;
+        QTest::newRow("step key") << true
+                                  << Action([](Harness& h) { pressStepKey(h, StepKey::Right); })
+                                  << true << true;
         QTest::newRow("input in the page") << true << Action([](Harness& h) {
             h.browsers.workInPage();
             QCoreApplication::processEvents();
@@ -234,6 +251,99 @@ private slots:
         QCOMPARE(added.size(), 3);
         QVERIFY(added.at(0).endsWith(" Timed step passed over a download: http://a/file\r"));
         QVERIFY(added.at(1).endsWith(" Timed step passed over a download: http://b/file\r"));
+    }
+
+    // What nobody at the screen asked for goes to the log instead of a box, and the step goes on.
+    void unattendedStepLogsInsteadOfABox_data()
+    {
+        QTest::addColumn<Action>("act");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("index");
+        const auto theme = [](Harness& h) { return h.path("default.qld"); };
+        QTest::newRow("theme file past the bound") << Action([=](Harness& h) {
+            QVERIFY(QFile::resize(theme(h), FileStore::MaxBytes + 1));
+        }) << " could not be read: Out of memory" << 2;
+        QTest::newRow("theme file gone")
+            << Action([=](Harness& h) { QVERIFY(QFile::remove(theme(h))); })
+            << " could not be read: File not found" << 2;
+        QTest::newRow("theme file unreadable") << Action([=](Harness& h) {
+            QVERIFY(QFile::remove(theme(h)));
+            QVERIFY(QDir().mkdir(theme(h)));
+        }) << " could not be read: " << 2;
+        QTest::newRow("outside change past the list's bound") << Action([=](Harness& h) {
+            QByteArray links;
+            for (int i = 0; i <= 500; ++i)
+                links += "http://l" + QByteArray::number(i) + "/\r\n";
+            h.write("default.qld", links);
+        }) << "The following error was recoded:  9" << 2;
+        QTest::newRow("web list's bad answer") << Action([](Harness& h) {
+            h.run([&h] { h.m->theme().LoadThemeFile("http://127.0.0.1:1/list.qld"); });
+            until([&h] { return h.m->theme().awaited().isEmpty(); });
+        }) << "http://127.0.0.1:1/list.qld cannot be opened: the default theme file takes its place"
+                                               << 2;
+        QTest::newRow("browser gone")
+            << Action([](Harness& h) { h.browsers.failOn("Main.Navigate"); })
+            << " The browser ended (it does not answer) and was started again" << 2;
+    }
+    void unattendedStepLogsInsteadOfABox()
+    {
+        QFETCH(Action, act);
+        QFETCH(QString, line);
+        QFETCH(int, index);
+        Harness h;
+        h.start();
+        StepTimer timer(*h.m, *h.form, 60s);
+        act(h);
+        h.run([&h] { h.m->theme().TimedStep(); });
+        until([&] { return logged(h, line) && !h.m->browserRestart->pending(); });
+        QVERIFY(h.dialogs.boxes.isEmpty());
+        QVERIFY(!h.ended);
+        QCOMPARE(h.m->theme().LinkIndex(), index);
+        QCOMPARE(h.browsers.callsStartingWith("Main.Navigate").constLast(),
+                 "Main.Navigate(" + h.m->theme().Links(index) + ")");
+    }
+
+    // A browser that keeps ending is started at most five times in ten minutes, then once a
+    // minute, on the clock that the test moves.
+    void browserRestartsAreBounded()
+    {
+        Harness h;
+        h.start();
+        StepTimer timer(*h.m, *h.form, 60s);
+        BrowserRestart& restart = *h.m->browserRestart;
+        const auto restarts = [&h] { return h.browsers.callsStartingWith("drop").size(); };
+        const auto endAndSettle = [&] {
+            h.browsers.endBrowser();
+            until([&] { return !h.browsers.endWatchers.isEmpty() || restart.waiting(); });
+        };
+        for (int i = 1; i <= BrowserRestart::Burst; ++i) {
+            endAndSettle();
+            QCOMPARE(restarts(), i);
+        }
+        QCOMPARE(h.logMessages().filter(" and was started again").size(), BrowserRestart::Burst);
+        endAndSettle();
+        QVERIFY(restart.remaining() > 59s);
+        QCOMPARE(restarts(), BrowserRestart::Burst);
+        QVERIFY(
+            logged(h, " The browser ended 5 times in 10 minutes: it is tried again once a minute"));
+        h.clock.moment = h.clock.moment.addSecs(30);
+        h.run([&] { restart.tryAgain(); });
+        QVERIFY(restart.remaining() > 29s);
+        h.clock.moment = h.clock.moment.addSecs(30);
+        h.run([&] { restart.tryAgain(); });
+        QCOMPARE(restarts(), BrowserRestart::Burst + 1);
+        // It does not spin: the next end waits for its minute too, with no further line.
+        const int lines = h.logMessages().size();
+        endAndSettle();
+        QVERIFY(restart.remaining() > 59s);
+        QCOMPARE(h.logMessages().size(), lines);
+        // Ten quiet minutes later an end is met at once again.
+        h.clock.moment = h.clock.moment.addSecs(11 * 60);
+        h.run([&] { restart.tryAgain(); });
+        endAndSettle();
+        QCOMPARE(restarts(), BrowserRestart::Burst + 3);
+        QCOMPARE(h.browsers.callsStartingWith("Main.Navigate").constLast(),
+                 "Main.Navigate(" + defaultLinks.at(0) + ")");
     }
 
     // A page that does not finish loading in a whole interval gets its interval from then on.

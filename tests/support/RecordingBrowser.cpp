@@ -48,6 +48,10 @@ public:
     {
         m_factory.downloadWatchers.insert(m_name, std::move(passedOver));
     }
+    void watchEnd(std::function<void()> gone) override
+    {
+        m_factory.endWatchers.insert(m_name, std::move(gone));
+    }
     void watchPageLoads(std::function<void()> loaded) override
     {
         m_factory.loadWatchers.insert(m_name, loaded);
@@ -81,6 +85,18 @@ std::unique_ptr<Browser> RecordingBrowserFactory::create()
     const QString name = created++ == 0 ? QStringLiteral("Main") : QStringLiteral("Prefetch");
     failAfterRecording(QStringLiteral("create ") + name);
     return std::make_unique<RecordingBrowser>(*this, name);
+}
+
+void RecordingBrowserFactory::dropBrowser()
+{
+    calls << QStringLiteral("drop");
+    created = 0;
+}
+
+void RecordingBrowserFactory::endBrowser(const QString& name)
+{
+    if (const auto watcher = endWatchers.take(name))
+        watcher();
 }
 
 void RecordingBrowserFactory::pressStepKey(StepKey key, const QString& name)

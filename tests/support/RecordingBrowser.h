@@ -18,6 +18,8 @@ public:
         if (created == 0)
             firstLinkAtCreate = link;
     }
+    // Recorded as "drop"; the next instance made is "Main" again.
+    void dropBrowser() override;
 
     // The first call whose record starts with `prefix` (e.g. "create", "Main.Navigate")
     // throws Failure(number) after it has been recorded.
@@ -40,6 +42,9 @@ public:
     // The end of an unattended step onto `link` that answered with a download.
     void passOverDownload(const QString& link, const QString& name = QStringLiteral("Main"));
     QMap<QString, std::function<void(const QString&)>> downloadWatchers;
+    // The browser of instance `name` ends on its own, as a killed one does.
+    void endBrowser(const QString& name = QStringLiteral("Main"));
+    QMap<QString, std::function<void()>> endWatchers;
 
     // The calls whose record starts with `prefix`.
     QStringList callsStartingWith(const QString& prefix) const;

@@ -48,6 +48,16 @@ std::unique_ptr<Browser> ChromiumBrowserFactory::create()
     return createWindow();
 }
 
+// The instances hold the browser too; the caller has let them go first. One that hangs would
+// hold the lasting profile, and would not end by itself when its pipe closes.
+void ChromiumBrowserFactory::dropBrowser()
+{
+    if (m_chromium)
+        m_chromium->kill();
+    m_chromium.reset();
+    m_launched = {};
+}
+
 // `executable`, or the one on PATH when empty; throws 429 when there is none.
 QString ChromiumBrowserFactory::usableExecutable(const QString& executable)
 {

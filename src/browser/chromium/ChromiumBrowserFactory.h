@@ -44,6 +44,7 @@ public:
     std::unique_ptr<Browser> create() override;
     void expectFirstLink(const QString& link) override { m_firstLink = link; }
     void expectWindowPlacement(const QRectF& pixels) override { m_firstPlacement = pixels; }
+    void dropBrowser() override;
 
     // The first of chromium, chromium-browser, google-chrome, google-chrome-stable on PATH.
     static QString findExecutable();

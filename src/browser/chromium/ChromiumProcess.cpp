@@ -194,9 +194,22 @@ bool ChromiumProcess::hasExited()
         return true;
     int status = 0;
     const pid_t result = waitpid(m_pid, &status, WNOHANG);
+    if (result == m_pid)
+        m_status = status;
     if (result == m_pid || (result < 0 && errno == ECHILD))
         m_exited = true;
     return m_exited;
+}
+
+QString ChromiumProcess::howItEnded()
+{
+    if (!hasExited())
+        return {};
+    if (m_status >= 0 && WIFSIGNALED(m_status))
+        return QStringLiteral("it ended on signal %1").arg(WTERMSIG(m_status));
+    if (m_status >= 0 && WIFEXITED(m_status))
+        return QStringLiteral("it exited with status %1").arg(WEXITSTATUS(m_status));
+    return QStringLiteral("it ended");
 }
 
 bool ChromiumProcess::waitForExit(int timeoutMs)

@@ -29,6 +29,8 @@ public:
     // The process id, which is also its process group id.
     pid_t pid() const { return m_pid; }
     bool hasExited();
+    // How the process ended, in a few words; empty while it runs.
+    QString howItEnded();
     // Waits up to `timeoutMs` for the process to end by itself.
     bool waitForExit(int timeoutMs);
     // Ends the whole process group at once and reaps the process.
@@ -37,5 +39,6 @@ public:
 private:
     pid_t m_pid = -1;
     bool m_exited = false;
+    int m_status = -1; // as waitpid() gave it; -1 when reaped without one
     Pipe m_pipe;
 };

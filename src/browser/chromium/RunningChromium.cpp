@@ -172,9 +172,26 @@ void RunningChromium::quit()
     removeTemporaryProfile();
 }
 
+void RunningChromium::kill()
+{
+    if (m_process)
+        m_process->kill();
+}
+
 pid_t RunningChromium::processGroup() const
 {
     return m_process->pid();
+}
+
+QString RunningChromium::whyGone()
+{
+    if (m_process) {
+        QString ended = m_process->howItEnded();
+        if (!ended.isEmpty())
+            return ended;
+    }
+    return m_connection->isAlive() ? QStringLiteral("it did not answer in time")
+                                   : QStringLiteral("its pipe closed");
 }
 
 void RunningChromium::removeTemporaryProfile()

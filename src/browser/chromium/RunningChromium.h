@@ -54,7 +54,11 @@ public:
     LoadAhead& ahead() { return *m_ahead; }
     // Closes the browser and makes sure that its processes are gone.
     void quit();
+    // Ends its processes at once, for a browser that has ended or hangs.
+    void kill();
     pid_t processGroup() const;
+    // Why the browser no longer answers: how its process ended, else its pipe or its silence.
+    QString whyGone();
     const BrowserProfile& profile() const { return m_profile; }
 
 private:

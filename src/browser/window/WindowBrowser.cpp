@@ -332,6 +332,48 @@ void WindowBrowser::refuseDownloads(bool refuse)
     }
 }
 
+// A browser that has ended closes its pipe; one that hangs keeps it open and answers nothing,
+// which the next operation might meet only much later, or never when none of them waits.
+void WindowBrowser::watchEnd(std::function<void()> gone)
+{
+    m_gone = std::move(gone);
+    m_connection.pipe().setClosedHandler([this] {
+        m_probe.stop();
+        if (auto gone = std::exchange(m_gone, nullptr))
+            gone();
+    });
+    m_probe.setInterval(1000);
+    connect(&m_probe, &QTimer::timeout, this, &WindowBrowser::probe, Qt::UniqueConnection);
+    m_probe.start();
+}
+
+void WindowBrowser::probe()
+{
+    if (m_probeAsked.isValid()) {
+        if (m_probeAsked.hasExpired(DevToolsConnection::ReplyTimeoutMs)) {
+            m_probe.stop();
+            if (auto gone = std::exchange(m_gone, nullptr))
+                gone();
+        }
+        return;
+    }
+    try {
+        m_connection.post(str("Browser.getVersion"), {}, {},
+                          [window = QPointer(this)](const QJsonObject&) {
+                              if (window)
+                                  window->m_probeAsked.invalidate();
+                          });
+        m_probeAsked.start();
+    } catch (const Failure&) {
+        // Its pipe has closed: the closed handler has told it.
+    }
+}
+
+QString WindowBrowser::whyGone()
+{
+    return m_chromium->whyGone();
+}
+
 void WindowBrowser::watchLoadEvents()
 {
     m_connection.command(str("Page.enable"), {}, m_page->sessionId());

@@ -3,9 +3,11 @@
 #include "browser/Browser.h"
 #include "browser/window/ShownPage.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 
@@ -46,6 +48,8 @@ public:
     void watchUserInput(std::function<void()> active) override;
     void watchPageLoads(std::function<void()> loaded) override;
     void watchPassedOverDownloads(std::function<void(const QString& link)> passedOver) override;
+    void watchEnd(std::function<void()> gone) override;
+    QString whyGone() override;
 
     // For tests and benchmarks: waitForLoadEvent() waits until the page that the last Navigate
     // started has fired its load event, once watchLoadEvents() has asked the browser to report
@@ -73,6 +77,7 @@ private:
     void listenToPageEvents();
     void refuseDownloads(bool refuse);
     void endUnattended();
+    void probe();
 
     std::shared_ptr<RunningChromium> m_chromium;
     DevToolsConnection& m_connection;
@@ -92,4 +97,8 @@ private:
     bool m_servedFromKept = false; // from its first Navigate() on
     QString m_madeOn;              // the address that the window was made on, until its first step
     QSet<QString> m_placedEdges;   // set since the window was made
+    // While the browser's end is watched: a question that it must answer within the reply time.
+    std::function<void()> m_gone;
+    QTimer m_probe;
+    QElapsedTimer m_probeAsked; // valid while its answer is awaited
 };
