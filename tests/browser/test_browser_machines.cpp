@@ -3,6 +3,7 @@
 // Chromium, and no real time passes.
 #include "browser/BrowserClock.h"
 #include "browser/ahead/AheadBrowser.h"
+#include "browser/ahead/LoadAhead.h"
 #include "browser/chromium/BrowserProfile.h"
 #include "browser/chromium/RunningChromium.h"
 #include "browser/devtools/DevToolsConnection.h"
@@ -172,6 +173,7 @@ private slots:
     void windowMadeOnItsFirstLinkTakesOverItsLoad();
     void windowIsMovedOnlyOffWhereItStands_data();
     void windowIsMovedOnlyOffWhereItStands();
+    void copyUnderOtherCookiesIsNeverPrerendered();
 
 private:
     DevToolsConnection& connection() { return m_chromium->connection(); }
@@ -554,6 +556,18 @@ void BrowserMachinesTest::windowIsMovedOnlyOffWhereItStands()
     exchange();
     QCOMPARE(m_browser->heard.count("Browser.getWindowForTarget@"), widths.size());
     QCOMPARE(m_browser->heard.count("Browser.setWindowBounds@"), moves);
+}
+
+void BrowserMachinesTest::copyUnderOtherCookiesIsNeverPrerendered()
+{
+    const auto visible = WindowBrowser::open(m_chromium, m_chromium->openWindow());
+    KeptDocuments& kept = m_chromium->ahead().keptDocuments();
+    m_chromium->ahead().navigate("http://a/account", "HS");
+    kept.keep("http://a/account", "GET", 200, "OK", {}, "account");
+    kept.noteCookies("http://a/account", {{"user", {"alice"}}}); // the browser has none now
+    windowEvent("stop");
+    exchange();
+    QVERIFY(!m_browser->heard.contains("Page.createIsolatedWorld@S"));
 }
 
 QTEST_GUILESS_MAIN(BrowserMachinesTest)

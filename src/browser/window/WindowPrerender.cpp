@@ -185,7 +185,9 @@ void WindowPrerender::prepare()
     if (!m_settled)
         return;
     QString next = m_ahead.aheadAddress();
-    if (!m_ahead.keptDocuments().find(next, str("GET")))
+    const std::optional<KeptDocuments::Document> copy =
+        m_ahead.keptDocuments().find(next, str("GET"));
+    if (!copy)
         next.clear();
     if (next == m_rulesFor)
         return;
@@ -198,6 +200,31 @@ void WindowPrerender::prepare()
     if (next.isEmpty() && m_world == 0)
         return;
     const int generation = m_generation;
+    if (!copy || !copy->cookies) {
+        placeRulesFor(next, generation);
+        return;
+    }
+    // Only a copy that could still be shown is prerendered: one kept under other cookies (the
+    // page on show logged out) would have its prerender ask the site for the page before the
+    // watch ends it, its request not always paused in time to be refused, and the step would
+    // ask again.
+    const QPointer<WindowPrerender> self(this);
+    meanwhile([&] {
+        m_ahead.keptDocumentServer().checkFresh(next, [self, next, generation](bool fresh) {
+            if (!self || self->m_generation != generation || self->m_rulesFor != next)
+                return;
+            if (fresh) {
+                self->placeRulesFor(next, generation);
+                return;
+            }
+            self->m_ahead.keptDocuments().take(next, str("GET"));
+            self->prepare();
+        });
+    });
+}
+
+void WindowPrerender::placeRulesFor(const QString& next, int generation)
+{
     if (m_world != 0) {
         placeRules(m_world, next, generation);
         return;

@@ -70,6 +70,7 @@ private:
     void activate(const QString& targetId);
     void newDocument();
     void prepare();
+    void placeRulesFor(const QString& next, int generation);
     void placeRules(int world, const QString& next, int generation);
     void statusUpdated(const QJsonObject& params);
     void watch();
