@@ -11,7 +11,9 @@ if ! read -r -u 3 number; then
 fi
 export DISPLAY=":$number"
 unset XAUTHORITY WAYLAND_DISPLAY
-"$@"
+# The server's end of the pipe stays here: the test and its browsers start as they would
+# anywhere else, without a descriptor of ours open.
+"$@" 3<&-
 status=$?
 kill "$server" 2>/dev/null
 wait "$server" 2>/dev/null
