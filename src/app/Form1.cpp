@@ -1,6 +1,7 @@
 #include "app/Form1.h"
 
 #include "app/ClassicComboBox.h"
+#include "app/DesktopLayout.h"
 #include "app/StepKeys.h"
 #include "capture/CaptureCommands.h"
 #include "pages/FixedPages.h"
@@ -15,10 +16,8 @@
 #include "session/ThemeDocument.h"
 #include "themes/ThemeCommands.h"
 
-#include <QGuiApplication>
 #include <QIcon>
 #include <QPushButton>
-#include <QScreen>
 
 Form1::Form1(Module1& m, QWidget* parent) : QWidget(parent), CommonDialog1(m.platform.dialogs), m(m)
 {
@@ -33,7 +32,10 @@ Form1::Form1(Module1& m, QWidget* parent) : QWidget(parent), CommonDialog1(m.pla
     setPalette(grey);
     setAutoFillBackground(true);
     setFont(Controls::font());
+    // Above the page, so that a click into it never hides a button.
+    setWindowFlag(Qt::WindowStaysOnTopHint);
     layOut();
+    m_layout = new DesktopLayout(*this, m);
     connectHandlers();
     followTheme();
 }
@@ -124,56 +126,20 @@ void Form1::followTheme()
     connect(theme, &ThemeDocument::captionChanged, this, &QWidget::setWindowTitle);
 }
 
-void Form1::moveToTopOfScreen()
-{
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    move(0, 0);
-    if (screen)
-        resize(screen->geometry().width(), height());
-}
-
-// The frame that a window manager puts round the toolbar is known only once the window is on
-// the screen; the whole window, frame included, then spans the screen's width.
-void Form1::moveEvent(QMoveEvent* event)
-{
-    QWidget::moveEvent(event);
-    const int frameWidth = frameGeometry().width() - width();
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (m_fittedToFrame || frameWidth <= 0 || !screen)
-        return;
-    m_fittedToFrame = true;
-    resize(screen->geometry().width() - frameWidth, height());
-}
-
-// The browser window goes below the toolbar, sized after the screen.
-QRectF Form1::browserPlacement()
-{
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect pixels = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
-    const qreal dpiX = screen ? screen->logicalDotsPerInchX() : 96.0;
-    const qreal dpiY = screen ? screen->logicalDotsPerInchY() : 96.0;
-    return {0, 78, Twips::fromPixels(pixels.width(), dpiX) * 0.067,
-            Twips::fromPixels(pixels.height(), dpiY) * 0.055};
-}
-
 void Form1::createBrowserPair()
 {
-    const QRectF placed = browserPlacement();
-    m.browserFactory.expectWindowPlacement(placed);
+    m.browserFactory.expectWindowPlacement(m_layout->firstBrowserWindow());
     m.MainBrowser = m.browserFactory.create();
     m.PrefetchBrowser = m.browserFactory.create();
     m.PrefetchBrowser->setVisible(false);
     m.MainBrowser->setVisible(true);
-    m.MainBrowser->setTop(placed.top());
-    m.MainBrowser->setLeft(placed.left());
-    m.MainBrowser->setWidth(placed.width());
-    m.MainBrowser->setHeight(placed.height());
+    m_layout->followBrowser();
     m_stepKeys->watch();
 }
 
 void Form1::Form_Load(const QString& themeFile)
 {
-    moveToTopOfScreen();
+    m_layout->placeToolbar();
     m.log.InitActivityLog();
     m.WriteLogLine(QStringLiteral(" Program Activated"));
     try {

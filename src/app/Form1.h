@@ -7,6 +7,7 @@
 #include <QWidget>
 
 class ClassicComboBox;
+class DesktopLayout;
 class Module1;
 class QPushButton;
 class StepKeys;
@@ -45,19 +46,14 @@ signals:
     // the list, a step key.
     void pageAsked();
 
-protected:
-    void moveEvent(QMoveEvent* event) override;
-
 private:
     void layOut();
     void connectHandlers();
     void followTheme();
-    void moveToTopOfScreen();
-    static QRectF browserPlacement();
 
     void Command1_Click(); // End
 
     Module1& m;
-    bool m_fittedToFrame = false;
+    DesktopLayout* m_layout = nullptr;
     StepKeys* m_stepKeys = nullptr;
 };

@@ -34,7 +34,6 @@ private:
     StepKeyGrab(xcb_connection_t* connection, quint32 root, qint64 processGroup, Pressed pressed);
     void findKeys();
     void grabBrowserWindows();
-    QList<quint32> browserWindows() const;
     void take(bool press, quint8 keycode, quint32 time);
 
     xcb_connection_t* m_connection;
@@ -43,7 +42,6 @@ private:
     Pressed m_pressed;
     quint8 m_leftKey = 0;
     quint8 m_rightKey = 0;
-    quint32 m_pidAtom = 0;
     QSet<quint32> m_windows;
     quint8 m_held = 0;
     quint8 m_released = 0;

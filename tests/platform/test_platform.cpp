@@ -1,4 +1,5 @@
 #include "platform/Clock.h"
+#include "platform/DesktopPlacement.h"
 #include "platform/Failure.h"
 #include "platform/FileStore.h"
 #include "platform/InstallDir.h"
@@ -106,16 +107,26 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("operation");
         QTest::addColumn<int>("number");
-        QTest::newRow("read missing file") << "none.qld" << "read" << 53;
-        QTest::newRow("read in missing folder") << "gone/a.qld" << "read" << 76;
-        QTest::newRow("append in missing folder") << "gone/a.log" << "append" << 76;
-        QTest::newRow("save in missing folder") << "gone/a.qld" << "save" << 76;
-        QTest::newRow("read a folder") << "folder" << "read" << 75;
-        QTest::newRow("append to a folder") << "folder" << "append" << 75;
-        QTest::newRow("save over a folder") << "folder" << "save" << 75;
-        QTest::newRow("read a pipe without waiting") << "pipe" << "read" << 75;
-        QTest::newRow("append to a pipe without waiting") << "pipe" << "append" << 75;
-        QTest::newRow("create a name that is taken") << "taken.qld" << "create" << 75;
+        QTest::newRow("read missing file") << "none.qld"
+                                           << "read" << 53;
+        QTest::newRow("read in missing folder") << "gone/a.qld"
+                                                << "read" << 76;
+        QTest::newRow("append in missing folder") << "gone/a.log"
+                                                  << "append" << 76;
+        QTest::newRow("save in missing folder") << "gone/a.qld"
+                                                << "save" << 76;
+        QTest::newRow("read a folder") << "folder"
+                                       << "read" << 75;
+        QTest::newRow("append to a folder") << "folder"
+                                            << "append" << 75;
+        QTest::newRow("save over a folder") << "folder"
+                                            << "save" << 75;
+        QTest::newRow("read a pipe without waiting") << "pipe"
+                                                     << "read" << 75;
+        QTest::newRow("append to a pipe without waiting") << "pipe"
+                                                          << "append" << 75;
+        QTest::newRow("create a name that is taken") << "taken.qld"
+                                                     << "create" << 75;
     }
     void failuresCarryTheirNumbers()
     {
@@ -169,6 +180,59 @@ private slots:
         QCOMPARE(Clock::format(moment, pattern), text);
     }
 
+    // A monitor and its free area, the toolbar's frame where the window manager put it and the
+    // browser's shadow, in; where the toolbar is asked to go and the browser's window, out.
+    void placementOnADesktop_data()
+    {
+        QTest::addColumn<QRect>("monitor");
+        QTest::addColumn<QRect>("workArea");
+        QTest::addColumn<QRect>("toolbarNow");
+        QTest::addColumn<QMargins>("shadow");
+        QTest::addColumn<QRect>("toolbar");
+        QTest::addColumn<QRect>("browser");
+        const QRect screen(0, 0, 1280, 800);
+        const QMargins composited(16, 10, 16, 32);
+        QTest::newRow("no window manager: row 78, held to the screen's width")
+            << screen << screen << QRect(0, 0, 1280, 51) << QMargins() << QRect(0, 0, 1280, 51)
+            << QRect(0, 78, 1280, 660);
+        QTest::newRow("a frame that ends above row 78")
+            << screen << screen << QRect(0, 0, 1280, 72) << QMargins(4, 0, 4, 4)
+            << QRect(0, 0, 1280, 72) << QRect(-4, 78, 1288, 664);
+        QTest::newRow("a frame that ends below row 78, and a shadow that lies under it")
+            << screen << screen << QRect(0, 0, 1280, 88) << composited << QRect(0, 0, 1280, 88)
+            << QRect(-16, 78, 1312, 702);
+        QTest::newRow("a panel at the top")
+            << screen << QRect(0, 27, 1280, 773) << QRect(0, 27, 1280, 85) << composited
+            << QRect(0, 27, 1280, 85) << QRect(-16, 102, 1312, 702);
+        QTest::newRow("a panel at the left")
+            << screen << QRect(64, 0, 1216, 800) << QRect(64, 0, 1216, 51) << QMargins()
+            << QRect(64, 0, 1216, 51) << QRect(64, 78, 1216, 660);
+        QTest::newRow("a small screen with a panel below: the height held above it")
+            << QRect(0, 0, 1024, 600) << QRect(0, 0, 1024, 560) << QRect(0, 0, 1024, 51)
+            << QMargins() << QRect(0, 0, 1024, 51) << QRect(0, 78, 1024, 482);
+        QTest::newRow("the primary monitor on the right")
+            << QRect(1280, 0, 1280, 800) << QRect(1280, 0, 1280, 800) << QRect(1280, 0, 1280, 51)
+            << QMargins() << QRect(1280, 0, 1280, 51) << QRect(1280, 78, 1280, 660);
+        QTest::newRow("a toolbar that the window manager put elsewhere: the page below it")
+            << screen << screen << QRect(38, 59, 1280, 88) << QMargins() << QRect(0, 0, 1280, 88)
+            << QRect(0, 147, 1280, 653);
+    }
+    void placementOnADesktop()
+    {
+        QFETCH(QRect, monitor);
+        QFETCH(QRect, workArea);
+        QFETCH(QRect, toolbarNow);
+        QFETCH(QMargins, shadow);
+        QFETCH(QRect, toolbar);
+        QFETCH(QRect, browser);
+        const DesktopPlacement::Monitor on{monitor, workArea};
+        QCOMPARE(DesktopPlacement::toolbarFrame(on, toolbarNow.height()), toolbar);
+        const QRect drawn = DesktopPlacement::browserDrawn(on, toolbarNow);
+        QCOMPARE(DesktopPlacement::browserWindow(drawn, shadow), browser);
+        QVERIFY(!drawn.intersects(toolbarNow));
+        QVERIFY(workArea.contains(drawn));
+    }
+
     void saveIsAtomicAndReadTakesAtMostItsLimit()
     {
         put("t.qld", "old\r\n");
@@ -195,7 +259,8 @@ private slots:
         small.rlim_cur = 14;
         QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
         QList<int> numbers;
-        for (const FileStore::Create create : {FileStore::Create::IfMissing, FileStore::Create::New}) {
+        for (const FileStore::Create create :
+             {FileStore::Create::IfMissing, FileStore::Create::New}) {
             try {
                 FileStore::append(file(create == FileStore::Create::New ? "b.qld" : "a.qld"),
                                   "a long record\r\n", create);

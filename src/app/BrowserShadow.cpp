@@ -1,0 +1,86 @@
+#include "app/BrowserShadow.h"
+
+#include "app/X11Windows.h"
+
+#include <QCoreApplication>
+
+std::unique_ptr<BrowserShadow> BrowserShadow::forProcessGroup(qint64 processGroup)
+{
+    xcb_connection_t* connection = X11Windows::connection();
+    if (!connection || processGroup <= 0)
+        return nullptr;
+    const xcb_window_t root = X11Windows::rootOf(connection);
+    if (root == XCB_WINDOW_NONE)
+        return nullptr;
+    return std::unique_ptr<BrowserShadow>(new BrowserShadow(connection, root, processGroup));
+}
+
+BrowserShadow::BrowserShadow(xcb_connection_t* connection, quint32 root, qint64 processGroup)
+    : m_connection(connection), m_root(root), m_processGroup(processGroup),
+      m_extentsAtom(X11Windows::atom(connection, "_GTK_FRAME_EXTENTS"))
+{
+    X11Windows::followTopLevels(m_connection, m_root);
+    QCoreApplication::instance()->installNativeEventFilter(this);
+    look();
+}
+
+BrowserShadow::~BrowserShadow()
+{
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->removeNativeEventFilter(this);
+}
+
+bool BrowserShadow::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
+{
+    if (eventType != "xcb_generic_event_t")
+        return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    switch (event->response_type & 0x7f) {
+    case XCB_MAP_NOTIFY:
+        if (reinterpret_cast<const xcb_map_notify_event_t*>(event)->event == m_root)
+            look();
+        break;
+    case XCB_UNMAP_NOTIFY:
+        if (m_followed.contains(reinterpret_cast<const xcb_unmap_notify_event_t*>(event)->window))
+            look();
+        break;
+    case XCB_PROPERTY_NOTIFY: {
+        const auto* property = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+        if (property->atom == m_extentsAtom && m_followed.contains(property->window))
+            look();
+        break;
+    }
+    case XCB_DESTROY_NOTIFY:
+        m_followed.remove(reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window);
+        break;
+    }
+    return false;
+}
+
+// The window on show is the one that counts: the browser keeps others unmapped.
+void BrowserShadow::look()
+{
+    const QList<xcb_window_t> windows =
+        X11Windows::ofProcessGroup(m_connection, m_root, m_processGroup);
+    QMargins extents;
+    for (const xcb_window_t window : windows) {
+        if (!m_followed.contains(window)) {
+            const quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+            xcb_change_window_attributes(m_connection, window, XCB_CW_EVENT_MASK, &mask);
+            m_followed.insert(window);
+        }
+        const auto attributes = X11Windows::own(xcb_get_window_attributes_reply(
+            m_connection, xcb_get_window_attributes(m_connection, window), nullptr));
+        if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
+            continue;
+        const QList<quint32> sides = X11Windows::cardinals(m_connection, window, m_extentsAtom);
+        if (sides.size() == 4)
+            extents =
+                QMargins(int(sides.at(0)), int(sides.at(2)), int(sides.at(1)), int(sides.at(3)));
+    }
+    xcb_flush(m_connection);
+    if (extents == m_extents)
+        return;
+    m_extents = extents;
+    emit changed();
+}
