@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "app/DisplayChoice.h"
 #include "app/Form1.h"
 #include "app/QtDialogs.h"
 #include "app/SingleToolbar.h"
@@ -12,14 +13,17 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char* argv[])
 {
     const CommandLine options = CommandLine::parse(CommandLine::fromArgv(argc, argv));
     if (options.action() != CommandLine::Action::Run)
         return options.answer();
-    // Windows are placed by position, which only X11 allows (XWayland on a Wayland desktop).
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    if (const QString refusal = DisplayChoice::apply(); !refusal.isEmpty()) {
+        std::fprintf(stderr, "quillon: %s\n", qPrintable(refusal));
+        return 1;
+    }
     // Windowless until the start-up asks for its window: the browser's own start-up, the longest
     // part of the program's, runs while the toolbar is built. Not for a copy that hands over.
     ChromiumBrowserFactory::Launched browser;

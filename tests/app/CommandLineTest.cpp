@@ -55,16 +55,47 @@ private slots:
         QFETCH(int, status);
         QFETCH(QString, output);
         QFETCH(QString, error);
+        checkAnswer(arguments, {}, status, output, error);
+    }
+
+    // Windows are placed by position: on X11 alone, through XWayland on a Wayland desktop.
+    void programWithoutAnXServerSaysSo_data()
+    {
+        QTest::addColumn<QStringList>("environment");
+        QTest::addColumn<QString>("error");
+        const QString unset = QStringLiteral("quillon: Quillon places its windows on an X server "
+                                             "(XWayland on a Wayland desktop), and DISPLAY is "
+                                             "not set.");
+        QTest::newRow("no display") << QStringList() << unset;
+        QTest::newRow("a Wayland session without XWayland")
+            << QStringList{"WAYLAND_DISPLAY=wayland-1", "QT_QPA_PLATFORM=wayland"} << unset;
+        QTest::newRow("X11 named, with no display") << QStringList{"QT_QPA_PLATFORM=xcb"} << unset;
+        QTest::newRow("a display nobody answers at")
+            << QStringList{"DISPLAY=:4093", "QT_QPA_PLATFORM=wayland;xcb"}
+            << QStringLiteral("quillon: No X server answers at DISPLAY ':4093'.");
+    }
+    void programWithoutAnXServerSaysSo()
+    {
+        QFETCH(QStringList, environment);
+        QFETCH(QString, error);
+        checkAnswer({}, environment, 1, QString(), error);
+    }
+
+private:
+    // The built program, with no display unless `environment` names one, and a home of its own.
+    static void checkAnswer(const QStringList& arguments, const QStringList& environment,
+                            int status, const QString& output, const QString& error)
+    {
         QTemporaryDir home;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("DISPLAY"));
-        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        environment.insert(QStringLiteral("HOME"), home.path());
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), home.path());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
+        QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            variables.remove(QString::fromLatin1(name));
+        for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"})
+            variables.insert(QString::fromLatin1(name), home.path());
+        for (const QString& setting : environment)
+            variables.insert(setting.section(u'=', 0, 0), setting.section(u'=', 1));
         QProcess program;
-        program.setProcessEnvironment(environment);
+        program.setProcessEnvironment(variables);
         program.start(QStringLiteral(QUILLON_PROGRAM), arguments);
         QVERIFY(program.waitForFinished());
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
@@ -77,6 +108,7 @@ private slots:
                  QStringList());
     }
 
+private slots:
     void acceptedRuns_data()
     {
         QTest::addColumn<QStringList>("arguments");
