@@ -63,6 +63,7 @@ void BrowserShadow::look()
     const QList<xcb_window_t> windows =
         X11Windows::ofProcessGroup(m_connection, m_root, m_processGroup);
     QMargins extents;
+    quint32 shown = 0;
     for (const xcb_window_t window : windows) {
         if (!m_followed.contains(window)) {
             const quint32 mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
@@ -73,14 +74,16 @@ void BrowserShadow::look()
             m_connection, xcb_get_window_attributes(m_connection, window), nullptr));
         if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
             continue;
+        shown = window;
         const QList<quint32> sides = X11Windows::cardinals(m_connection, window, m_extentsAtom);
         if (sides.size() == 4)
             extents =
                 QMargins(int(sides.at(0)), int(sides.at(2)), int(sides.at(1)), int(sides.at(3)));
     }
     xcb_flush(m_connection);
-    if (extents == m_extents)
+    if (extents == m_extents && shown == m_window)
         return;
     m_extents = extents;
+    m_window = shown;
     emit changed();
 }

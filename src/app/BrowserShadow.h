@@ -11,7 +11,7 @@ struct xcb_connection_t;
 
 // The shadow that the browser draws round its window where a compositor runs: the window's
 // edges that show nothing of the page, as it declares them (_GTK_FRAME_EXTENTS). Followed as the
-// browser's windows map and as the browser changes them.
+// browser's windows map and as the browser changes them, with the window they belong to.
 class BrowserShadow : public QObject, public QAbstractNativeEventFilter
 {
     Q_OBJECT
@@ -21,6 +21,8 @@ public:
     ~BrowserShadow() override;
 
     QMargins extents() const { return m_extents; }
+    // The browser's window on show; 0 until it is mapped.
+    quint32 window() const { return m_window; }
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
 signals:
@@ -36,4 +38,5 @@ private:
     quint32 m_extentsAtom = 0;
     QSet<quint32> m_followed;
     QMargins m_extents;
+    quint32 m_window = 0;
 };

@@ -1,6 +1,7 @@
 #include "app/DesktopLayout.h"
 
 #include "app/BrowserShadow.h"
+#include "app/TilingWindowManager.h"
 #include "platform/Failure.h"
 #include "session/Module1.h"
 
@@ -8,6 +9,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 using namespace DesktopPlacement;
 
@@ -22,6 +24,7 @@ DesktopLayout::DesktopLayout(QWidget& toolbar, Module1& m)
         placeBrowser();
     });
     m_toolbar.installEventFilter(this);
+    m_tiling = TilingWindowManager::ofSession(this);
     connect(qGuiApp, &QGuiApplication::primaryScreenChanged, this, &DesktopLayout::followScreen);
     connect(qGuiApp, &QGuiApplication::screenAdded, this, &DesktopLayout::placeLater);
     connect(qGuiApp, &QGuiApplication::screenRemoved, this, &DesktopLayout::placeLater);
@@ -73,11 +76,14 @@ void DesktopLayout::placeToolbar()
     // A fixed size: tiling window managers float such a window rather than tile it.
     m_toolbar.setFixedSize(wanted.width() - margins.left() - margins.right(), client.height());
     m_toolbar.move(wanted.topLeft());
+    if (m_tiling && m_toolbarFloated)
+        m_tiling->floatAt(quint32(m_toolbar.winId()), wanted);
 }
 
 void DesktopLayout::followBrowser()
 {
     m_browserAsked = QRect();
+    m_browserFloated = 0;
     m_shadow = BrowserShadow::forProcessGroup(m.MainBrowser->windowProcessGroup());
     if (m_shadow)
         connect(m_shadow.get(), &BrowserShadow::changed, this, &DesktopLayout::placeLater);
@@ -102,11 +108,16 @@ void DesktopLayout::placeBrowserNow()
         return;
     const QRect drawn = browserDrawn(monitor(), m_toolbar.frameGeometry());
     const QRect window = browserWindow(drawn, m_shadow ? m_shadow->extents() : QMargins());
-    if (window == m_browserAsked)
+    const quint32 shown = m_shadow ? m_shadow->window() : 0;
+    if (window == m_browserAsked && shown == m_browserFloated)
         return;
     const QRect before = m_browserAsked;
     m_browserAsked = window;
     placeEdges(window, before);
+    if (m_tiling && shown) {
+        m_browserFloated = shown;
+        m_tiling->floatAt(shown, window);
+    }
 }
 
 void DesktopLayout::placeEdges(const QRect& window, const QRect& before)
@@ -123,9 +134,17 @@ void DesktopLayout::placeEdges(const QRect& window, const QRect& before)
 
 bool DesktopLayout::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == &m_toolbar && event->type() == QEvent::Show && m_toolbar.windowHandle())
+        m_toolbar.windowHandle()->installEventFilter(this);
     if (watched == &m_toolbar && (event->type() == QEvent::Move ||
                                   event->type() == QEvent::Resize || event->type() == QEvent::Show))
         placeLater();
+    // A window manager that decides where windows go is told once the window is on the screen.
+    if (watched == m_toolbar.windowHandle() && event->type() == QEvent::Expose && m_tiling &&
+        m_toolbar.windowHandle()->isExposed() && !m_toolbarFloated) {
+        m_toolbarFloated = true;
+        m_tiling->floatAt(quint32(m_toolbar.winId()), m_toolbarAsked);
+    }
     return QObject::eventFilter(watched, event);
 }
 

@@ -12,6 +12,7 @@
 class BrowserShadow;
 class Module1;
 class QScreen;
+class TilingWindowManager;
 class QWidget;
 
 // Keeps the toolbar across the top of the primary monitor's free area and the browser's page
@@ -51,4 +52,7 @@ private:
     QRect m_toolbarAsked;
     QMargins m_frameAsked;
     QRect m_browserAsked;
+    TilingWindowManager* m_tiling = nullptr;
+    bool m_toolbarFloated = false;
+    quint32 m_browserFloated = 0;
 };
