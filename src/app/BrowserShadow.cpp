@@ -50,6 +50,10 @@ bool BrowserShadow::nativeEventFilter(const QByteArray& eventType, void* message
             look();
         break;
     }
+    case XCB_CONFIGURE_NOTIFY:
+        if (reinterpret_cast<const xcb_configure_notify_event_t*>(event)->window == m_window)
+            look();
+        break;
     case XCB_DESTROY_NOTIFY:
         m_followed.remove(reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window);
         break;
@@ -81,9 +85,11 @@ void BrowserShadow::look()
                 QMargins(int(sides.at(0)), int(sides.at(2)), int(sides.at(1)), int(sides.at(3)));
     }
     xcb_flush(m_connection);
-    if (extents == m_extents && shown == m_window)
+    const QRect geometry = shown ? X11Windows::geometryOf(m_connection, shown) : QRect();
+    if (extents == m_extents && shown == m_window && geometry == m_geometry)
         return;
     m_extents = extents;
     m_window = shown;
+    m_geometry = geometry;
     emit changed();
 }

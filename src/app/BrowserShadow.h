@@ -3,6 +3,7 @@
 #include <QAbstractNativeEventFilter>
 #include <QMargins>
 #include <QObject>
+#include <QRect>
 #include <QSet>
 
 #include <memory>
@@ -23,6 +24,8 @@ public:
     QMargins extents() const { return m_extents; }
     // The browser's window on show; 0 until it is mapped.
     quint32 window() const { return m_window; }
+    // Where that window is on the screen, shadow included.
+    QRect geometry() const { return m_geometry; }
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
 signals:
@@ -39,4 +42,5 @@ private:
     QSet<quint32> m_followed;
     QMargins m_extents;
     quint32 m_window = 0;
+    QRect m_geometry;
 };

@@ -22,6 +22,7 @@ DesktopLayout::DesktopLayout(QWidget& toolbar, Module1& m)
     connect(&m_later, &QTimer::timeout, this, [this] {
         placeToolbar();
         placeBrowser();
+        keepFloating();
     });
     m_toolbar.installEventFilter(this);
     m_tiling = TilingWindowManager::ofSession(this);
@@ -76,14 +77,12 @@ void DesktopLayout::placeToolbar()
     // A fixed size: tiling window managers float such a window rather than tile it.
     m_toolbar.setFixedSize(wanted.width() - margins.left() - margins.right(), client.height());
     m_toolbar.move(wanted.topLeft());
-    if (m_tiling && m_toolbarFloated)
-        m_tiling->floatAt(quint32(m_toolbar.winId()), wanted);
+    m_toolbarTold = 0;
 }
 
 void DesktopLayout::followBrowser()
 {
     m_browserAsked = QRect();
-    m_browserFloated = 0;
     m_shadow = BrowserShadow::forProcessGroup(m.MainBrowser->windowProcessGroup());
     if (m_shadow)
         connect(m_shadow.get(), &BrowserShadow::changed, this, &DesktopLayout::placeLater);
@@ -108,16 +107,12 @@ void DesktopLayout::placeBrowserNow()
         return;
     const QRect drawn = browserDrawn(monitor(), m_toolbar.frameGeometry());
     const QRect window = browserWindow(drawn, m_shadow ? m_shadow->extents() : QMargins());
-    const quint32 shown = m_shadow ? m_shadow->window() : 0;
-    if (window == m_browserAsked && shown == m_browserFloated)
+    if (window == m_browserAsked)
         return;
     const QRect before = m_browserAsked;
     m_browserAsked = window;
     placeEdges(window, before);
-    if (m_tiling && shown) {
-        m_browserFloated = shown;
-        m_tiling->floatAt(shown, window);
-    }
+    m_browserTold = 0;
 }
 
 void DesktopLayout::placeEdges(const QRect& window, const QRect& before)
@@ -139,13 +134,27 @@ bool DesktopLayout::eventFilter(QObject* watched, QEvent* event)
     if (watched == &m_toolbar && (event->type() == QEvent::Move ||
                                   event->type() == QEvent::Resize || event->type() == QEvent::Show))
         placeLater();
-    // A window manager that decides where windows go is told once the window is on the screen.
     if (watched == m_toolbar.windowHandle() && event->type() == QEvent::Expose && m_tiling &&
-        m_toolbar.windowHandle()->isExposed() && !m_toolbarFloated) {
-        m_toolbarFloated = true;
-        m_tiling->floatAt(quint32(m_toolbar.winId()), m_toolbarAsked);
+        m_toolbar.windowHandle()->isExposed() && !m_toolbarOnScreen) {
+        m_toolbarOnScreen = true;
+        placeLater();
     }
     return QObject::eventFilter(watched, event);
+}
+
+// A tiling window manager takes a window's own requests for floating ones, and centres it: it is
+// told where the window goes until it is there, a few times for each place, after the requests
+// that the browser makes of it.
+void DesktopLayout::keepFloating()
+{
+    if (!m_tiling)
+        return;
+    if (m_toolbarOnScreen && m_toolbar.frameGeometry() != m_toolbarAsked &&
+        m_toolbarTold++ < MostTold)
+        m_tiling->floatAt(quint32(m_toolbar.winId()), m_toolbarAsked);
+    if (m_shadow && m_shadow->window() && m_shadow->geometry() != m_browserAsked &&
+        m_browserTold++ < MostTold)
+        m_tiling->floatAt(m_shadow->window(), m_browserAsked);
 }
 
 void DesktopLayout::placeLater()

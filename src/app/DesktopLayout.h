@@ -40,6 +40,7 @@ private:
     DesktopPlacement::Monitor monitor() const;
     void followScreen(QScreen* screen);
     void placeLater();
+    void keepFloating();
     void placeBrowser();
     void placeBrowserNow();
     void placeEdges(const QRect& window, const QRect& before);
@@ -53,6 +54,8 @@ private:
     QMargins m_frameAsked;
     QRect m_browserAsked;
     TilingWindowManager* m_tiling = nullptr;
-    bool m_toolbarFloated = false;
-    quint32 m_browserFloated = 0;
+    static constexpr int MostTold = 4;
+    bool m_toolbarOnScreen = false;
+    int m_toolbarTold = 0;
+    int m_browserTold = 0;
 };

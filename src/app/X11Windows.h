@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QRect>
 
 #include <memory>
 #include <xcb/xcb.h>
@@ -20,6 +21,8 @@ xcb_window_t rootOf(xcb_connection_t* c);
 xcb_atom_t atom(xcb_connection_t* c, const char* name);
 // A property of 32-bit values; empty when the window has none.
 QList<quint32> cardinals(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property);
+// Where a window is on the screen.
+QRect geometryOf(xcb_connection_t* c, xcb_window_t window);
 // Top-level windows, and inside a window manager's frames the windows they hold, that a process
 // of `processGroup` made.
 QList<xcb_window_t> ofProcessGroup(xcb_connection_t* c, xcb_window_t root, qint64 processGroup);
