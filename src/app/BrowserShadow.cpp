@@ -6,13 +6,11 @@
 
 std::unique_ptr<BrowserShadow> BrowserShadow::forProcessGroup(qint64 processGroup)
 {
-    xcb_connection_t* connection = X11Windows::connection();
-    if (!connection || processGroup <= 0)
+    const auto screen = X11Windows::toolbarScreen();
+    if (!screen || processGroup <= 0)
         return nullptr;
-    const xcb_window_t root = X11Windows::rootOf(connection);
-    if (root == XCB_WINDOW_NONE)
-        return nullptr;
-    return std::unique_ptr<BrowserShadow>(new BrowserShadow(connection, root, processGroup));
+    return std::unique_ptr<BrowserShadow>(
+        new BrowserShadow(screen->connection, screen->root, processGroup));
 }
 
 BrowserShadow::BrowserShadow(xcb_connection_t* connection, quint32 root, qint64 processGroup)

@@ -19,14 +19,11 @@ constexpr std::array<quint16, 4> lockStates{0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2
 
 std::unique_ptr<StepKeyGrab> StepKeyGrab::forProcessGroup(qint64 processGroup, Pressed pressed)
 {
-    xcb_connection_t* connection = X11Windows::connection();
-    if (!connection || processGroup <= 0)
-        return nullptr;
-    const xcb_window_t root = X11Windows::rootOf(connection);
-    if (root == XCB_WINDOW_NONE)
+    const auto screen = X11Windows::toolbarScreen();
+    if (!screen || processGroup <= 0)
         return nullptr;
     return std::unique_ptr<StepKeyGrab>(
-        new StepKeyGrab(connection, root, processGroup, std::move(pressed)));
+        new StepKeyGrab(screen->connection, screen->root, processGroup, std::move(pressed)));
 }
 
 StepKeyGrab::StepKeyGrab(xcb_connection_t* connection, quint32 root, qint64 processGroup,

@@ -25,17 +25,16 @@ QList<xcb_window_t> childrenOf(xcb_connection_t* c, const QList<xcb_window_t>& p
 }
 } // namespace
 
-xcb_connection_t* X11Windows::connection()
+std::optional<X11Windows::Screen> X11Windows::toolbarScreen()
 {
     const auto* x11 =
         qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
-
-xcb_window_t X11Windows::rootOf(xcb_connection_t* c)
-{
-    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-    return screen ? screen->root : xcb_window_t(XCB_WINDOW_NONE);
+    if (!x11)
+        return std::nullopt;
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(x11->connection())).data;
+    if (!screen)
+        return std::nullopt;
+    return Screen{x11->connection(), screen->root};
 }
 
 xcb_atom_t X11Windows::atom(xcb_connection_t* c, const char* name)

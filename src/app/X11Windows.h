@@ -4,6 +4,7 @@
 #include <QRect>
 
 #include <memory>
+#include <optional>
 #include <xcb/xcb.h>
 
 // What the toolbar asks of the X server about other programs' windows, over its own connection.
@@ -15,9 +16,14 @@ template <typename Reply> Owned<Reply> own(Reply* reply)
     return Owned<Reply>(reply, &free);
 }
 
-// The toolbar's connection; null when the program does not run on X.
-xcb_connection_t* connection();
-xcb_window_t rootOf(xcb_connection_t* c);
+struct Screen
+{
+    xcb_connection_t* connection;
+    xcb_window_t root;
+};
+// The toolbar's connection and its screen's root window; none when the program does not run on
+// X.
+std::optional<Screen> toolbarScreen();
 xcb_atom_t atom(xcb_connection_t* c, const char* name);
 // A property of 32-bit values; empty when the window has none.
 QList<quint32> cardinals(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property);
