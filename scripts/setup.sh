@@ -9,6 +9,7 @@ packages=(
     chromium
     xvfb xauth xdotool x11-utils imagemagick fonts-dejavu-core
     desktop-file-utils e2fsprogs procps python3 sqlite3
+    openbox xfwm4 xfce4-panel mutter dbus-x11 x11-xserver-utils
 )
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)

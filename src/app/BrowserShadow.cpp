@@ -59,7 +59,9 @@ bool BrowserShadow::nativeEventFilter(const QByteArray& eventType, void* message
     return false;
 }
 
-// The window on show is the one that counts: the browser keeps others unmapped.
+// The window on show is the one that counts: the browser keeps others unmapped. Its margin is
+// a shadow, that shows what lies below it, only in a window with an alpha channel: without one
+// (no compositor) the browser paints it as a frame.
 void BrowserShadow::look()
 {
     const QList<xcb_window_t> windows =
@@ -78,7 +80,7 @@ void BrowserShadow::look()
             continue;
         shown = window;
         const QList<quint32> sides = X11Windows::cardinals(m_connection, window, m_extentsAtom);
-        if (sides.size() == 4)
+        if (sides.size() == 4 && X11Windows::hasAlpha(m_connection, window))
             extents =
                 QMargins(int(sides.at(0)), int(sides.at(2)), int(sides.at(1)), int(sides.at(3)));
     }

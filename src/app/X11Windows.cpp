@@ -54,6 +54,12 @@ QList<quint32> X11Windows::cardinals(xcb_connection_t* c, xcb_window_t window, x
     return QList<quint32>(values, values + xcb_get_property_value_length(reply.get()) / 4);
 }
 
+bool X11Windows::hasAlpha(xcb_connection_t* c, xcb_window_t window)
+{
+    const auto geometry = own(xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr));
+    return geometry && geometry->depth == 32;
+}
+
 QRect X11Windows::geometryOf(xcb_connection_t* c, xcb_window_t window)
 {
     const auto geometry = own(xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr));
