@@ -6,8 +6,10 @@
 
 std::unique_ptr<BrowserShadow> BrowserShadow::forProcessGroup(qint64 processGroup)
 {
+    if (processGroup <= 0)
+        return nullptr;
     const auto screen = X11Windows::toolbarScreen();
-    if (!screen || processGroup <= 0)
+    if (!screen)
         return nullptr;
     return std::unique_ptr<BrowserShadow>(
         new BrowserShadow(screen->connection, screen->root, processGroup));

@@ -19,8 +19,10 @@ constexpr std::array<quint16, 4> lockStates{0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2
 
 std::unique_ptr<StepKeyGrab> StepKeyGrab::forProcessGroup(qint64 processGroup, Pressed pressed)
 {
+    if (processGroup <= 0)
+        return nullptr;
     const auto screen = X11Windows::toolbarScreen();
-    if (!screen || processGroup <= 0)
+    if (!screen)
         return nullptr;
     return std::unique_ptr<StepKeyGrab>(
         new StepKeyGrab(screen->connection, screen->root, processGroup, std::move(pressed)));

@@ -70,10 +70,10 @@ void StepTimer::watchBrowser()
         m.MainBrowser->watchEnd(later(&StepTimer::browserEnded));
         m.MainBrowser->watchUserInput(later(&StepTimer::userActive));
         m.MainBrowser->watchPageLoads(later(&StepTimer::pageLoaded));
-        m.MainBrowser->watchPassedOverDownloads(
-            [self = QPointer<StepTimer>(this)](const QString& link) {
+        m.MainBrowser->watchPassedOver(
+            [self = QPointer<StepTimer>(this)](const QString& link, const QString& why) {
                 if (self)
-                    QTimer::singleShot(0, self, [self, link] { self->downloadPassedOver(link); });
+                    QTimer::singleShot(0, self, [self, link, why] { self->passedOver(link, why); });
             });
     } catch (const Failure&) {
         // Without the browser's reports the interval counts from the step; the next step meets
@@ -129,13 +129,14 @@ void StepTimer::browserEnded()
     runHandler(m, [this] { BrowserFailure(m); });
 }
 
-void StepTimer::downloadPassedOver(const QString& link)
+void StepTimer::passedOver(const QString& link, const QString& why)
 {
-    if (m_downloadsPassedOver.contains(link))
+    if (m_passedOver.contains(link))
         return;
-    m_downloadsPassedOver.insert(link);
-    runHandler(m, [this, &link] {
-        m.WriteLogLine(QStringLiteral(" Timed step passed over a download: ") + link);
+    m_passedOver.insert(link);
+    runHandler(m, [this, &link, &why] {
+        m.WriteLogLine(QStringLiteral(" Timed step passed over ") + why + QStringLiteral(": ") +
+                       link);
     });
 }
 

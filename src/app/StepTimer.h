@@ -51,7 +51,7 @@ private:
     void browserEnded();
     std::function<void()> later(void (StepTimer::*slot)());
     void pageLoaded();
-    void downloadPassedOver(const QString& link);
+    void passedOver(const QString& link, const QString& why);
     void elapsed();
     void resumeAfterDialogs();
     bool mustWait() const;
@@ -63,5 +63,5 @@ private:
     QTimer m_dialogCheck;
     std::unique_ptr<BrowserRestart> m_restart;
     bool m_awaitingLoad = false;
-    QSet<QString> m_downloadsPassedOver; // logged once each in a run
+    QSet<QString> m_passedOver; // logged once each in a run
 };

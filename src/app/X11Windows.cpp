@@ -29,7 +29,8 @@ std::optional<X11Windows::Screen> X11Windows::toolbarScreen()
 {
     const auto* x11 =
         qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11)
+    // The offscreen platform answers too, without a connection of its own.
+    if (!x11 || !x11->connection())
         return std::nullopt;
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(x11->connection())).data;
     if (!screen)

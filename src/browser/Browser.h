@@ -59,10 +59,12 @@ public:
     // that a late watcher never waits for a load that is over. Visible instance only.
     // NOLINTNEXTLINE(performance-unnecessary-value-param)
     virtual void watchPageLoads(std::function<void()> /*loaded*/) {}
-    // Calls `passedOver` with the link of every NavigateUnattended() whose download was given
-    // up. Visible instance only.
+    // Calls `passedOver` with the link of every NavigateUnattended() that left the page before on
+    // show, and why in a few words: "a download" given up, or "a link that did not load (...)".
+    // Visible instance only.
     // NOLINTNEXTLINE(performance-unnecessary-value-param)
-    virtual void watchPassedOverDownloads(std::function<void(const QString& link)> /*passedOver*/)
+    virtual void
+    watchPassedOver(std::function<void(const QString& link, const QString& why)> /*passedOver*/)
     {}
     // Calls `gone` once when the browser ends while nobody drives it (a crash, a kill, a broken
     // pipe), maybe in the middle of another call to it. Visible instance only.

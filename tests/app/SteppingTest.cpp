@@ -238,19 +238,25 @@ private slots:
         QVERIFY(timer.remaining() > 59s);
     }
 
-    void downloadPassedOverIsLoggedOncePerLink()
+    // Once per link: a link that fails every round would fill the log of a wall screen.
+    void passedOverLinkIsLoggedOnce()
     {
         Harness h;
         h.start();
         StepTimer timer(*h.m, *h.form, 60s);
         const QByteArray log = h.read("error.log");
+        const QString failed = QStringLiteral("a link that did not load (ConnectionRefused)");
         for (const char* link : {"http://a/file", "http://b/file", "http://a/file"})
-            h.browsers.passOverDownload(QString::fromLatin1(link));
+            h.browsers.passOver(QString::fromLatin1(link), QStringLiteral("a download"));
+        h.browsers.passOver(QStringLiteral("http://c/"), failed);
+        h.browsers.passOver(QStringLiteral("http://c/"), failed);
         QCoreApplication::processEvents();
         const QList<QByteArray> added = h.read("error.log").mid(log.size()).split('\n');
-        QCOMPARE(added.size(), 3);
+        QCOMPARE(added.size(), 4);
         QVERIFY(added.at(0).endsWith(" Timed step passed over a download: http://a/file\r"));
         QVERIFY(added.at(1).endsWith(" Timed step passed over a download: http://b/file\r"));
+        QVERIFY(added.at(2).endsWith(" Timed step passed over a link that did not load "
+                                     "(ConnectionRefused): http://c/\r"));
     }
 
     // What nobody at the screen asked for goes to the log instead of a box, and the step goes on.

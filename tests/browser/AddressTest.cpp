@@ -30,6 +30,8 @@ private slots:
     void shownPageReportsTheEndOfItsLoad();
     void unattendedStepSavesNoDownload_data();
     void unattendedStepSavesNoDownload();
+    void unattendedStepThatFailsKeepsThePageBefore_data();
+    void unattendedStepThatFailsKeepsThePageBefore();
 };
 
 void AddressTest::locationFollowsRedirects()
@@ -158,9 +160,9 @@ void AddressTest::unattendedStepSavesNoDownload()
     const QString link = m_server->url(path);
     const QString before = m_server->url(QStringLiteral("/page/before-download"));
     QStringList passedOver;
-    m_pair->main->watchPassedOverDownloads(
-        [&passedOver](const QString& url) { passedOver << url; });
-    const auto stopWatching = qScopeGuard([this] { m_pair->main->watchPassedOverDownloads({}); });
+    m_pair->main->watchPassedOver(
+        [&passedOver](const QString& url, const QString&) { passedOver << url; });
+    const auto stopWatching = qScopeGuard([this] { m_pair->main->watchPassedOver({}); });
     for (int round = 1; round <= 2; ++round) {
         m_pair->main->Navigate(before);
         QVERIFY(mainBrowser().waitForLoadEvent(10000));
@@ -175,6 +177,40 @@ void AddressTest::unattendedStepSavesNoDownload()
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(file), 10000);
     QCOMPARE(passedOver.size(), 2);
     QFile::remove(file);
+}
+
+void AddressTest::unattendedStepThatFailsKeepsThePageBefore_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("a server error") << m_server->url(QStringLiteral("/status/503"))
+                                    << "a link that did not load (the server answered 503)";
+    QTest::newRow("a refused connection")
+        << QStringLiteral("http://127.0.0.1:1/") << "a link that did not load (Failed)";
+    QTest::newRow("no such host") << QStringLiteral("http://nowhere.invalid/")
+                                  << "a link that did not load (NameNotResolved)";
+}
+
+// The error page would stand on an unattended screen until the next step; the user's own step
+// onto the link still shows it.
+void AddressTest::unattendedStepThatFailsKeepsThePageBefore()
+{
+    QFETCH(QString, link);
+    QFETCH(QString, why);
+    const QString before = m_server->url(QStringLiteral("/page/before-failure"));
+    QStringList passedOver;
+    m_pair->main->watchPassedOver(
+        [&passedOver](const QString& url, const QString& reason) { passedOver << url << reason; });
+    const auto stopWatching = qScopeGuard([this] { m_pair->main->watchPassedOver({}); });
+    m_pair->main->Navigate(before);
+    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    m_pair->main->NavigateUnattended(link);
+    QTRY_COMPARE_WITH_TIMEOUT(passedOver, (QStringList{link, why}), 10000);
+    QCOMPARE(evaluate(mainBrowser(), QStringLiteral("location.href")).toString(), before);
+    m_pair->main->Navigate(link);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        evaluate(mainBrowser(), QStringLiteral("location.href")).toString() != before, 10000);
+    QCOMPARE(passedOver.size(), 2);
 }
 
 std::unique_ptr<QObject> makeAddressTests(BrowserFixture& fixture)

@@ -103,6 +103,9 @@ HttpResponse respond(const QString& path)
     const QByteArray name = path.toLatin1();
     if (path.startsWith(QLatin1String("/page/"))) {
         response.body = page(name.mid(6));
+    } else if (path.startsWith(QLatin1String("/status/"))) {
+        response.status = path.mid(8).toInt();
+        response.body = page("status " + name.mid(8));
     } else if (path == QLatin1String("/redirect")) {
         response.status = 302;
         response.headers = {{"Location", "/final"}};

@@ -44,9 +44,9 @@ public:
     {
         m_factory.inputWatchers.insert(m_name, std::move(active));
     }
-    void watchPassedOverDownloads(std::function<void(const QString&)> passedOver) override
+    void watchPassedOver(std::function<void(const QString&, const QString&)> passedOver) override
     {
-        m_factory.downloadWatchers.insert(m_name, std::move(passedOver));
+        m_factory.passedOverWatchers.insert(m_name, std::move(passedOver));
     }
     void watchEnd(std::function<void()> gone) override
     {
@@ -118,10 +118,10 @@ void RecordingBrowserFactory::finishLoad(const QString& name)
         watcher();
 }
 
-void RecordingBrowserFactory::passOverDownload(const QString& link, const QString& name)
+void RecordingBrowserFactory::passOver(const QString& link, const QString& why, const QString& name)
 {
-    if (const auto watcher = downloadWatchers.value(name))
-        watcher(link);
+    if (const auto watcher = passedOverWatchers.value(name))
+        watcher(link, why);
 }
 
 QStringList RecordingBrowserFactory::callsStartingWith(const QString& prefix) const

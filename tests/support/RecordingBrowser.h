@@ -40,8 +40,9 @@ public:
     // comes later hears of it at once, as with the real browser.
     QSet<QString> loadEnded;
     // The end of an unattended step onto `link` that answered with a download.
-    void passOverDownload(const QString& link, const QString& name = QStringLiteral("Main"));
-    QMap<QString, std::function<void(const QString&)>> downloadWatchers;
+    void passOver(const QString& link, const QString& why,
+                  const QString& name = QStringLiteral("Main"));
+    QMap<QString, std::function<void(const QString&, const QString&)>> passedOverWatchers;
     // The browser of instance `name` ends on its own, as a killed one does.
     void endBrowser(const QString& name = QStringLiteral("Main"));
     QMap<QString, std::function<void()>> endWatchers;

@@ -56,10 +56,27 @@ void KeptDocumentServer::serveWindow(ShownPage& page)
 
 void KeptDocumentServer::pauseWindowRequests()
 {
-    if (!m_page)
+    m_windowPaused = true;
+    enableWindowFetch();
+}
+
+void KeptDocumentServer::passOverFailures(std::function<void(const QString& why)> failed)
+{
+    const bool changed = bool(failed) != bool(m_stepFailed);
+    m_stepFailed = std::move(failed);
+    if (changed)
+        enableWindowFetch();
+}
+
+void KeptDocumentServer::enableWindowFetch()
+{
+    using FetchDocuments::Stage;
+    if (!m_page || !m_windowPaused)
         return;
     m_pipe.send(QStringLiteral("Fetch.enable"),
-                FetchDocuments::pausingAt({FetchDocuments::Stage::Request}), windowSession());
+                m_stepFailed ? FetchDocuments::pausingAt({Stage::Request, Stage::Response})
+                             : FetchDocuments::pausingAt({Stage::Request}),
+                windowSession());
 }
 
 void KeptDocumentServer::servePrerender(const QString& sessionId)
@@ -198,6 +215,11 @@ void KeptDocumentServer::answer(const QString& sessionId, const QJsonObject& par
 {
     const bool prerender = sessionId != windowSession();
     const Request paused{sessionId, params.value(QStringLiteral("requestId")), prerender};
+    if (params.contains(QStringLiteral("responseStatusCode")) ||
+        params.contains(QStringLiteral("responseErrorReason"))) {
+        answered(paused, params);
+        return;
+    }
     const QJsonObject request = params.value(QStringLiteral("request")).toObject();
     const QString url = request.value(QStringLiteral("url")).toString();
     const QString method = request.value(QStringLiteral("method")).toString();
@@ -232,6 +254,25 @@ void KeptDocumentServer::answer(const QString& sessionId, const QJsonObject& par
         else
             refuse(paused);
     });
+}
+
+// A timed step's answer: an error page would stand on the screen until the next step, so a
+// failed load is aborted, which the browser ends without showing anything.
+void KeptDocumentServer::answered(const Request& request, const QJsonObject& params)
+{
+    const QString error = params.value(QStringLiteral("responseErrorReason")).toString();
+    const int status = params.value(QStringLiteral("responseStatusCode")).toInt();
+    const bool failed = !error.isEmpty() || status >= 500;
+    if (request.prerender || !m_stepFailed || !failed ||
+        m_connection.isSubframe(params.value(QStringLiteral("frameId")).toString())) {
+        m_pipe.send(QStringLiteral("Fetch.continueRequest"),
+                    {{QStringLiteral("requestId"), request.requestId}}, request.sessionId);
+        return;
+    }
+    FetchDocuments::fail(m_pipe, request.sessionId, request.requestId, QStringLiteral("Aborted"));
+    const auto failedStep = std::exchange(m_stepFailed, {});
+    enableWindowFetch();
+    failedStep(error.isEmpty() ? QStringLiteral("the server answered %1").arg(status) : error);
 }
 
 void KeptDocumentServer::serve(const Request& request, const KeptDocuments::Document& document)

@@ -43,6 +43,11 @@ public:
     // Starts pausing the document requests of the window's page on show. Not waited for: when the
     // browser refuses, the window simply always goes to the network.
     void pauseWindowRequests();
+    // While a timed step's page is on its way, the answer to the window's document is paused
+    // too: one that failed (no connection, no such host) or a server error is dropped, so that
+    // the page before stays on show instead of an error page, and `failed` gets why in a few
+    // words. Ends with the next call.
+    void passOverFailures(std::function<void(const QString& why)> failed);
     // Answers the document requests of a prerender of the window from now on; sent without
     // waiting, so that it comes before the prerender goes on.
     void servePrerender(const QString& sessionId);
@@ -80,6 +85,8 @@ private:
     void noteCookies(const QString& url);
     void refuse(const Request& request);
     void askAnew(const Request& request, const QJsonObject& requestHeaders);
+    void answered(const Request& request, const QJsonObject& params);
+    void enableWindowFetch();
 
     DevToolsConnection& m_connection;
     DevToolsPipe& m_pipe;
@@ -88,6 +95,8 @@ private:
     QSet<QString> m_prerenderSessions;
     QHash<QString, QString> m_prerenderedUrls; // by session: what it was answered with
     int m_served = 0;
+    bool m_windowPaused = false;
+    std::function<void(const QString& why)> m_stepFailed;
     // The copy that the window's page came from, until its cookies were checked once it is on
     // show; m_shownGeneration counts the copies shown.
     std::optional<KeptDocuments::Document> m_shownCopy;

@@ -128,6 +128,7 @@ void WindowBrowser::navigate(const QString& url, bool unattended)
     // Set before the page is asked for: its download may be reported while this still runs.
     m_unattendedLink = unattended ? url : QString();
     refuseDownloads(unattended);
+    passOverFailures(unattended);
     const auto activation = m_prerender->activationFor(address);
     // The window's first address goes before its documents are served from the kept ones
     // while the hidden instance has loaded nothing: no copy can answer it, and a request paused
@@ -279,10 +280,11 @@ void WindowBrowser::watchPageLoads(std::function<void()> loaded)
         m_pageLoaded();
 }
 
-void WindowBrowser::watchPassedOverDownloads(std::function<void(const QString& link)> passedOver)
+void WindowBrowser::watchPassedOver(
+    std::function<void(const QString& link, const QString& why)> passedOver)
 {
     requireTarget();
-    m_downloadPassedOver = std::move(passedOver);
+    m_passedOver = std::move(passedOver);
     listenToPageEvents();
 }
 
@@ -302,9 +304,7 @@ void WindowBrowser::listenToPageEvents()
         if (event.sessionId != m_page->sessionId() || m_unattendedLink.isEmpty() ||
             m_connection.isSubframe(event.text("frameId")))
             return;
-        const QString link = std::exchange(m_unattendedLink, {});
-        if (m_downloadPassedOver)
-            m_downloadPassedOver(link);
+        passOver(QStringLiteral("a download"));
     });
     m_connection.command(str("Page.enable"), {}, m_page->sessionId());
 }
@@ -314,6 +314,29 @@ void WindowBrowser::endUnattended()
 {
     m_unattendedLink.clear();
     refuseDownloads(false);
+    passOverFailures(false);
+}
+
+// A timed step whose link fails to load leaves the page before on show rather than an error
+// page, which would stand there until the next step.
+void WindowBrowser::passOverFailures(bool on)
+{
+    KeptDocumentServer& server = m_chromium->ahead().keptDocumentServer();
+    if (!on) {
+        server.passOverFailures({});
+        return;
+    }
+    server.passOverFailures([window = QPointer(this)](const QString& why) {
+        if (window)
+            window->passOver(QStringLiteral("a link that did not load (%1)").arg(why));
+    });
+}
+
+void WindowBrowser::passOver(const QString& why)
+{
+    const QString link = std::exchange(m_unattendedLink, {});
+    if (!link.isEmpty() && m_passedOver)
+        m_passedOver(link, why);
 }
 
 // The browser refuses the timed step's download itself, from before the step until its page has

@@ -47,7 +47,8 @@ public:
     qint64 windowProcessGroup() const override;
     void watchUserInput(std::function<void()> active) override;
     void watchPageLoads(std::function<void()> loaded) override;
-    void watchPassedOverDownloads(std::function<void(const QString& link)> passedOver) override;
+    void watchPassedOver(
+        std::function<void(const QString& link, const QString& why)> passedOver) override;
     void watchEnd(std::function<void()> gone) override;
     QString whyGone() override;
 
@@ -77,6 +78,8 @@ private:
     void listenToPageEvents();
     void refuseDownloads(bool refuse);
     void endUnattended();
+    void passOverFailures(bool on);
+    void passOver(const QString& why);
     void probe();
 
     std::shared_ptr<RunningChromium> m_chromium;
@@ -90,8 +93,8 @@ private:
     std::function<void(StepKey)> m_stepKeyPressed;
     std::function<void()> m_userActive;
     std::function<void()> m_pageLoaded;
-    std::function<void(const QString& link)> m_downloadPassedOver;
-    QString m_unattendedLink; // until its page has loaded, or its download was given up
+    std::function<void(const QString& link, const QString& why)> m_passedOver;
+    QString m_unattendedLink; // until its page has loaded, or it was passed over
     bool m_refusingDownloads = false;
     bool m_listening = false;
     bool m_servedFromKept = false; // from its first Navigate() on
