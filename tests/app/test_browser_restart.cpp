@@ -15,6 +15,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 #include <csignal>
@@ -57,18 +58,29 @@ class TestBrowserRestart : public QObject
     Q_OBJECT
 
 private slots:
-    // Killed as the out-of-memory killer would, or hung with its pipe still open.
+    // Killed as the out-of-memory killer would, or hung with its pipe still open; on the lasting
+    // profile, or on a temporary one while another machine's copy holds that.
     void endedBrowserComesBackAndStepsOn_data()
     {
         QTest::addColumn<int>("signal");
-        QTest::newRow("killed") << SIGKILL;
-        QTest::newRow("hung") << SIGSTOP;
+        QTest::addColumn<bool>("temporary");
+        QTest::newRow("killed") << SIGKILL << false;
+        QTest::newRow("hung") << SIGSTOP << false;
+        QTest::newRow("killed, on a temporary profile") << SIGKILL << true;
     }
     void endedBrowserComesBackAndStepsOn()
     {
         QFETCH(int, signal);
+        QFETCH(bool, temporary);
         if (const QString why = browserTestUnavailable(m_home.path()); !why.isEmpty())
             QSKIP(qPrintable(why));
+        const QString lock =
+            m_home.path() + QStringLiteral("/.config/Quillon2/browser-profile/SingletonLock");
+        QFile::remove(lock);
+        if (temporary) {
+            QVERIFY(QDir().mkpath(QFileInfo(lock).path()));
+            QVERIFY(QFile::link(QStringLiteral("elsewhere.example-1"), lock));
+        }
         LocalHttpServer server([](const QString&) {
             HttpResponse page;
             page.body = "<p>page";
@@ -97,7 +109,10 @@ private slots:
         const pid_t dead = browserGroup(m);
         const QString profile =
             static_cast<WindowBrowser&>(*m.MainBrowser).chromium().profile().path();
-        ::kill(dead, signal);
+        QCOMPARE(profile.startsWith(m_home.path()), !temporary);
+        // On a temporary profile the group is led by the shell that removes the profile after the
+        // browser: all of it is killed, so that nothing but the program can remove it.
+        ::kill(temporary ? -dead : dead, signal);
         until([&] {
             QFile file(installDir + QStringLiteral("error.log"));
             return file.open(QIODevice::ReadOnly) &&
@@ -106,8 +121,11 @@ private slots:
         QCOMPARE(runningInGroup(dead), 0);
         const pid_t born = browserGroup(m);
         QVERIFY(born != dead);
-        QVERIFY(QFile::symLinkTarget(profile + QStringLiteral("/SingletonLock"))
-                    .endsWith(QLatin1Char('-') + QString::number(born)));
+        if (temporary)
+            until([&] { return !QFileInfo::exists(profile); });
+        else
+            QVERIFY(QFile::symLinkTarget(profile + QStringLiteral("/SingletonLock"))
+                        .endsWith(QLatin1Char('-') + QString::number(born)));
         // The link on show comes back, and the steps go on from it.
         const int shown = m.theme().LinkIndex();
         until([&] { return m.MainBrowser->LocationURL() == m.theme().Links(shown); });
