@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Dependence runs one way: core (platform, log, browser, themefile, web) <- session <- commands
 # (themes, capture, pages) <- app. Fails on any include in src/ that points to a higher layer,
-# above all on "app/" anywhere outside src/app. Inside the browser, the connection
-# (browser/devtools) knows none of the parts that use it: the process, the window, the load ahead.
+# above all on "app/" anywhere outside src/app. Inside the browser, the same one way: the
+# connection (devtools) <- the page on show (page) <- the load ahead (ahead) <- the window
+# (window) <- the launched browser that composes them (chromium).
+#     check-layers.sh [SOURCE-FOLDER]   (src/ of this checkout when not given)
 set -euo pipefail
-cd "$(dirname "${BASH_SOURCE[0]}")/../src"
+cd "${1:-$(dirname "${BASH_SOURCE[0]}")/../src}"
 
 status=0
 # refuse PATTERN FOLDER...: no file below the folders may have an include matching PATTERN.
@@ -24,5 +26,8 @@ commands='themes/|capture/|pages/'
 refuse "^#include \"(app/|session/|$commands)" platform log browser themefile web
 refuse "^#include \"(app/|$commands)" session
 refuse '^#include "app/' themes capture pages
-refuse '^#include "browser/(chromium|window|ahead)/' browser/devtools
+refuse '^#include "browser/(chromium|window|ahead|page)/' browser/devtools
+refuse '^#include "browser/(chromium|window|ahead)/' browser/page
+refuse '^#include "browser/(chromium|window)/' browser/ahead
+refuse '^#include "browser/chromium/' browser/window
 exit $status

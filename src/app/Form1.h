@@ -35,7 +35,6 @@ public:
     static constexpr const char* DesignedCaption = QUILLON_VERSION_TEXT;
 
     int twipsToPixels(int twips) const;
-    StepKeys* stepKeys() const { return m_stepKeys; }
 
     QString shownText() const override;
     void setShownText(const QString& text) override;

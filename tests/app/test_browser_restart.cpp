@@ -108,7 +108,9 @@ private slots:
 
         const pid_t dead = browserGroup(m);
         const QString profile =
-            static_cast<WindowBrowser&>(*m.MainBrowser).chromium().profile().path();
+            static_cast<RunningChromium&>(static_cast<WindowBrowser&>(*m.MainBrowser).chromium())
+                .profile()
+                .path();
         QCOMPARE(profile.startsWith(m_home.path()), !temporary);
         // On a temporary profile the group is led by the shell that removes the profile after the
         // browser: all of it is killed, so that nothing but the program can remove it.

@@ -7,7 +7,7 @@
 #include "browser/chromium/BrowserProfile.h"
 #include "browser/chromium/RunningChromium.h"
 #include "browser/devtools/DevToolsConnection.h"
-#include "browser/window/ShownPage.h"
+#include "browser/page/ShownPage.h"
 #include "browser/window/WindowBrowser.h"
 #include "browser/window/WindowNavigation.h"
 #include "platform/Failure.h"

@@ -8,7 +8,7 @@
 #include "browser/chromium/ChromiumBrowserFactory.h"
 #include "browser/chromium/RunningChromium.h"
 #include "browser/devtools/DevToolsConnection.h"
-#include "browser/window/ShownPage.h"
+#include "browser/page/ShownPage.h"
 #include "browser/window/WindowBrowser.h"
 #include "platform/Failure.h"
 

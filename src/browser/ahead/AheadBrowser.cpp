@@ -4,13 +4,13 @@
 #include "browser/NavigationUrl.h"
 #include "browser/Str.h"
 #include "browser/ahead/LoadAhead.h"
-#include "browser/chromium/RunningChromium.h"
+#include "browser/ahead/RunningBrowser.h"
 #include "browser/devtools/DevToolsConnection.h"
 #include "platform/Failure.h"
 
 #include <QPointer>
 
-AheadBrowser::AheadBrowser(std::shared_ptr<RunningChromium> chromium)
+AheadBrowser::AheadBrowser(std::shared_ptr<RunningBrowser> chromium)
     : m_chromium(std::move(chromium))
 {}
 

@@ -8,7 +8,7 @@
 #include <memory>
 
 class DevToolsConnection;
-class RunningChromium;
+class RunningBrowser;
 
 // The hidden instance: a target of its own out of sight, in the window's browser and profile,
 // and so with the window's HTTP cache, that loads the next link ahead of the user. Its target is
@@ -18,7 +18,7 @@ class RunningChromium;
 class AheadBrowser : public QObject, public Browser
 {
 public:
-    explicit AheadBrowser(std::shared_ptr<RunningChromium> chromium);
+    explicit AheadBrowser(std::shared_ptr<RunningBrowser> chromium);
     ~AheadBrowser() override;
 
     // Whatever it is told, it has no window to place or show.
@@ -38,7 +38,7 @@ public:
     const QString& targetId() const { return m_hiddenTargetId; }
     const QString& sessionId() const { return m_hiddenSessionId; }
     DevToolsConnection& connection();
-    RunningChromium& chromium() { return *m_chromium; }
+    RunningBrowser& chromium() { return *m_chromium; }
 
 private:
     void requireTarget() const;
@@ -46,7 +46,7 @@ private:
     void startMaking();
     void loadAskedMeanwhile();
 
-    std::shared_ptr<RunningChromium> m_chromium;
+    std::shared_ptr<RunningBrowser> m_chromium;
     QString m_hiddenTargetId;
     QString m_hiddenSessionId;
     int m_loadEventsBeforeNavigate = 0;

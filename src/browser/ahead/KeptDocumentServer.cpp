@@ -3,7 +3,7 @@
 #include "browser/ahead/FetchDocuments.h"
 #include "browser/ahead/KeptDocuments.h"
 #include "browser/devtools/DevToolsConnection.h"
-#include "browser/window/ShownPage.h"
+#include "browser/page/ShownPage.h"
 #include "log/StepTrace.h"
 
 #include <QJsonArray>

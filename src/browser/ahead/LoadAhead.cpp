@@ -2,7 +2,7 @@
 
 #include "browser/Str.h"
 #include "browser/devtools/DevToolsConnection.h"
-#include "browser/window/ShownPage.h"
+#include "browser/page/ShownPage.h"
 #include "log/StepTrace.h"
 #include "platform/Failure.h"
 

@@ -13,7 +13,6 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include <csignal>
 
 ChromiumBrowserFactory::Launched::Launched() = default;
 ChromiumBrowserFactory::Launched::~Launched() = default;
@@ -61,8 +60,6 @@ void ChromiumBrowserFactory::dropBrowser()
 // `executable`, or the one on PATH when empty; throws 429 when there is none.
 QString ChromiumBrowserFactory::usableExecutable(const QString& executable)
 {
-    // A browser that is gone must be a failure of the caller's next write, not its death.
-    std::signal(SIGPIPE, SIG_IGN);
     QString found = executable.isEmpty() ? findExecutable() : executable;
     const QFileInfo info(found);
     if (found.isEmpty() || !info.isFile() || !info.isExecutable())

@@ -180,7 +180,7 @@ void RunningChromium::kill()
 
 pid_t RunningChromium::processGroup() const
 {
-    return m_process->pid();
+    return m_process ? m_process->pid() : 0;
 }
 
 QString RunningChromium::whyGone()

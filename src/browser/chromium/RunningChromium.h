@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browser/BrowserClock.h"
+#include "browser/ahead/RunningBrowser.h"
 #include "browser/chromium/BrowserProfile.h"
 
 #include <QJsonObject>
@@ -11,13 +12,11 @@
 #include <sys/types.h>
 
 class ChromiumProcess;
-class DevToolsConnection;
-class LoadAhead;
 
 // One running Chromium: its process, its profile, the connection to it and the load ahead that
 // its instances share. The window and the hidden instances hold it; the browser goes with the
 // last of them.
-class RunningChromium
+class RunningChromium : public RunningBrowser
 {
 public:
     // Time for the browser to start and answer its first command.
@@ -41,7 +40,7 @@ public:
     // The arguments that the browser is started with, for a profile in `profileDir`.
     static QStringList browserArguments(const QString& profileDir);
 
-    ~RunningChromium();
+    ~RunningChromium() override;
     RunningChromium(const RunningChromium&) = delete;
     RunningChromium& operator=(const RunningChromium&) = delete;
 
@@ -50,15 +49,13 @@ public:
     // (WindowPlacement::edgesOf()), when given, are where the window is made.
     QString openWindow(const QString& address = QStringLiteral("about:blank"),
                        const QJsonObject& edges = {});
-    DevToolsConnection& connection() { return *m_connection; }
-    LoadAhead& ahead() { return *m_ahead; }
-    // Closes the browser and makes sure that its processes are gone.
-    void quit();
+    DevToolsConnection& connection() override { return *m_connection; }
+    LoadAhead& ahead() override { return *m_ahead; }
+    void quit() override;
     // Ends its processes at once, for a browser that has ended or hangs.
     void kill();
-    pid_t processGroup() const;
-    // Why the browser no longer answers: how its process ended, else its pipe or its silence.
-    QString whyGone();
+    pid_t processGroup() const override;
+    QString whyGone() override;
     const BrowserProfile& profile() const { return m_profile; }
 
 private:

@@ -7,6 +7,7 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -48,6 +49,10 @@ DevToolsPipe::DevToolsPipe(int commandFd, int eventFd, qsizetype maxFrameSize, B
 {
     makeNonBlocking(m_commandFd);
     makeNonBlocking(m_eventFd);
+    // A browser that is gone must fail the next write to its pipe, not end the program: the
+    // signal that such a write raises is ignored, for the whole program, as any pipe's owner
+    // must.
+    std::signal(SIGPIPE, SIG_IGN);
     m_notifier = std::make_unique<QSocketNotifier>(m_eventFd, QSocketNotifier::Read);
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(),
                      [this] { readAvailable(); });

@@ -4,10 +4,10 @@
 #include "browser/NavigationUrl.h"
 #include "browser/Str.h"
 #include "browser/ahead/LoadAhead.h"
-#include "browser/chromium/RunningChromium.h"
+#include "browser/ahead/RunningBrowser.h"
 #include "browser/devtools/DevToolsConnection.h"
+#include "browser/page/ShownPage.h"
 #include "browser/window/HistoryStep.h"
-#include "browser/window/ShownPage.h"
 #include "browser/window/StepKeyBinding.h"
 #include "browser/window/WindowNavigation.h"
 #include "browser/window/WindowPlacement.h"
@@ -26,7 +26,7 @@ void followLifecycle(DevToolsPipe& pipe, const QString& sessionId)
 }
 } // namespace
 
-std::unique_ptr<WindowBrowser> WindowBrowser::open(std::shared_ptr<RunningChromium> chromium,
+std::unique_ptr<WindowBrowser> WindowBrowser::open(std::shared_ptr<RunningBrowser> chromium,
                                                    const QString& tabId, const QString& madeOn)
 {
     DevToolsConnection& connection = chromium->connection();
@@ -36,7 +36,7 @@ std::unique_ptr<WindowBrowser> WindowBrowser::open(std::shared_ptr<RunningChromi
 
 // The page on show is the blank one that the window was made with, whichever address it is on its
 // way to: its first step leaves nothing.
-WindowBrowser::WindowBrowser(std::shared_ptr<RunningChromium> chromium, const ShownPage::Tab& tab,
+WindowBrowser::WindowBrowser(std::shared_ptr<RunningBrowser> chromium, const ShownPage::Tab& tab,
                              QString madeOn)
     : m_chromium(std::move(chromium)), m_connection(m_chromium->connection()),
       m_page(new ShownPage(m_connection, tab.targetId, tab.sessionId, str("about:blank"), this)),

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "browser/Browser.h"
-#include "browser/window/ShownPage.h"
+#include "browser/page/ShownPage.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -12,7 +12,7 @@
 #include <memory>
 
 class DevToolsConnection;
-class RunningChromium;
+class RunningBrowser;
 class StepKeyBinding;
 class WindowNavigation;
 class WindowPrerender;
@@ -29,7 +29,7 @@ public:
     // `madeOn`; Failure 429 when the browser refuses. The first Navigate() to that address takes
     // over the load under way instead of starting it again.
     static std::unique_ptr<WindowBrowser>
-    open(std::shared_ptr<RunningChromium> chromium, const QString& tabId,
+    open(std::shared_ptr<RunningBrowser> chromium, const QString& tabId,
          const QString& madeOn = QStringLiteral("about:blank"));
     ~WindowBrowser() override;
 
@@ -60,12 +60,12 @@ public:
     const QString& targetId() const;
     const QString& sessionId() const;
     DevToolsConnection& connection() { return m_connection; }
-    RunningChromium& chromium() { return *m_chromium; }
+    RunningBrowser& chromium() { return *m_chromium; }
     // How many renderers of pages on show the window ended because they held a step.
     int endedRenderers() const;
 
 private:
-    WindowBrowser(std::shared_ptr<RunningChromium> chromium, const ShownPage::Tab& tab,
+    WindowBrowser(std::shared_ptr<RunningBrowser> chromium, const ShownPage::Tab& tab,
                   QString madeOn);
     bool takeOverFirstLoad(const QString& address, bool unattended);
     void requireTarget() const;
@@ -82,7 +82,7 @@ private:
     void passOver(const QString& why);
     void probe();
 
-    std::shared_ptr<RunningChromium> m_chromium;
+    std::shared_ptr<RunningBrowser> m_chromium;
     DevToolsConnection& m_connection;
     ShownPage* m_page;
     WindowNavigation* m_navigation;

@@ -4,7 +4,7 @@
 #include "browser/NavigationUrl.h"
 #include "browser/Str.h"
 #include "browser/devtools/DevToolsConnection.h"
-#include "browser/window/ShownPage.h"
+#include "browser/page/ShownPage.h"
 #include "log/StepTrace.h"
 
 #include <QJsonObject>

@@ -6,7 +6,7 @@
 #include "browser/ahead/KeptDocuments.h"
 #include "browser/ahead/LoadAhead.h"
 #include "browser/devtools/DevToolsConnection.h"
-#include "browser/window/ShownPage.h"
+#include "browser/page/ShownPage.h"
 #include "browser/window/WindowNavigation.h"
 #include "log/StepTrace.h"
 

@@ -1,4 +1,4 @@
-#include "browser/window/ShownPage.h"
+#include "browser/page/ShownPage.h"
 
 #include "browser/Str.h"
 #include "browser/devtools/DevToolsConnection.h"
