@@ -6,6 +6,7 @@
 #include "browser/ahead/LoadAhead.h"
 #include "browser/chromium/BrowserProfile.h"
 #include "browser/chromium/RunningChromium.h"
+#include "browser/devtools/BrowserEndWatch.h"
 #include "browser/devtools/DevToolsConnection.h"
 #include "browser/page/ShownPage.h"
 #include "browser/window/WindowBrowser.h"
@@ -122,7 +123,8 @@ public:
     qint64 nowMs() const override { return now; }
     bool waitForInput(int fd, int ms) override
     {
-        browser->respond();
+        if (browser)
+            browser->respond();
         pollfd entry{fd, POLLIN, 0};
         if (::poll(&entry, 1, 0) > 0)
             return true;
@@ -168,6 +170,8 @@ private slots:
     void failedSetUpFailsWhatFollows();
     void hiddenGuardRefusedLateFailsWhatFollows();
     void browserThatNeverMakesTheWindowFailsCreation();
+    void browserEndIsToldOnce_data();
+    void browserEndIsToldOnce();
     void firstPageGoesBeforeItsServing();
     void windowMadeOnItsFirstLinkTakesOverItsLoad_data();
     void windowMadeOnItsFirstLinkTakesOverItsLoad();
@@ -459,6 +463,41 @@ void BrowserMachinesTest::browserThatNeverMakesTheWindowFailsCreation()
     QCOMPARE(failure, FailureNumber::CannotCreateObject);
     QCOMPARE(m_clock->now,
              qint64(RunningChromium::StartTimeoutMs + DevToolsConnection::ReplyTimeoutMs));
+}
+
+void BrowserMachinesTest::browserEndIsToldOnce_data()
+{
+    QTest::addColumn<QString>("browser");
+    QTest::addColumn<qint64>("toldAt"); // -1: never told
+    QTest::newRow("answers") << "answers" << qint64(-1);
+    QTest::newRow("hangs with its pipe open")
+        << "hangs" << qint64(BrowserEndWatch::AskEveryMs + DevToolsConnection::ReplyTimeoutMs);
+    QTest::newRow("ends") << "ends" << qint64(0);
+}
+
+// Ten seconds of the browser's life: the questions that an answering browser answered show that
+// the watch kept asking.
+void BrowserMachinesTest::browserEndIsToldOnce()
+{
+    QFETCH(QString, browser);
+    QFETCH(qint64, toldAt);
+    QList<qint64> told;
+    BrowserEndWatch watch(
+        connection(), [&told, this] { told << m_clock->now; }, nullptr);
+    if (browser == "hangs")
+        m_browser->unanswered = {"Browser.getVersion"};
+    if (browser == "ends") {
+        m_clock->browser = nullptr;
+        m_browser.reset();
+    }
+    for (int second = 0; second < 10; ++second) {
+        exchange();
+        m_clock->pass(BrowserEndWatch::AskEveryMs);
+    }
+    exchange();
+    QCOMPARE(told, toldAt < 0 ? QList<qint64>() : QList<qint64>{toldAt});
+    if (m_browser)
+        QCOMPARE(sentSince("Browser.getVersion V").size(), browser == "answers" ? 10 : 1);
 }
 
 void BrowserMachinesTest::hiddenGuardRefusedLateFailsWhatFollows()

@@ -5,10 +5,12 @@
 #include "browser/Str.h"
 #include "browser/ahead/LoadAhead.h"
 #include "browser/ahead/RunningBrowser.h"
+#include "browser/devtools/BrowserEndWatch.h"
 #include "browser/devtools/DevToolsConnection.h"
 #include "browser/page/ShownPage.h"
 #include "browser/window/HistoryStep.h"
 #include "browser/window/StepKeyBinding.h"
+#include "browser/window/UnattendedStep.h"
 #include "browser/window/WindowNavigation.h"
 #include "browser/window/WindowPlacement.h"
 #include "browser/window/WindowPrerender.h"
@@ -54,12 +56,13 @@ WindowBrowser::WindowBrowser(std::shared_ptr<RunningBrowser> chromium, const Sho
         },
         this);
     m_prerender = new WindowPrerender(m_connection, *m_page, tab.sessionOfTab, ahead, this);
+    m_unattended = new UnattendedStep(m_connection, *m_page, server, this);
     connect(m_prerender, &WindowPrerender::starting, this, &WindowBrowser::setUpPrerender);
     connect(m_page, &ShownPage::replaced, this, [this] {
         // Loaded already, as a rule: the load of the step is over when its load event is counted.
         m_loadEventsBeforeNavigate = 0;
         m_loadEndsBeforeNavigate = 0;
-        endUnattended();
+        m_unattended->end();
     });
 }
 
@@ -125,10 +128,7 @@ void WindowBrowser::navigate(const QString& url, bool unattended)
     const QString address = shownAddress(url);
     if (takeOverFirstLoad(address, unattended))
         return;
-    // Set before the page is asked for: its download may be reported while this still runs.
-    m_unattendedLink = unattended ? url : QString();
-    refuseDownloads(unattended);
-    passOverFailures(unattended);
+    m_unattended->begin(url, unattended);
     const auto activation = m_prerender->activationFor(address);
     // The window's first address goes before its documents are served from the kept ones
     // while the hidden instance has loaded nothing: no copy can answer it, and a request paused
@@ -176,7 +176,7 @@ void WindowBrowser::NavigateBack(const QString& url)
 {
     requireTarget();
     const QString address = shownAddress(url);
-    endUnattended();
+    m_unattended->end();
     m_connection.settle();
     const std::optional<int> entry =
         previousEntryShowing(m_connection, m_page->sessionId(), address);
@@ -256,10 +256,7 @@ void WindowBrowser::listenInPages()
                 m_stepKeyPressed(key);
         },
         [this] {
-            // A download that the user starts in the page is theirs, once the timed step's own
-            // load is over.
-            if (m_unattendedLink.isEmpty())
-                refuseDownloads(false);
+            m_unattended->userActive();
             if (m_userActive)
                 m_userActive();
         },
@@ -284,7 +281,7 @@ void WindowBrowser::watchPassedOver(
     std::function<void(const QString& link, const QString& why)> passedOver)
 {
     requireTarget();
-    m_passedOver = std::move(passedOver);
+    m_unattended->watchPassedOver(std::move(passedOver));
     listenToPageEvents();
 }
 
@@ -296,100 +293,17 @@ void WindowBrowser::listenToPageEvents()
     connect(m_page, &ShownPage::loaded, this, [this](const QString& frameId) {
         // Its load event: the timed step's page has come.
         if (frameId.isEmpty())
-            endUnattended();
+            m_unattended->end();
         if (m_pageLoaded)
             m_pageLoaded();
-    });
-    m_connection.subscribe("Page.downloadWillBegin", this, [this](const DevToolsEvent& event) {
-        if (event.sessionId != m_page->sessionId() || m_unattendedLink.isEmpty() ||
-            m_connection.isSubframe(event.text("frameId")))
-            return;
-        passOver(QStringLiteral("a download"));
     });
     m_connection.command(str("Page.enable"), {}, m_page->sessionId());
 }
 
-// The timed step's page has come (or the user asked for another): downloads are the user's.
-void WindowBrowser::endUnattended()
-{
-    m_unattendedLink.clear();
-    refuseDownloads(false);
-    passOverFailures(false);
-}
-
-// A timed step whose link fails to load leaves the page before on show rather than an error
-// page, which would stand there until the next step.
-void WindowBrowser::passOverFailures(bool on)
-{
-    KeptDocumentServer& server = m_chromium->ahead().keptDocumentServer();
-    if (!on) {
-        server.passOverFailures({});
-        return;
-    }
-    server.passOverFailures([window = QPointer(this)](const QString& why) {
-        if (window)
-            window->passOver(QStringLiteral("a link that did not load (%1)").arg(why));
-    });
-}
-
-void WindowBrowser::passOver(const QString& why)
-{
-    const QString link = std::exchange(m_unattendedLink, {});
-    if (!link.isEmpty() && m_passedOver)
-        m_passedOver(link, why);
-}
-
-// The browser refuses the timed step's download itself, from before the step until its page has
-// come or the user takes over: a download cancelled only once it is reported may be saved whole
-// by then. The setting holds for the whole profile, so it is given back as soon as it may be.
-void WindowBrowser::refuseDownloads(bool refuse)
-{
-    if (refuse == m_refusingDownloads)
-        return;
-    m_refusingDownloads = refuse;
-    try {
-        m_connection.post(str("Browser.setDownloadBehavior"),
-                          {{str("behavior"), refuse ? str("deny") : str("default")}});
-    } catch (const Failure&) {
-        // The browser is gone: the next operation meets it.
-    }
-}
-
-// A browser that has ended closes its pipe; one that hangs keeps it open and answers nothing,
-// which the next operation might meet only much later, or never when none of them waits.
 void WindowBrowser::watchEnd(std::function<void()> gone)
 {
-    m_gone = std::move(gone);
-    m_connection.pipe().setClosedHandler([this] {
-        m_probe.stop();
-        if (auto gone = std::exchange(m_gone, nullptr))
-            gone();
-    });
-    m_probe.setInterval(1000);
-    connect(&m_probe, &QTimer::timeout, this, &WindowBrowser::probe, Qt::UniqueConnection);
-    m_probe.start();
-}
-
-void WindowBrowser::probe()
-{
-    if (m_probeAsked.isValid()) {
-        if (m_probeAsked.hasExpired(DevToolsConnection::ReplyTimeoutMs)) {
-            m_probe.stop();
-            if (auto gone = std::exchange(m_gone, nullptr))
-                gone();
-        }
-        return;
-    }
-    try {
-        m_connection.post(str("Browser.getVersion"), {}, {},
-                          [window = QPointer(this)](const QJsonObject&) {
-                              if (window)
-                                  window->m_probeAsked.invalidate();
-                          });
-        m_probeAsked.start();
-    } catch (const Failure&) {
-        // Its pipe has closed: the closed handler has told it.
-    }
+    delete m_endWatch;
+    m_endWatch = new BrowserEndWatch(m_connection, std::move(gone), this);
 }
 
 QString WindowBrowser::whyGone()

@@ -3,17 +3,18 @@
 #include "browser/Browser.h"
 #include "browser/page/ShownPage.h"
 
-#include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
 #include <QSet>
 #include <QString>
-#include <QTimer>
 
 #include <memory>
 
+class BrowserEndWatch;
 class DevToolsConnection;
 class RunningBrowser;
 class StepKeyBinding;
+class UnattendedStep;
 class WindowNavigation;
 class WindowPrerender;
 
@@ -21,7 +22,7 @@ class WindowPrerender;
 // the page on show (ShownPage): the navigation that takes the window to a link without waiting
 // on the page that it leaves (WindowNavigation), the browser's prerender of the next link
 // (WindowPrerender), the step keys and the reports of the user's input (StepKeyBinding), and
-// the downloads of a timed step, which are refused.
+// what a timed step's link answers that nobody is there for (UnattendedStep).
 class WindowBrowser : public QObject, public Browser
 {
 public:
@@ -76,32 +77,22 @@ private:
     void setUpPrerender(const QString& sessionId);
     void listenInPages();
     void listenToPageEvents();
-    void refuseDownloads(bool refuse);
-    void endUnattended();
-    void passOverFailures(bool on);
-    void passOver(const QString& why);
-    void probe();
 
     std::shared_ptr<RunningBrowser> m_chromium;
     DevToolsConnection& m_connection;
     ShownPage* m_page;
     WindowNavigation* m_navigation;
     WindowPrerender* m_prerender;
+    UnattendedStep* m_unattended;
     StepKeyBinding* m_stepKeys = nullptr; // once keys or input are watched
     int m_loadEventsBeforeNavigate = 0;
     int m_loadEndsBeforeNavigate = 0;
     std::function<void(StepKey)> m_stepKeyPressed;
     std::function<void()> m_userActive;
     std::function<void()> m_pageLoaded;
-    std::function<void(const QString& link, const QString& why)> m_passedOver;
-    QString m_unattendedLink; // until its page has loaded, or it was passed over
-    bool m_refusingDownloads = false;
     bool m_listening = false;
     bool m_servedFromKept = false; // from its first Navigate() on
     QString m_madeOn;              // the address that the window was made on, until its first step
     QSet<QString> m_placedEdges;   // set since the window was made
-    // While the browser's end is watched: a question that it must answer within the reply time.
-    std::function<void()> m_gone;
-    QTimer m_probe;
-    QElapsedTimer m_probeAsked; // valid while its answer is awaited
+    QPointer<BrowserEndWatch> m_endWatch;
 };

@@ -1,0 +1,52 @@
+#include "browser/devtools/BrowserEndWatch.h"
+
+#include "browser/BrowserClock.h"
+#include "browser/Str.h"
+#include "browser/devtools/DevToolsConnection.h"
+#include "platform/Failure.h"
+
+#include <QPointer>
+
+BrowserEndWatch::BrowserEndWatch(DevToolsConnection& connection, std::function<void()> gone,
+                                 QObject* parent)
+    : QObject(parent), m_connection(connection), m_gone(std::move(gone)),
+      m_next(connection.clock().timer())
+{
+    m_connection.pipe().setClosedHandler([this] { tell(); });
+    m_next->fired = [this] { ask(); };
+    m_next->start(AskEveryMs);
+}
+
+BrowserEndWatch::~BrowserEndWatch()
+{
+    m_connection.pipe().setClosedHandler(nullptr);
+}
+
+void BrowserEndWatch::ask()
+{
+    const qint64 now = m_connection.clock().nowMs();
+    if (m_askedAt >= 0 && now - m_askedAt >= DevToolsConnection::ReplyTimeoutMs) {
+        tell();
+        return;
+    }
+    m_next->start(AskEveryMs);
+    if (m_askedAt >= 0)
+        return;
+    try {
+        m_connection.post(str("Browser.getVersion"), {}, {},
+                          [watch = QPointer(this)](const QJsonObject&) {
+                              if (watch)
+                                  watch->m_askedAt = -1;
+                          });
+        m_askedAt = now;
+    } catch (const Failure&) {
+        // Its pipe has closed: the closed handler has told it.
+    }
+}
+
+void BrowserEndWatch::tell()
+{
+    m_next->stop();
+    if (auto gone = std::exchange(m_gone, nullptr))
+        gone();
+}
