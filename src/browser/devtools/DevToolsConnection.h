@@ -23,6 +23,16 @@ struct DevToolsEvent
     QString sessionId; // empty for the browser's own events
 
     QString text(const char* key) const { return params.value(QLatin1String(key)).toString(); }
+    // Whether the frame that the event names ("frame", as Page.frameNavigated has it) is a
+    // page's main frame: one without a parent.
+    bool ofMainFrame() const
+    {
+        return params.value(QLatin1String("frame"))
+            .toObject()
+            .value(QLatin1String("parentId"))
+            .toString()
+            .isEmpty();
+    }
 };
 
 // The connection to one running browser: the pipe, its commands and their answers, the settling

@@ -40,13 +40,8 @@ ShownPage::ShownPage(DevToolsConnection& connection, QString targetId, QString s
         m_connection.subscribe(method, this, [this](const DevToolsEvent& event) {
             if (event.sessionId != m_sessionId || m_connection.isSubframe(event.text("frameId")))
                 return;
-            const bool restored = event.params.value(str("type")).toString() ==
-                                      QLatin1String("BackForwardCacheRestore") &&
-                                  event.params.value(str("frame"))
-                                      .toObject()
-                                      .value(str("parentId"))
-                                      .toString()
-                                      .isEmpty();
+            const bool restored = event.text("type") == QLatin1String("BackForwardCacheRestore") &&
+                                  event.ofMainFrame();
             if (event.text("name") == QLatin1String("firstPaint") || restored)
                 emit painted();
         });
@@ -75,7 +70,7 @@ void ShownPage::trace(const DevToolsEvent& event) const
         StepTrace::mark(qPrintable(event.text("name")),
                         event.params.value(str("timestamp")).toDouble() * 1e3);
     } else if (event.method == QLatin1String("Page.frameNavigated")) {
-        if (event.params.value(str("frame")).toObject().value(str("parentId")).toString().isEmpty())
+        if (event.ofMainFrame())
             StepTrace::mark(qPrintable(str("navigated:") + event.text("type")));
     } else {
         QStringList reasons;

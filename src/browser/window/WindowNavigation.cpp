@@ -297,11 +297,7 @@ void WindowNavigation::committed(const QString& loaderId)
 void WindowNavigation::subscribe()
 {
     m_connection.subscribe("Page.frameNavigated", this, [this](const DevToolsEvent& event) {
-        if (event.sessionId != m_page.sessionId() || !event.params.value(str("frame"))
-                                                          .toObject()
-                                                          .value(str("parentId"))
-                                                          .toString()
-                                                          .isEmpty())
+        if (event.sessionId != m_page.sessionId() || !event.ofMainFrame())
             return;
         m_openDialog.clear();
         committed(event.params.value(str("frame")).toObject().value(str("loaderId")).toString());
