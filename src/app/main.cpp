@@ -45,6 +45,8 @@ int main(int argc, char* argv[])
     ChromiumBrowserFactory browsers(std::move(browser));
     Module1 m(platform, browsers);
     Form1 form(m);
+    // A screen that steps on its own is unattended from its start-up on.
+    m.unattended = options.stepEvery().has_value();
     runHandler(m, [&form, &options] { form.Form_Load(options.themeFile()); });
     std::unique_ptr<StepTimer> stepTimer;
     if (const auto interval = options.stepEvery()) {

@@ -9,13 +9,16 @@
 
 void BrowserFailure(Module1& m)
 {
-    // Nobody may be there to read the box: the browser is started again instead.
+    // Nobody may be there to read the box: the browser is started again instead. Before the
+    // steps have begun there is no list on show to come back to: the program ends without a
+    // box, and the service that runs the screen starts it again.
     if (m.browserRestart) {
         m.browserRestart->browserEnded();
         return;
     }
-    m.platform.dialogs.messageBox(QStringLiteral("Internet Explorer Error"),
-                                  QStringLiteral("MSIE Detection Error"), BoxIcon::Exclamation);
+    if (!m.unattended)
+        m.platform.dialogs.messageBox(QStringLiteral("Internet Explorer Error"),
+                                      QStringLiteral("MSIE Detection Error"), BoxIcon::Exclamation);
     try {
         m.log.WriteSessionEnd({QStringLiteral(" Microsoft Explorer detection failure"),
                                QStringLiteral(" Program terminated with error")});
