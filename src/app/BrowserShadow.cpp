@@ -81,13 +81,16 @@ void BrowserShadow::look()
         if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
             continue;
         shown = window;
-        const QList<quint32> sides = X11Windows::cardinals(m_connection, window, m_extentsAtom);
-        if (sides.size() == 4 && X11Windows::hasAlpha(m_connection, window))
+    }
+    xcb_flush(m_connection);
+    QRect geometry;
+    if (const auto placed = shown ? X11Windows::placeOf(m_connection, shown) : std::nullopt) {
+        geometry = placed->rect;
+        const QList<quint32> sides = X11Windows::cardinals(m_connection, shown, m_extentsAtom);
+        if (sides.size() == 4 && placed->depth == 32)
             extents =
                 QMargins(int(sides.at(0)), int(sides.at(2)), int(sides.at(1)), int(sides.at(3)));
     }
-    xcb_flush(m_connection);
-    const QRect geometry = shown ? X11Windows::geometryOf(m_connection, shown) : QRect();
     if (extents == m_extents && shown == m_window && geometry == m_geometry)
         return;
     m_extents = extents;

@@ -55,22 +55,17 @@ QList<quint32> X11Windows::cardinals(xcb_connection_t* c, xcb_window_t window, x
     return QList<quint32>(values, values + xcb_get_property_value_length(reply.get()) / 4);
 }
 
-bool X11Windows::hasAlpha(xcb_connection_t* c, xcb_window_t window)
-{
-    const auto geometry = own(xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr));
-    return geometry && geometry->depth == 32;
-}
-
-QRect X11Windows::geometryOf(xcb_connection_t* c, xcb_window_t window)
+std::optional<X11Windows::Place> X11Windows::placeOf(xcb_connection_t* c, xcb_window_t window)
 {
     const auto geometry = own(xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr));
     if (!geometry)
-        return {};
+        return std::nullopt;
     const auto onRoot = own(xcb_translate_coordinates_reply(
         c, xcb_translate_coordinates(c, window, geometry->root, 0, 0), nullptr));
     if (!onRoot)
-        return {};
-    return {onRoot->dst_x, onRoot->dst_y, geometry->width, geometry->height};
+        return std::nullopt;
+    return Place{{onRoot->dst_x, onRoot->dst_y, geometry->width, geometry->height},
+                 geometry->depth};
 }
 
 QList<xcb_window_t> X11Windows::ofProcessGroup(xcb_connection_t* c, xcb_window_t root,

@@ -27,10 +27,13 @@ std::optional<Screen> toolbarScreen();
 xcb_atom_t atom(xcb_connection_t* c, const char* name);
 // A property of 32-bit values; empty when the window has none.
 QList<quint32> cardinals(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property);
-// Whether a window's pixels carry an alpha channel (a 32-bit visual).
-bool hasAlpha(xcb_connection_t* c, xcb_window_t window);
-// Where a window is on the screen.
-QRect geometryOf(xcb_connection_t* c, xcb_window_t window);
+// Where a window is on the screen, and the depth of its pixels (32: with an alpha channel).
+struct Place
+{
+    QRect rect;
+    int depth = 0;
+};
+std::optional<Place> placeOf(xcb_connection_t* c, xcb_window_t window);
 // Top-level windows, and inside a window manager's frames the windows they hold, that a process
 // of `processGroup` made.
 QList<xcb_window_t> ofProcessGroup(xcb_connection_t* c, xcb_window_t root, qint64 processGroup);
