@@ -135,11 +135,12 @@ void WindowBrowser::navigate(const QString& url, bool unattended)
     // for nothing only comes later.
     if (!m_chromium->ahead().aheadAddress().isEmpty())
         serveFromKept();
+    // The set-up sent for the pages (the step keys' listener) must be answered first: a page
+    // that goes to a new renderer as they are under way may come up without them.
+    m_connection.settle();
     leave(address);
     m_navigation->navigate(address, activation);
     serveFromKept();
-    // The window's set-up was sent ahead of the page; it is checked once the page is on its way.
-    m_connection.settle();
 }
 
 // The window's first step onto the address that it was made on: that load is the step's. Its
