@@ -1,6 +1,6 @@
 #include "ReliabilityTests.h"
 
-#include "browser/devtools/DevToolsPipe.h"
+#include "browser/devtools/DevToolsConnection.h"
 
 #include <QTest>
 
@@ -47,12 +47,11 @@ void TestMisbehavingBrowser::oversizedFrameFailsOnlyItself()
     QFETCH(QByteArray, sentBack);
     int ends[2];
     QVERIFY(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) == 0);
-    DevToolsPipe pipe(::dup(ends[0]), ends[0]);
+    DevToolsConnection connection(::dup(ends[0]), ends[0]);
     int events = 0;
-    pipe.setEventFilter([](QByteArrayView method) {
-        return method == "Page.loadEventFired" || method == "Fetch.requestPaused";
-    });
-    pipe.setEventHandler([&events](const QJsonObject&) { ++events; });
+    QObject listener;
+    for (const char* method : {"Page.loadEventFired", "Fetch.requestPaused"})
+        connection.subscribe(method, &listener, [&events](const DevToolsEvent&) { ++events; });
     // Written as it is read: the test holds no copy of the frame.
     bool written = true;
     std::thread browser([&] {
@@ -71,14 +70,14 @@ void TestMisbehavingBrowser::oversizedFrameFailsOnlyItself()
             send(padding);
         send(rest);
     });
-    const auto first = pipe.call(QStringLiteral("Page.navigate"), {}, {}, 60000);
+    const auto first = connection.ask(QStringLiteral("Page.navigate"), {}, {}, 60000);
     browser.join();
     QVERIFY(written);
     // The next command is answered as ever (its id is 3 when the program sent one of its own).
     const QByteArray answer = QByteArray(R"({"id":2,"result":{}})") + '\0' +
                               QByteArray(R"({"id":3,"result":{}})") + '\0';
     QCOMPARE(::write(ends[1], answer.constData(), size_t(answer.size())), answer.size());
-    const auto second = pipe.call(QStringLiteral("Browser.getVersion"), {}, {}, 60000);
+    const auto second = connection.ask(QStringLiteral("Browser.getVersion"), {}, {}, 60000);
     QByteArray sent(65536, '\0');
     sent.truncate(
         qMax<ssize_t>(0, ::recv(ends[1], sent.data(), size_t(sent.size()), MSG_DONTWAIT)));
@@ -89,7 +88,7 @@ void TestMisbehavingBrowser::oversizedFrameFailsOnlyItself()
     QCOMPARE(first->contains(QStringLiteral("error")), answersFirstCall);
     QVERIFY(second->contains(QStringLiteral("result")));
     QCOMPARE(events, 1);
-    QVERIFY(pipe.isOpen());
+    QVERIFY(connection.isAlive());
 }
 
 std::unique_ptr<QObject> makeMisbehavingBrowserTests()

@@ -1,7 +1,7 @@
 #include "browser/ahead/FetchDocuments.h"
 
 #include "browser/Str.h"
-#include "browser/devtools/DevToolsPipe.h"
+#include "browser/devtools/DevToolsConnection.h"
 
 #include <QJsonObject>
 
@@ -18,7 +18,7 @@ QJsonObject pausingAt(std::initializer_list<Stage> stages)
     return {{str("patterns"), patterns}};
 }
 
-void fulfil(DevToolsPipe& pipe, const QString& sessionId, const QJsonValue& requestId,
+void fulfil(DevToolsConnection& connection, const QString& sessionId, const QJsonValue& requestId,
             const Response& response)
 {
     QJsonObject params{{str("requestId"), requestId},
@@ -26,15 +26,15 @@ void fulfil(DevToolsPipe& pipe, const QString& sessionId, const QJsonValue& requ
                        {str("responseHeaders"), response.headers}};
     if (!response.phrase.isEmpty())
         params.insert(str("responsePhrase"), response.phrase);
-    pipe.sendWithBytes(str("Fetch.fulfillRequest"), params, sessionId, QLatin1String("body"),
-                       response.body);
+    connection.sendWithBytes(str("Fetch.fulfillRequest"), params, sessionId, QLatin1String("body"),
+                             response.body);
 }
 
-void fail(DevToolsPipe& pipe, const QString& sessionId, const QJsonValue& requestId,
+void fail(DevToolsConnection& connection, const QString& sessionId, const QJsonValue& requestId,
           const QString& reason)
 {
-    pipe.send(str("Fetch.failRequest"),
-              {{str("requestId"), requestId}, {str("errorReason"), reason}}, sessionId);
+    connection.send(str("Fetch.failRequest"),
+                    {{str("requestId"), requestId}, {str("errorReason"), reason}}, sessionId);
 }
 
 } // namespace FetchDocuments

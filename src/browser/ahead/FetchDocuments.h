@@ -8,7 +8,7 @@
 
 #include <initializer_list>
 
-class DevToolsPipe;
+class DevToolsConnection;
 
 // The Fetch domain as the program uses it on a target: its document requests (main frame and
 // frames) paused at one stage, and answered.
@@ -29,11 +29,11 @@ struct Response
 };
 
 // Answers a paused request with a whole response.
-void fulfil(DevToolsPipe& pipe, const QString& sessionId, const QJsonValue& requestId,
+void fulfil(DevToolsConnection& connection, const QString& sessionId, const QJsonValue& requestId,
             const Response& response);
 
 // Ends a paused request with a network error of that reason ("BlockedByClient", "Failed"...).
-void fail(DevToolsPipe& pipe, const QString& sessionId, const QJsonValue& requestId,
+void fail(DevToolsConnection& connection, const QString& sessionId, const QJsonValue& requestId,
           const QString& reason);
 
 } // namespace FetchDocuments

@@ -39,8 +39,8 @@ const char* const silencingScript = R"js((() => {
 
 HiddenTargetGuard::HiddenTargetGuard(DevToolsConnection& connection, KeptDocuments& kept,
                                      QObject* parent)
-    : QObject(parent), m_pipe(connection.pipe()), m_kept(kept),
-      m_bodies(connection.pipe(), HiddenResponsePolicy::MaxDocumentBytes)
+    : QObject(parent), m_connection(connection), m_kept(kept),
+      m_bodies(connection, HiddenResponsePolicy::MaxDocumentBytes)
 {
     connection.subscribe("Target.targetCreated", this, [this](const DevToolsEvent& event) {
         closePopup(event.params.value(QStringLiteral("targetInfo")).toObject());
@@ -82,11 +82,11 @@ void HiddenTargetGuard::handleSessionEvent(const DevToolsEvent& event)
         else
             askWithPurpose(params, sessionId);
     } else if (method == QLatin1String("Page.javascriptDialogOpening")) {
-        m_pipe.send(QStringLiteral("Page.handleJavaScriptDialog"),
-                    {{QStringLiteral("accept"), false}}, sessionId);
+        m_connection.send(QStringLiteral("Page.handleJavaScriptDialog"),
+                          {{QStringLiteral("accept"), false}}, sessionId);
     } else if (method == QLatin1String("Page.downloadWillBegin")) {
-        m_pipe.send(QStringLiteral("Browser.cancelDownload"),
-                    {{QStringLiteral("guid"), params.value(QStringLiteral("guid"))}});
+        m_connection.send(QStringLiteral("Browser.cancelDownload"),
+                          {{QStringLiteral("guid"), params.value(QStringLiteral("guid"))}});
     }
 }
 
@@ -115,7 +115,7 @@ void HiddenTargetGuard::askWithPurpose(const QJsonObject& params, const QString&
              purposeOf(request.value(QStringLiteral("url")).toString(), m_windowAddress)}});
         answer.insert(QStringLiteral("headers"), headers);
     }
-    m_pipe.send(QStringLiteral("Fetch.continueRequest"), answer, sessionId);
+    m_connection.send(QStringLiteral("Fetch.continueRequest"), answer, sessionId);
 }
 
 void HiddenTargetGuard::answerPausedResponse(const QJsonObject& params, const QString& sessionId)
@@ -124,7 +124,7 @@ void HiddenTargetGuard::answerPausedResponse(const QJsonObject& params, const QS
         {QStringLiteral("requestId"), params.value(QStringLiteral("requestId"))}};
     if (!params.contains(QStringLiteral("responseStatusCode"))) {
         // A network error: nothing arrived that could be saved or played.
-        m_pipe.send(QStringLiteral("Fetch.continueRequest"), request, sessionId);
+        m_connection.send(QStringLiteral("Fetch.continueRequest"), request, sessionId);
         return;
     }
     const int status = params.value(QStringLiteral("responseStatusCode")).toInt();
@@ -141,7 +141,7 @@ void HiddenTargetGuard::answerPausedResponse(const QJsonObject& params, const QS
                            .toObject()
                            .value(QStringLiteral("url"))
                            .toString());
-        FetchDocuments::fail(m_pipe, sessionId, request.value(QStringLiteral("requestId")),
+        FetchDocuments::fail(m_connection, sessionId, request.value(QStringLiteral("requestId")),
                              QStringLiteral("BlockedByClient"));
         return;
     }
@@ -149,16 +149,17 @@ void HiddenTargetGuard::answerPausedResponse(const QJsonObject& params, const QS
         // A redirect to mailto:, a custom protocol or a file would hand the address to the
         // desktop or show what nobody asked for; only the web is loaded ahead.
         if (HiddenResponsePolicy::redirectLeavesTheWeb(headers)) {
-            FetchDocuments::fail(m_pipe, sessionId, request.value(QStringLiteral("requestId")),
+            FetchDocuments::fail(m_connection, sessionId,
+                                 request.value(QStringLiteral("requestId")),
                                  QStringLiteral("BlockedByClient"));
         } else {
-            m_pipe.send(QStringLiteral("Fetch.continueResponse"), request, sessionId);
+            m_connection.send(QStringLiteral("Fetch.continueResponse"), request, sessionId);
         }
         return;
     }
     if (status == 204 || status == 205) {
         // No document for a frame: the page on show stays.
-        m_pipe.send(QStringLiteral("Fetch.continueResponse"), request, sessionId);
+        m_connection.send(QStringLiteral("Fetch.continueResponse"), request, sessionId);
         return;
     }
     if (HiddenResponsePolicy::mayLoad(status, headers) &&
@@ -166,7 +167,7 @@ void HiddenTargetGuard::answerPausedResponse(const QJsonObject& params, const QS
         loadAsPrefetch(params, sessionId);
         return;
     }
-    FetchDocuments::fail(m_pipe, sessionId, request.value(QStringLiteral("requestId")),
+    FetchDocuments::fail(m_connection, sessionId, request.value(QStringLiteral("requestId")),
                          QStringLiteral("BlockedByClient"));
 }
 
@@ -196,7 +197,8 @@ void HiddenTargetGuard::loadAsPrefetch(const QJsonObject& params, const QString&
     auto onBody = [this, requestId, headers, request, response, sessionId,
                    mainFrame](std::optional<QByteArray> body) mutable {
         if (!body) {
-            FetchDocuments::fail(m_pipe, sessionId, requestId, QStringLiteral("BlockedByClient"));
+            FetchDocuments::fail(m_connection, sessionId, requestId,
+                                 QStringLiteral("BlockedByClient"));
             return;
         }
         response.body = std::move(*body);
@@ -205,7 +207,7 @@ void HiddenTargetGuard::loadAsPrefetch(const QJsonObject& params, const QString&
             m_kept.keep(request.value(QStringLiteral("url")).toString(),
                         request.value(QStringLiteral("method")).toString(), response.status,
                         response.phrase, headers, response.body);
-        FetchDocuments::fulfil(m_pipe, sessionId, requestId, response);
+        FetchDocuments::fulfil(m_connection, sessionId, requestId, response);
     };
     m_bodies.read(sessionId, requestId, std::move(onBody));
 }
@@ -214,8 +216,8 @@ void HiddenTargetGuard::closePopup(const QJsonObject& targetInfo)
 {
     if (!m_targets.contains(targetInfo.value(QStringLiteral("openerId")).toString()))
         return;
-    m_pipe.send(QStringLiteral("Target.closeTarget"),
-                {{QStringLiteral("targetId"), targetInfo.value(QStringLiteral("targetId"))}});
+    m_connection.send(QStringLiteral("Target.closeTarget"),
+                      {{QStringLiteral("targetId"), targetInfo.value(QStringLiteral("targetId"))}});
 }
 
 void HiddenTargetGuard::forgetTarget(const QString& targetId)

@@ -11,7 +11,6 @@
 #include <functional>
 
 class DevToolsConnection;
-class DevToolsPipe;
 struct DevToolsEvent;
 class KeptDocuments;
 
@@ -56,7 +55,7 @@ private:
     void closePopup(const QJsonObject& targetInfo);
     void forgetTarget(const QString& targetId);
 
-    DevToolsPipe& m_pipe;
+    DevToolsConnection& m_connection;
     KeptDocuments& m_kept;
     ResponseBodyReader m_bodies;
     QHash<QString, QString> m_targetOfSession;

@@ -25,7 +25,7 @@ bool isReload(const QJsonObject& requestHeaders)
 // The cookies of an answer to Network.getCookies; nothing when the browser refused.
 std::optional<KeptDocuments::Cookies> cookieStateOf(const QJsonObject& reply)
 {
-    if (!DevToolsPipe::succeeded(reply))
+    if (!DevToolsConnection::succeeded(reply))
         return std::nullopt;
     return KeptDocuments::cookieState(reply.value(QStringLiteral("result"))
                                           .toObject()
@@ -36,7 +36,7 @@ std::optional<KeptDocuments::Cookies> cookieStateOf(const QJsonObject& reply)
 
 KeptDocumentServer::KeptDocumentServer(DevToolsConnection& connection, KeptDocuments& documents,
                                        QObject* parent)
-    : QObject(parent), m_connection(connection), m_pipe(connection.pipe()), m_documents(documents)
+    : QObject(parent), m_connection(connection), m_documents(documents)
 {
     subscribe(connection);
 }
@@ -73,17 +73,17 @@ void KeptDocumentServer::enableWindowFetch()
     using FetchDocuments::Stage;
     if (!m_page || !m_windowPaused)
         return;
-    m_pipe.send(QStringLiteral("Fetch.enable"),
-                m_stepFailed ? FetchDocuments::pausingAt({Stage::Request, Stage::Response})
-                             : FetchDocuments::pausingAt({Stage::Request}),
-                windowSession());
+    m_connection.send(QStringLiteral("Fetch.enable"),
+                      m_stepFailed ? FetchDocuments::pausingAt({Stage::Request, Stage::Response})
+                                   : FetchDocuments::pausingAt({Stage::Request}),
+                      windowSession());
 }
 
 void KeptDocumentServer::servePrerender(const QString& sessionId)
 {
     m_prerenderSessions.insert(sessionId);
-    m_pipe.send(QStringLiteral("Fetch.enable"),
-                FetchDocuments::pausingAt({FetchDocuments::Stage::Request}), sessionId);
+    m_connection.send(QStringLiteral("Fetch.enable"),
+                      FetchDocuments::pausingAt({FetchDocuments::Stage::Request}), sessionId);
 }
 
 // The window's page is now an activated prerender.
@@ -131,7 +131,7 @@ void KeptDocumentServer::recheckShown(int generation, bool last)
             m_shownCopy.reset();
             // The site answers the request as it is now: a reload is never served from a
             // copy.
-            m_pipe.send(QStringLiteral("Page.reload"), {}, sessionId);
+            m_connection.send(QStringLiteral("Page.reload"), {}, sessionId);
         });
 }
 
@@ -159,9 +159,9 @@ void KeptDocumentServer::windowLeaves(const QString& address)
 // nothing when the browser refused or cannot be asked.
 void KeptDocumentServer::askCookies(const QString& url, const QString& sessionId, CookiesThen then)
 {
-    const int sent = m_pipe.send(QStringLiteral("Network.getCookies"),
-                                 {{QStringLiteral("urls"), QJsonArray{url}}}, sessionId,
-                                 [then](const QJsonObject& reply) { then(cookieStateOf(reply)); });
+    const int sent = m_connection.send(
+        QStringLiteral("Network.getCookies"), {{QStringLiteral("urls"), QJsonArray{url}}},
+        sessionId, [then](const QJsonObject& reply) { then(cookieStateOf(reply)); });
     if (sent == 0)
         then(std::nullopt);
 }
@@ -224,8 +224,8 @@ void KeptDocumentServer::answer(const QString& sessionId, const QJsonObject& par
     const QString url = request.value(QStringLiteral("url")).toString();
     const QString method = request.value(QStringLiteral("method")).toString();
     if (m_connection.isSubframe(params.value(QStringLiteral("frameId")).toString())) {
-        m_pipe.send(QStringLiteral("Fetch.continueRequest"),
-                    {{QStringLiteral("requestId"), paused.requestId}}, sessionId);
+        m_connection.send(QStringLiteral("Fetch.continueRequest"),
+                          {{QStringLiteral("requestId"), paused.requestId}}, sessionId);
         return;
     }
     std::optional<KeptDocuments::Document> document;
@@ -265,11 +265,12 @@ void KeptDocumentServer::answered(const Request& request, const QJsonObject& par
     const bool failed = !error.isEmpty() || status >= 500;
     if (request.prerender || !m_stepFailed || !failed ||
         m_connection.isSubframe(params.value(QStringLiteral("frameId")).toString())) {
-        m_pipe.send(QStringLiteral("Fetch.continueRequest"),
-                    {{QStringLiteral("requestId"), request.requestId}}, request.sessionId);
+        m_connection.send(QStringLiteral("Fetch.continueRequest"),
+                          {{QStringLiteral("requestId"), request.requestId}}, request.sessionId);
         return;
     }
-    FetchDocuments::fail(m_pipe, request.sessionId, request.requestId, QStringLiteral("Aborted"));
+    FetchDocuments::fail(m_connection, request.sessionId, request.requestId,
+                         QStringLiteral("Aborted"));
     const auto failedStep = std::exchange(m_stepFailed, {});
     enableWindowFetch();
     failedStep(error.isEmpty() ? QStringLiteral("the server answered %1").arg(status) : error);
@@ -285,7 +286,7 @@ void KeptDocumentServer::serve(const Request& request, const KeptDocuments::Docu
         shown(document);
         StepTrace::mark("answered");
     }
-    FetchDocuments::fulfil(m_pipe, request.sessionId, request.requestId,
+    FetchDocuments::fulfil(m_connection, request.sessionId, request.requestId,
                            {document.status, document.statusText, document.headers, document.body});
 }
 
@@ -319,13 +320,13 @@ void KeptDocumentServer::cookiesStill(const QString& url, const QString& session
 void KeptDocumentServer::refuse(const Request& request)
 {
     if (request.prerender) {
-        FetchDocuments::fail(m_pipe, request.sessionId, request.requestId,
+        FetchDocuments::fail(m_connection, request.sessionId, request.requestId,
                              QStringLiteral("BlockedByClient"));
         return;
     }
     StepTrace::mark("answered");
-    m_pipe.send(QStringLiteral("Fetch.continueRequest"),
-                {{QStringLiteral("requestId"), request.requestId}}, request.sessionId);
+    m_connection.send(QStringLiteral("Fetch.continueRequest"),
+                      {{QStringLiteral("requestId"), request.requestId}}, request.sessionId);
 }
 
 // The site declined the load ahead of the address, and the browser's cache still holds that
@@ -345,7 +346,7 @@ void KeptDocumentServer::askAnew(const Request& request, const QJsonObject& requ
         headers.append(QJsonObject{{QStringLiteral("name"), QLatin1String(name)},
                                    {QStringLiteral("value"), QStringLiteral("no-cache")}});
     StepTrace::mark("answered");
-    m_pipe.send(
+    m_connection.send(
         QStringLiteral("Fetch.continueRequest"),
         {{QStringLiteral("requestId"), request.requestId}, {QStringLiteral("headers"), headers}},
         request.sessionId);

@@ -13,7 +13,6 @@
 #include <memory>
 
 class DevToolsConnection;
-class DevToolsPipe;
 struct DevToolsEvent;
 class ShownPage;
 
@@ -89,7 +88,6 @@ private:
     void enableWindowFetch();
 
     DevToolsConnection& m_connection;
-    DevToolsPipe& m_pipe;
     KeptDocuments& m_documents;
     QPointer<ShownPage> m_page;
     QSet<QString> m_prerenderSessions;

@@ -69,7 +69,7 @@ void LoadAhead::navigate(const QString& address, const QString& sessionId)
 void LoadAhead::send(const QString& address, const QString& sessionId)
 {
     StepTrace::mark("ahead");
-    m_connection.pipe().send(str("Page.navigate"), {{str("url"), address}}, sessionId);
+    m_connection.send(str("Page.navigate"), {{str("url"), address}}, sessionId);
 }
 
 bool LoadAhead::afterWindowPage(std::function<void()> then)

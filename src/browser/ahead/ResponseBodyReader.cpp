@@ -1,7 +1,7 @@
 #include "browser/ahead/ResponseBodyReader.h"
 
 #include "browser/Str.h"
-#include "browser/devtools/DevToolsPipe.h"
+#include "browser/devtools/DevToolsConnection.h"
 
 #include <QJsonObject>
 
@@ -27,33 +27,33 @@ void ResponseBodyReader::read(const QString& sessionId, const QJsonValue& reques
     read->requestId = requestId;
     read->done = std::move(done);
     m_reads.append(read);
-    m_pipe.send(str("Fetch.takeResponseBodyAsStream"), {{str("requestId"), requestId}}, sessionId,
-                [this, read](const QJsonObject& reply) {
-                    read->stream =
-                        reply.value(str("result")).toObject().value(str("stream")).toString();
-                    if (read->abandoned)
-                        closeStream(*read);
-                    else if (read->stream.isEmpty())
-                        finish(read, false);
-                    else
-                        readPiece(read);
-                });
+    m_connection.send(str("Fetch.takeResponseBodyAsStream"), {{str("requestId"), requestId}},
+                      sessionId, [this, read](const QJsonObject& reply) {
+                          read->stream =
+                              reply.value(str("result")).toObject().value(str("stream")).toString();
+                          if (read->abandoned)
+                              closeStream(*read);
+                          else if (read->stream.isEmpty())
+                              finish(read, false);
+                          else
+                              readPiece(read);
+                      });
 }
 
 void ResponseBodyReader::readPiece(const std::shared_ptr<Read>& read)
 {
-    m_pipe.send(str("IO.read"), {{str("handle"), read->stream}, {str("size"), PieceBytes}},
-                read->sessionId, [this, read](const QJsonObject& reply) {
-                    if (read->abandoned)
-                        closeStream(*read);
-                    else
-                        takePiece(read, reply);
-                });
+    m_connection.send(str("IO.read"), {{str("handle"), read->stream}, {str("size"), PieceBytes}},
+                      read->sessionId, [this, read](const QJsonObject& reply) {
+                          if (read->abandoned)
+                              closeStream(*read);
+                          else
+                              takePiece(read, reply);
+                      });
 }
 
 void ResponseBodyReader::takePiece(const std::shared_ptr<Read>& read, const QJsonObject& reply)
 {
-    if (!DevToolsPipe::succeeded(reply)) {
+    if (!DevToolsConnection::succeeded(reply)) {
         finish(read, false);
         return;
     }
@@ -115,5 +115,5 @@ void ResponseBodyReader::forget(const std::shared_ptr<Read>& read)
 void ResponseBodyReader::closeStream(const Read& read)
 {
     if (!read.stream.isEmpty())
-        m_pipe.send(str("IO.close"), {{str("handle"), read.stream}}, read.sessionId);
+        m_connection.send(str("IO.close"), {{str("handle"), read.stream}}, read.sessionId);
 }

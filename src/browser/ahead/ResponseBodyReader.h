@@ -9,7 +9,7 @@
 #include <memory>
 #include <optional>
 
-class DevToolsPipe;
+class DevToolsConnection;
 
 // Reads the bodies of paused responses as streams, decoded, in pieces. All the reads in flight
 // share one budget of decoded bytes: a page and its frames, however large or however well
@@ -22,8 +22,8 @@ public:
 
     static constexpr qint64 PieceBytes = qint64{1} * 1024 * 1024;
 
-    ResponseBodyReader(DevToolsPipe& pipe, qsizetype budgetBytes)
-        : m_pipe(pipe), m_budget(budgetBytes)
+    ResponseBodyReader(DevToolsConnection& connection, qsizetype budgetBytes)
+        : m_connection(connection), m_budget(budgetBytes)
     {}
 
     // Takes the body of a request paused at the response stage; `done` runs once, unless the
@@ -40,7 +40,7 @@ private:
     void closeStream(const Read& read);
     void forget(const std::shared_ptr<Read>& read);
 
-    DevToolsPipe& m_pipe;
+    DevToolsConnection& m_connection;
     qsizetype m_budget;
     qsizetype m_bytes = 0;
     QList<std::shared_ptr<Read>> m_reads;

@@ -13,7 +13,6 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-
 ChromiumBrowserFactory::Launched::Launched() = default;
 ChromiumBrowserFactory::Launched::~Launched() = default;
 ChromiumBrowserFactory::Launched::Launched(Launched&&) noexcept = default;

@@ -122,7 +122,7 @@ RunningChromium::~RunningChromium()
 {
     // Closing the pipe ends the browser; the process waits a moment and kills what is left.
     m_ahead.reset();
-    m_connection->pipe().close();
+    m_connection->close();
     m_process.reset();
     removeTemporaryProfile();
 }
@@ -142,10 +142,9 @@ QString RunningChromium::openWindow(const QString& address, const QJsonObject& e
     params.insert(str("url"), address);
     params.insert(str("newWindow"), true);
     params.insert(str("forTab"), true);
-    const auto created =
-        m_connection->pipe().call(str("Target.createTarget"), params, {}, StartTimeoutMs);
+    const auto created = m_connection->ask(str("Target.createTarget"), params, {}, StartTimeoutMs);
     m_connection->settle();
-    if (!created || !DevToolsPipe::succeeded(*created))
+    if (!created || !DevToolsConnection::succeeded(*created))
         throw Failure(failure);
     QString tabId = created->value(str("result")).toObject().value(str("targetId")).toString();
     if (tabId.isEmpty())
@@ -157,13 +156,7 @@ QString RunningChromium::openWindow(const QString& address, const QJsonObject& e
 
 void RunningChromium::quit()
 {
-    DevToolsPipe& pipe = m_connection->pipe();
-    if (pipe.isOpen()) {
-        pipe.send(str("Browser.close"));
-        // The browser closes its end once it has shut down.
-        pipe.waitUntil([] { return false; }, DevToolsConnection::ReplyTimeoutMs);
-    }
-    pipe.close();
+    m_connection->closeBrowser();
     if (m_process) {
         m_process->waitForExit(DevToolsConnection::ReplyTimeoutMs);
         // Helpers that outlive the browser's own process for a moment of their shutdown go now.

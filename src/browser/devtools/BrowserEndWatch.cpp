@@ -12,14 +12,14 @@ BrowserEndWatch::BrowserEndWatch(DevToolsConnection& connection, std::function<v
     : QObject(parent), m_connection(connection), m_gone(std::move(gone)),
       m_next(connection.clock().timer())
 {
-    m_connection.pipe().setClosedHandler([this] { tell(); });
+    m_connection.setClosedHandler([this] { tell(); });
     m_next->fired = [this] { ask(); };
     m_next->start(AskEveryMs);
 }
 
 BrowserEndWatch::~BrowserEndWatch()
 {
-    m_connection.pipe().setClosedHandler(nullptr);
+    m_connection.setClosedHandler(nullptr);
 }
 
 void BrowserEndWatch::ask()

@@ -1,7 +1,25 @@
 #include "browser/devtools/DevToolsConnection.h"
 
 #include "browser/Str.h"
+#include "browser/devtools/PipeFrames.h"
 #include "platform/Failure.h"
+
+namespace {
+// The id of the request that a Fetch.requestPaused frame pauses, from the frame's start as the
+// browser writes it; empty for any other frame.
+QByteArray pausedRequestId(QByteArrayView head)
+{
+    constexpr QByteArrayView pauseStart(
+        R"({"method":"Fetch.requestPaused","params":{"requestId":")");
+    if (!head.startsWith(pauseStart))
+        return {};
+    const qsizetype end = head.indexOf('"', pauseStart.size());
+    if (end < 0)
+        return {};
+    const QByteArrayView id = head.sliced(pauseStart.size(), end - pauseStart.size());
+    return id.contains('\\') ? QByteArray() : id.toByteArray();
+}
+} // namespace
 
 DevToolsConnection::DevToolsConnection(int commandFd, int eventFd, BrowserClock& clock)
     : m_clock(clock),
@@ -13,6 +31,8 @@ DevToolsConnection::DevToolsConnection(int commandFd, int eventFd, BrowserClock&
     m_pipe->setEventFilter([this](QByteArrayView method) {
         return m_subscriptions.contains(QByteArray::fromRawData(method.data(), method.size()));
     });
+    m_pipe->setDroppedEventHandler(
+        [this](QByteArrayView head, QByteArrayView tail) { letDroppedPauseGo(head, tail); });
     subscribe("Page.loadEventFired", this, [this](const DevToolsEvent& event) {
         ++m_loadEvents[event.sessionId];
         ++m_loadEnds[event.sessionId];
@@ -39,6 +59,15 @@ DevToolsConnection::~DevToolsConnection() = default;
 void DevToolsConnection::subscribe(const char* method, QObject* context, Handler handler)
 {
     m_subscriptions[QByteArray(method)].append({context, std::move(handler)});
+}
+
+// A paused request whose event was too large to read (a form that posts a huge body carries the
+// body in the event) goes to the network untouched, or its page would wait on it for ever.
+void DevToolsConnection::letDroppedPauseGo(QByteArrayView head, QByteArrayView tail)
+{
+    if (const QByteArray request = pausedRequestId(head); !request.isEmpty())
+        send(str("Fetch.continueRequest"), {{str("requestId"), QString::fromLatin1(request)}},
+             PipeFrames::sessionAtEnd(tail));
 }
 
 void DevToolsConnection::dispatch(const QJsonObject& message)
@@ -119,18 +148,35 @@ QJsonObject DevToolsConnection::command(const QString& method, const QJsonObject
     return reply->value(str("result")).toObject();
 }
 
+bool DevToolsConnection::send(const QString& method, const QJsonObject& params,
+                              const QString& sessionId, ReplyHandler onReply)
+{
+    return (onReply ? m_pipe->send(method, params, sessionId, std::move(onReply))
+                    : m_pipe->send(method, params, sessionId)) != 0;
+}
+
 void DevToolsConnection::post(const QString& method, const QJsonObject& params,
                               const QString& sessionId)
 {
-    if (m_pipe->send(method, params, sessionId) == 0)
+    if (!send(method, params, sessionId))
         throw Failure(FailureNumber::ObjectDisconnected);
 }
 
 void DevToolsConnection::post(const QString& method, const QJsonObject& params,
                               const QString& sessionId, ReplyHandler onReply)
 {
-    if (m_pipe->send(method, params, sessionId, std::move(onReply)) == 0)
+    if (!send(method, params, sessionId, std::move(onReply)))
         throw Failure(FailureNumber::ObjectDisconnected);
+}
+
+void DevToolsConnection::closeBrowser()
+{
+    if (m_pipe->isOpen()) {
+        m_pipe->send(str("Browser.close"));
+        // The browser answers nothing: it ends, and its end closes the pipe.
+        m_pipe->waitUntil([] { return false; }, ReplyTimeoutMs);
+    }
+    m_pipe->close();
 }
 
 void DevToolsConnection::postChecked(const QString& method, const QJsonObject& params,

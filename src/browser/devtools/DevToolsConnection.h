@@ -52,7 +52,6 @@ public:
     DevToolsConnection(const DevToolsConnection&) = delete;
     DevToolsConnection& operator=(const DevToolsConnection&) = delete;
 
-    DevToolsPipe& pipe() { return *m_pipe; }
     BrowserClock& clock() { return m_clock; }
 
     // `handler` gets every event of `method` from now on, until `context` is destroyed. The
@@ -63,6 +62,13 @@ public:
     void subscribe(const char* method, QObject* context, Handler handler);
 
     bool isAlive() const { return m_pipe->isOpen(); }
+    // Called once when the browser's end of the pipe is gone; null for no one.
+    void setClosedHandler(std::function<void()> handler)
+    {
+        m_pipe->setClosedHandler(std::move(handler));
+    }
+    // Whether an answer carries a result rather than an error.
+    static bool succeeded(const QJsonObject& answer) { return DevToolsPipe::succeeded(answer); }
     bool hasTarget(const QString& targetId) const;
     // Records a target that the program made, whether or not its creation was reported yet.
     void noteTarget(const QString& targetId, const QString& type);
@@ -86,10 +92,28 @@ public:
     // it are settled first, so that its answer sees what they set up.
     QJsonObject command(const QString& method, const QJsonObject& params = {},
                         const QString& sessionId = {}, int failureNumber = 462);
+    // Sends a command without waiting and without failing: the program's answers to the
+    // browser's own events, which a browser that is gone needs no more. False when it is gone.
+    using ReplyHandler = DevToolsPipe::ReplyHandler;
+    bool send(const QString& method, const QJsonObject& params = {}, const QString& sessionId = {},
+              ReplyHandler onReply = nullptr);
+    // The same, with `bytes` as the base64 field `field` of the parameters, written straight
+    // into the message: a large body costs its base64 once.
+    bool sendWithBytes(const QString& method, const QJsonObject& params, const QString& sessionId,
+                       QLatin1String field, const QByteArray& bytes)
+    {
+        return m_pipe->sendWithBytes(method, params, sessionId, field, bytes) != 0;
+    }
+    // Sends a command and waits up to `timeoutMs` for its whole answer ({"result": ...} or
+    // {"error": ...}); nothing when the browser is gone or silent. Nothing is settled first.
+    std::optional<QJsonObject> ask(const QString& method, const QJsonObject& params,
+                                   const QString& sessionId, int timeoutMs)
+    {
+        return m_pipe->call(method, params, sessionId, timeoutMs);
+    }
     // Sends a command without waiting; throws 462 when the browser is gone.
     void post(const QString& method, const QJsonObject& params, const QString& sessionId = {});
     // The same; `onReply` gets the whole answer ({"result": ...} or {"error": ...}) when it comes.
-    using ReplyHandler = DevToolsPipe::ReplyHandler;
     void post(const QString& method, const QJsonObject& params, const QString& sessionId,
               ReplyHandler onReply);
     // A set-up command that need not hold up its caller: sent at once, its answer checked by
@@ -112,6 +136,11 @@ public:
     }
     // Attaches to a target for page commands; returns the session id.
     QString attach(const QString& targetId, int failureNumber);
+    // Asks the browser to close and gives it the time of an answer to do so; then, or at once,
+    // lets the pipe go, which ends a browser that did not.
+    void closeBrowser();
+    // Lets the pipe go: the browser ends without it.
+    void close() { m_pipe->close(); }
 
 private:
     struct Subscription
@@ -120,6 +149,7 @@ private:
         Handler handler;
     };
     void dispatch(const QJsonObject& message);
+    void letDroppedPauseGo(QByteArrayView head, QByteArrayView tail);
     void trackTarget(const DevToolsEvent& event);
 
     BrowserClock& m_clock;

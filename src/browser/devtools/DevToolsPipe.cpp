@@ -219,11 +219,11 @@ void DevToolsPipe::takeMessages()
         if (m_skipping) {
             const qsizetype end = m_buffer.indexOf('\0');
             m_scanned = 0;
-            if (!m_skippedPause.isEmpty()) {
+            if (!m_skippedHead.isEmpty()) {
                 const QByteArrayView part =
                     QByteArrayView(m_buffer).first(end < 0 ? m_buffer.size() : end);
-                m_skippedTail.append(part.last(qMin(part.size(), 256)));
-                m_skippedTail = m_skippedTail.right(256);
+                m_skippedTail.append(part.last(qMin(part.size(), EdgeBytes)));
+                m_skippedTail = m_skippedTail.right(EdgeBytes);
             }
             if (end < 0) {
                 m_buffer.clear();
@@ -273,7 +273,8 @@ bool DevToolsPipe::skipsOpenFrame()
     m_skipping = true;
     const FrameStart start = frameStart(m_buffer);
     m_skippedId = read && start.kind == FrameStart::Answer ? start.id : 0;
-    m_skippedPause = read ? pausedRequestId(m_buffer) : QByteArray();
+    m_skippedHead =
+        read && start.kind == FrameStart::Event ? m_buffer.left(EdgeBytes) : QByteArray();
     m_skippedTail.clear();
     return true;
 }
@@ -283,10 +284,9 @@ void DevToolsPipe::endSkippedFrame()
     m_skipping = false;
     if (const int id = std::exchange(m_skippedId, 0))
         deliverReply(id, answerTooLarge(id));
-    if (const QByteArray request = std::exchange(m_skippedPause, {}); !request.isEmpty())
-        send(QStringLiteral("Fetch.continueRequest"),
-             {{QStringLiteral("requestId"), QString::fromLatin1(request)}},
-             sessionAtEnd(m_skippedTail));
+    if (const QByteArray head = std::exchange(m_skippedHead, {});
+        !head.isEmpty() && m_droppedEventHandler)
+        m_droppedEventHandler(head, m_skippedTail);
     m_skippedTail.clear();
 }
 

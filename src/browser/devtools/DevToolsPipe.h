@@ -21,9 +21,8 @@ class QSocketNotifier;
 // browser ends when its pipe closes: no frame closes it. A frame is judged by its start as it
 // streams in: an event that the program does not read, or an answer that nobody waits for, is
 // dropped there and then; any frame that outgrows MaxFrameSize is read through to its end without
-// being kept, and an answer among them fails its own command alone. A paused request whose event
-// outgrows it (a form that posts a huge body carries the body in the event) is let go to the
-// network untouched, or the page would wait on it for ever.
+// being kept, and an answer among them fails its own command alone; of an event among them, the
+// program hears its first and last bytes. The pipe knows no method of the protocol.
 class DevToolsPipe
 {
 public:
@@ -32,6 +31,9 @@ public:
     using ReplyHandler = std::function<void(const QJsonObject&)>;
     // Whether the program reads events of this method.
     using EventFilter = std::function<bool(QByteArrayView method)>;
+    // An event that the program reads, dropped for its size: its first and its last EdgeBytes.
+    using DroppedEventHandler = std::function<void(QByteArrayView head, QByteArrayView tail)>;
+    static constexpr qsizetype EdgeBytes = 256;
 
     // Far above any frame that the program reads: its answers are small, and bodies come in
     // pieces (IO.read). A larger frame would cost the program several times its size to parse.
@@ -51,6 +53,10 @@ public:
     void setClosedHandler(std::function<void()> handler) { m_closedHandler = std::move(handler); }
     // Events for which `reads` is false never reach the event handler; without a filter, all do.
     void setEventFilter(EventFilter reads) { m_eventFilter = std::move(reads); }
+    void setDroppedEventHandler(DroppedEventHandler handler)
+    {
+        m_droppedEventHandler = std::move(handler);
+    }
 
     // Whether an answer carries a result rather than an error.
     static bool succeeded(const QJsonObject& answer)
@@ -104,13 +110,14 @@ private:
     // someone waits for, m_skippedId names it.
     bool m_skipping = false;
     int m_skippedId = 0;
-    // When the dropped frame pauses a request: its id, and the frame's last bytes, where the
-    // session that the request belongs to is named.
-    QByteArray m_skippedPause;
+    // When the dropped frame is an event that the program reads: its first and last bytes, where
+    // what it is about and its session are named.
+    QByteArray m_skippedHead;
     QByteArray m_skippedTail;
     std::unique_ptr<QSocketNotifier> m_notifier;
     EventHandler m_eventHandler;
     EventFilter m_eventFilter;
+    DroppedEventHandler m_droppedEventHandler;
     std::function<void()> m_closedHandler;
     QHash<int, ReplyHandler> m_replyHandlers;
 };

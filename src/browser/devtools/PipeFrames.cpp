@@ -30,19 +30,6 @@ FrameStart frameStart(QByteArrayView text)
     return start;
 }
 
-QByteArray pausedRequestId(QByteArrayView text)
-{
-    constexpr QByteArrayView pauseStart(
-        R"({"method":"Fetch.requestPaused","params":{"requestId":")");
-    if (!text.startsWith(pauseStart))
-        return {};
-    const qsizetype end = text.indexOf('"', pauseStart.size());
-    if (end < 0)
-        return {};
-    const QByteArrayView id = text.sliced(pauseStart.size(), end - pauseStart.size());
-    return id.contains('\\') ? QByteArray() : id.toByteArray();
-}
-
 QString sessionAtEnd(QByteArrayView tail)
 {
     constexpr QByteArrayView key(R"(,"sessionId":")");

@@ -19,10 +19,6 @@ struct FrameStart
 
 FrameStart frameStart(QByteArrayView text);
 
-// The id of the request that a Fetch.requestPaused frame pauses, from the frame's start as the
-// browser writes it; empty for any other frame.
-QByteArray pausedRequestId(QByteArrayView text);
-
 // The session named at the end of a frame (`,"sessionId":"..."}`); empty when none is.
 QString sessionAtEnd(QByteArrayView tail);
 

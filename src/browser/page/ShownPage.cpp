@@ -95,11 +95,11 @@ ShownPage::Tab ShownPage::attachTab(DevToolsConnection& connection, const QStrin
     });
     // Every later page of the tab (the browser's prerenders) waits until it is set up. A refusal
     // fails at once: the page that it would have reported never comes.
-    const auto asked = connection.pipe().call(
+    const auto asked = connection.ask(
         str("Target.setAutoAttach"),
         {{str("autoAttach"), true}, {str("waitForDebuggerOnStart"), true}, {str("flatten"), true}},
         tab.sessionOfTab, DevToolsConnection::ReplyTimeoutMs);
-    const bool attached = asked && DevToolsPipe::succeeded(*asked) &&
+    const bool attached = asked && DevToolsConnection::succeeded(*asked) &&
                           connection.waitUntil([&tab] { return !tab.sessionId.isEmpty(); },
                                                DevToolsConnection::ReplyTimeoutMs);
     if (!attached)

@@ -21,10 +21,10 @@
 namespace {
 // The browser's lifecycle events of a page of the window: when it painted (see ShownPage), and
 // the step's trace.
-void followLifecycle(DevToolsPipe& pipe, const QString& sessionId)
+void followLifecycle(DevToolsConnection& connection, const QString& sessionId)
 {
-    pipe.send(str("Page.enable"), {}, sessionId);
-    pipe.send(str("Page.setLifecycleEventsEnabled"), {{str("enabled"), true}}, sessionId);
+    connection.send(str("Page.enable"), {}, sessionId);
+    connection.send(str("Page.setLifecycleEventsEnabled"), {{str("enabled"), true}}, sessionId);
 }
 } // namespace
 
@@ -45,7 +45,7 @@ WindowBrowser::WindowBrowser(std::shared_ptr<RunningBrowser> chromium, const Sho
       m_madeOn(std::move(madeOn))
 {
     LoadAhead& ahead = m_chromium->ahead();
-    followLifecycle(m_connection.pipe(), tab.sessionId);
+    followLifecycle(m_connection, tab.sessionId);
     // Without it the window is only slower to show a next page that may not be cached.
     ahead.followWindow(*m_page);
     KeptDocumentServer& server = ahead.keptDocumentServer();
@@ -77,7 +77,7 @@ void WindowBrowser::setUpPrerender(const QString& sessionId)
             m_stepKeys->installIn(sessionId);
         else
             m_connection.post(str("Page.enable"), {}, sessionId);
-        followLifecycle(m_connection.pipe(), sessionId);
+        followLifecycle(m_connection, sessionId);
         m_chromium->ahead().keptDocumentServer().servePrerender(sessionId);
     });
 }

@@ -124,7 +124,7 @@ void WindowNavigation::ask(const std::optional<PrerenderActivation>& activation)
                       [self, round, activated](const QJsonObject& reply) {
                           if (self)
                               meanwhile([&] {
-                                  self->pageAnswered(round, DevToolsPipe::succeeded(reply),
+                                  self->pageAnswered(round, DevToolsConnection::succeeded(reply),
                                                      activated);
                               });
                       });
@@ -245,7 +245,8 @@ void WindowNavigation::go()
         // An entry that the browser no longer has: the address is loaded instead.
         m_connection.post(str("Page.navigateToHistoryEntry"), {{str("entryId"), m_historyEntry}},
                           m_page.sessionId(), [self, sent](const QJsonObject& reply) {
-                              if (!self || DevToolsPipe::succeeded(reply) || self->m_sent != sent)
+                              if (!self || DevToolsConnection::succeeded(reply) ||
+                                  self->m_sent != sent)
                                   return;
                               self->m_historyEntry = 0;
                               meanwhile([&] { self->go(); });
@@ -257,7 +258,7 @@ void WindowNavigation::go()
                           [self, address, sent](const QJsonObject& reply) {
                               if (!self || self->m_sent != sent)
                                   return;
-                              if (DevToolsPipe::succeeded(reply)) {
+                              if (DevToolsConnection::succeeded(reply)) {
                                   // One that failed (an error page, nothing to show, a download) is
                                   // watched as before: whatever the page commits next ends the
                                   // watch.

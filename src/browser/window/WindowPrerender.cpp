@@ -275,7 +275,7 @@ void WindowPrerender::placeRules(int world, const QString& next, int generation)
           {str("returnByValue"), true}},
          m_page.sessionId(), [self, next, generation](const QJsonObject& reply) {
              if (!self || self->m_generation != generation || self->m_rulesFor != next ||
-                 !DevToolsPipe::succeeded(reply))
+                 !DevToolsConnection::succeeded(reply))
                  return;
              self->m_rulesUrl = KeptDocuments::withoutFragment(reply.value(str("result"))
                                                                    .toObject()
