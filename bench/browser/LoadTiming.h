@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LoadEventWait.h"
 #include "browser/ahead/AheadBrowser.h"
 #include "browser/window/WindowBrowser.h"
 #include "platform/Failure.h"
@@ -26,8 +27,7 @@ inline double timeVisibleLoad(WindowBrowser& window, const QString& url)
 {
     QElapsedTimer clock;
     clock.start();
-    window.Navigate(url);
-    if (!window.waitForLoadEvent(LoadTimeoutMs))
+    if (!loadFully(window, url, LoadTimeoutMs))
         throw Failure(FailureNumber::ObjectDisconnected, QStringLiteral("no load event"));
     return double(clock.nsecsElapsed()) / 1e6;
 }
@@ -35,8 +35,7 @@ inline double timeVisibleLoad(WindowBrowser& window, const QString& url)
 // The next link loaded by the hidden instance, to its load event.
 inline void loadAhead(AheadBrowser& hidden, const QString& url)
 {
-    hidden.Navigate(url);
-    if (!hidden.waitForLoadEvent(LoadTimeoutMs))
+    if (!loadFully(hidden, url, LoadTimeoutMs))
         throw Failure(FailureNumber::ObjectDisconnected, QStringLiteral("no prefetch"));
 }
 

@@ -1,5 +1,6 @@
 // What a moving pointer costs: the trusted pointer events that a page sees while the pointer
 // crosses the visible window, against the input reports that reach the program for them.
+#include "LoadEventWait.h"
 #include "LocalHttpServer.h"
 #include "browser/ahead/AheadBrowser.h"
 #include "browser/chromium/ChromiumBrowserFactory.h"
@@ -50,9 +51,7 @@ int main(int argc, char** argv)
         visible.setHeight(600);
         int reports = 0;
         visible.watchUserInput([&reports] { ++reports; });
-        visible.watchLoadEvents();
-        visible.Navigate(server.url(QStringLiteral("/moves")));
-        if (!visible.waitForLoadEvent(20000))
+        if (!loadFully(visible, server.url(QStringLiteral("/moves")), 20000))
             throw Failure(FailureNumber::ObjectDisconnected, QStringLiteral("no load event"));
         QProcess motion;
         QElapsedTimer clock;

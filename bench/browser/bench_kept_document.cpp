@@ -94,7 +94,6 @@ int main(int argc, char** argv)
         auto hidden = factory.create();
         auto& visible = static_cast<WindowBrowser&>(*window);
         auto& ahead = static_cast<AheadBrowser&>(*hidden);
-        visible.watchLoadEvents();
         const QStringList kinds{QStringLiteral("private-max-age-0"), QStringLiteral("no-store")};
         QHash<QString, QList<double>> cold;
         QHash<QString, QList<double>> prefetched;

@@ -60,7 +60,6 @@ int main(int argc, char** argv)
         auto hidden = factory.create();
         auto& visible = static_cast<WindowBrowser&>(*window);
         auto& ahead = static_cast<AheadBrowser&>(*hidden);
-        visible.watchLoadEvents();
         QList<double> cold;
         QList<double> prefetched;
         QList<double> scriptedCold;

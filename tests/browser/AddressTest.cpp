@@ -36,8 +36,7 @@ private slots:
 
 void AddressTest::locationFollowsRedirects()
 {
-    m_pair->main->Navigate(m_server->url(QStringLiteral("/redirect")));
-    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QVERIFY(loadFully(mainBrowser(), m_server->url(QStringLiteral("/redirect"))));
     QCOMPARE(m_pair->main->LocationURL(), m_server->url(QStringLiteral("/final")));
 }
 
@@ -57,10 +56,8 @@ void AddressTest::navigateTakesPathsAndEmptyLinks()
 {
     QFETCH(QString, link);
     QFETCH(QString, expected);
-    m_pair->main->Navigate(m_server->url(QStringLiteral("/page/before")));
-    QVERIFY(mainBrowser().waitForLoadEvent(10000));
-    m_pair->main->Navigate(link);
-    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QVERIFY(loadFully(mainBrowser(), m_server->url(QStringLiteral("/page/before"))));
+    QVERIFY(loadFully(mainBrowser(), link));
     QCOMPARE(m_pair->main->LocationURL(), expected);
 }
 
@@ -85,34 +82,29 @@ void AddressTest::scriptLinksNeverRun_data()
 void AddressTest::scriptLinksNeverRun()
 {
     QFETCH(QString, link);
-    m_pair->main->Navigate(m_server->url(QStringLiteral("/page/reading")));
-    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QVERIFY(loadFully(mainBrowser(), m_server->url(QStringLiteral("/page/reading"))));
     // The browser's own URL parser takes the spelling (after the link reader's trim) for script.
     const QString quoted =
         QString::fromUtf8(QJsonDocument(QJsonArray{link.trimmed()}).toJson(QJsonDocument::Compact));
     QCOMPARE(
         evaluate(mainBrowser(), QStringLiteral("new URL(%1[0]).protocol").arg(quoted)).toString(),
         QStringLiteral("javascript:"));
-    m_pair->main->Navigate(link);
-    QVERIFY2(mainBrowser().waitForLoadEvent(10000), "no blank page");
+    QVERIFY2(loadFully(mainBrowser(), link), "no blank page");
     QCOMPARE(m_pair->main->LocationURL(), QStringLiteral("about:blank"));
     QCOMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(), QString());
     // The window goes on as before.
-    m_pair->main->Navigate(m_server->url(QStringLiteral("/page/after-script")));
-    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QVERIFY(loadFully(mainBrowser(), m_server->url(QStringLiteral("/page/after-script"))));
     QCOMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
              QStringLiteral("after-script"));
 }
 
 void AddressTest::overlongLinkShowsBlankPage()
 {
-    m_pair->main->Navigate(m_server->url(QStringLiteral("/page/before-long")));
-    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QVERIFY(loadFully(mainBrowser(), m_server->url(QStringLiteral("/page/before-long"))));
     // 3 MB: more than the browser takes.
     const QString link =
         m_server->url(QStringLiteral("/page/long?") + QString(3 * 1024 * 1024, QLatin1Char('a')));
-    m_pair->main->Navigate(link);
-    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QVERIFY(loadFully(mainBrowser(), link));
     QCOMPARE(m_pair->main->LocationURL(), QStringLiteral("about:blank"));
 }
 
@@ -129,8 +121,7 @@ void AddressTest::shownPageReportsTheEndOfItsLoad()
                                 m_server->url(QStringLiteral("/no-content"))}) {
         m_pair->main->watchPageLoads({});
         const int ends = windowLoadEnds();
-        m_pair->main->Navigate(m_server->url(QStringLiteral("/page/before-load")));
-        QVERIFY(mainBrowser().waitForLoadEvent(10000));
+        QVERIFY(loadFully(mainBrowser(), m_server->url(QStringLiteral("/page/before-load"))));
         // Its frame stops loading just after its load event.
         QTRY_VERIFY(windowLoadEnds() >= ends + 2);
         *loads = 0;
@@ -164,8 +155,7 @@ void AddressTest::unattendedStepSavesNoDownload()
         [&passedOver](const QString& url, const QString&) { passedOver << url; });
     const auto stopWatching = qScopeGuard([this] { m_pair->main->watchPassedOver({}); });
     for (int round = 1; round <= 2; ++round) {
-        m_pair->main->Navigate(before);
-        QVERIFY(mainBrowser().waitForLoadEvent(10000));
+        QVERIFY(loadFully(mainBrowser(), before));
         m_pair->main->NavigateUnattended(link);
         QTRY_COMPARE_WITH_TIMEOUT(passedOver.size(), round, 10000);
     }
@@ -202,8 +192,7 @@ void AddressTest::unattendedStepThatFailsKeepsThePageBefore()
     m_pair->main->watchPassedOver(
         [&passedOver](const QString& url, const QString& reason) { passedOver << url << reason; });
     const auto stopWatching = qScopeGuard([this] { m_pair->main->watchPassedOver({}); });
-    m_pair->main->Navigate(before);
-    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QVERIFY(loadFully(mainBrowser(), before));
     m_pair->main->NavigateUnattended(link);
     QTRY_COMPARE_WITH_TIMEOUT(passedOver, (QStringList{link, why}), 10000);
     QCOMPARE(evaluate(mainBrowser(), QStringLiteral("location.href")).toString(), before);

@@ -21,7 +21,6 @@ QString browserTestUnavailable(const QString& home)
 BrowserPair::BrowserPair(std::unique_ptr<ChromiumBrowserFactory> made)
     : factory(std::move(made)), main(factory->create()), hidden(factory->create())
 {
-    window().watchLoadEvents();
     hidden->setVisible(false);
     main->setVisible(true);
 }

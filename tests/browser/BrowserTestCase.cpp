@@ -4,6 +4,7 @@
 #include "browser/chromium/BrowserProfile.h"
 #include "browser/chromium/RunningChromium.h"
 #include "browser/devtools/DevToolsConnection.h"
+#include "browser/page/PageLoads.h"
 #include "platform/Failure.h"
 
 #include <QDirIterator>
@@ -44,7 +45,7 @@ void BrowserTestCase::startPair()
 
 int BrowserTestCase::windowLoadEnds()
 {
-    return mainBrowser().connection().loadEndCount(mainBrowser().sessionId());
+    return mainBrowser().chromium().loads().endsOf(mainBrowser().sessionId());
 }
 
 QJsonObject BrowserTestCase::windowBounds(WindowBrowser& browser)
@@ -72,12 +73,11 @@ QJsonValue BrowserTestCase::evaluate(DevToolsConnection& connection, const QStri
                                      const QString& expression)
 {
     try {
-        const QJsonObject reply =
-            connection.command(QStringLiteral("Runtime.evaluate"),
-                               {{QStringLiteral("expression"), expression},
-                                {QStringLiteral("awaitPromise"), true},
-                                {QStringLiteral("returnByValue"), true}},
-                               sessionId);
+        const QJsonObject reply = connection.command(QStringLiteral("Runtime.evaluate"),
+                                                     {{QStringLiteral("expression"), expression},
+                                                      {QStringLiteral("awaitPromise"), true},
+                                                      {QStringLiteral("returnByValue"), true}},
+                                                     sessionId);
         return reply.value(QStringLiteral("result")).toObject().value(QStringLiteral("value"));
     } catch (const Failure&) {
         if (!connection.isAlive())
@@ -123,8 +123,7 @@ void BrowserTestCase::loadInHidden(const QString& path)
     QTRY_VERIFY(m_server->requestCount(path) > 0);
     QTest::qWait(300);
     const QString next = QStringLiteral("/page/after") + path;
-    hiddenBrowser().Navigate(m_server->url(next));
-    QVERIFY2(hiddenBrowser().waitForLoadEvent(10000), "the hidden instance is stuck");
+    QVERIFY2(loadFully(hiddenBrowser(), m_server->url(next)), "the hidden instance is stuck");
     QCOMPARE(hiddenBrowser().LocationURL(), m_server->url(next));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BrowserPair.h"
+#include "LoadEventWait.h"
 #include "LocalHttpServer.h"
 
 #include <QJsonObject>

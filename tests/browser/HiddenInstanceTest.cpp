@@ -67,8 +67,7 @@ void HiddenInstanceTest::hiddenInstanceLoadsOutOfSight()
 {
     const int windowsBefore = visibleWindowCount();
     const QString path = QStringLiteral("/page/ahead");
-    m_pair->hidden->Navigate(m_server->url(path));
-    QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
+    QVERIFY(loadFully(hiddenBrowser(), m_server->url(path)));
     QCOMPARE(m_server->requestCount(path), 1);
     QCOMPARE(m_pair->hidden->LocationURL(), m_server->url(path));
     // Still one tab, in one window; the hidden target is no page of a window.
@@ -101,8 +100,7 @@ void HiddenInstanceTest::hiddenInstanceKeepsPageEffectsFromTheUser()
     QFETCH(QString, titleAfter);
     const int windowsBefore = visibleWindowCount();
     if (!titleAfter.isEmpty()) {
-        m_pair->hidden->Navigate(m_server->url(path));
-        QVERIFY2(hiddenBrowser().waitForLoadEvent(10000), "a dialog holds the page");
+        QVERIFY2(loadFully(hiddenBrowser(), m_server->url(path)), "a dialog holds the page");
         QCOMPARE(evaluate(hiddenBrowser(), QStringLiteral("document.title")).toString(),
                  titleAfter);
     }
@@ -114,8 +112,7 @@ void HiddenInstanceTest::hiddenInstanceKeepsPageEffectsFromTheUser()
 
 void HiddenInstanceTest::hiddenInstanceMakesNoSound()
 {
-    m_pair->hidden->Navigate(m_server->url(QStringLiteral("/sound")));
-    QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
+    QVERIFY(loadFully(hiddenBrowser(), m_server->url(QStringLiteral("/sound"))));
     QTest::qWait(1000);
     const QString audible =
         QStringLiteral("[...document.querySelectorAll('audio')]"
@@ -155,15 +152,12 @@ void HiddenInstanceTest::hiddenInstanceLoadsLikeNoStatePrefetch()
     auto& window = static_cast<WindowBrowser&>(*main);
     auto& ahead = static_cast<AheadBrowser&>(*hidden);
     DevToolsConnection& connection = window.connection();
-    window.watchLoadEvents();
     // Another origin than the pages loaded ahead: the window's own prerender, which runs a
     // page's scripts as the browser's prerender does, is not what this case is about.
     QUrl reading(m_server->url(QStringLiteral("/page/reading")));
     reading.setHost(QStringLiteral("localhost"));
-    main->Navigate(reading.toString());
-    QVERIFY(window.waitForLoadEvent(10000));
-    hidden->Navigate(m_server->url(QStringLiteral("/page/first")));
-    QVERIFY(ahead.waitForLoadEvent(10000));
+    QVERIFY(loadFully(window, reading.toString()));
+    QVERIFY(loadFully(ahead, m_server->url(QStringLiteral("/page/first"))));
     QTest::qWait(500);
     const QStringList filesBefore = filesUnder(home.path(), profile.path());
     const int attachmentsBefore = m_server->requestCount(QStringLiteral("/attachment"));
@@ -202,8 +196,7 @@ void HiddenInstanceTest::hiddenInstanceLoadsLikeNoStatePrefetch()
         const double busy = rendererCpuSeconds(connection) - cpuBefore;
         QVERIFY2(busy < 0.3, what + " keeps a renderer busy: " + QByteArray::number(busy));
         const QString after = QStringLiteral("/page/after-") + row;
-        hidden->Navigate(m_server->url(after));
-        QVERIFY2(ahead.waitForLoadEvent(10000), what + " holds the hidden instance");
+        QVERIFY2(loadFully(ahead, m_server->url(after)), what + " holds the hidden instance");
         QCOMPARE(hidden->LocationURL(), m_server->url(after));
         QVERIFY2(readAll(launched).isEmpty(), what + " launched " + readAll(launched).toUtf8());
         QVERIFY2(filesUnder(home.path(), profile.path()) == filesBefore,
@@ -222,8 +215,7 @@ void HiddenInstanceTest::hiddenInstanceLoadsLikeNoStatePrefetch()
 
     // The visible window is a browser as before: the page's script runs and sends its beacons,
     // and a download that a script starts is saved.
-    main->Navigate(m_server->url(QStringLiteral("/np/analytics")));
-    QVERIFY(window.waitForLoadEvent(10000));
+    QVERIFY(loadFully(window, m_server->url(QStringLiteral("/np/analytics"))));
     QCOMPARE(evaluate(window, QStringLiteral("document.title")).toString(),
              QStringLiteral("script ran"));
     QTRY_VERIFY(m_server->requestCount(QStringLiteral("/beacon/analytics")) == 1);
@@ -243,8 +235,7 @@ void HiddenInstanceTest::hiddenInstanceGrantsNoPermission()
 {
     const int windowsBefore = visibleWindowCount();
     loadInHidden(QStringLiteral("/permission"));
-    m_pair->hidden->Navigate(m_server->url(QStringLiteral("/permission")));
-    QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
+    QVERIFY(loadFully(hiddenBrowser(), m_server->url(QStringLiteral("/permission"))));
     // The page's script never ran, so it asked for nothing; nothing was granted either way.
     QVERIFY(evaluate(hiddenBrowser(), QStringLiteral("Notification.permission")).toString() !=
             QLatin1String("granted"));

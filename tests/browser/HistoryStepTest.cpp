@@ -37,13 +37,12 @@ void HistoryStepTest::stepBackShowsThePageBeforeFromHistory()
     QFETCH(QString, before);
     QFETCH(QString, back);
     QFETCH(bool, fromHistory);
-    m_pair->main->Navigate(m_server->url(before));
-    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QVERIFY(loadFully(mainBrowser(), m_server->url(before)));
     // Set on the document itself: only that document, kept whole, still has it.
     evaluate(mainBrowser(), QStringLiteral("window.shownBefore = true"));
     const int ends = windowLoadEnds();
-    m_pair->main->Navigate(m_server->url(QStringLiteral("/page/after-") + QTest::currentDataTag()));
-    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QVERIFY(loadFully(mainBrowser(),
+                      m_server->url(QStringLiteral("/page/after-") + QTest::currentDataTag())));
     // Its frame stops loading just after its load event: that stop is no end of the step's load.
     QTRY_VERIFY(windowLoadEnds() >= ends + 2);
     const int requests = m_server->requestCount(back);

@@ -1,11 +1,11 @@
 // The documents loaded ahead, served to the window or its prerender when they still may be.
 #include "BrowserTestCase.h"
 #include "BrowserTests.h"
-#include "browser/chromium/RunningChromium.h"
-#include "browser/devtools/DevToolsConnection.h"
-#include "browser/ahead/LoadAhead.h"
 #include "browser/ahead/KeptDocumentServer.h"
 #include "browser/ahead/KeptDocuments.h"
+#include "browser/ahead/LoadAhead.h"
+#include "browser/chromium/RunningChromium.h"
+#include "browser/devtools/DevToolsConnection.h"
 
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -33,13 +33,11 @@ void KeptDocumentTest::keptDocumentServesTheNextPage()
 {
     const QString path = QStringLiteral("/kept/no-cache-next");
     const QString link = m_server->url(path);
-    m_pair->hidden->Navigate(link);
-    QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
+    QVERIFY(loadFully(hiddenBrowser(), link));
     QCOMPARE(m_server->requestCount(path), 1);
     KeptDocumentServer& server = mainBrowser().chromium().ahead().keptDocumentServer();
     const int servedBefore = server.servedCount();
-    m_pair->main->Navigate(link + QStringLiteral("#part"));
-    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QVERIFY(loadFully(mainBrowser(), link + QStringLiteral("#part")));
     // No second request: the hidden instance's load was served.
     QCOMPARE(m_server->requestCount(path), 1);
     QCOMPARE(server.servedCount(), servedBefore + 1);
@@ -55,10 +53,8 @@ void KeptDocumentTest::keptDocumentServesTheNextPage()
                 .toString()
                 .contains(QLatin1String("kept=no-cache-next")));
     // Served once: the next visit goes to the network.
-    m_pair->main->Navigate(m_server->url(QStringLiteral("/page/between")));
-    QVERIFY(mainBrowser().waitForLoadEvent(10000));
-    m_pair->main->Navigate(link);
-    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QVERIFY(loadFully(mainBrowser(), m_server->url(QStringLiteral("/page/between"))));
+    QVERIFY(loadFully(mainBrowser(), link));
     QCOMPARE(m_server->requestCount(path), 2);
 }
 
@@ -87,8 +83,7 @@ void KeptDocumentTest::keptDocumentOnlyWhenItMayBeServed()
     QFETCH(QString, shown);
     QFETCH(QString, how);
     KeptDocuments& kept = mainBrowser().chromium().ahead().keptDocuments();
-    m_pair->hidden->Navigate(m_server->url(loadedAhead));
-    QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
+    QVERIFY(loadFully(hiddenBrowser(), m_server->url(loadedAhead)));
     const int before = m_server->requestCount(shown);
     if (how == QLatin1String("older")) {
         const qint64 later = KeptDocuments::MaxAgeMs + 1000;
@@ -96,22 +91,18 @@ void KeptDocumentTest::keptDocumentOnlyWhenItMayBeServed()
     }
     if (how == QLatin1String("reload")) {
         // Shown once from the hidden load, then reloaded by the user.
-        m_pair->main->Navigate(m_server->url(shown));
-        QVERIFY(mainBrowser().waitForLoadEvent(10000));
+        QVERIFY(loadFully(mainBrowser(), m_server->url(shown)));
         QCOMPARE(m_server->requestCount(shown), before);
-        DevToolsConnection& connection = mainBrowser().connection();
-        const int loads = connection.loadEventCount(mainBrowser().sessionId());
-        connection.command(QStringLiteral("Page.reload"), {}, mainBrowser().sessionId());
+        const LoadEventWait reload(mainBrowser());
+        mainBrowser().connection().command(QStringLiteral("Page.reload"), {},
+                                           mainBrowser().sessionId());
         QTRY_COMPARE(m_server->requestCount(shown), before + 1);
         // Loaded before the next case sends the window on: a load event that came after that
         // would be taken for the next page's.
-        QTRY_VERIFY_WITH_TIMEOUT(connection.loadEventCount(mainBrowser().sessionId()) > loads,
-                                 10000);
+        QVERIFY(reload.wait(10000));
         return;
-    } else {
-        m_pair->main->Navigate(m_server->url(shown));
     }
-    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QVERIFY(loadFully(mainBrowser(), m_server->url(shown)));
     kept.setClock([] { return QDateTime::currentMSecsSinceEpoch(); });
     QCOMPARE(m_server->requestCount(shown), before + 1);
 }
@@ -120,10 +111,8 @@ void KeptDocumentTest::windowServedFromKeptDocumentIsABrowser()
 {
     // A page served from the hidden load, then what a browser does from there.
     const QString link = m_server->url(QStringLiteral("/kept/no-cache-start"));
-    m_pair->hidden->Navigate(link);
-    QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
-    m_pair->main->Navigate(link);
-    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QVERIFY(loadFully(hiddenBrowser(), link));
+    QVERIFY(loadFully(mainBrowser(), link));
     QCOMPARE(m_server->requestCount(QStringLiteral("/kept/no-cache-start")), 1);
     DevToolsConnection& connection = mainBrowser().connection();
     // Popups open.
@@ -142,12 +131,13 @@ void KeptDocumentTest::windowServedFromKeptDocumentIsABrowser()
     auto listening = std::make_unique<QObject>();
     connection.subscribe("Page.javascriptDialogOpening", listening.get(),
                          [&](const DevToolsEvent&) { alertOpen = true; });
+    const LoadEventWait alertPage(mainBrowser());
     m_pair->main->Navigate(m_server->url(QStringLiteral("/alert")));
     QTRY_VERIFY_WITH_TIMEOUT(alertOpen, 10000);
     listening.reset();
     connection.command(QStringLiteral("Page.handleJavaScriptDialog"),
                        {{QStringLiteral("accept"), true}}, mainBrowser().sessionId());
-    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QVERIFY(alertPage.wait(10000));
     QCOMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
              QStringLiteral("dismissed"));
     // Downloads are saved.
@@ -163,17 +153,14 @@ void KeptDocumentTest::windowNeverGetsTheSandbox()
     // A cacheable page loaded ahead: the window gets it first from the hidden load, then from
     // the browser's cache; both times with the server's own headers, so its script runs.
     const QString path = QStringLiteral("/kept/cacheable");
-    m_pair->hidden->Navigate(m_server->url(path));
-    QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
+    QVERIFY(loadFully(hiddenBrowser(), m_server->url(path)));
     QCOMPARE(evaluate(hiddenBrowser(), QStringLiteral("document.title")).toString(),
              QStringLiteral("cacheable"));
     for (int visit = 0; visit < 2; ++visit) {
-        m_pair->main->Navigate(m_server->url(path));
-        QVERIFY(mainBrowser().waitForLoadEvent(10000));
+        QVERIFY(loadFully(mainBrowser(), m_server->url(path)));
         QCOMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
                  QStringLiteral("script ran"));
-        m_pair->main->Navigate(m_server->url(QStringLiteral("/page/between-visits")));
-        QVERIFY(mainBrowser().waitForLoadEvent(10000));
+        QVERIFY(loadFully(mainBrowser(), m_server->url(QStringLiteral("/page/between-visits"))));
     }
     QCOMPARE(m_server->requestCount(path), 1);
 }
@@ -208,8 +195,7 @@ void KeptDocumentTest::stepOntoNextLinkShowsItsPrerender()
         qScopeGuard([&kept] { kept.setClock([] { return QDateTime::currentMSecsSinceEpoch(); }); });
     QList<StepKey> pressed;
     m_pair->main->watchStepKeys([&pressed](StepKey key) { pressed << key; });
-    m_pair->main->Navigate(m_server->url(QStringLiteral("/leaving/") + change));
-    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QVERIFY(loadFully(mainBrowser(), m_server->url(QStringLiteral("/leaving/") + change)));
     // Its own script writes a cookie, but where the page on show logs out as it is left.
     QUrl next(m_server->url(QStringLiteral("/kept/no-cache-run-") +
                             (leaving ? QString() : QStringLiteral("writes-")) + host + change));
@@ -248,8 +234,7 @@ void KeptDocumentTest::stepOntoNextLinkShowsItsPrerender()
             .toString();
     };
     cookie("Network.setCookie", "session", false);
-    m_pair->hidden->Navigate(link);
-    QVERIFY(hiddenBrowser().waitForLoadEvent(10000));
+    QVERIFY(loadFully(hiddenBrowser(), link));
     const QString rendererAhead = renderer(hiddenBrowser().sessionId());
     // The site is told what the request is for, and may decline it.
     QVERIFY(m_server->requestHeads(next.path())
@@ -297,8 +282,7 @@ void KeptDocumentTest::stepOntoNextLinkShowsItsPrerender()
              prerenders ? fetches : 1);
     pressKeyInWindow(QStringLiteral("F8"));
     QTRY_COMPARE(pressed, QList<StepKey>{StepKey::Left});
-    m_pair->main->Navigate(m_server->url(QStringLiteral("/page/after-step-") + host));
-    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QVERIFY(loadFully(mainBrowser(), m_server->url(QStringLiteral("/page/after-step-") + host)));
     QTRY_COMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
                  QStringLiteral("after-step-") + host);
 }

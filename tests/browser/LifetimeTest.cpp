@@ -152,18 +152,16 @@ void LifetimeTest::profileHeldByAnotherCopyGivesTemporaryOne()
 {
     ChromiumBrowserFactory second(QString(), m_profileDir);
     auto main = second.create();
-    static_cast<WindowBrowser&>(*main).watchLoadEvents();
     const QString temporary = second.chromium()->profile().path();
     QVERIFY(second.chromium()->profile().isTemporary());
     QVERIFY(temporary != m_profileDir);
     QVERIFY(QFileInfo(temporary).isDir());
-    main->Navigate(m_server->url(QStringLiteral("/page/second-copy")));
-    QVERIFY(static_cast<WindowBrowser&>(*main).waitForLoadEvent(10000));
+    QVERIFY(loadFully(static_cast<WindowBrowser&>(*main),
+                      m_server->url(QStringLiteral("/page/second-copy"))));
     main->Quit();
     QVERIFY(!QFileInfo::exists(temporary));
     // The first copy goes on undisturbed.
-    m_pair->main->Navigate(m_server->url(QStringLiteral("/page/first-copy")));
-    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QVERIFY(loadFully(mainBrowser(), m_server->url(QStringLiteral("/page/first-copy"))));
 }
 
 void LifetimeTest::killedProgramLeavesNoBrowser_data()

@@ -27,14 +27,12 @@ void StepKeyTest::onlyTheUsersStepKeysReachTheProgram()
     m_pair->main->setLeft(0);
     m_pair->main->setWidth(800);
     m_pair->main->setHeight(600);
-    m_pair->main->Navigate(m_server->url(QStringLiteral("/page/keys")));
-    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QVERIFY(loadFully(mainBrowser(), m_server->url(QStringLiteral("/page/keys"))));
     pressKeyInWindow(QStringLiteral("F9"));
     QTRY_COMPARE(pressed, QList<StepKey>{StepKey::Right});
 
     // The next document has the listener too, and none of its script's keys count.
-    m_pair->main->Navigate(m_server->url(QStringLiteral("/forged-keys")));
-    QVERIFY(mainBrowser().waitForLoadEvent(10000));
+    QVERIFY(loadFully(mainBrowser(), m_server->url(QStringLiteral("/forged-keys"))));
     QTRY_COMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
                  QStringLiteral("forged"));
     pressKeyInWindow(QStringLiteral("F8"));

@@ -130,7 +130,6 @@ void WindowPlacementTest::restoredSessionNeverTakesTheWindow()
     auto hidden = factory.create();
     auto& window = static_cast<WindowBrowser&>(*main);
     QCOMPARE(rectOf(windowBounds(window)), placed);
-    window.watchLoadEvents();
     main->setTop(placed.top());
     main->setLeft(placed.left());
     main->setWidth(placed.width());
@@ -138,9 +137,10 @@ void WindowPlacementTest::restoredSessionNeverTakesTheWindow()
     main->setVisible(true);
     // Right: the window shows the next link while the hidden instance loads the one after.
     const QString next = m_server->url(QStringLiteral("/page/restore-next"));
+    const LoadEventWait load(window);
     main->Navigate(next);
     hidden->Navigate(m_server->url(QStringLiteral("/page/restore-after")));
-    QVERIFY(window.waitForLoadEvent(10000));
+    QVERIFY(load.wait(10000));
     QCOMPARE(main->LocationURL(), next);
     // The restore setting opened nothing: one page, in one window.
     QTest::qWait(2000);

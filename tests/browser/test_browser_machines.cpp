@@ -237,9 +237,12 @@ void BrowserMachinesTest::windowEvent(const QString& what, const QString& url)
         {"restore",
          {"Page.frameNavigated",
           {{"type", "BackForwardCacheRestore"}, {"frame", QJsonObject{{"id", "T"}}}}}}};
-    if (what == "commit")
+    if (what == "commit") {
         m_browser->send("Target.targetInfoChanged",
                         {{"targetInfo", QJsonObject{{"targetId", "T"}, {"url", url}}}});
+        m_browser->send("Page.frameNavigated",
+                        {{"frame", QJsonObject{{"id", "T"}, {"loaderId", "L " + url}}}}, "S");
+    }
     else if (what == "crash")
         m_browser->send("Target.targetCrashed", {{"targetId", "T"}});
     else
@@ -294,7 +297,7 @@ void BrowserMachinesTest::stepLeavesAPageThatHoldsIt()
 {
     QFETCH(QStringList, browser);
     m_browser->unanswered = {"Runtime.evaluate", "Page.crash"};
-    ShownPage page(connection(), "T", "S", "about:blank");
+    ShownPage page(connection(), m_chromium->loads(), "T", "S", "about:blank");
     WindowNavigation navigation(connection(), page,
                                 [](const QString&, const auto& then) { then(true); });
     const QString letters = "Page.navigate N Runtime.evaluate E Page.stopLoading S Page.crash C "

@@ -5,6 +5,7 @@
 // loaded ahead that is older than what the user saw. Needs an X display (xvfb-run).
 #include "BrowserPair.h"
 #include "BrowserProcesses.h"
+#include "LoadEventWait.h"
 #include "LocalHttpServer.h"
 #include "browser/chromium/RunningChromium.h"
 #include "browser/devtools/DevToolsConnection.h"
@@ -164,8 +165,7 @@ private:
     }
     void show(const QString& path)
     {
-        window().Navigate(url(path));
-        QVERIFY(window().waitForLoadEvent(60000));
+        QVERIFY(loadFully(window(), url(path), 60000));
         // A page that starts something says so in its title.
         const QString title =
             path.startsWith(QLatin1String("/spin")) ? QStringLiteral("spinning")
@@ -201,7 +201,6 @@ void HostilePagesTest::init()
     m_profile = std::make_unique<QTemporaryDir>();
     m_pair.emplace(std::make_unique<ChromiumBrowserFactory>(QString(), m_profile->path()));
     window().watchStepKeys([](StepKey) {});
-    hidden().watchLoadEvents();
 }
 
 void HostilePagesTest::cleanup()
@@ -302,8 +301,7 @@ void HostilePagesTest::stepShowsItsLink()
         } else if (step.startsWith(QLatin1String("show"))) {
             show(path);
         } else if (step.startsWith(QLatin1String("ahead"))) {
-            hidden().Navigate(m_server->url(path));
-            QVERIFY(hidden().waitForLoadEvent(60000));
+            QVERIFY(loadFully(hidden(), m_server->url(path), 60000));
         } else {
             // Reached only through the pipe: no link of a theme file goes there.
             window().connection().post(QStringLiteral("Page.navigate"),
@@ -355,8 +353,7 @@ void HostilePagesTest::stepShowsItsLink()
     static int rows = 0;
     const QString after = QStringLiteral("/after-%1").arg(++rows);
     show(after);
-    hidden().Navigate(url(after + QStringLiteral("-ahead")));
-    QVERIFY(hidden().waitForLoadEvent(10000));
+    QVERIFY(loadFully(hidden(), url(after + QStringLiteral("-ahead"))));
     QCOMPARE(m_server->requestCount(QStringLiteral("/held")), held); // ended, not waited for
     QCOMPARE(pageTargetCount(window().connection()), pages);
 }

@@ -62,8 +62,8 @@ void TestMisbehavingBrowser::oversizedFrameFailsOnlyItself()
             rest += frame(R"({"id":1,"result":{}})");
         const QByteArray padding(64 * 1024, 'x');
         const auto send = [&](const QByteArray& bytes) {
-            written = written && ::write(ends[1], bytes.constData(), size_t(bytes.size())) ==
-                                     bytes.size();
+            written = written &&
+                      ::write(ends[1], bytes.constData(), size_t(bytes.size())) == bytes.size();
         };
         send(start);
         for (qsizetype sent = 0; sent < 2 * DevToolsPipe::MaxFrameSize; sent += padding.size())
@@ -74,8 +74,8 @@ void TestMisbehavingBrowser::oversizedFrameFailsOnlyItself()
     browser.join();
     QVERIFY(written);
     // The next command is answered as ever (its id is 3 when the program sent one of its own).
-    const QByteArray answer = QByteArray(R"({"id":2,"result":{}})") + '\0' +
-                              QByteArray(R"({"id":3,"result":{}})") + '\0';
+    const QByteArray answer =
+        QByteArray(R"({"id":2,"result":{}})") + '\0' + QByteArray(R"({"id":3,"result":{}})") + '\0';
     QCOMPARE(::write(ends[1], answer.constData(), size_t(answer.size())), answer.size());
     const auto second = connection.ask(QStringLiteral("Browser.getVersion"), {}, {}, 60000);
     QByteArray sent(65536, '\0');

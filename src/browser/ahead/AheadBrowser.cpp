@@ -87,7 +87,6 @@ void AheadBrowser::loadAskedMeanwhile()
 {
     if (m_askedMeanwhile.isEmpty())
         return;
-    m_loadEventsBeforeNavigate = m_chromium->connection().loadEventCount(m_hiddenSessionId);
     meanwhile([this] {
         m_chromium->ahead().navigate(std::exchange(m_askedMeanwhile, {}), m_hiddenSessionId);
     });
@@ -112,8 +111,6 @@ void AheadBrowser::Navigate(const QString& url)
     }
     m_askedMeanwhile.clear();
     makeTarget();
-    DevToolsConnection& connection = m_chromium->connection();
-    m_loadEventsBeforeNavigate = connection.loadEventCount(m_hiddenSessionId);
     m_chromium->ahead().navigate(load, m_hiddenSessionId);
 }
 
@@ -134,18 +131,4 @@ void AheadBrowser::Quit()
     if (!m_hiddenTargetId.isEmpty())
         m_chromium->connection().command(str("Target.closeTarget"),
                                          {{str("targetId"), m_hiddenTargetId}});
-}
-
-void AheadBrowser::watchLoadEvents()
-{
-    makeTarget();
-    m_chromium->connection().command(str("Page.enable"), {}, m_hiddenSessionId);
-}
-
-bool AheadBrowser::waitForLoadEvent(int timeoutMs)
-{
-    DevToolsConnection& connection = m_chromium->connection();
-    return m_chromium->ahead().waitUntil(
-        [&] { return connection.loadEventCount(m_hiddenSessionId) > m_loadEventsBeforeNavigate; },
-        timeoutMs);
 }

@@ -31,10 +31,6 @@ public:
     QString LocationURL() override;
     void Quit() override;
 
-    // For tests and benchmarks: waitForLoadEvent() waits until the page that the last Navigate
-    // started has fired its load event. The toolbar itself never waits for a page.
-    void watchLoadEvents();
-    bool waitForLoadEvent(int timeoutMs);
     const QString& targetId() const { return m_hiddenTargetId; }
     const QString& sessionId() const { return m_hiddenSessionId; }
     DevToolsConnection& connection();
@@ -49,7 +45,6 @@ private:
     std::shared_ptr<RunningBrowser> m_chromium;
     QString m_hiddenTargetId;
     QString m_hiddenSessionId;
-    int m_loadEventsBeforeNavigate = 0;
     bool m_making = false;
     QString m_askedMeanwhile; // the load asked before the target was made, until it goes
 };

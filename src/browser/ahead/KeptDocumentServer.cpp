@@ -3,6 +3,7 @@
 #include "browser/ahead/FetchDocuments.h"
 #include "browser/ahead/KeptDocuments.h"
 #include "browser/devtools/DevToolsConnection.h"
+#include "browser/page/PageLoads.h"
 #include "browser/page/ShownPage.h"
 #include "log/StepTrace.h"
 
@@ -34,9 +35,9 @@ std::optional<KeptDocuments::Cookies> cookieStateOf(const QJsonObject& reply)
 }
 } // namespace
 
-KeptDocumentServer::KeptDocumentServer(DevToolsConnection& connection, KeptDocuments& documents,
-                                       QObject* parent)
-    : QObject(parent), m_connection(connection), m_documents(documents)
+KeptDocumentServer::KeptDocumentServer(DevToolsConnection& connection, PageLoads& loads,
+                                       KeptDocuments& documents, QObject* parent)
+    : QObject(parent), m_connection(connection), m_loads(loads), m_documents(documents)
 {
     subscribe(connection);
 }
@@ -51,13 +52,14 @@ void KeptDocumentServer::serveWindow(ShownPage& page)
     m_page = &page;
     connect(&page, &ShownPage::replaced, this, &KeptDocumentServer::showReplacedPage);
     connect(&page, &ShownPage::leaving, this, &KeptDocumentServer::windowLeaves);
+    connect(&page, &ShownPage::loaded, this, &KeptDocumentServer::windowLoaded);
     m_documents.setKeptHandler([this](const QString& url) { noteCookies(url); });
 }
 
 void KeptDocumentServer::pauseWindowRequests()
 {
-    m_windowPaused = true;
-    enableWindowFetch();
+    if (!std::exchange(m_windowPaused, true))
+        enableWindowFetch();
 }
 
 void KeptDocumentServer::passOverFailures(std::function<void(const QString& why)> failed)
@@ -188,17 +190,19 @@ void KeptDocumentServer::subscribe(DevToolsConnection& connection)
         m_prerenderSessions.remove(sessionId);
         m_prerenderedUrls.remove(sessionId);
     });
-    connection.subscribe("Page.frameStoppedLoading", this, [this](const DevToolsEvent& event) {
-        if (!m_shownCopy || event.sessionId != windowSession() ||
-            m_connection.isSubframe(event.text("frameId")))
-            return;
-        const int generation = m_shownGeneration;
-        recheckShown(generation, false);
-        QTimer::singleShot(ShownRecheckMs, this,
-                           [this, generation] { recheckShown(generation, true); });
-    });
     connection.subscribe("Fetch.requestPaused", this,
                          [this](const DevToolsEvent& event) { paused(event); });
+}
+
+// A copy on show has stopped loading: its cookies are checked now, and once more a moment later.
+void KeptDocumentServer::windowLoaded(const QString& frameId)
+{
+    if (!m_shownCopy || frameId.isEmpty())
+        return;
+    const int generation = m_shownGeneration;
+    recheckShown(generation, false);
+    QTimer::singleShot(ShownRecheckMs, this,
+                       [this, generation] { recheckShown(generation, true); });
 }
 
 void KeptDocumentServer::paused(const DevToolsEvent& event)
@@ -206,7 +210,7 @@ void KeptDocumentServer::paused(const DevToolsEvent& event)
     const bool ofWindow = !event.sessionId.isEmpty() && event.sessionId == windowSession();
     if (!ofWindow && !m_prerenderSessions.contains(event.sessionId))
         return;
-    if (ofWindow && !m_connection.isSubframe(event.text("frameId")))
+    if (ofWindow && !m_loads.isSubframe(event.text("frameId")))
         StepTrace::mark("paused");
     answer(event.sessionId, event.params);
 }
@@ -223,7 +227,7 @@ void KeptDocumentServer::answer(const QString& sessionId, const QJsonObject& par
     const QJsonObject request = params.value(QStringLiteral("request")).toObject();
     const QString url = request.value(QStringLiteral("url")).toString();
     const QString method = request.value(QStringLiteral("method")).toString();
-    if (m_connection.isSubframe(params.value(QStringLiteral("frameId")).toString())) {
+    if (m_loads.isSubframe(params.value(QStringLiteral("frameId")).toString())) {
         m_connection.send(QStringLiteral("Fetch.continueRequest"),
                           {{QStringLiteral("requestId"), paused.requestId}}, sessionId);
         return;
@@ -264,7 +268,7 @@ void KeptDocumentServer::answered(const Request& request, const QJsonObject& par
     const int status = params.value(QStringLiteral("responseStatusCode")).toInt();
     const bool failed = !error.isEmpty() || status >= 500;
     if (request.prerender || !m_stepFailed || !failed ||
-        m_connection.isSubframe(params.value(QStringLiteral("frameId")).toString())) {
+        m_loads.isSubframe(params.value(QStringLiteral("frameId")).toString())) {
         m_connection.send(QStringLiteral("Fetch.continueRequest"),
                           {{QStringLiteral("requestId"), request.requestId}}, request.sessionId);
         return;

@@ -13,6 +13,7 @@
 #include <memory>
 
 class DevToolsConnection;
+class PageLoads;
 struct DevToolsEvent;
 class ShownPage;
 
@@ -33,14 +34,14 @@ class ShownPage;
 class KeptDocumentServer : public QObject
 {
 public:
-    KeptDocumentServer(DevToolsConnection& connection, KeptDocuments& documents,
+    KeptDocumentServer(DevToolsConnection& connection, PageLoads& loads, KeptDocuments& documents,
                        QObject* parent = nullptr);
 
     // Follows the window's page on show, whichever it is, and what is kept from now on; its
     // document requests are answered from pauseWindowRequests() on.
     void serveWindow(ShownPage& page);
-    // Starts pausing the document requests of the window's page on show. Not waited for: when the
-    // browser refuses, the window simply always goes to the network.
+    // Starts pausing the document requests of the window's page on show, once. Not waited for:
+    // when the browser refuses, the window simply always goes to the network.
     void pauseWindowRequests();
     // While a timed step's page is on its way, the answer to the window's document is paused
     // too: one that failed (no connection, no such host) or a server error is dropped, so that
@@ -72,6 +73,7 @@ private:
     void paused(const DevToolsEvent& event);
     void showReplacedPage();
     void windowLeaves(const QString& address);
+    void windowLoaded(const QString& frameId);
     using CookiesThen = std::function<void(const std::optional<KeptDocuments::Cookies>& now)>;
     void cookiesOf(const QString& url, const QString& sessionId, CookiesThen then);
     void askCookies(const QString& url, const QString& sessionId, CookiesThen then);
@@ -88,6 +90,7 @@ private:
     void enableWindowFetch();
 
     DevToolsConnection& m_connection;
+    PageLoads& m_loads;
     KeptDocuments& m_documents;
     QPointer<ShownPage> m_page;
     QSet<QString> m_prerenderSessions;

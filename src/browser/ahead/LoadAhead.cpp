@@ -2,13 +2,14 @@
 
 #include "browser/Str.h"
 #include "browser/devtools/DevToolsConnection.h"
+#include "browser/page/PageLoads.h"
 #include "browser/page/ShownPage.h"
 #include "log/StepTrace.h"
 #include "platform/Failure.h"
 
-LoadAhead::LoadAhead(DevToolsConnection& connection, QObject* parent)
+LoadAhead::LoadAhead(DevToolsConnection& connection, PageLoads& loads, QObject* parent)
     : QObject(parent), m_connection(connection), m_guard(connection, m_kept),
-      m_server(connection, m_kept), m_holdTimer(connection.clock().timer())
+      m_server(connection, loads, m_kept), m_holdTimer(connection.clock().timer())
 {
     m_holdTimer->fired = [this] { endHold(); };
 }
@@ -38,16 +39,17 @@ void LoadAhead::windowLeaves(const QString& address)
     if (holds())
         return;
     m_holding = true;
-    m_leftUrl = m_window->url();
+    m_leftLoader = m_window->loads().loaderOf(m_window->sessionId());
     m_holdTimer->start(HeadStartMs);
 }
 
 // The page left may still be loading as the step comes (the blank page that the window was made
-// with, say): only a stop after the window's address has moved on from it counts. A load that
-// fails stops as well.
+// with, say): only the stop of a document that came after it counts. A load that fails stops as
+// well, with an error page of its own.
 void LoadAhead::windowLoaded(const QString& frameId)
 {
-    if (!holds() || frameId.isEmpty() || m_window->url() == m_leftUrl)
+    if (!holds() || frameId.isEmpty() ||
+        m_window->loads().loaderOf(m_window->sessionId()) == m_leftLoader)
         return;
     const int left = m_holdTimer->remainingMs();
     if (left < 0 || left > PaintAfterLoadMs)
@@ -98,19 +100,4 @@ void LoadAhead::endHold()
         send(it.value(), it.key());
     for (const auto& then : std::exchange(m_afterWindowPage, {}))
         then();
-}
-
-bool LoadAhead::waitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    const qint64 end = m_connection.clock().nowMs() + timeoutMs;
-    const auto left = [&] { return qMax<qint64>(0, end - m_connection.clock().nowMs()); };
-    while (holds()) {
-        const qint64 slice = qMin<qint64>(left(), qMax(m_holdTimer->remainingMs(), 0));
-        if (m_connection.waitUntil(done, int(slice)))
-            return true;
-        if (!m_connection.isAlive() || left() == 0)
-            return done();
-        holdIsOver();
-    }
-    return m_connection.waitUntil(done, int(left()));
 }

@@ -14,6 +14,7 @@
 #include <memory>
 
 class DevToolsConnection;
+class PageLoads;
 class ShownPage;
 
 // The load ahead of the visible window, shared by the hidden instances of one browser: the
@@ -35,7 +36,7 @@ public:
     static constexpr int HeadStartMs = 2000;
     static constexpr int PaintAfterLoadMs = 500;
 
-    explicit LoadAhead(DevToolsConnection& connection, QObject* parent = nullptr);
+    LoadAhead(DevToolsConnection& connection, PageLoads& loads, QObject* parent = nullptr);
     ~LoadAhead() override;
 
     KeptDocuments& keptDocuments() { return m_kept; }
@@ -54,9 +55,6 @@ public:
     void navigate(const QString& address, const QString& sessionId);
     // Where the hidden instance was last sent.
     const QString& aheadAddress() const { return m_aheadAddress; }
-    // Reads the browser's messages until `done` holds or the time runs out. A held navigation
-    // goes when its time comes, also while the caller waits and no timer runs.
-    bool waitUntil(const std::function<bool()>& done, int timeoutMs);
 
 private:
     void windowLeaves(const QString& address);
@@ -73,7 +71,7 @@ private:
     QPointer<ShownPage> m_window;
     QString m_aheadAddress;
     bool m_holding = false;
-    QString m_leftUrl; // the window's address as the step that began the hold came
+    QString m_leftLoader; // the window's document as the step that began the hold came
     std::unique_ptr<BrowserTimer> m_holdTimer;
     QMap<QString, QString> m_held; // hidden session -> address
     QList<std::function<void()>> m_afterWindowPage;

@@ -6,15 +6,18 @@
 
 class DevToolsConnection;
 class LoadAhead;
+class PageLoads;
 
-// A running browser as its window and its hidden instance see it: the connection to it, the load
-// ahead that they share, and its end. Who launched it, and how, is its own affair.
+// A running browser as its window and its hidden instance see it: the connection to it, the
+// loads of its pages, the load ahead that they share, and its end. Who launched it, and how, is its
+// own affair.
 class RunningBrowser
 {
 public:
     virtual ~RunningBrowser() = default;
 
     virtual DevToolsConnection& connection() = 0;
+    virtual PageLoads& loads() = 0;
     virtual LoadAhead& ahead() = 0;
     // Closes the browser and makes sure that its processes are gone.
     virtual void quit() = 0;

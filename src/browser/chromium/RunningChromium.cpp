@@ -4,6 +4,7 @@
 #include "browser/ahead/LoadAhead.h"
 #include "browser/chromium/ChromiumProcess.h"
 #include "browser/devtools/DevToolsConnection.h"
+#include "browser/page/PageLoads.h"
 #include "log/StepTrace.h"
 #include "platform/Failure.h"
 
@@ -115,7 +116,8 @@ RunningChromium::RunningChromium(std::unique_ptr<ChromiumProcess> process, Brows
                                  int commandFd, int eventFd, BrowserClock& clock)
     : m_process(std::move(process)), m_profile(std::move(profile)),
       m_connection(std::make_unique<DevToolsConnection>(commandFd, eventFd, clock)),
-      m_ahead(std::make_unique<LoadAhead>(*m_connection))
+      m_loads(std::make_unique<PageLoads>(*m_connection)),
+      m_ahead(std::make_unique<LoadAhead>(*m_connection, *m_loads))
 {}
 
 RunningChromium::~RunningChromium()

@@ -12,6 +12,7 @@
 #include <sys/types.h>
 
 class ChromiumProcess;
+class PageLoads;
 
 // One running Chromium: its process, its profile, the connection to it and the load ahead that
 // its instances share. The window and the hidden instances hold it; the browser goes with the
@@ -50,6 +51,7 @@ public:
     QString openWindow(const QString& address = QStringLiteral("about:blank"),
                        const QJsonObject& edges = {});
     DevToolsConnection& connection() override { return *m_connection; }
+    PageLoads& loads() override { return *m_loads; }
     LoadAhead& ahead() override { return *m_ahead; }
     void quit() override;
     // Ends its processes at once, for a browser that has ended or hangs.
@@ -66,5 +68,6 @@ private:
     std::unique_ptr<ChromiumProcess> m_process;
     BrowserProfile m_profile;
     std::unique_ptr<DevToolsConnection> m_connection;
+    std::unique_ptr<PageLoads> m_loads; // before every part that follows the pages
     std::unique_ptr<LoadAhead> m_ahead;
 };

@@ -33,22 +33,6 @@ DevToolsConnection::DevToolsConnection(int commandFd, int eventFd, BrowserClock&
     });
     m_pipe->setDroppedEventHandler(
         [this](QByteArrayView head, QByteArrayView tail) { letDroppedPauseGo(head, tail); });
-    subscribe("Page.loadEventFired", this, [this](const DevToolsEvent& event) {
-        ++m_loadEvents[event.sessionId];
-        ++m_loadEnds[event.sessionId];
-    });
-    subscribe("Page.frameStoppedLoading", this, [this](const DevToolsEvent& event) {
-        if (endsPageLoad(event))
-            ++m_loadEnds[event.sessionId];
-    });
-    subscribe("Page.frameAttached", this, [this](const DevToolsEvent& event) {
-        if (!event.text("parentFrameId").isEmpty())
-            m_subframes.insert(event.text("frameId"));
-    });
-    subscribe("Page.frameDetached", this, [this](const DevToolsEvent& event) {
-        if (event.text("reason") != QLatin1String("swap"))
-            m_subframes.remove(event.text("frameId"));
-    });
     for (const char* method :
          {"Target.targetCreated", "Target.targetDestroyed", "Target.detachedFromTarget"})
         subscribe(method, this, [this](const DevToolsEvent& event) { trackTarget(event); });
@@ -86,16 +70,6 @@ void DevToolsConnection::dispatch(const QJsonObject& message)
     kept.removeIf([](const Subscription& subscription) { return !subscription.context; });
     if (kept.isEmpty())
         m_subscriptions.remove(method);
-}
-
-// An error page has a load event; a load that ends without a page (an answer without content,
-// a download) has none, but the main frame stops loading all the same.
-bool DevToolsConnection::endsPageLoad(const DevToolsEvent& event) const
-{
-    if (event.method == QLatin1String("Page.loadEventFired"))
-        return true;
-    return event.method == QLatin1String("Page.frameStoppedLoading") &&
-           !isSubframe(event.text("frameId"));
 }
 
 void DevToolsConnection::trackTarget(const DevToolsEvent& event)

@@ -36,7 +36,7 @@ struct DevToolsEvent
 };
 
 // The connection to one running browser: the pipe, its commands and their answers, the settling
-// of set-up commands sent ahead, the registry of live targets and frames, and the one stream of
+// of set-up commands sent ahead, the registry of live targets, and the one stream of
 // events, to which the parts of the program subscribe by method. An event that no part
 // subscribes to is dropped as it comes, unread. It knows no instance, window or page: those are
 // the parts'.
@@ -56,8 +56,9 @@ public:
 
     // `handler` gets every event of `method` from now on, until `context` is destroyed. The
     // handlers of one method run in the order in which they subscribed; where a part relies on
-    // that order, it says so where it subscribes. The connection's own records (targets, frames,
-    // loads) subscribe first, so every part sees them up to date.
+    // that order, it says so where it subscribes. The records that parts rely on (the
+    // connection's targets, the pages' loads) subscribe first, so every part sees them up to
+    // date.
     using Handler = std::function<void(const DevToolsEvent& event)>;
     void subscribe(const char* method, QObject* context, Handler handler);
 
@@ -75,18 +76,6 @@ public:
     // From now on the browser is closed as its last page goes: started without a window, it
     // would outlive its last one (a browser ends when the user closes its last window).
     void closeWithLastPage() { m_closeWithLastPage = true; }
-    // Whether `frameId` is a frame inside a page rather than a page's main frame. A page's main
-    // frame has its target's id only until the page comes back from the back-forward cache.
-    bool isSubframe(const QString& frameId) const { return m_subframes.contains(frameId); }
-    // The number of load events that the target of `sessionId` has reported.
-    int loadEventCount(const QString& sessionId) const { return m_loadEvents.value(sessionId); }
-    // The number of loads that the target of `sessionId` has ended, with a load event or without
-    // (its main frame stopped loading: the browser may not report the load event of a page that
-    // loaded while the page domain was being enabled).
-    int loadEndCount(const QString& sessionId) const { return m_loadEnds.value(sessionId); }
-    // Whether the event ends a load of its page: its load event, or its main frame stopped.
-    bool endsPageLoad(const DevToolsEvent& event) const;
-
     // Sends a command and waits for its result; throws `failureNumber` (462 unless told) when
     // the browser is gone, refuses or does not answer in time. The set-up commands sent before
     // it are settled first, so that its answer sees what they set up.
@@ -117,8 +106,9 @@ public:
     void post(const QString& method, const QJsonObject& params, const QString& sessionId,
               ReplyHandler onReply);
     // A set-up command that need not hold up its caller: sent at once, its answer checked by
-    // settle(). The browser runs the commands of a session in the order sent, so a page loaded
-    // after them has what they set up whether or not their answers were read yet. Throws
+    // settle(). The browser runs the commands of a session in the order sent, but a page that
+    // moves to a new renderer before they are answered may come up without what they set up:
+    // a navigation that relies on them settles first. Throws
     // `failureNumber` when the browser is gone. `then` gets the result when it comes, and may
     // send further set-up commands, which settle() waits for too.
     void postChecked(const QString& method, const QJsonObject& params, const QString& sessionId,
@@ -156,9 +146,6 @@ private:
     std::unique_ptr<DevToolsPipe> m_pipe;
     QHash<QByteArray, QList<Subscription>> m_subscriptions; // by method
     QHash<QString, QString> m_typeOfTarget;
-    QSet<QString> m_subframes;
-    QHash<QString, int> m_loadEvents;
-    QHash<QString, int> m_loadEnds;
     QMap<int, int> m_unsettled; // set-up commands not yet answered: id -> failure number
     int m_setUpFailure = 0;
     bool m_closeWithLastPage = false;

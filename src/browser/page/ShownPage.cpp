@@ -2,26 +2,25 @@
 
 #include "browser/Str.h"
 #include "browser/devtools/DevToolsConnection.h"
+#include "browser/page/PageLoads.h"
 #include "log/StepTrace.h"
 #include "platform/Failure.h"
 
 #include <QJsonArray>
 
-ShownPage::ShownPage(DevToolsConnection& connection, QString targetId, QString sessionId,
-                     QString url, QObject* parent)
-    : QObject(parent), m_connection(connection), m_targetId(std::move(targetId)),
+ShownPage::ShownPage(DevToolsConnection& connection, PageLoads& loads, QString targetId,
+                     QString sessionId, QString url, QObject* parent)
+    : QObject(parent), m_connection(connection), m_loads(loads), m_targetId(std::move(targetId)),
       m_sessionId(std::move(sessionId)), m_url(std::move(url))
 {
-    for (const char* method : {"Page.loadEventFired", "Page.frameStoppedLoading"}) {
-        m_connection.subscribe(method, this, [this](const DevToolsEvent& event) {
-            if (event.sessionId != m_sessionId || !m_connection.endsPageLoad(event))
-                return;
-            const QString frameId = event.text("frameId");
-            if (!frameId.isEmpty())
-                m_frameId = frameId;
-            emit loaded(frameId);
-        });
-    }
+    connect(&loads, &PageLoads::ended, this,
+            [this](const QString& sessionId, const QString& frameId) {
+                if (sessionId != m_sessionId)
+                    return;
+                if (!frameId.isEmpty())
+                    m_frameId = frameId;
+                emit loaded(frameId);
+            });
     m_connection.subscribe("Target.targetInfoChanged", this, [this](const DevToolsEvent& event) {
         // Reported as each page of the window comes, after its request.
         const QJsonObject info = event.params.value(str("targetInfo")).toObject();
@@ -38,7 +37,7 @@ ShownPage::ShownPage(DevToolsConnection& connection, QString targetId, QString s
     });
     for (const char* method : {"Page.lifecycleEvent", "Page.frameNavigated"}) {
         m_connection.subscribe(method, this, [this](const DevToolsEvent& event) {
-            if (event.sessionId != m_sessionId || m_connection.isSubframe(event.text("frameId")))
+            if (event.sessionId != m_sessionId || m_loads.isSubframe(event.text("frameId")))
                 return;
             const bool restored = event.text("type") == QLatin1String("BackForwardCacheRestore") &&
                                   event.ofMainFrame();
@@ -63,7 +62,7 @@ void ShownPage::replace(const QString& targetId, const QString& sessionId, const
 
 void ShownPage::trace(const DevToolsEvent& event) const
 {
-    if (event.sessionId != m_sessionId || m_connection.isSubframe(event.text("frameId")))
+    if (event.sessionId != m_sessionId || m_loads.isSubframe(event.text("frameId")))
         return;
     if (event.method == QLatin1String("Page.lifecycleEvent")) {
         // The browser's own time of the event, on the same monotonic clock.

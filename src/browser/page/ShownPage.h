@@ -4,6 +4,7 @@
 #include <QString>
 
 class DevToolsConnection;
+class PageLoads;
 struct DevToolsEvent;
 
 // The page on show in the visible window: its target, its session, its main frame and its
@@ -27,9 +28,10 @@ public:
     static Tab attachTab(DevToolsConnection& connection, const QString& tabId);
 
     // The window's first page, on `url`.
-    ShownPage(DevToolsConnection& connection, QString targetId, QString sessionId, QString url,
-              QObject* parent = nullptr);
+    ShownPage(DevToolsConnection& connection, PageLoads& loads, QString targetId, QString sessionId,
+              QString url, QObject* parent = nullptr);
 
+    PageLoads& loads() const { return m_loads; }
     const QString& targetId() const { return m_targetId; }
     const QString& sessionId() const { return m_sessionId; }
     // The main frame of its document, from the last load of it that ended; empty before.
@@ -46,7 +48,7 @@ signals:
     void leaving(const QString& address);
     void replaced();
     // A load of the page ended: its load event (no `frameId`), or its main frame `frameId`
-    // stopped loading (see DevToolsConnection::endsPageLoad()).
+    // stopped loading (see PageLoads).
     void loaded(const QString& frameId);
     // A page of its session has put up its first picture: it painted, or came whole from the
     // browser's back-forward cache (needs the page's lifecycle events).
@@ -60,6 +62,7 @@ private:
     void trace(const DevToolsEvent& event) const;
 
     DevToolsConnection& m_connection;
+    PageLoads& m_loads;
     QString m_targetId;
     QString m_sessionId;
     QString m_frameId;

@@ -61,14 +61,14 @@ StepKeyBinding::StepKeyBinding(DevToolsConnection& connection, const ShownPage& 
                            [this](const DevToolsEvent& event) { handleEvent(event); });
 }
 
-// Isolated worlds come with the page domain, binding calls with the runtime domain.
+// Binding calls come with the runtime domain. Isolated worlds come with the page domain, which
+// every page of the window has on (PageLoads::watch()).
 QList<std::pair<QString, QJsonObject>> StepKeyBinding::setUpCommands()
 {
     const QString source = QString::fromUtf8(listenerScript)
                                .arg(str(bindingName), str(LeftKey), str(RightKey))
                                .arg(InputReportEveryMs);
-    return {{str("Page.enable"), {}},
-            {str("Runtime.enable"), {}},
+    return {{str("Runtime.enable"), {}},
             {str("Runtime.addBinding"),
              {{str("name"), str(bindingName)}, {str("executionContextName"), str(worldName)}}},
             {str("Page.addScriptToEvaluateOnNewDocument"),

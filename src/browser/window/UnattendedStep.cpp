@@ -3,6 +3,7 @@
 #include "browser/Str.h"
 #include "browser/ahead/KeptDocumentServer.h"
 #include "browser/devtools/DevToolsConnection.h"
+#include "browser/page/PageLoads.h"
 #include "browser/page/ShownPage.h"
 #include "platform/Failure.h"
 
@@ -14,7 +15,7 @@ UnattendedStep::UnattendedStep(DevToolsConnection& connection, const ShownPage& 
 {
     m_connection.subscribe("Page.downloadWillBegin", this, [this](const DevToolsEvent& event) {
         if (event.sessionId != m_page.sessionId() || m_link.isEmpty() ||
-            m_connection.isSubframe(event.text("frameId")))
+            m_page.loads().isSubframe(event.text("frameId")))
             return;
         passOver(QStringLiteral("a download"));
     });

@@ -7,6 +7,7 @@
 #include "browser/ahead/RunningBrowser.h"
 #include "browser/devtools/BrowserEndWatch.h"
 #include "browser/devtools/DevToolsConnection.h"
+#include "browser/page/PageLoads.h"
 #include "browser/page/ShownPage.h"
 #include "browser/window/HistoryStep.h"
 #include "browser/window/StepKeyBinding.h"
@@ -17,16 +18,6 @@
 #include "platform/Failure.h"
 
 #include <QPointer>
-
-namespace {
-// The browser's lifecycle events of a page of the window: when it painted (see ShownPage), and
-// the step's trace.
-void followLifecycle(DevToolsConnection& connection, const QString& sessionId)
-{
-    connection.send(str("Page.enable"), {}, sessionId);
-    connection.send(str("Page.setLifecycleEventsEnabled"), {{str("enabled"), true}}, sessionId);
-}
-} // namespace
 
 std::unique_ptr<WindowBrowser> WindowBrowser::open(std::shared_ptr<RunningBrowser> chromium,
                                                    const QString& tabId, const QString& madeOn)
@@ -41,11 +32,13 @@ std::unique_ptr<WindowBrowser> WindowBrowser::open(std::shared_ptr<RunningBrowse
 WindowBrowser::WindowBrowser(std::shared_ptr<RunningBrowser> chromium, const ShownPage::Tab& tab,
                              QString madeOn)
     : m_chromium(std::move(chromium)), m_connection(m_chromium->connection()),
-      m_page(new ShownPage(m_connection, tab.targetId, tab.sessionId, str("about:blank"), this)),
+      m_loads(m_chromium->loads()), m_page(new ShownPage(m_connection, m_loads, tab.targetId,
+                                                         tab.sessionId, str("about:blank"), this)),
       m_madeOn(std::move(madeOn))
 {
     LoadAhead& ahead = m_chromium->ahead();
-    followLifecycle(m_connection, tab.sessionId);
+    // With its lifecycle events: when it painted (see ShownPage), and the step's trace.
+    m_loads.watch(tab.sessionId, true, PageLoads::Sending::Settled);
     // Without it the window is only slower to show a next page that may not be cached.
     ahead.followWindow(*m_page);
     KeptDocumentServer& server = ahead.keptDocumentServer();
@@ -59,8 +52,7 @@ WindowBrowser::WindowBrowser(std::shared_ptr<RunningBrowser> chromium, const Sho
     m_unattended = new UnattendedStep(m_connection, *m_page, server, this);
     connect(m_prerender, &WindowPrerender::starting, this, &WindowBrowser::setUpPrerender);
     connect(m_page, &ShownPage::replaced, this, [this] {
-        // Loaded already, as a rule: the load of the step is over when its load event is counted.
-        m_loadEventsBeforeNavigate = 0;
+        // Loaded already, as a rule: the load of the step is over when its end is counted.
         m_loadEndsBeforeNavigate = 0;
         m_unattended->end();
     });
@@ -73,11 +65,9 @@ WindowBrowser::~WindowBrowser() = default;
 void WindowBrowser::setUpPrerender(const QString& sessionId)
 {
     meanwhile([&] {
+        m_loads.watch(sessionId, true, PageLoads::Sending::Unchecked);
         if (m_stepKeys)
             m_stepKeys->installIn(sessionId);
-        else
-            m_connection.post(str("Page.enable"), {}, sessionId);
-        followLifecycle(m_connection, sessionId);
         m_chromium->ahead().keptDocumentServer().servePrerender(sessionId);
     });
 }
@@ -133,14 +123,15 @@ void WindowBrowser::navigate(const QString& url, bool unattended)
     // The window's first address goes before its documents are served from the kept ones
     // while the hidden instance has loaded nothing: no copy can answer it, and a request paused
     // for nothing only comes later.
+    KeptDocumentServer& server = m_chromium->ahead().keptDocumentServer();
     if (!m_chromium->ahead().aheadAddress().isEmpty())
-        serveFromKept();
+        server.pauseWindowRequests();
     // The set-up sent for the pages (the step keys' listener) must be answered first: a page
     // that goes to a new renderer as they are under way may come up without them.
     m_connection.settle();
     leave(address);
     m_navigation->navigate(address, activation);
-    serveFromKept();
+    server.pauseWindowRequests();
 }
 
 // The window's first step onto the address that it was made on: that load is the step's. Its
@@ -157,20 +148,12 @@ bool WindowBrowser::takeOverFirstLoad(const QString& address, bool unattended)
     m_page->leave(address);
     m_prerender->leave();
     m_navigation->takeOver(address);
-    const bool waits = m_chromium->ahead().afterWindowPage([window = QPointer(this)] {
-        if (window)
-            window->serveFromKept();
-    });
-    if (!waits)
-        serveFromKept();
+    LoadAhead& ahead = m_chromium->ahead();
+    const auto serve = [&server = ahead.keptDocumentServer()] { server.pauseWindowRequests(); };
+    if (!ahead.afterWindowPage(serve))
+        serve();
     m_connection.settle();
     return true;
-}
-
-void WindowBrowser::serveFromKept()
-{
-    if (!std::exchange(m_servedFromKept, true))
-        m_chromium->ahead().keptDocumentServer().pauseWindowRequests();
 }
 
 void WindowBrowser::NavigateBack(const QString& url)
@@ -193,8 +176,7 @@ void WindowBrowser::NavigateBack(const QString& url)
 void WindowBrowser::leave(const QString& address)
 {
     m_madeOn.clear();
-    m_loadEventsBeforeNavigate = m_connection.loadEventCount(m_page->sessionId());
-    m_loadEndsBeforeNavigate = m_connection.loadEndCount(m_page->sessionId());
+    m_loadEndsBeforeNavigate = m_loads.endsOf(m_page->sessionId());
     m_page->leave(address);
     m_prerender->leave();
 }
@@ -269,10 +251,8 @@ void WindowBrowser::watchPageLoads(std::function<void()> loaded)
 {
     requireTarget();
     m_pageLoaded = std::move(loaded);
-    // Counted from the step keys' set-up on, which comes before the first page; a load reported
-    // while the browser is asked below reaches the listener instead.
-    const bool loadedAlready =
-        m_connection.loadEndCount(m_page->sessionId()) > m_loadEndsBeforeNavigate;
+    // Counted from the window's start, which comes before the first page.
+    const bool loadedAlready = m_loads.endsOf(m_page->sessionId()) > m_loadEndsBeforeNavigate;
     listenToPageEvents();
     if (loadedAlready && m_pageLoaded)
         m_pageLoaded();
@@ -298,7 +278,6 @@ void WindowBrowser::listenToPageEvents()
         if (m_pageLoaded)
             m_pageLoaded();
     });
-    m_connection.command(str("Page.enable"), {}, m_page->sessionId());
 }
 
 void WindowBrowser::watchEnd(std::function<void()> gone)
@@ -310,18 +289,4 @@ void WindowBrowser::watchEnd(std::function<void()> gone)
 QString WindowBrowser::whyGone()
 {
     return m_chromium->whyGone();
-}
-
-void WindowBrowser::watchLoadEvents()
-{
-    m_connection.command(str("Page.enable"), {}, m_page->sessionId());
-}
-
-bool WindowBrowser::waitForLoadEvent(int timeoutMs)
-{
-    return m_chromium->ahead().waitUntil(
-        [this] {
-            return m_connection.loadEventCount(m_page->sessionId()) > m_loadEventsBeforeNavigate;
-        },
-        timeoutMs);
 }

@@ -12,6 +12,7 @@
 
 class BrowserEndWatch;
 class DevToolsConnection;
+class PageLoads;
 class RunningBrowser;
 class StepKeyBinding;
 class UnattendedStep;
@@ -53,11 +54,7 @@ public:
     void watchEnd(std::function<void()> gone) override;
     QString whyGone() override;
 
-    // For tests and benchmarks: waitForLoadEvent() waits until the page that the last Navigate
-    // started has fired its load event, once watchLoadEvents() has asked the browser to report
-    // them. The toolbar itself never waits for a page.
-    void watchLoadEvents();
-    bool waitForLoadEvent(int timeoutMs);
+    const ShownPage& page() const { return *m_page; }
     const QString& targetId() const;
     const QString& sessionId() const;
     DevToolsConnection& connection() { return m_connection; }
@@ -73,26 +70,24 @@ private:
     void placeWindow(const QString& edge, double pixels);
     void navigate(const QString& url, bool unattended);
     void leave(const QString& address);
-    void serveFromKept();
     void setUpPrerender(const QString& sessionId);
     void listenInPages();
     void listenToPageEvents();
 
     std::shared_ptr<RunningBrowser> m_chromium;
     DevToolsConnection& m_connection;
+    PageLoads& m_loads;
     ShownPage* m_page;
     WindowNavigation* m_navigation;
     WindowPrerender* m_prerender;
     UnattendedStep* m_unattended;
     StepKeyBinding* m_stepKeys = nullptr; // once keys or input are watched
-    int m_loadEventsBeforeNavigate = 0;
     int m_loadEndsBeforeNavigate = 0;
     std::function<void(StepKey)> m_stepKeyPressed;
     std::function<void()> m_userActive;
     std::function<void()> m_pageLoaded;
     bool m_listening = false;
-    bool m_servedFromKept = false; // from its first Navigate() on
-    QString m_madeOn;              // the address that the window was made on, until its first step
-    QSet<QString> m_placedEdges;   // set since the window was made
+    QString m_madeOn;            // the address that the window was made on, until its first step
+    QSet<QString> m_placedEdges; // set since the window was made
     QPointer<BrowserEndWatch> m_endWatch;
 };

@@ -4,6 +4,7 @@
 #include "browser/NavigationUrl.h"
 #include "browser/Str.h"
 #include "browser/devtools/DevToolsConnection.h"
+#include "browser/page/PageLoads.h"
 #include "browser/page/ShownPage.h"
 #include "log/StepTrace.h"
 
@@ -305,7 +306,7 @@ void WindowNavigation::subscribe()
     });
     m_connection.subscribe("Page.frameStartedNavigating", this, [this](const DevToolsEvent& event) {
         if (event.sessionId == m_page.sessionId() &&
-            !m_connection.isSubframe(event.text("frameId")) && m_sent > 0 && !m_stepCommitted &&
+            !m_page.loads().isSubframe(event.text("frameId")) && m_sent > 0 && !m_stepCommitted &&
             event.text("loaderId") != m_stepLoader)
             m_leftLoaders.insert(event.text("loaderId"));
     });

@@ -6,6 +6,7 @@
 #include "browser/ahead/KeptDocuments.h"
 #include "browser/ahead/LoadAhead.h"
 #include "browser/devtools/DevToolsConnection.h"
+#include "browser/page/PageLoads.h"
 #include "browser/page/ShownPage.h"
 #include "browser/window/WindowNavigation.h"
 #include "log/StepTrace.h"
@@ -115,8 +116,7 @@ void WindowPrerender::newDocument()
 void WindowPrerender::subscribe()
 {
     // Also the hidden instance's loads: the next link's document may be kept now.
-    for (const char* method : {"Page.loadEventFired", "Page.frameStoppedLoading"})
-        m_connection.subscribe(method, this, [this](const DevToolsEvent&) { prepare(); });
+    connect(&m_page.loads(), &PageLoads::ended, this, [this] { prepare(); });
     m_connection.subscribe("Preload.prerenderStatusUpdated", this,
                            [this](const DevToolsEvent& event) {
                                if (event.sessionId == m_page.sessionId())
