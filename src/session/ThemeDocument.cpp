@@ -1,7 +1,6 @@
 #include "session/ThemeDocument.h"
 
 #include "log/StepTrace.h"
-#include "platform/Dialogs.h"
 #include "platform/Failure.h"
 #include "platform/FileStore.h"
 #include "platform/Int16.h"
@@ -13,8 +12,6 @@
 #include "session/Toolbar.h"
 #include "session/WebThemeSource.h"
 #include "themefile/LinkRecord.h"
-#include "themefile/ThemeLinks.h"
-#include "themefile/ThemeTidy.h"
 #include "web/WebAddress.h"
 
 #include <QScopedValueRollback>
@@ -23,11 +20,6 @@
 
 namespace {
 const QString captionPrefix = QStringLiteral(QUILLON_VERSION_TEXT "    ");
-
-bool isMissingName(int number)
-{
-    return number == FailureNumber::BadFileName || number == FailureNumber::FileNotFound;
-}
 
 QString captionOf(const QString& themeFile)
 {
@@ -38,8 +30,9 @@ QString captionOf(const QString& themeFile)
 // A list from the web is taken as soon as it has come, or once the user's dialogs and the
 // dropped-down list have closed.
 ThemeDocument::ThemeDocument(Module1& m)
-    : m(m), m_themeFile(m.defaultThemeFile()), m_web(std::make_unique<WebThemeSource>(m)),
-      m_arrival(new QuietMoment(this)), m_change(new QuietMoment(this))
+    : m(m), m_themeFile(m.defaultThemeFile()), m_reader(m),
+      m_web(std::make_unique<WebThemeSource>(m)), m_arrival(new QuietMoment(this)),
+      m_change(new QuietMoment(this))
 {
     connect(m_web.get(), &WebThemeSource::changeArrived, this, [this] {
         m_change->run([this] {
@@ -68,23 +61,6 @@ void ThemeDocument::LoadNamedThemeFile(const QString& path)
 {
     dropAwaited();
     run(path, std::nullopt, true);
-}
-
-QString ThemeDocument::firstLinkOf(const QString& path) const
-{
-    constexpr qsizetype firstLinkBytes = 64 * 1024;
-    QString file = path;
-    if (WebAddress::is(path)) {
-        file = WebAddress::cacheFile(path);
-        if (!FileStore::exists(file))
-            file = m.defaultThemeFile();
-    }
-    try {
-        return ThemeLinks::read(ThemeTidy::tidy(FileStore::read(file, firstLinkBytes)), 1)
-            .links.value(0);
-    } catch (const Failure&) {
-        return {};
-    }
 }
 
 // The load does not empty Combo1 in place: the caller does, and puts its text back after.
@@ -135,7 +111,7 @@ void ThemeDocument::run(const QString& path, std::optional<qint16> savedIndex,
     }
     const QScopedValueRollback loading(m_loading, true);
     if (path != m_themeFile)
-        m_unreadable = false;
+        m_reader.forgetUnreadable();
     m_themeFile = path;
     SavedIndex = savedIndex.value_or(0);
     RestoreFlag = savedIndex ? 1 : 0;
@@ -154,18 +130,12 @@ void ThemeDocument::run(const QString& path, std::optional<qint16> savedIndex,
 void ThemeDocument::load(bool anyOpenFailureIsMissing, std::optional<QByteArray> content)
 {
     if (!content)
-        content = readThemeFile(anyOpenFailureIsMissing);
+        content = m_reader.read(m_themeFile, anyOpenFailureIsMissing);
     if (!content) {
         keepPreviousList();
         return;
     }
-    const QByteArray tidied = ThemeTidy::tidy(*content);
-    // The program's own rewrite is no change from outside. A list on the web is only read.
-    if (!isWeb())
-        m_stamp.take(m_themeFile, writeTidied(tidied, *content) ? tidied : *content);
-    // A huge file is held once while its links are read.
-    content.reset();
-    takeOver(readLinks(tidied));
+    takeOver(m_reader.links(m_themeFile, std::move(*content)));
     fillCombo();
     m.WriteLogLine(QLatin1Char(' ') + WebAddress::shown(m_themeFile) +
                    QStringLiteral(" opens normally"));
@@ -174,64 +144,6 @@ void ThemeDocument::load(bool anyOpenFailureIsMissing, std::optional<QByteArray>
         ShowCurrentLink();
     RestoreFlag = 0;
     emit captionChanged(captionOf(m_themeFile));
-}
-
-std::optional<QByteArray> ThemeDocument::readThemeFile(bool anyOpenFailureIsMissing)
-{
-    for (;;) {
-        try {
-            return FileStore::read(m_themeFile);
-        } catch (const Failure& failure) {
-            if (!isMissingName(failure.number()) &&
-                !(anyOpenFailureIsMissing && m_themeFile != m.defaultThemeFile()))
-                throw;
-            if (!fallBackToDefault(m_themeFile, failure.number()))
-                return std::nullopt;
-        }
-    }
-}
-
-// A missing or unnamed theme file gives way to the default one. When the default theme file
-// itself cannot be opened there is nothing left to fall back to: after its box the load ends
-// instead of asking again, and the list on show stays.
-bool ThemeDocument::fallBackToDefault(const QString& failed, int number)
-{
-    const bool defaultFailed = failed == m.defaultThemeFile();
-    m.messageBox(QStringLiteral("Theme File Error - WILL KEEP CURRENT THEME FILE."),
-                 QStringLiteral("File Error"), BoxIcon::CriticalStop,
-                 QLatin1Char(' ') + WebAddress::shown(failed) +
-                     (defaultFailed ? QStringLiteral(" cannot be opened: the list on show stays")
-                                    : QStringLiteral(" cannot be opened: the default theme "
-                                                     "file takes its place")));
-    m_themeFile = m.defaultThemeFile();
-    if (number == FailureNumber::BadFileName)
-        m.WriteLogLine(QStringLiteral(" User closes file dialoge with no file"));
-    return !defaultFailed;
-}
-
-// The tidied bytes replace the file in one step, and only when they differ. A file that
-// cannot be rewritten (read-only, full disk) keeps its old bytes, which hold the same links:
-// the load goes on and the next one tries again. Whether the file holds the tidied bytes.
-bool ThemeDocument::writeTidied(const QByteArray& tidied, const QByteArray& content)
-{
-    if (tidied == content)
-        return true;
-    try {
-        FileStore::save(m_themeFile, tidied);
-        return true;
-    } catch (const Failure&) {
-        return false;
-    }
-}
-
-// More than the list can hold is reported as it always was, and the load goes on with the
-// links that fit.
-QStringList ThemeDocument::readLinks(const QByteArray& tidied)
-{
-    const ThemeLinks::Result result = ThemeLinks::read(tidied, LinkSlots::Last);
-    if (result.overflow)
-        reportUnknown(FailureNumber::SubscriptOutOfRange);
-    return result.links;
 }
 
 void ThemeDocument::takeOver(const QStringList& links)
@@ -255,32 +167,12 @@ void ThemeDocument::fillCombo()
     emit linksAppended(m_links.first(m_linkCount));
 }
 
-void ThemeDocument::reportUnknown(int number)
-{
-    m.log.WriteRecord(QStringLiteral("The following error was recoded: ") + formatNumber(number) +
-                      QLatin1Char(' '));
-    m.messageBox(QStringLiteral("Uknown Error ") + formatNumber(number),
-                 QStringLiteral("Most Mysterious Occurrence"), BoxIcon::CriticalStop, {});
-}
-
-// Told once, when it begins: the screen goes on with the list it has meanwhile.
-void ThemeDocument::cannotRead(const Failure& failure)
-{
-    if (std::exchange(m_unreadable, true))
-        return;
-    if (m.nobodyToAsk())
-        m.WriteLogLine(QLatin1Char(' ') + m_themeFile + QStringLiteral(" could not be read: ") +
-                       failure.description());
-    else if (failure.number() == FailureNumber::OutOfMemory)
-        reportUnknown(failure.number());
-}
-
 void ThemeDocument::handle(int number)
 {
     if (number == FailureNumber::PathNotFound)
         m.WriteLogLine(QStringLiteral(" User cancels new theme file selection"));
     else
-        reportUnknown(number);
+        m_reader.reportUnknown(number);
     keepPreviousList();
 }
 
@@ -351,14 +243,7 @@ void ThemeDocument::TimedStep()
         refreshWeb();
         return;
     }
-    std::optional<QByteArray> content;
-    try {
-        content = m_stamp.changedBytes(m_themeFile);
-        m_unreadable = false;
-    } catch (const Failure& failure) {
-        cannotRead(failure);
-    }
-    if (content)
+    if (std::optional<QByteArray> content = m_reader.outsideChange(m_themeFile))
         reloadInPlace(m_themeFile, std::move(content));
     MoveRight();
 }
@@ -432,7 +317,8 @@ void ThemeDocument::webOpened(const QString& address, const std::optional<QByteA
         run(address, std::nullopt, false, bytes);
     } else {
         const bool defaultOnShow = m_themeFile == m.defaultThemeFile();
-        fallBackToDefault(address, FailureNumber::FileNotFound);
+        m_reader.fallBackToDefault(address, FailureNumber::FileNotFound);
+        m_themeFile = m.defaultThemeFile();
         if (defaultOnShow)
             emit captionChanged(captionOf(m_themeFile));
         else

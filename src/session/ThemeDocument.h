@@ -1,7 +1,7 @@
 #pragma once
 
-#include "session/FileStamp.h"
 #include "session/LinkSlots.h"
+#include "session/ThemeFileReader.h"
 
 #include <QObject>
 #include <QString>
@@ -10,7 +10,6 @@
 #include <memory>
 #include <optional>
 
-class Failure;
 class Module1;
 class QuietMoment;
 class WebThemeSource;
@@ -49,7 +48,7 @@ public:
     // asking anything (for a list on the web, from the copy kept or the default theme file that
     // shows while it is read); empty for a file that does not open. Only the file's start is
     // read: a first link cut short there is only a guess that the load corrects.
-    QString firstLinkOf(const QString& path) const;
+    QString firstLinkOf(const QString& path) const { return m_reader.firstLinkOf(path); }
     // Reads `path` again in place of the open list: the position, the browsers' pages and the
     // text that Combo1 shows stay.
     void ReloadInPlace(const QString& path);
@@ -103,15 +102,8 @@ private:
              bool anyOpenFailureIsMissing = false, std::optional<QByteArray> content = {});
     void reloadInPlace(const QString& path, std::optional<QByteArray> content);
     void load(bool anyOpenFailureIsMissing, std::optional<QByteArray> content);
-    std::optional<QByteArray> readThemeFile(bool anyOpenFailureIsMissing);
-    // `failed`: the file or address that did not open.
-    bool fallBackToDefault(const QString& failed, int number);
-    bool writeTidied(const QByteArray& tidied, const QByteArray& content);
-    QStringList readLinks(const QByteArray& tidied);
     void takeOver(const QStringList& links);
     void fillCombo();
-    void reportUnknown(int number);
-    void cannotRead(const Failure& failure);
     void handle(int number);
     void keepPreviousList();
     // `back`: a step back to the link shown before, which the window may bring back from its
@@ -131,13 +123,11 @@ private:
 
     Module1& m;
     QString m_themeFile;
-    // The file as the last load left it.
-    FileStamp m_stamp;
+    ThemeFileReader m_reader;
     LinkSlots m_links;
     qint16 m_linkCount = 0;
     qint16 m_linkIndex = 1;
     bool m_unattended = false; // while a timed step shows its link
-    bool m_unreadable = false; // since a timed step found the file gone or unreadable
     // The hand-over of a reload in place, set by each load for its own length.
     qint16 SavedIndex = 0;
     qint16 RestoreFlag = 0;
