@@ -1,6 +1,5 @@
 #include "app/SingleToolbar.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLocalSocket>
@@ -20,7 +19,6 @@ namespace {
 constexpr qint64 longestRequest = qint64(64) * 1024;
 constexpr int connectMs = 2000;
 constexpr int lockMs = 10000;
-constexpr std::chrono::milliseconds dialogCheckEvery{250};
 
 // The screen that a display name leads to. The local socket is reached with the host "unix"
 // or with none, and screen 0 is the one a name without a screen means: those spellings are one
@@ -82,8 +80,6 @@ SingleToolbar::SingleToolbar(QString name) : m_name(std::move(name))
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
     m_server.setMaxPendingConnections(64);
     connect(&m_server, &QLocalServer::newConnection, this, &SingleToolbar::receive);
-    m_dialogCheck.setInterval(dialogCheckEvery);
-    connect(&m_dialogCheck, &QTimer::timeout, this, &SingleToolbar::deliver);
 }
 
 // A socket still open reports its end as it goes, which must not reach a copy half gone.
@@ -181,13 +177,11 @@ void SingleToolbar::receive()
 
 void SingleToolbar::deliver()
 {
-    if (QApplication::activeModalWidget()) {
-        m_dialogCheck.start();
-        return;
-    }
-    m_dialogCheck.stop();
-    while (!m_waiting.isEmpty() && !QApplication::activeModalWidget())
-        emit requested(m_waiting.takeFirst());
-    if (!m_waiting.isEmpty())
-        m_dialogCheck.start();
+    m_noModal.run([this] {
+        while (!m_waiting.isEmpty() && !QuietMoment::modalOpen())
+            emit requested(m_waiting.takeFirst());
+        // A request opened a modal dialog: the rest waits for it.
+        if (!m_waiting.isEmpty())
+            deliver();
+    });
 }

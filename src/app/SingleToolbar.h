@@ -1,9 +1,10 @@
 #pragma once
 
+#include "session/QuietMoment.h"
+
 #include <QLocalServer>
 #include <QObject>
 #include <QStringList>
-#include <QTimer>
 
 // One toolbar per screen. A copy started while another runs in the same login session on the
 // same display hands its theme file (or nothing) to the running copy over a local socket and
@@ -45,5 +46,5 @@ private:
     QString m_name;
     QLocalServer m_server;
     QStringList m_waiting;
-    QTimer m_dialogCheck;
+    QuietMoment m_noModal{nullptr, &QuietMoment::modalOpen};
 };

@@ -4,9 +4,9 @@
 
 #include "session/Handler.h"
 #include "session/Module1.h"
+#include "session/QuietMoment.h"
 #include "session/ThemeDocument.h"
 
-#include <QApplication>
 #include <QTimer>
 
 StepKeys::StepKeys(Module1& m, QObject* parent) : QObject(parent), m(m) {}
@@ -30,7 +30,7 @@ void StepKeys::press(StepKey key)
 {
     // A modal dialog blocks the toolbar's buttons; it blocks their keys too, so that no step
     // runs inside the handler that waits for the dialog.
-    if (QApplication::activeModalWidget())
+    if (QuietMoment::modalOpen())
         return;
     runHandler(
         m, [this, key] { key == StepKey::Left ? m.theme().MoveLeft() : m.theme().MoveRight(); });

@@ -14,9 +14,6 @@
 #include <QWindow>
 
 namespace {
-// How often a waiting timer looks whether the dialogs have closed.
-constexpr std::chrono::milliseconds dialogCheckEvery{250};
-
 bool isUserInput(QEvent::Type type)
 {
     switch (type) {
@@ -39,7 +36,6 @@ StepTimer::StepTimer(Module1& m, Form1& toolbar, std::chrono::milliseconds inter
     m_step.setSingleShot(true);
     m_step.setTimerType(Qt::PreciseTimer);
     connect(&m_step, &QTimer::timeout, this, &StepTimer::elapsed);
-    connect(&m_dialogCheck, &QTimer::timeout, this, &StepTimer::resumeAfterDialogs);
     setInterval(interval);
     m.unattended = true;
     m_restart = std::make_unique<BrowserRestart>(m, [this] {
@@ -94,7 +90,6 @@ std::function<void()> StepTimer::later(void (StepTimer::*slot)())
 void StepTimer::setInterval(std::chrono::milliseconds interval)
 {
     m_step.setInterval(interval);
-    m_dialogCheck.setInterval(std::min(interval, dialogCheckEvery));
 }
 
 void StepTimer::start()
@@ -104,7 +99,7 @@ void StepTimer::start()
 
 void StepTimer::restart()
 {
-    m_dialogCheck.stop();
+    m_afterDialogs.cancel();
     m_awaitingLoad = true;
     m_step.start();
 }
@@ -161,7 +156,7 @@ void StepTimer::elapsed()
         return;
     }
     if (mustWait()) {
-        m_dialogCheck.start();
+        m_afterDialogs.run([this] { resumeAfterDialogs(); });
         return;
     }
     // Before the step: its page may report its load while the step still runs.
@@ -173,26 +168,12 @@ void StepTimer::elapsed()
 // The page on show has been there all along; its interval starts now.
 void StepTimer::resumeAfterDialogs()
 {
-    if (mustWait())
-        return;
-    m_dialogCheck.stop();
     m_awaitingLoad = false;
     m_step.start();
 }
 
+// While the user is in a dialog or chooses from the toolbar's list.
 bool StepTimer::mustWait() const
 {
-    return dialogOpen() || m_toolbar.Combo1->listShown();
-}
-
-// Message boxes and the file-open dialog are modal; the program's own dialogs are windows of
-// their own. Pop-ups and tooltips are neither and do not hold the timer.
-bool StepTimer::dialogOpen() const
-{
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    return std::any_of(windows.begin(), windows.end(), [this](const QWidget* window) {
-        const Qt::WindowType type = window->windowType();
-        return window != &m_toolbar && window->isVisible() &&
-               (type == Qt::Window || type == Qt::Dialog);
-    });
+    return QuietMoment::windowOpenBeside(&m_toolbar) || m_toolbar.Combo1->listShown();
 }

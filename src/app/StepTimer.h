@@ -1,5 +1,7 @@
 #pragma once
 
+#include "session/QuietMoment.h"
+
 #include <QObject>
 #include <QSet>
 #include <QTimer>
@@ -55,12 +57,11 @@ private:
     void elapsed();
     void resumeAfterDialogs();
     bool mustWait() const;
-    bool dialogOpen() const;
 
     Module1& m;
     Form1& m_toolbar;
     QTimer m_step;
-    QTimer m_dialogCheck;
+    QuietMoment m_afterDialogs{nullptr, [this] { return mustWait(); }};
     std::unique_ptr<BrowserRestart> m_restart;
     bool m_awaitingLoad = false;
     QSet<QString> m_passedOver; // logged once each in a run

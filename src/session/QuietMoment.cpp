@@ -1,23 +1,39 @@
 #include "session/QuietMoment.h"
 
 #include <QApplication>
+#include <QEvent>
+#include <QWidget>
 
+#include <algorithm>
 #include <utility>
 
-namespace {
-// Dialogs and popups close on the user's own time; a look this often is not noticed.
-constexpr std::chrono::milliseconds checkEvery{100};
-} // namespace
-
-QuietMoment::QuietMoment(QObject* parent) : QObject(parent)
+bool QuietMoment::modalOpen()
 {
-    m_check.setInterval(checkEvery);
-    connect(&m_check, &QTimer::timeout, this, &QuietMoment::check);
+    return QApplication::activeModalWidget() != nullptr;
 }
 
-bool QuietMoment::now()
+bool QuietMoment::modalOrPopupOpen()
 {
-    return !QApplication::activeModalWidget() && !QApplication::activePopupWidget();
+    return modalOpen() || QApplication::activePopupWidget();
+}
+
+// Message boxes and the file-open dialog are modal; the program's own dialogs are windows of
+// their own.
+bool QuietMoment::windowOpenBeside(const QWidget* main)
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.begin(), windows.end(), [main](const QWidget* window) {
+        const Qt::WindowType type = window->windowType();
+        return window != main && window->isVisible() && (type == Qt::Window || type == Qt::Dialog);
+    });
+}
+
+QuietMoment::QuietMoment(QObject* parent, std::function<bool()> busy)
+    : QObject(parent), m_busy(std::move(busy))
+{
+    m_afterHide.setSingleShot(true);
+    m_afterHide.setInterval(0);
+    connect(&m_afterHide, &QTimer::timeout, this, &QuietMoment::check);
 }
 
 void QuietMoment::run(std::function<void()> then)
@@ -29,19 +45,27 @@ void QuietMoment::run(std::function<void()> then)
 void QuietMoment::cancel()
 {
     m_waiting = nullptr;
-    m_check.stop();
+    check();
 }
 
+// Only while something waits does it see the application's events.
 void QuietMoment::check()
 {
-    if (!m_waiting) {
-        m_check.stop();
+    QCoreApplication::instance()->removeEventFilter(this);
+    m_afterHide.stop();
+    if (!m_waiting)
+        return;
+    if (m_busy()) {
+        QCoreApplication::instance()->installEventFilter(this);
         return;
     }
-    if (!now()) {
-        m_check.start();
-        return;
-    }
-    m_check.stop();
     std::exchange(m_waiting, nullptr)();
+}
+
+bool QuietMoment::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Hide && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->isWindow())
+        m_afterHide.start();
+    return false;
 }

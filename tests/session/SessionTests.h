@@ -8,3 +8,4 @@
 std::unique_ptr<QObject> makeThemeLoadTests();
 std::unique_ptr<QObject> makeLinkCursorTests();
 std::unique_ptr<QObject> makeThemeFileSafetyTests();
+std::unique_ptr<QObject> makeQuietMomentTests();

@@ -10,5 +10,6 @@ int main(int argc, char** argv)
     tests.push_back(makeThemeLoadTests());
     tests.push_back(makeLinkCursorTests());
     tests.push_back(makeThemeFileSafetyTests());
+    tests.push_back(makeQuietMomentTests());
     return runTestClasses(argc, argv, tests);
 }
