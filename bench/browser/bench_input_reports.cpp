@@ -66,7 +66,7 @@ int main(int argc, char** argv)
         connection.waitUntil([] { return false; }, 1500);
         const QJsonObject moves = connection.command(
             QStringLiteral("Runtime.evaluate"),
-            {{QStringLiteral("expression"), QStringLiteral("moves")}}, visible.sessionId());
+            {{QStringLiteral("expression"), QStringLiteral("moves")}}, visible.page().sessionId());
         const int events =
             moves.value(QStringLiteral("result")).toObject().value(QStringLiteral("value")).toInt();
         window->Quit();

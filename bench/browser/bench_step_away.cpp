@@ -50,9 +50,9 @@ public:
     {
         while (clock.elapsed() < CeilingMs) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            const QJsonObject info =
-                m_window.connection().command(QStringLiteral("Target.getTargetInfo"),
-                                              {{QStringLiteral("targetId"), m_window.targetId()}});
+            const QJsonObject info = m_window.connection().command(
+                QStringLiteral("Target.getTargetInfo"),
+                {{QStringLiteral("targetId"), m_window.page().targetId()}});
             m_title = info[QStringLiteral("targetInfo")][QStringLiteral("title")].toString();
             if (m_title == title)
                 return double(clock.nsecsElapsed()) / 1e6;
@@ -81,7 +81,7 @@ public:
         clock.start();
         if (bare)
             m_window.connection().post(QStringLiteral("Page.navigate"),
-                                       {{QStringLiteral("url"), url}}, m_window.sessionId());
+                                       {{QStringLiteral("url"), url}}, m_window.page().sessionId());
         else
             m_window.Navigate(url);
         return waitForTitle(titleOf(path), clock);
@@ -115,6 +115,8 @@ int main(int argc, char** argv)
         auto hidden = factory.create();
         auto& visible = static_cast<WindowBrowser&>(*window);
         Stepper stepper(visible, server);
+        int ended = 0;
+        QObject::connect(&visible.page(), &ShownPage::rendererGone, [&ended] { ++ended; });
         struct Kind
         {
             const char* name;
@@ -137,7 +139,6 @@ int main(int argc, char** argv)
                 times[k].append(stepper.step(QString::fromLatin1(kinds[k].host), kinds[k].bare));
             }
         }
-        const int ended = visible.endedRenderers();
         stepper.leave(true);
         const double before = stepper.step(QStringLiteral("127.0.0.1"), true);
         window->Quit();

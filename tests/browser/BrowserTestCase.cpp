@@ -45,21 +45,21 @@ void BrowserTestCase::startPair()
 
 int BrowserTestCase::windowLoadEnds()
 {
-    return mainBrowser().chromium().loads().endsOf(mainBrowser().sessionId());
+    return mainBrowser().chromium().loads().endsOf(mainBrowser().page().sessionId());
 }
 
 QJsonObject BrowserTestCase::windowBounds(WindowBrowser& browser)
 {
     return browser.connection()
         .command(QStringLiteral("Browser.getWindowForTarget"),
-                 {{QStringLiteral("targetId"), browser.targetId()}})
+                 {{QStringLiteral("targetId"), browser.page().targetId()}})
         .value(QStringLiteral("bounds"))
         .toObject();
 }
 
 QJsonValue BrowserTestCase::evaluate(WindowBrowser& browser, const QString& expression)
 {
-    return evaluate(browser.connection(), browser.sessionId(), expression);
+    return evaluate(browser.connection(), browser.page().sessionId(), expression);
 }
 
 QJsonValue BrowserTestCase::evaluate(AheadBrowser& browser, const QString& expression)
@@ -93,7 +93,7 @@ void BrowserTestCase::closeOtherPages(DevToolsConnection& connection)
         const QJsonObject target = value.toObject();
         const QString id = target.value(QStringLiteral("targetId")).toString();
         if (target.value(QStringLiteral("type")).toString() == QLatin1String("page") &&
-            id != mainBrowser().targetId())
+            id != mainBrowser().page().targetId())
             connection.command(QStringLiteral("Target.closeTarget"),
                                {{QStringLiteral("targetId"), id}});
     }

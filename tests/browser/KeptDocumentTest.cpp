@@ -93,9 +93,9 @@ void KeptDocumentTest::keptDocumentOnlyWhenItMayBeServed()
         // Shown once from the hidden load, then reloaded by the user.
         QVERIFY(loadFully(mainBrowser(), m_server->url(shown)));
         QCOMPARE(m_server->requestCount(shown), before);
-        const LoadEventWait reload(mainBrowser());
+        LoadEventWait reload(mainBrowser());
         mainBrowser().connection().command(QStringLiteral("Page.reload"), {},
-                                           mainBrowser().sessionId());
+                                           mainBrowser().page().sessionId());
         QTRY_COMPARE(m_server->requestCount(shown), before + 1);
         // Loaded before the next case sends the window on: a load event that came after that
         // would be taken for the next page's.
@@ -121,7 +121,7 @@ void KeptDocumentTest::windowServedFromKeptDocumentIsABrowser()
         QStringLiteral("Runtime.evaluate"),
         {{QStringLiteral("expression"), QStringLiteral("window.open('/page/popup-of-window'); 1")},
          {QStringLiteral("userGesture"), true}},
-        mainBrowser().sessionId());
+        mainBrowser().page().sessionId());
     QTRY_COMPARE(pageTargetCount(connection), pages + 1);
     QTRY_VERIFY(m_server->requestCount(QStringLiteral("/page/popup-of-window")) == 1);
     closeOtherPages(connection);
@@ -131,12 +131,12 @@ void KeptDocumentTest::windowServedFromKeptDocumentIsABrowser()
     auto listening = std::make_unique<QObject>();
     connection.subscribe("Page.javascriptDialogOpening", listening.get(),
                          [&](const DevToolsEvent&) { alertOpen = true; });
-    const LoadEventWait alertPage(mainBrowser());
+    LoadEventWait alertPage(mainBrowser());
     m_pair->main->Navigate(m_server->url(QStringLiteral("/alert")));
     QTRY_VERIFY_WITH_TIMEOUT(alertOpen, 10000);
     listening.reset();
     connection.command(QStringLiteral("Page.handleJavaScriptDialog"),
-                       {{QStringLiteral("accept"), true}}, mainBrowser().sessionId());
+                       {{QStringLiteral("accept"), true}}, mainBrowser().page().sessionId());
     QVERIFY(alertPage.wait(10000));
     QCOMPARE(evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
              QStringLiteral("dismissed"));
@@ -225,7 +225,7 @@ void KeptDocumentTest::stepOntoNextLinkShowsItsPrerender()
     const auto cookie = [&](const char* command, const char* name, bool httpOnly) {
         connection.command(QString::fromLatin1(command),
                            {{"name", name}, {"value", "in"}, {"httpOnly", httpOnly}, {"url", link}},
-                           mainBrowser().sessionId());
+                           mainBrowser().page().sessionId());
     };
     // Which renderer runs a page: one V8 isolate each.
     const auto renderer = [&connection](const QString& sessionId) {
@@ -255,7 +255,7 @@ void KeptDocumentTest::stepOntoNextLinkShowsItsPrerender()
     // Nothing keeps running for a page that can no longer be shown.
     if (change == QLatin1String("expired") || change == QLatin1String("login"))
         QTRY_VERIFY(targets.isEmpty());
-    const QString pageBefore = mainBrowser().targetId();
+    const QString pageBefore = mainBrowser().page().targetId();
 
     m_pair->main->Navigate(link);
 
@@ -266,11 +266,11 @@ void KeptDocumentTest::stepOntoNextLinkShowsItsPrerender()
         evaluate(mainBrowser(), QStringLiteral("document.title")).toString(),
         QStringLiteral("script ran ") + next.path().section(QLatin1Char('/'), -1), 10000);
     // The prerender became the window's page, answered from the copy loaded ahead.
-    QCOMPARE(mainBrowser().targetId() != pageBefore, prerendered);
+    QCOMPARE(mainBrowser().page().targetId() != pageBefore, prerendered);
     // In the renderer that loaded it ahead, whichever way the page came; a load that the site
     // declined showed no page of the site there.
     if (change != QLatin1String("503"))
-        QCOMPARE(renderer(mainBrowser().sessionId()), rendererAhead);
+        QCOMPARE(renderer(mainBrowser().page().sessionId()), rendererAhead);
     // A changed login, and a copy that the site declined or that is past its time, are the
     // server's to answer; the page's own cookie is not a change. Its script ran once, in the
     // prerender or in the window, and again only where the page was fetched again after it.

@@ -85,8 +85,8 @@ void LifetimeTest::goneWindowFailsNextOperation()
         ::kill(-group, SIGKILL);
     else
         connection.command(QStringLiteral("Target.closeTarget"),
-                           {{QStringLiteral("targetId"), window.targetId()}});
-    QTRY_VERIFY_WITH_TIMEOUT(!connection.hasTarget(window.targetId()), 15000);
+                           {{QStringLiteral("targetId"), window.page().targetId()}});
+    QTRY_VERIFY_WITH_TIMEOUT(!connection.hasTarget(window.page().targetId()), 15000);
     // Without its last window the browser ends, the hidden target with it.
     if (!hiddenSurvives)
         QTRY_VERIFY_WITH_TIMEOUT(!connection.isAlive(), 15000);

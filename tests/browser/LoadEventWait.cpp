@@ -10,7 +10,7 @@
 #include <QTimer>
 
 LoadEventWait::LoadEventWait(WindowBrowser& window)
-    : LoadEventWait(window.chromium().loads(), [&window] { return window.sessionId(); })
+    : LoadEventWait(window.chromium().loads(), [&window] { return window.page().sessionId(); })
 {}
 
 LoadEventWait::LoadEventWait(AheadBrowser& hidden)
@@ -19,33 +19,34 @@ LoadEventWait::LoadEventWait(AheadBrowser& hidden)
 
 LoadEventWait::LoadEventWait(PageLoads& loads, std::function<QString()> session)
     : m_loads(loads), m_session(std::move(session)), m_startSession(m_session()),
-      m_startEvents(loads.loadEventsOf(m_startSession))
-{}
-
-bool LoadEventWait::loaded() const
+      m_startLoader(loads.loaderOf(m_startSession))
 {
-    const QString session = m_session();
-    return m_loads.loadEventsOf(session) > (session == m_startSession ? m_startEvents : 0);
+    QObject::connect(&loads, &PageLoads::ended, &m_listening,
+                     [this](const QString& sessionId, const QString& frameId) {
+                         const QString before =
+                             sessionId == m_startSession ? m_startLoader : QString();
+                         if (frameId.isEmpty() && sessionId == m_session() &&
+                             m_loads.loaderOf(sessionId) != before)
+                             m_loaded = true;
+                     });
 }
 
-bool LoadEventWait::wait(int timeoutMs) const
+bool LoadEventWait::wait(int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
-    while (!loaded()) {
-        if (deadline.hasExpired())
-            return false;
+    while (!m_loaded && !deadline.hasExpired()) {
         QEventLoop loop;
         QObject::connect(&m_loads, &PageLoads::ended, &loop, &QEventLoop::quit);
         QTimer::singleShot(int(deadline.remainingTime()), &loop, &QEventLoop::quit);
         loop.exec();
     }
-    return true;
+    return m_loaded;
 }
 
 namespace {
 template <typename Instance> bool loadFullyIn(Instance& instance, const QString& url, int timeoutMs)
 {
-    const LoadEventWait load(instance);
+    LoadEventWait load(instance);
     instance.Navigate(url);
     return load.wait(timeoutMs);
 }

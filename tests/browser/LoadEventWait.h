@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 
 #include <functional>
@@ -8,28 +9,29 @@ class AheadBrowser;
 class PageLoads;
 class WindowBrowser;
 
-// The load events of the page of a window or a hidden instance from a moment on, to wait for the
-// next one: tests and benchmarks wait for pages, the toolbar never does. Made before the
-// navigation whose page it waits for. The page's session may change meanwhile (a prerender shown
-// in the window's place, the hidden target made): a new one counts from its start.
+// The next load event of the page of a window or a hidden instance, of a document that came
+// after this was made: tests and benchmarks wait for pages, the toolbar never does. Made before
+// the navigation whose page it waits for; the late load event of the document on show then (an
+// error page, say) is not taken for it. The page's session may change meanwhile (a prerender
+// shown in the window's place, the hidden target made).
 class LoadEventWait
 {
 public:
     explicit LoadEventWait(WindowBrowser& window);
     explicit LoadEventWait(AheadBrowser& hidden);
 
-    // Runs the event loop until the page has fired a load event since this was made; false when
-    // the time ran out first.
-    bool wait(int timeoutMs) const;
+    // Runs the event loop until that load event has come; false when the time ran out first.
+    bool wait(int timeoutMs);
 
 private:
     LoadEventWait(PageLoads& loads, std::function<QString()> session);
-    bool loaded() const;
 
     PageLoads& m_loads;
     std::function<QString()> m_session;
     QString m_startSession;
-    int m_startEvents;
+    QString m_startLoader;
+    bool m_loaded = false;
+    QObject m_listening;
 };
 
 // Sends the window or the hidden instance to `url` and waits for the load event of its page.

@@ -137,7 +137,7 @@ void WindowPlacementTest::restoredSessionNeverTakesTheWindow()
     main->setVisible(true);
     // Right: the window shows the next link while the hidden instance loads the one after.
     const QString next = m_server->url(QStringLiteral("/page/restore-next"));
-    const LoadEventWait load(window);
+    LoadEventWait load(window);
     main->Navigate(next);
     hidden->Navigate(m_server->url(QStringLiteral("/page/restore-after")));
     QVERIFY(load.wait(10000));

@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -150,9 +151,10 @@ private:
     {
         return window()
             .connection()
-            .command(QStringLiteral("Target.getTargetInfo"),
-                     {{QStringLiteral("targetId"),
-                       window().targetId()}})[QStringLiteral("targetInfo")][QLatin1String(field)]
+            .command(
+                QStringLiteral("Target.getTargetInfo"),
+                {{QStringLiteral("targetId"),
+                  window().page().targetId()}})[QStringLiteral("targetInfo")][QLatin1String(field)]
             .toString();
     }
     // "//PATH": the server's PATH on another site.
@@ -306,7 +308,7 @@ void HostilePagesTest::stepShowsItsLink()
             // Reached only through the pipe: no link of a theme file goes there.
             window().connection().post(QStringLiteral("Page.navigate"),
                                        {{QStringLiteral("url"), QStringLiteral("chrome://hang")}},
-                                       window().sessionId());
+                                       window().page().sessionId());
             QTRY_VERIFY(shown("url").startsWith(QLatin1String("chrome://hang")));
         }
     }
@@ -315,7 +317,7 @@ void HostilePagesTest::stepShowsItsLink()
         QTRY_VERIFY(shown("title") != busyBefore);
     }
     const int pages = pageTargetCount(window().connection());
-    const int ended = window().endedRenderers();
+    QSignalSpy rendererGone(&window().page(), &ShownPage::rendererGone);
     const int held = m_server->requestCount(QStringLiteral("/held"));
     QElapsedTimer step;
     step.start();
@@ -328,7 +330,7 @@ void HostilePagesTest::stepShowsItsLink()
         qPrintable(shown("title") + QLatin1Char(' ') + shown("url")), 15000);
     qInfo("step shown in %lld ms", step.elapsed());
     if (before.contains(QLatin1String("spared")))
-        QCOMPARE(window().endedRenderers(), ended);
+        QCOMPARE(rendererGone.count(), 0);
 
     const qint64 peakKiB = statusKiB(QStringLiteral("self"), "VmHWM");
     qint64 browserPeakKiB = 0;
@@ -348,7 +350,7 @@ void HostilePagesTest::stepShowsItsLink()
     // opened.
     QVERIFY(window().connection().isAlive());
     QCOMPARE(::kill(window().chromium().processGroup(), 0), 0);
-    QVERIFY(window().connection().hasTarget(window().targetId()));
+    QVERIFY(window().connection().hasTarget(window().page().targetId()));
     QVERIFY(window().connection().hasTarget(hidden().targetId()));
     static int rows = 0;
     const QString after = QStringLiteral("/after-%1").arg(++rows);

@@ -46,7 +46,6 @@ void PageLoads::frameEvent(const DevToolsEvent& event)
                 event.sessionId,
                 event.params.value(str("frame")).toObject().value(str("loaderId")).toString());
     } else if (method == QLatin1String("Page.loadEventFired")) {
-        ++m_loadEvents[event.sessionId];
         ++m_ends[event.sessionId];
         emit ended(event.sessionId, {});
     } else if (!isSubframe(frameId)) {

@@ -43,9 +43,8 @@ public:
     bool isSubframe(const QString& frameId) const { return m_subframes.contains(frameId); }
     // The loader of the document that the main frame of `sessionId`'s page committed last.
     QString loaderOf(const QString& sessionId) const { return m_loaders.value(sessionId); }
-    // The loads of `sessionId`'s page that have ended, and the load events among them.
+    // The loads of `sessionId`'s page that have ended so far.
     int endsOf(const QString& sessionId) const { return m_ends.value(sessionId); }
-    int loadEventsOf(const QString& sessionId) const { return m_loadEvents.value(sessionId); }
 
 signals:
     // A load of the page of `sessionId` ended: its load event (no `frameId`), or its main frame
@@ -59,5 +58,4 @@ private:
     QSet<QString> m_subframes;
     QHash<QString, QString> m_loaders; // session -> loader of its main frame's document
     QHash<QString, int> m_ends;
-    QHash<QString, int> m_loadEvents;
 };

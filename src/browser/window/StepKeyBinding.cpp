@@ -52,10 +52,8 @@ const char* const listenerScript = R"js((() => {
 } // namespace
 
 StepKeyBinding::StepKeyBinding(DevToolsConnection& connection, const ShownPage& page,
-                               std::function<void(StepKey)> pressed, std::function<void()> active,
-                               QObject* parent)
-    : QObject(parent), m_connection(connection), m_page(page), m_pressed(std::move(pressed)),
-      m_active(std::move(active))
+                               std::function<void()> inputSeen, QObject* parent)
+    : QObject(parent), m_connection(connection), m_page(page), m_inputSeen(std::move(inputSeen))
 {
     m_connection.subscribe("Runtime.bindingCalled", this,
                            [this](const DevToolsEvent& event) { handleEvent(event); });
@@ -95,10 +93,13 @@ void StepKeyBinding::handleEvent(const DevToolsEvent& event) const
         return;
     const QString direction = event.text("payload");
     if (direction == QLatin1String("input")) {
-        if (m_active)
-            m_active();
-    } else if (direction == QLatin1String("left"))
-        m_pressed(StepKey::Left);
-    else if (direction == QLatin1String("right"))
-        m_pressed(StepKey::Right);
+        if (m_inputSeen)
+            m_inputSeen();
+        if (active)
+            active();
+    } else if (pressed && direction == QLatin1String("left")) {
+        pressed(StepKey::Left);
+    } else if (pressed && direction == QLatin1String("right")) {
+        pressed(StepKey::Right);
+    }
 }

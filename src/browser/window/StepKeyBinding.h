@@ -34,10 +34,13 @@ public:
     static constexpr int InputReportEveryMs = 1000;
 
     // Listens for the key and input reports of the page on show from now on; stops when
-    // destroyed.
+    // destroyed. `inputSeen` hears of every report of input, before `active`.
     StepKeyBinding(DevToolsConnection& connection, const ShownPage& page,
-                   std::function<void(StepKey)> pressed, std::function<void()> active,
-                   QObject* parent = nullptr);
+                   std::function<void()> inputSeen, QObject* parent = nullptr);
+
+    // Who hears of the keys and of the user's input; either may be empty.
+    std::function<void(StepKey)> pressed;
+    std::function<void()> active;
 
     // Puts the listener into the page on show and every later document, ahead of any page that
     // the window loads after it; the browser's refusal fails the next operation that settles
@@ -53,6 +56,5 @@ private:
 
     DevToolsConnection& m_connection;
     const ShownPage& m_page;
-    std::function<void(StepKey)> m_pressed;
-    std::function<void()> m_active;
+    std::function<void()> m_inputSeen;
 };

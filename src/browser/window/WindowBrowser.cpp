@@ -17,8 +17,6 @@
 #include "browser/window/WindowPrerender.h"
 #include "platform/Failure.h"
 
-#include <QPointer>
-
 std::unique_ptr<WindowBrowser> WindowBrowser::open(std::shared_ptr<RunningBrowser> chromium,
                                                    const QString& tabId, const QString& madeOn)
 {
@@ -51,6 +49,13 @@ WindowBrowser::WindowBrowser(std::shared_ptr<RunningBrowser> chromium, const Sho
     m_prerender = new WindowPrerender(m_connection, *m_page, tab.sessionOfTab, ahead, this);
     m_unattended = new UnattendedStep(m_connection, *m_page, server, this);
     connect(m_prerender, &WindowPrerender::starting, this, &WindowBrowser::setUpPrerender);
+    connect(m_page, &ShownPage::loaded, this, [this](const QString& frameId) {
+        // Its load event: the timed step's page has come.
+        if (frameId.isEmpty())
+            m_unattended->end();
+        if (m_pageLoaded)
+            m_pageLoaded();
+    });
     connect(m_page, &ShownPage::replaced, this, [this] {
         // Loaded already, as a rule: the load of the step is over when its end is counted.
         m_loadEndsBeforeNavigate = 0;
@@ -72,16 +77,6 @@ void WindowBrowser::setUpPrerender(const QString& sessionId)
     });
 }
 
-const QString& WindowBrowser::targetId() const
-{
-    return m_page->targetId();
-}
-
-const QString& WindowBrowser::sessionId() const
-{
-    return m_page->sessionId();
-}
-
 void WindowBrowser::requireTarget() const
 {
     if (!m_connection.hasTarget(m_page->targetId()))
@@ -100,16 +95,6 @@ void WindowBrowser::placeWindow(const QString& edge, double pixels)
     const bool first = !m_placedEdges.contains(edge);
     m_placedEdges.insert(edge);
     WindowPlacement::setEdge(m_connection, m_page->targetId(), edge, pixels, first);
-}
-
-void WindowBrowser::Navigate(const QString& url)
-{
-    navigate(url, false);
-}
-
-void WindowBrowser::NavigateUnattended(const QString& url)
-{
-    navigate(url, true);
 }
 
 void WindowBrowser::navigate(const QString& url, bool unattended)
@@ -181,11 +166,6 @@ void WindowBrowser::leave(const QString& address)
     m_prerender->leave();
 }
 
-int WindowBrowser::endedRenderers() const
-{
-    return m_navigation->endedRenderers();
-}
-
 QString WindowBrowser::LocationURL()
 {
     requireTarget();
@@ -208,43 +188,27 @@ void WindowBrowser::Quit()
         throw Failure(FailureNumber::ObjectDisconnected);
 }
 
-qint64 WindowBrowser::windowProcessGroup() const
-{
-    return m_chromium->processGroup();
-}
-
 void WindowBrowser::watchStepKeys(std::function<void(StepKey)> pressed)
 {
     requireTarget();
-    m_stepKeyPressed = std::move(pressed);
-    listenInPages();
+    listener().pressed = std::move(pressed);
 }
 
 void WindowBrowser::watchUserInput(std::function<void()> active)
 {
     requireTarget();
-    m_userActive = std::move(active);
-    listenInPages();
+    listener().active = std::move(active);
 }
 
 // One listener in the pages for keys and input, whichever is asked for first.
-void WindowBrowser::listenInPages()
+StepKeyBinding& WindowBrowser::listener()
 {
-    if (m_stepKeys)
-        return;
-    m_stepKeys = new StepKeyBinding(
-        m_connection, *m_page,
-        [this](StepKey key) {
-            if (m_stepKeyPressed)
-                m_stepKeyPressed(key);
-        },
-        [this] {
-            m_unattended->userActive();
-            if (m_userActive)
-                m_userActive();
-        },
-        this);
-    m_stepKeys->install();
+    if (!m_stepKeys) {
+        m_stepKeys = new StepKeyBinding(
+            m_connection, *m_page, [this] { m_unattended->userActive(); }, this);
+        m_stepKeys->install();
+    }
+    return *m_stepKeys;
 }
 
 void WindowBrowser::watchPageLoads(std::function<void()> loaded)
@@ -253,7 +217,6 @@ void WindowBrowser::watchPageLoads(std::function<void()> loaded)
     m_pageLoaded = std::move(loaded);
     // Counted from the window's start, which comes before the first page.
     const bool loadedAlready = m_loads.endsOf(m_page->sessionId()) > m_loadEndsBeforeNavigate;
-    listenToPageEvents();
     if (loadedAlready && m_pageLoaded)
         m_pageLoaded();
 }
@@ -263,30 +226,10 @@ void WindowBrowser::watchPassedOver(
 {
     requireTarget();
     m_unattended->watchPassedOver(std::move(passedOver));
-    listenToPageEvents();
-}
-
-// The ends of the page's loads, and the download that a timed step's link answers with.
-void WindowBrowser::listenToPageEvents()
-{
-    if (std::exchange(m_listening, true))
-        return;
-    connect(m_page, &ShownPage::loaded, this, [this](const QString& frameId) {
-        // Its load event: the timed step's page has come.
-        if (frameId.isEmpty())
-            m_unattended->end();
-        if (m_pageLoaded)
-            m_pageLoaded();
-    });
 }
 
 void WindowBrowser::watchEnd(std::function<void()> gone)
 {
     delete m_endWatch;
     m_endWatch = new BrowserEndWatch(m_connection, std::move(gone), this);
-}
-
-QString WindowBrowser::whyGone()
-{
-    return m_chromium->whyGone();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browser/Browser.h"
+#include "browser/ahead/RunningBrowser.h"
 #include "browser/page/ShownPage.h"
 
 #include <QObject>
@@ -13,7 +14,6 @@
 class BrowserEndWatch;
 class DevToolsConnection;
 class PageLoads;
-class RunningBrowser;
 class StepKeyBinding;
 class UnattendedStep;
 class WindowNavigation;
@@ -40,27 +40,23 @@ public:
     void setLeft(double pixels) override { placeWindow(QStringLiteral("left"), pixels); }
     void setWidth(double pixels) override { placeWindow(QStringLiteral("width"), pixels); }
     void setHeight(double pixels) override { placeWindow(QStringLiteral("height"), pixels); }
-    void Navigate(const QString& url) override;
+    void Navigate(const QString& url) override { navigate(url, false); }
     void NavigateBack(const QString& url) override;
-    void NavigateUnattended(const QString& url) override;
+    void NavigateUnattended(const QString& url) override { navigate(url, true); }
     QString LocationURL() override;
     void Quit() override;
     void watchStepKeys(std::function<void(StepKey)> pressed) override;
-    qint64 windowProcessGroup() const override;
+    qint64 windowProcessGroup() const override { return m_chromium->processGroup(); }
     void watchUserInput(std::function<void()> active) override;
     void watchPageLoads(std::function<void()> loaded) override;
     void watchPassedOver(
         std::function<void(const QString& link, const QString& why)> passedOver) override;
     void watchEnd(std::function<void()> gone) override;
-    QString whyGone() override;
+    QString whyGone() override { return m_chromium->whyGone(); }
 
     const ShownPage& page() const { return *m_page; }
-    const QString& targetId() const;
-    const QString& sessionId() const;
     DevToolsConnection& connection() { return m_connection; }
     RunningBrowser& chromium() { return *m_chromium; }
-    // How many renderers of pages on show the window ended because they held a step.
-    int endedRenderers() const;
 
 private:
     WindowBrowser(std::shared_ptr<RunningBrowser> chromium, const ShownPage::Tab& tab,
@@ -71,8 +67,7 @@ private:
     void navigate(const QString& url, bool unattended);
     void leave(const QString& address);
     void setUpPrerender(const QString& sessionId);
-    void listenInPages();
-    void listenToPageEvents();
+    StepKeyBinding& listener();
 
     std::shared_ptr<RunningBrowser> m_chromium;
     DevToolsConnection& m_connection;
@@ -83,10 +78,7 @@ private:
     UnattendedStep* m_unattended;
     StepKeyBinding* m_stepKeys = nullptr; // once keys or input are watched
     int m_loadEndsBeforeNavigate = 0;
-    std::function<void(StepKey)> m_stepKeyPressed;
-    std::function<void()> m_userActive;
     std::function<void()> m_pageLoaded;
-    bool m_listening = false;
     QString m_madeOn;            // the address that the window was made on, until its first step
     QSet<QString> m_placedEdges; // set since the window was made
     QPointer<BrowserEndWatch> m_endWatch;

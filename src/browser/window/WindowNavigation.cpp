@@ -194,7 +194,6 @@ void WindowNavigation::endRenderer()
     const bool navigationSent = m_state == State::Leaving;
     m_state = State::Ending;
     m_questionOut = false;
-    ++m_ended;
     m_timer->start(EndTimeoutMs);
     // The browser refuses to end a page with a navigation under way: an earlier step's, still
     // waiting for its server, is given up first (this one goes on from here anyway).

@@ -77,8 +77,6 @@ public:
     void takeOver(const QString& address);
     // The address that the window was last sent to.
     const QString& address() const { return m_address; }
-    // How many renderers of pages on show were ended so far.
-    int endedRenderers() const { return m_ended; }
 
 private:
     // Leaving: the navigation is sent and the page on show is watched until it commits.
@@ -108,7 +106,6 @@ private:
     int m_historyEntry = 0; // 0: m_address is loaded anew
     // The renderer of the window is gone (crashed or ended) and no page has come since.
     bool m_rendererGone = false;
-    int m_ended = 0;
     // While Leaving: a question is on its way, asked when the timer was last started.
     bool m_questionOut = false;
     int m_committedRound = 0; // the last question asked before the step's page committed
