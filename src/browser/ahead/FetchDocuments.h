@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <initializer_list>
+#include <utility>
 
 class DevToolsConnection;
 
@@ -31,6 +32,16 @@ struct Response
 // Answers a paused request with a whole response.
 void fulfil(DevToolsConnection& connection, const QString& sessionId, const QJsonValue& requestId,
             const Response& response);
+
+// Lets a paused request go on; with `headers` (headersReplacing()), sent with those instead of
+// its own.
+void goOn(DevToolsConnection& connection, const QString& sessionId, const QJsonValue& requestId,
+          const QJsonArray& headers = {});
+
+// The headers of a paused request, `sent` by name, in the form that goOn() takes: those named in
+// `replaced` (in any case) take the values given there instead.
+QJsonArray headersReplacing(const QJsonObject& sent,
+                            std::initializer_list<std::pair<const char*, QString>> replaced);
 
 // Ends a paused request with a network error of that reason ("BlockedByClient", "Failed"...).
 void fail(DevToolsConnection& connection, const QString& sessionId, const QJsonValue& requestId,

@@ -1,10 +1,12 @@
 #include "browser/ahead/HiddenTargetGuard.h"
 
 #include "browser/NavigationUrl.h"
+#include "browser/Str.h"
 #include "browser/ahead/FetchDocuments.h"
 #include "browser/ahead/HiddenResponsePolicy.h"
 #include "browser/ahead/KeptDocuments.h"
 #include "browser/devtools/DevToolsConnection.h"
+#include "browser/page/PageLoads.h"
 
 #include <QJsonArray>
 
@@ -43,7 +45,7 @@ HiddenTargetGuard::HiddenTargetGuard(DevToolsConnection& connection, KeptDocumen
       m_bodies(connection, HiddenResponsePolicy::MaxDocumentBytes)
 {
     connection.subscribe("Target.targetCreated", this, [this](const DevToolsEvent& event) {
-        closePopup(event.params.value(QStringLiteral("targetInfo")).toObject());
+        closePopup(event.params.value(str("targetInfo")).toObject());
     });
     connection.subscribe("Target.targetDestroyed", this, [this](const DevToolsEvent& event) {
         forgetTarget(event.text("targetId"));
@@ -61,12 +63,12 @@ void HiddenTargetGuard::install(const QString& targetId, const QString& sessionI
 {
     m_targets.insert(targetId);
     m_targetOfSession.insert(sessionId, targetId);
-    send(QStringLiteral("Page.enable"), {});
-    send(QStringLiteral("Page.addScriptToEvaluateOnNewDocument"),
-         {{QStringLiteral("source"), QString::fromUtf8(silencingScript)}});
-    send(QStringLiteral("Fetch.enable"),
-         FetchDocuments::pausingAt(
-             {FetchDocuments::Stage::Request, FetchDocuments::Stage::Response}));
+    for (const auto& [method, params] : PageLoads::watchCommands(false))
+        send(method, params);
+    send(str("Page.addScriptToEvaluateOnNewDocument"),
+         {{str("source"), QString::fromUtf8(silencingScript)}});
+    send(str("Fetch.enable"), FetchDocuments::pausingAt({FetchDocuments::Stage::Request,
+                                                         FetchDocuments::Stage::Response}));
 }
 
 void HiddenTargetGuard::handleSessionEvent(const DevToolsEvent& event)
@@ -76,90 +78,74 @@ void HiddenTargetGuard::handleSessionEvent(const DevToolsEvent& event)
     const QString& sessionId = event.sessionId;
     if (method == QLatin1String("Fetch.requestPaused")) {
         // Paused before it is sent, or as its answer (or its network error) arrives.
-        if (params.contains(QStringLiteral("responseStatusCode")) ||
-            params.contains(QStringLiteral("responseErrorReason")))
+        if (params.contains(str("responseStatusCode")) ||
+            params.contains(str("responseErrorReason")))
             answerPausedResponse(params, sessionId);
         else
             askWithPurpose(params, sessionId);
     } else if (method == QLatin1String("Page.javascriptDialogOpening")) {
-        m_connection.send(QStringLiteral("Page.handleJavaScriptDialog"),
-                          {{QStringLiteral("accept"), false}}, sessionId);
+        m_connection.send(str("Page.handleJavaScriptDialog"), {{str("accept"), false}}, sessionId);
     } else if (method == QLatin1String("Page.downloadWillBegin")) {
-        m_connection.send(QStringLiteral("Browser.cancelDownload"),
-                          {{QStringLiteral("guid"), params.value(QStringLiteral("guid"))}});
+        m_connection.send(str("Browser.cancelDownload"),
+                          {{str("guid"), params.value(str("guid"))}});
     }
 }
 
 QString HiddenTargetGuard::purposeOf(const QString& url, const QString& windowAddress)
 {
-    return isPrerenderedFrom(windowAddress, url) ? QStringLiteral("prefetch;prerender")
-                                                 : QStringLiteral("prefetch");
+    return isPrerenderedFrom(windowAddress, url) ? str("prefetch;prerender") : str("prefetch");
 }
 
 void HiddenTargetGuard::askWithPurpose(const QJsonObject& params, const QString& sessionId)
 {
-    QJsonObject answer{{QStringLiteral("requestId"), params.value(QStringLiteral("requestId"))}};
+    QJsonArray headers;
     // The page's own document only: its frames are the page's, as in a browser's prefetch.
-    if (params.value(QStringLiteral("frameId")).toString() == m_targetOfSession.value(sessionId)) {
-        const QJsonObject request = params.value(QStringLiteral("request")).toObject();
-        const QJsonObject sent = request.value(QStringLiteral("headers")).toObject();
-        QJsonArray headers;
-        for (auto it = sent.begin(); it != sent.end(); ++it) {
-            if (it.key().compare(QLatin1String("sec-purpose"), Qt::CaseInsensitive) != 0)
-                headers.append(QJsonObject{{QStringLiteral("name"), it.key()},
-                                           {QStringLiteral("value"), it.value()}});
-        }
-        headers.append(QJsonObject{
-            {QStringLiteral("name"), QStringLiteral("Sec-Purpose")},
-            {QStringLiteral("value"),
-             purposeOf(request.value(QStringLiteral("url")).toString(), m_windowAddress)}});
-        answer.insert(QStringLiteral("headers"), headers);
+    if (params.value(str("frameId")).toString() == m_targetOfSession.value(sessionId)) {
+        const QJsonObject request = params.value(str("request")).toObject();
+        headers = FetchDocuments::headersReplacing(
+            request.value(str("headers")).toObject(),
+            {{"Sec-Purpose", purposeOf(request.value(str("url")).toString(), m_windowAddress)}});
     }
-    m_connection.send(QStringLiteral("Fetch.continueRequest"), answer, sessionId);
+    FetchDocuments::goOn(m_connection, sessionId, params.value(str("requestId")), headers);
 }
 
 void HiddenTargetGuard::answerPausedResponse(const QJsonObject& params, const QString& sessionId)
 {
-    const QJsonObject request{
-        {QStringLiteral("requestId"), params.value(QStringLiteral("requestId"))}};
-    if (!params.contains(QStringLiteral("responseStatusCode"))) {
+    const QJsonObject request{{str("requestId"), params.value(str("requestId"))}};
+    if (!params.contains(str("responseStatusCode"))) {
         // A network error: nothing arrived that could be saved or played.
-        m_connection.send(QStringLiteral("Fetch.continueRequest"), request, sessionId);
+        FetchDocuments::goOn(m_connection, sessionId, request.value(str("requestId")));
         return;
     }
-    const int status = params.value(QStringLiteral("responseStatusCode")).toInt();
-    const QJsonArray headers = params.value(QStringLiteral("responseHeaders")).toArray();
+    const int status = params.value(str("responseStatusCode")).toInt();
+    const QJsonArray headers = params.value(str("responseHeaders")).toArray();
     const bool mainFrame =
-        params.value(QStringLiteral("frameId")).toString() == m_targetOfSession.value(sessionId);
+        params.value(str("frameId")).toString() == m_targetOfSession.value(sessionId);
     if (mainFrame &&
         (HiddenResponsePolicy::declinesLoadingAhead(status) || status == 204 || status == 205)) {
         // The site said no to the load ahead, as browsers' prefetch and prerender take any
         // error status, or gave it nothing to show: nothing of it loads, and an older copy of the
         // address goes too. The browser's cache took the answer before it reached here; the
         // window's step asks the site past it.
-        m_kept.decline(params.value(QStringLiteral("request"))
-                           .toObject()
-                           .value(QStringLiteral("url"))
-                           .toString());
-        FetchDocuments::fail(m_connection, sessionId, request.value(QStringLiteral("requestId")),
-                             QStringLiteral("BlockedByClient"));
+        m_kept.decline(params.value(str("request")).toObject().value(str("url")).toString());
+        FetchDocuments::fail(m_connection, sessionId, request.value(str("requestId")),
+                             str("BlockedByClient"));
         return;
     }
     if (HiddenResponsePolicy::isRedirect(status)) {
         // A redirect to mailto:, a custom protocol or a file would hand the address to the
         // desktop or show what nobody asked for; only the web is loaded ahead.
         if (HiddenResponsePolicy::redirectLeavesTheWeb(headers)) {
-            FetchDocuments::fail(m_connection, sessionId,
-                                 request.value(QStringLiteral("requestId")),
-                                 QStringLiteral("BlockedByClient"));
+            FetchDocuments::fail(m_connection, sessionId, request.value(str("requestId")),
+                                 str("BlockedByClient"));
         } else {
-            m_connection.send(QStringLiteral("Fetch.continueResponse"), request, sessionId);
+            m_connection.send(str("Fetch.continueResponse"), request, sessionId);
         }
         return;
     }
     if (status == 204 || status == 205) {
         // No document for a frame: the page on show stays.
-        m_connection.send(QStringLiteral("Fetch.continueResponse"), request, sessionId);
+        m_connection.send(str("Fetch.continueResponse"), request, sessionId);
         return;
     }
     if (HiddenResponsePolicy::mayLoad(status, headers) &&
@@ -167,8 +153,8 @@ void HiddenTargetGuard::answerPausedResponse(const QJsonObject& params, const QS
         loadAsPrefetch(params, sessionId);
         return;
     }
-    FetchDocuments::fail(m_connection, sessionId, request.value(QStringLiteral("requestId")),
-                         QStringLiteral("BlockedByClient"));
+    FetchDocuments::fail(m_connection, sessionId, request.value(str("requestId")),
+                         str("BlockedByClient"));
 }
 
 void HiddenTargetGuard::loadAsPrefetch(const QJsonObject& params, const QString& sessionId)
@@ -179,15 +165,15 @@ void HiddenTargetGuard::loadAsPrefetch(const QJsonObject& params, const QString&
     // cache partition that the visible window reads. The policy is given with the whole
     // document (Fetch.fulfillRequest): a header only added to the response as it continues is
     // not enforced by the browser.
-    const QJsonValue requestId = params.value(QStringLiteral("requestId"));
-    const QJsonArray headers = params.value(QStringLiteral("responseHeaders")).toArray();
-    const QJsonObject request = params.value(QStringLiteral("request")).toObject();
-    FetchDocuments::Response response{params.value(QStringLiteral("responseStatusCode")).toInt(),
-                                      params.value(QStringLiteral("responseStatusText")).toString(),
+    const QJsonValue requestId = params.value(str("requestId"));
+    const QJsonArray headers = params.value(str("responseHeaders")).toArray();
+    const QJsonObject request = params.value(str("request")).toObject();
+    FetchDocuments::Response response{params.value(str("responseStatusCode")).toInt(),
+                                      params.value(str("responseStatusText")).toString(),
                                       HiddenResponsePolicy::sandboxedHeaders(headers),
                                       {}};
     const bool mainFrame =
-        params.value(QStringLiteral("frameId")).toString() == m_targetOfSession.value(sessionId);
+        params.value(str("frameId")).toString() == m_targetOfSession.value(sessionId);
     // A new document of the target: what the one before still had in flight is moot.
     if (mainFrame)
         m_bodies.abandon(sessionId);
@@ -197,16 +183,15 @@ void HiddenTargetGuard::loadAsPrefetch(const QJsonObject& params, const QString&
     auto onBody = [this, requestId, headers, request, response, sessionId,
                    mainFrame](std::optional<QByteArray> body) mutable {
         if (!body) {
-            FetchDocuments::fail(m_connection, sessionId, requestId,
-                                 QStringLiteral("BlockedByClient"));
+            FetchDocuments::fail(m_connection, sessionId, requestId, str("BlockedByClient"));
             return;
         }
         response.body = std::move(*body);
         // The document as the server sent it, for the visible window's navigation to it.
         if (mainFrame)
-            m_kept.keep(request.value(QStringLiteral("url")).toString(),
-                        request.value(QStringLiteral("method")).toString(), response.status,
-                        response.phrase, headers, response.body);
+            m_kept.keep(request.value(str("url")).toString(),
+                        request.value(str("method")).toString(), response.status, response.phrase,
+                        headers, response.body);
         FetchDocuments::fulfil(m_connection, sessionId, requestId, response);
     };
     m_bodies.read(sessionId, requestId, std::move(onBody));
@@ -214,10 +199,10 @@ void HiddenTargetGuard::loadAsPrefetch(const QJsonObject& params, const QString&
 
 void HiddenTargetGuard::closePopup(const QJsonObject& targetInfo)
 {
-    if (!m_targets.contains(targetInfo.value(QStringLiteral("openerId")).toString()))
+    if (!m_targets.contains(targetInfo.value(str("openerId")).toString()))
         return;
-    m_connection.send(QStringLiteral("Target.closeTarget"),
-                      {{QStringLiteral("targetId"), targetInfo.value(QStringLiteral("targetId"))}});
+    m_connection.send(str("Target.closeTarget"),
+                      {{str("targetId"), targetInfo.value(str("targetId"))}});
 }
 
 void HiddenTargetGuard::forgetTarget(const QString& targetId)

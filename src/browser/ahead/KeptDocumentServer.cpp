@@ -1,5 +1,6 @@
 #include "browser/ahead/KeptDocumentServer.h"
 
+#include "browser/Str.h"
 #include "browser/ahead/FetchDocuments.h"
 #include "browser/ahead/KeptDocuments.h"
 #include "browser/devtools/DevToolsConnection.h"
@@ -28,10 +29,8 @@ std::optional<KeptDocuments::Cookies> cookieStateOf(const QJsonObject& reply)
 {
     if (!DevToolsConnection::succeeded(reply))
         return std::nullopt;
-    return KeptDocuments::cookieState(reply.value(QStringLiteral("result"))
-                                          .toObject()
-                                          .value(QStringLiteral("cookies"))
-                                          .toArray());
+    return KeptDocuments::cookieState(
+        reply.value(str("result")).toObject().value(str("cookies")).toArray());
 }
 } // namespace
 
@@ -75,7 +74,7 @@ void KeptDocumentServer::enableWindowFetch()
     using FetchDocuments::Stage;
     if (!m_page || !m_windowPaused)
         return;
-    m_connection.send(QStringLiteral("Fetch.enable"),
+    m_connection.send(str("Fetch.enable"),
                       m_stepFailed ? FetchDocuments::pausingAt({Stage::Request, Stage::Response})
                                    : FetchDocuments::pausingAt({Stage::Request}),
                       windowSession());
@@ -84,7 +83,7 @@ void KeptDocumentServer::enableWindowFetch()
 void KeptDocumentServer::servePrerender(const QString& sessionId)
 {
     m_prerenderSessions.insert(sessionId);
-    m_connection.send(QStringLiteral("Fetch.enable"),
+    m_connection.send(str("Fetch.enable"),
                       FetchDocuments::pausingAt({FetchDocuments::Stage::Request}), sessionId);
 }
 
@@ -97,10 +96,8 @@ void KeptDocumentServer::showReplacedPage()
     m_prerenderSessions.remove(sessionId);
     if (prerendered.isEmpty())
         return;
-    if (const auto document = m_documents.take(prerendered, QStringLiteral("GET"))) {
-        ++m_served;
+    if (const auto document = m_documents.take(prerendered, str("GET")))
         shown(*document);
-    }
 }
 
 void KeptDocumentServer::shown(const KeptDocuments::Document& document)
@@ -133,7 +130,7 @@ void KeptDocumentServer::recheckShown(int generation, bool last)
             m_shownCopy.reset();
             // The site answers the request as it is now: a reload is never served from a
             // copy.
-            m_connection.send(QStringLiteral("Page.reload"), {}, sessionId);
+            m_connection.send(str("Page.reload"), {}, sessionId);
         });
 }
 
@@ -143,7 +140,7 @@ void KeptDocumentServer::windowLeaves(const QString& address)
     ++m_shownGeneration;
     m_stepCookies.reset();
     const QString url = KeptDocuments::withoutFragment(address);
-    const auto document = m_documents.find(url, QStringLiteral("GET"));
+    const auto document = m_documents.find(url, str("GET"));
     if (!document || !document->cookies)
         return;
     auto step = std::make_shared<StepCookies>();
@@ -161,9 +158,9 @@ void KeptDocumentServer::windowLeaves(const QString& address)
 // nothing when the browser refused or cannot be asked.
 void KeptDocumentServer::askCookies(const QString& url, const QString& sessionId, CookiesThen then)
 {
-    const int sent = m_connection.send(
-        QStringLiteral("Network.getCookies"), {{QStringLiteral("urls"), QJsonArray{url}}},
-        sessionId, [then](const QJsonObject& reply) { then(cookieStateOf(reply)); });
+    const int sent =
+        m_connection.send(str("Network.getCookies"), {{str("urls"), QJsonArray{url}}}, sessionId,
+                          [then](const QJsonObject& reply) { then(cookieStateOf(reply)); });
     if (sent == 0)
         then(std::nullopt);
 }
@@ -218,18 +215,16 @@ void KeptDocumentServer::paused(const DevToolsEvent& event)
 void KeptDocumentServer::answer(const QString& sessionId, const QJsonObject& params)
 {
     const bool prerender = sessionId != windowSession();
-    const Request paused{sessionId, params.value(QStringLiteral("requestId")), prerender};
-    if (params.contains(QStringLiteral("responseStatusCode")) ||
-        params.contains(QStringLiteral("responseErrorReason"))) {
+    const Request paused{sessionId, params.value(str("requestId")), prerender};
+    if (params.contains(str("responseStatusCode")) || params.contains(str("responseErrorReason"))) {
         answered(paused, params);
         return;
     }
-    const QJsonObject request = params.value(QStringLiteral("request")).toObject();
-    const QString url = request.value(QStringLiteral("url")).toString();
-    const QString method = request.value(QStringLiteral("method")).toString();
-    if (m_loads.isSubframe(params.value(QStringLiteral("frameId")).toString())) {
-        m_connection.send(QStringLiteral("Fetch.continueRequest"),
-                          {{QStringLiteral("requestId"), paused.requestId}}, sessionId);
+    const QJsonObject request = params.value(str("request")).toObject();
+    const QString url = request.value(str("url")).toString();
+    const QString method = request.value(str("method")).toString();
+    if (m_loads.isSubframe(params.value(str("frameId")).toString())) {
+        FetchDocuments::goOn(m_connection, sessionId, paused.requestId);
         return;
     }
     std::optional<KeptDocuments::Document> document;
@@ -237,11 +232,11 @@ void KeptDocumentServer::answer(const QString& sessionId, const QJsonObject& par
     if (!prerender)
         m_shownCopy.reset();
     if (!prerender && m_documents.takeDeclined(url, method)) {
-        askAnew(paused, request.value(QStringLiteral("headers")).toObject());
+        askAnew(paused, request.value(str("headers")).toObject());
         return;
     }
-    if (!request.value(QStringLiteral("hasPostData")).toBool() &&
-        !isReload(request.value(QStringLiteral("headers")).toObject()))
+    if (!request.value(str("hasPostData")).toBool() &&
+        !isReload(request.value(str("headers")).toObject()))
         document = prerender ? m_documents.find(url, method) : m_documents.take(url, method);
     // The address on show, asked for again, is a refresh: the copy loaded ahead of it is
     // older than the page on show.
@@ -264,20 +259,18 @@ void KeptDocumentServer::answer(const QString& sessionId, const QJsonObject& par
 // failed load is aborted, which the browser ends without showing anything.
 void KeptDocumentServer::answered(const Request& request, const QJsonObject& params)
 {
-    const QString error = params.value(QStringLiteral("responseErrorReason")).toString();
-    const int status = params.value(QStringLiteral("responseStatusCode")).toInt();
+    const QString error = params.value(str("responseErrorReason")).toString();
+    const int status = params.value(str("responseStatusCode")).toInt();
     const bool failed = !error.isEmpty() || status >= 500;
     if (request.prerender || !m_stepFailed || !failed ||
-        m_loads.isSubframe(params.value(QStringLiteral("frameId")).toString())) {
-        m_connection.send(QStringLiteral("Fetch.continueRequest"),
-                          {{QStringLiteral("requestId"), request.requestId}}, request.sessionId);
+        m_loads.isSubframe(params.value(str("frameId")).toString())) {
+        FetchDocuments::goOn(m_connection, request.sessionId, request.requestId);
         return;
     }
-    FetchDocuments::fail(m_connection, request.sessionId, request.requestId,
-                         QStringLiteral("Aborted"));
+    FetchDocuments::fail(m_connection, request.sessionId, request.requestId, str("Aborted"));
     const auto failedStep = std::exchange(m_stepFailed, {});
     enableWindowFetch();
-    failedStep(error.isEmpty() ? QStringLiteral("the server answered %1").arg(status) : error);
+    failedStep(error.isEmpty() ? str("the server answered %1").arg(status) : error);
 }
 
 void KeptDocumentServer::serve(const Request& request, const KeptDocuments::Document& document)
@@ -286,7 +279,6 @@ void KeptDocumentServer::serve(const Request& request, const KeptDocuments::Docu
         m_prerenderedUrls.insert(request.sessionId, document.url);
         m_documents.handOut(document.url);
     } else {
-        ++m_served;
         shown(document);
         StepTrace::mark("answered");
     }
@@ -296,8 +288,7 @@ void KeptDocumentServer::serve(const Request& request, const KeptDocuments::Docu
 
 void KeptDocumentServer::checkFresh(const QString& url, std::function<void(bool fresh)> then)
 {
-    const std::optional<KeptDocuments::Document> document =
-        m_documents.find(url, QStringLiteral("GET"));
+    const std::optional<KeptDocuments::Document> document = m_documents.find(url, str("GET"));
     if (!document || !document->cookies) {
         then(false);
         return;
@@ -325,12 +316,11 @@ void KeptDocumentServer::refuse(const Request& request)
 {
     if (request.prerender) {
         FetchDocuments::fail(m_connection, request.sessionId, request.requestId,
-                             QStringLiteral("BlockedByClient"));
+                             str("BlockedByClient"));
         return;
     }
     StepTrace::mark("answered");
-    m_connection.send(QStringLiteral("Fetch.continueRequest"),
-                      {{QStringLiteral("requestId"), request.requestId}}, request.sessionId);
+    FetchDocuments::goOn(m_connection, request.sessionId, request.requestId);
 }
 
 // The site declined the load ahead of the address, and the browser's cache still holds that
@@ -339,21 +329,11 @@ void KeptDocumentServer::refuse(const Request& request)
 // takes the place of the one cached.
 void KeptDocumentServer::askAnew(const Request& request, const QJsonObject& requestHeaders)
 {
-    QJsonArray headers;
-    for (auto it = requestHeaders.begin(); it != requestHeaders.end(); ++it) {
-        if (it.key().compare(QLatin1String("cache-control"), Qt::CaseInsensitive) != 0 &&
-            it.key().compare(QLatin1String("pragma"), Qt::CaseInsensitive) != 0)
-            headers.append(QJsonObject{{QStringLiteral("name"), it.key()},
-                                       {QStringLiteral("value"), it.value()}});
-    }
-    for (const char* name : {"Pragma", "Cache-Control"})
-        headers.append(QJsonObject{{QStringLiteral("name"), QLatin1String(name)},
-                                   {QStringLiteral("value"), QStringLiteral("no-cache")}});
     StepTrace::mark("answered");
-    m_connection.send(
-        QStringLiteral("Fetch.continueRequest"),
-        {{QStringLiteral("requestId"), request.requestId}, {QStringLiteral("headers"), headers}},
-        request.sessionId);
+    FetchDocuments::goOn(
+        m_connection, request.sessionId, request.requestId,
+        FetchDocuments::headersReplacing(
+            requestHeaders, {{"Pragma", str("no-cache")}, {"Cache-Control", str("no-cache")}}));
 }
 
 // Asked at once: the cookies as the document's own response left them, before the user can

@@ -58,8 +58,6 @@ public:
     void checkFresh(const QString& url, std::function<void(bool fresh)> then);
     // How long after a copy on show has stopped loading its cookies are checked a last time.
     static constexpr int ShownRecheckMs = 1000;
-    // How many navigations were answered from a kept document so far.
-    int servedCount() const { return m_served; }
 
 private:
     struct Request
@@ -95,7 +93,6 @@ private:
     QPointer<ShownPage> m_page;
     QSet<QString> m_prerenderSessions;
     QHash<QString, QString> m_prerenderedUrls; // by session: what it was answered with
-    int m_served = 0;
     bool m_windowPaused = false;
     std::function<void(const QString& why)> m_stepFailed;
     // The copy that the window's page came from, until its cookies were checked once it is on
