@@ -3,7 +3,6 @@
 #include "browser/BrowserClock.h"
 #include "browser/Str.h"
 #include "browser/devtools/DevToolsConnection.h"
-#include "platform/Failure.h"
 
 #include <QPointer>
 
@@ -32,16 +31,13 @@ void BrowserEndWatch::ask()
     m_next->start(AskEveryMs);
     if (m_askedAt >= 0)
         return;
-    try {
-        m_connection.post(str("Browser.getVersion"), {}, {},
+    // Not sent when its pipe has closed: the closed handler has told it.
+    if (m_connection.send(str("Browser.getVersion"), {}, {},
                           [watch = QPointer(this)](const QJsonObject&) {
                               if (watch)
                                   watch->m_askedAt = -1;
-                          });
+                          }))
         m_askedAt = now;
-    } catch (const Failure&) {
-        // Its pipe has closed: the closed handler has told it.
-    }
 }
 
 void BrowserEndWatch::tell()

@@ -5,7 +5,6 @@
 #include "browser/devtools/DevToolsConnection.h"
 #include "browser/page/PageLoads.h"
 #include "browser/page/ShownPage.h"
-#include "platform/Failure.h"
 
 #include <QPointer>
 
@@ -48,12 +47,9 @@ void UnattendedStep::refuseDownloads(bool refuse)
     if (refuse == m_refusingDownloads)
         return;
     m_refusingDownloads = refuse;
-    try {
-        m_connection.post(str("Browser.setDownloadBehavior"),
-                          {{str("behavior"), refuse ? str("deny") : str("default")}});
-    } catch (const Failure&) {
-        // The browser is gone: the next operation meets it.
-    }
+    // A browser that is gone is met by the next operation.
+    m_connection.send(str("Browser.setDownloadBehavior"),
+                      {{str("behavior"), refuse ? str("deny") : str("default")}});
 }
 
 void UnattendedStep::passOverFailures(bool on)

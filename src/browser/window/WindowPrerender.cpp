@@ -1,6 +1,5 @@
 #include "browser/window/WindowPrerender.h"
 
-#include "browser/Meanwhile.h"
 #include "browser/Str.h"
 #include "browser/ahead/KeptDocumentServer.h"
 #include "browser/ahead/KeptDocuments.h"
@@ -51,19 +50,6 @@ QString scriptString(const QString& text)
     const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
     return QString::fromUtf8(array.mid(1, array.size() - 2));
 }
-
-// What runs from the event loop has nobody to report a browser that is gone to: the program's
-// next operation on it does.
-void send(DevToolsConnection& connection, const QString& method, const QJsonObject& params,
-          const QString& sessionId, DevToolsConnection::ReplyHandler onReply = {})
-{
-    meanwhile([&] {
-        if (onReply)
-            connection.post(method, params, sessionId, std::move(onReply));
-        else
-            connection.post(method, params, sessionId);
-    });
-}
 } // namespace
 
 WindowPrerender::WindowPrerender(DevToolsConnection& connection, ShownPage& page,
@@ -85,7 +71,7 @@ WindowPrerender::WindowPrerender(DevToolsConnection& connection, ShownPage& page
         m_settled = true;
     });
     subscribe();
-    send(m_connection, str("Preload.enable"), {}, m_page.sessionId());
+    m_connection.send(str("Preload.enable"), {}, m_page.sessionId());
 }
 
 WindowPrerender::~WindowPrerender() = default;
@@ -156,11 +142,11 @@ void WindowPrerender::attached(const QJsonObject& params)
         info.value(str("subtype")).toString() == QLatin1String("prerender")) {
         m_prerenders.insert(targetId, {targetId, sessionId, info.value(str("url")).toString()});
         emit starting(sessionId);
-        send(m_connection, str("Preload.enable"), {}, sessionId);
+        m_connection.send(str("Preload.enable"), {}, sessionId);
     }
     // Whatever else the tab brings waits for nothing of ours.
     if (params.value(str("waitingForDebugger")).toBool())
-        send(m_connection, str("Runtime.runIfWaitingForDebugger"), {}, sessionId);
+        m_connection.send(str("Runtime.runIfWaitingForDebugger"), {}, sessionId);
 }
 
 void WindowPrerender::activate(const QString& targetId)
@@ -209,17 +195,15 @@ void WindowPrerender::prepare()
     // watch ends it, its request not always paused in time to be refused, and the step would
     // ask again.
     const QPointer<WindowPrerender> self(this);
-    meanwhile([&] {
-        m_ahead.keptDocumentServer().checkFresh(next, [self, next, generation](bool fresh) {
-            if (!self || self->m_generation != generation || self->m_rulesFor != next)
-                return;
-            if (fresh) {
-                self->placeRulesFor(next, generation);
-                return;
-            }
-            self->m_ahead.keptDocuments().take(next, str("GET"));
-            self->prepare();
-        });
+    m_ahead.keptDocumentServer().checkFresh(next, [self, next, generation](bool fresh) {
+        if (!self || self->m_generation != generation || self->m_rulesFor != next)
+            return;
+        if (fresh) {
+            self->placeRulesFor(next, generation);
+            return;
+        }
+        self->m_ahead.keptDocuments().take(next, str("GET"));
+        self->prepare();
     });
 }
 
@@ -230,16 +214,17 @@ void WindowPrerender::placeRulesFor(const QString& next, int generation)
         return;
     }
     const QPointer<WindowPrerender> self(this);
-    send(m_connection, str("Page.createIsolatedWorld"),
-         {{str("frameId"), m_page.frameId()}, {str("worldName"), str(worldName)}},
-         m_page.sessionId(), [self, next, generation](const QJsonObject& reply) {
-             const int world =
-                 reply.value(str("result")).toObject().value(str("executionContextId")).toInt();
-             if (!self || self->m_generation != generation || world == 0)
-                 return;
-             self->m_world = world;
-             self->placeRules(world, next, generation);
-         });
+    m_connection.send(
+        str("Page.createIsolatedWorld"),
+        {{str("frameId"), m_page.frameId()}, {str("worldName"), str(worldName)}},
+        m_page.sessionId(), [self, next, generation](const QJsonObject& reply) {
+            const int world =
+                reply.value(str("result")).toObject().value(str("executionContextId")).toInt();
+            if (!self || self->m_generation != generation || world == 0)
+                return;
+            self->m_world = world;
+            self->placeRules(world, next, generation);
+        });
 }
 
 // The copy that the rules stand for may have gone past its time, or the cookies that it answered
@@ -256,34 +241,33 @@ void WindowPrerender::watch()
     if (!copy->cookies)
         return;
     const QPointer<WindowPrerender> self(this);
-    meanwhile([&] {
-        m_ahead.keptDocumentServer().checkFresh(next, [self, next](bool fresh) {
-            if (fresh || !self || self->m_rulesFor != next)
-                return;
-            self->m_ahead.keptDocuments().take(next, str("GET"));
-            self->prepare();
-        });
+    m_ahead.keptDocumentServer().checkFresh(next, [self, next](bool fresh) {
+        if (fresh || !self || self->m_rulesFor != next)
+            return;
+        self->m_ahead.keptDocuments().take(next, str("GET"));
+        self->prepare();
     });
 }
 
 void WindowPrerender::placeRules(int world, const QString& next, int generation)
 {
     const QPointer<WindowPrerender> self(this);
-    send(m_connection, str("Runtime.evaluate"),
-         {{str("expression"), QString::fromUtf8(rulesScript).arg(scriptString(next))},
-          {str("contextId"), world},
-          {str("returnByValue"), true}},
-         m_page.sessionId(), [self, next, generation](const QJsonObject& reply) {
-             if (!self || self->m_generation != generation || self->m_rulesFor != next ||
-                 !DevToolsConnection::succeeded(reply))
-                 return;
-             self->m_rulesUrl = KeptDocuments::withoutFragment(reply.value(str("result"))
-                                                                   .toObject()
-                                                                   .value(str("result"))
-                                                                   .toObject()
-                                                                   .value(str("value"))
-                                                                   .toString());
-         });
+    m_connection.send(str("Runtime.evaluate"),
+                      {{str("expression"), QString::fromUtf8(rulesScript).arg(scriptString(next))},
+                       {str("contextId"), world},
+                       {str("returnByValue"), true}},
+                      m_page.sessionId(), [self, next, generation](const QJsonObject& reply) {
+                          if (!self || self->m_generation != generation ||
+                              self->m_rulesFor != next || !DevToolsConnection::succeeded(reply))
+                              return;
+                          self->m_rulesUrl =
+                              KeptDocuments::withoutFragment(reply.value(str("result"))
+                                                                 .toObject()
+                                                                 .value(str("result"))
+                                                                 .toObject()
+                                                                 .value(str("value"))
+                                                                 .toString());
+                      });
 }
 
 void WindowPrerender::statusUpdated(const QJsonObject& params)
