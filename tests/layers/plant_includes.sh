@@ -17,6 +17,7 @@ plants=(
     "browser/page/ShownPage.h browser/ahead/LoadAhead.h"
     "browser/ahead/LoadAhead.h browser/window/WindowBrowser.h"
     "browser/window/WindowBrowser.h browser/chromium/RunningChromium.h"
+    "browser/ahead/LoadAhead.h browser/devtools/DevToolsPipe.h"
 )
 failed=0
 for plant in "${plants[@]}"; do
