@@ -34,7 +34,8 @@ void BrowserTestCase::startPair()
             m_profileDir = m_home.path() + QStringLiteral("/.config/Quillon2/browser-profile");
             QCOMPARE(BrowserProfile::defaultPath(), m_profileDir);
             m_server = std::make_unique<LocalHttpServer>(respond);
-            m_pair.emplace(std::make_unique<ChromiumBrowserFactory>());
+            m_pair.emplace(
+                std::make_unique<ChromiumBrowserFactory>(QString(), QString(), m_fixture.clock));
             QCOMPARE(m_pair->factory->chromium()->profile().path(), m_profileDir);
         }
     }

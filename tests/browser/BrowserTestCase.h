@@ -3,6 +3,7 @@
 #include "BrowserPair.h"
 #include "LoadEventWait.h"
 #include "LocalHttpServer.h"
+#include "ShiftedClock.h"
 
 #include <QJsonObject>
 #include <QObject>
@@ -17,6 +18,7 @@ class DevToolsConnection;
 struct BrowserFixture
 {
     QTemporaryDir home;
+    ShiftedClock clock; // the pair's: kept documents age as a test moves it
     QString profileDir;
     std::unique_ptr<LocalHttpServer> server;
     std::optional<BrowserPair> pair;

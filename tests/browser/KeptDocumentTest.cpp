@@ -79,13 +79,10 @@ void KeptDocumentTest::keptDocumentOnlyWhenItMayBeServed()
     QFETCH(QString, loadedAhead);
     QFETCH(QString, shown);
     QFETCH(QString, how);
-    KeptDocuments& kept = mainBrowser().chromium().ahead().keptDocuments();
     QVERIFY(loadFully(hiddenBrowser(), m_server->url(loadedAhead)));
     const int before = m_server->requestCount(shown);
-    if (how == QLatin1String("older")) {
-        const qint64 later = KeptDocuments::MaxAgeMs + 1000;
-        kept.setClock([later] { return QDateTime::currentMSecsSinceEpoch() + later; });
-    }
+    if (how == QLatin1String("older"))
+        m_fixture.clock.shiftMs = KeptDocuments::MaxAgeMs + 1000;
     if (how == QLatin1String("reload")) {
         // Shown once from the hidden load, then reloaded by the user.
         QVERIFY(loadFully(mainBrowser(), m_server->url(shown)));
@@ -100,7 +97,7 @@ void KeptDocumentTest::keptDocumentOnlyWhenItMayBeServed()
         return;
     }
     QVERIFY(loadFully(mainBrowser(), m_server->url(shown)));
-    kept.setClock([] { return QDateTime::currentMSecsSinceEpoch(); });
+    m_fixture.clock.shiftMs = 0;
     QCOMPARE(m_server->requestCount(shown), before + 1);
 }
 
@@ -185,11 +182,7 @@ void KeptDocumentTest::stepOntoNextLinkShowsItsPrerender()
     QFETCH(bool, prerendered);
     const bool sameOrigin = host == QLatin1String("127.0.0.1");
     const bool leaving = change == QLatin1String("pagehide") || change == QLatin1String("navigate");
-    KeptDocuments& kept = mainBrowser().chromium().ahead().keptDocuments();
-    qint64 shift = 0;
-    kept.setClock([&shift] { return QDateTime::currentMSecsSinceEpoch() + shift; });
-    const auto restore =
-        qScopeGuard([&kept] { kept.setClock([] { return QDateTime::currentMSecsSinceEpoch(); }); });
+    const auto restore = qScopeGuard([this] { m_fixture.clock.shiftMs = 0; });
     QList<StepKey> pressed;
     m_pair->main->watchStepKeys([&pressed](StepKey key) { pressed << key; });
     QVERIFY(loadFully(mainBrowser(), m_server->url(QStringLiteral("/leaving/") + change)));
@@ -248,7 +241,7 @@ void KeptDocumentTest::stepOntoNextLinkShowsItsPrerender()
     if (change == QLatin1String("login"))
         cookie("Network.setCookie", "login", true);
     if (change == QLatin1String("expired"))
-        shift = KeptDocuments::MaxAgeMs + 1000;
+        m_fixture.clock.shiftMs = KeptDocuments::MaxAgeMs + 1000;
     // Nothing keeps running for a page that can no longer be shown.
     if (change == QLatin1String("expired") || change == QLatin1String("login"))
         QTRY_VERIFY(targets.isEmpty());

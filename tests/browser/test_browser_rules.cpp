@@ -13,6 +13,7 @@
 #include "platform/Failure.h"
 
 #include "ScriptedChromium.h"
+#include "ShiftedClock.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -218,9 +219,8 @@ void BrowserRulesTest::keptDocumentMayBeKept()
 
 void BrowserRulesTest::keptDocumentIsServedOnceWithinFiveMinutes()
 {
-    qint64 now = 1000;
-    KeptDocuments documents;
-    documents.setClock([&now] { return now; });
+    ShiftedClock clock;
+    KeptDocuments documents(clock);
     const QString url = QStringLiteral("https://example.org/next");
     const QJsonArray sent = headers({{"Content-Type", "text/html"},
                                      {"Set-Cookie", "a=b"},
@@ -231,7 +231,7 @@ void BrowserRulesTest::keptDocumentIsServedOnceWithinFiveMinutes()
                    sent, "body");
     QVERIFY(!documents.take(url, QStringLiteral("POST")));
     QVERIFY(!documents.take(url + QStringLiteral("/other"), QStringLiteral("GET")));
-    now += KeptDocuments::MaxAgeMs;
+    clock.shiftMs += KeptDocuments::MaxAgeMs;
     const auto served = documents.take(url + QStringLiteral("#part"), QStringLiteral("GET"));
     QVERIFY(served);
     QCOMPARE(served->body, QByteArray("body"));
@@ -241,7 +241,7 @@ void BrowserRulesTest::keptDocumentIsServedOnceWithinFiveMinutes()
     QCOMPARE(documents.bytes(), 0);
     // Older than five minutes: not served.
     documents.keep(url, QStringLiteral("GET"), 200, {}, {}, "body");
-    now += KeptDocuments::MaxAgeMs + 1;
+    clock.shiftMs += KeptDocuments::MaxAgeMs + 1;
     QVERIFY(!documents.take(url, QStringLiteral("GET")));
     QCOMPARE(documents.count(), 0);
     // A later load of the same address replaces the earlier one, also by one that may not be
@@ -256,7 +256,7 @@ void BrowserRulesTest::keptDocumentIsServedOnceWithinFiveMinutes()
 
 void BrowserRulesTest::keptDocumentsStayWithinTheirBounds()
 {
-    KeptDocuments documents;
+    KeptDocuments documents(BrowserClock::qt());
     for (int i = 0; i < 10; ++i)
         documents.keep(QStringLiteral("https://example.org/%1").arg(i), QStringLiteral("GET"), 200,
                        {}, {}, QByteArray(1000, 'x'));

@@ -2,7 +2,6 @@
 
 #include "browser/ahead/FetchHeaders.h"
 
-#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -21,15 +20,7 @@ QString headerValue(const QJsonValue& entry)
 }
 } // namespace
 
-KeptDocuments::KeptDocuments()
-{
-    m_clock = [] {
-        static QElapsedTimer clock;
-        if (!clock.isValid())
-            clock.start();
-        return clock.elapsed();
-    };
-}
+KeptDocuments::KeptDocuments(BrowserClock& clock) : m_clock(clock) {}
 
 bool KeptDocuments::mayBeKept(const QString& method, int status, const QJsonArray& headers)
 {
@@ -76,8 +67,8 @@ void KeptDocuments::keep(const QString& url, const QString& method, int status,
         return;
     // The site answered it since: the cache holds that answer now.
     m_declined.removeAll(address);
-    Document document{address, status,    statusText, FetchHeaders::forWholeBody(headers),
-                      body,    m_clock(), {},         false};
+    Document document{address, status,          statusText, FetchHeaders::forWholeBody(headers),
+                      body,    m_clock.nowMs(), {},         false};
     const qsizetype size = sizeOf(document);
     if (size > MaxBytes)
         return;
@@ -184,7 +175,7 @@ qsizetype KeptDocuments::indexOf(const QString& url, const QString& method)
     if (method.compare(QLatin1String("GET"), Qt::CaseInsensitive) != 0)
         return -1;
     const QString address = withoutFragment(url);
-    const qint64 now = m_clock();
+    const qint64 now = m_clock.nowMs();
     // Documents past their time go, whatever is asked.
     for (qsizetype i = m_documents.size() - 1; i >= 0; --i) {
         if (now - m_documents[i].keptAtMs > MaxAgeMs)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "browser/BrowserClock.h"
+
 #include <QByteArray>
 #include <QJsonArray>
 #include <QList>
@@ -51,7 +53,8 @@ public:
     // Bodies and headers together; a document larger than this alone is not kept.
     static constexpr qsizetype MaxBytes = qsizetype{16} * 1024 * 1024;
 
-    KeptDocuments();
+    // Ages are read on `clock`.
+    explicit KeptDocuments(BrowserClock& clock);
 
     // Keeps the document when it may be served later; the latest replaces one of the same
     // address, and the oldest go when there are too many or they take too much memory.
@@ -92,8 +95,6 @@ public:
     int count() const { return int(m_documents.size()); }
     // The high-water mark of bytes() since start.
     qsizetype peakBytes() const { return m_peakBytes; }
-    // Milliseconds of a monotonic clock; tests move it on.
-    void setClock(std::function<qint64()> clock) { m_clock = std::move(clock); }
 
     // What keep() and take() decide, for the tests.
     static bool mayBeKept(const QString& method, int status, const QJsonArray& headers);
@@ -110,6 +111,6 @@ private:
     static constexpr int MaxDeclined = 64;
     qsizetype m_bytes = 0;
     qsizetype m_peakBytes = 0;
-    std::function<qint64()> m_clock;
+    BrowserClock& m_clock;
     std::function<void(const QString&)> m_kept;
 };

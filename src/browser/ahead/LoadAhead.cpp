@@ -8,8 +8,9 @@
 #include "platform/Failure.h"
 
 LoadAhead::LoadAhead(DevToolsConnection& connection, PageLoads& loads, QObject* parent)
-    : QObject(parent), m_connection(connection), m_guard(connection, m_kept),
-      m_server(connection, loads, m_kept), m_holdTimer(connection.clock().timer())
+    : QObject(parent), m_connection(connection), m_kept(connection.clock()),
+      m_guard(connection, m_kept), m_server(connection, loads, m_kept),
+      m_holdTimer(connection.clock().timer())
 {
     m_holdTimer->fired = [this] { endHold(); };
 }

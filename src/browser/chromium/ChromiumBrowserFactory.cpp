@@ -22,8 +22,10 @@ ChromiumBrowserFactory::Launched::operator=(Launched&&) noexcept = default;
 ChromiumBrowserFactory::ChromiumBrowserFactory(Launched launched) : m_launched(std::move(launched))
 {}
 
-ChromiumBrowserFactory::ChromiumBrowserFactory(QString executable, QString profileDirectory)
-    : m_executable(std::move(executable)), m_profileDirectory(std::move(profileDirectory))
+ChromiumBrowserFactory::ChromiumBrowserFactory(QString executable, QString profileDirectory,
+                                               BrowserClock& clock)
+    : m_executable(std::move(executable)), m_profileDirectory(std::move(profileDirectory)),
+      m_clock(clock)
 {}
 
 ChromiumBrowserFactory::~ChromiumBrowserFactory() = default;
@@ -84,9 +86,9 @@ std::unique_ptr<Browser> ChromiumBrowserFactory::createWindow()
     const QString executable = usableExecutable(m_executable);
     Launched ahead = std::exchange(m_launched, {});
     std::shared_ptr<RunningChromium> launched =
-        ahead.process
-            ? RunningChromium::connect(std::move(ahead.process), *ahead.profile)
-            : RunningChromium::launch(executable, BrowserProfile::choose(m_profileDirectory));
+        ahead.process ? RunningChromium::connect(std::move(ahead.process), *ahead.profile, m_clock)
+                      : RunningChromium::launch(
+                            executable, BrowserProfile::choose(m_profileDirectory), m_clock);
     const BrowserProfile profile = launched->profile();
     // Checked as any step's address: the window is made on nothing that it would not be sent to.
     const QString firstAddress = shownAddress(m_firstLink);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browser/Browser.h"
+#include "browser/BrowserClock.h"
 #include "browser/chromium/BrowserProfile.h"
 
 #include <QString>
@@ -35,8 +36,10 @@ public:
     // Finds the browser on PATH and uses the program's lasting profile directory; the first
     // create() takes the browser in `launched`, when there is one, and only makes its window.
     explicit ChromiumBrowserFactory(Launched launched = {});
-    // A given executable and profile directory (tests); empty for the usual ones.
-    ChromiumBrowserFactory(QString executable, QString profileDirectory);
+    // A given executable and profile directory (tests); empty for the usual ones. The browser's
+    // parts take their time from `clock`.
+    ChromiumBrowserFactory(QString executable, QString profileDirectory,
+                           BrowserClock& clock = BrowserClock::qt());
     ~ChromiumBrowserFactory() override;
     ChromiumBrowserFactory(const ChromiumBrowserFactory&) = delete;
     ChromiumBrowserFactory& operator=(const ChromiumBrowserFactory&) = delete;
@@ -58,6 +61,7 @@ private:
 
     QString m_executable;
     QString m_profileDirectory;
+    BrowserClock& m_clock = BrowserClock::qt();
     std::shared_ptr<RunningChromium> m_chromium;
     Launched m_launched; // until the first create() takes it
     QString m_firstLink;

@@ -66,9 +66,10 @@ QStringList RunningChromium::browserArguments(const QString& profileDir)
 }
 
 std::shared_ptr<RunningChromium> RunningChromium::launch(const QString& executable,
-                                                         const BrowserProfile& profile)
+                                                         const BrowserProfile& profile,
+                                                         BrowserClock& clock)
 {
-    return connect(startProcess(executable, profile), profile);
+    return connect(startProcess(executable, profile), profile, clock);
 }
 
 std::unique_ptr<ChromiumProcess> RunningChromium::startProcess(const QString& executable,
@@ -93,11 +94,12 @@ std::unique_ptr<ChromiumProcess> RunningChromium::startProcess(const QString& ex
 }
 
 std::shared_ptr<RunningChromium> RunningChromium::connect(std::unique_ptr<ChromiumProcess> process,
-                                                          const BrowserProfile& profile)
+                                                          const BrowserProfile& profile,
+                                                          BrowserClock& clock)
 {
     const ChromiumProcess::Pipe pipe = process->takePipe();
-    std::shared_ptr<RunningChromium> chromium(new RunningChromium(
-        std::move(process), profile, pipe.commandFd, pipe.eventFd, BrowserClock::qt()));
+    std::shared_ptr<RunningChromium> chromium(
+        new RunningChromium(std::move(process), profile, pipe.commandFd, pipe.eventFd, clock));
     // Read by the browser as soon as it is up, before anything that creates a target.
     chromium->connection().postChecked(str("Target.setDiscoverTargets"), {{str("discover"), true}},
                                        {}, FailureNumber::CannotCreateObject);

@@ -26,13 +26,15 @@ public:
     // Starts the browser, still without a window, and returns at once: its start-up runs while
     // the caller goes on. Failure 429 when it cannot be started at all.
     static std::shared_ptr<RunningChromium> launch(const QString& executable,
-                                                   const BrowserProfile& profile);
+                                                   const BrowserProfile& profile,
+                                                   BrowserClock& clock = BrowserClock::qt());
     // launch() in two halves. The first makes no Qt object, so that it may run before the
     // application object exists; the second takes the pipe of the process that it started.
     static std::unique_ptr<ChromiumProcess> startProcess(const QString& executable,
                                                          const BrowserProfile& profile);
     static std::shared_ptr<RunningChromium> connect(std::unique_ptr<ChromiumProcess> process,
-                                                    const BrowserProfile& profile);
+                                                    const BrowserProfile& profile,
+                                                    BrowserClock& clock = BrowserClock::qt());
     // Whatever answers at the other end of the two descriptors (a test's scripted browser), which
     // it owns from now on; there is no process to end. Its parts take their timers from `clock`.
     static std::shared_ptr<RunningChromium> overPipe(int commandFd, int eventFd,
