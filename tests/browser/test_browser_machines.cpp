@@ -178,6 +178,8 @@ private slots:
     void windowIsMovedOnlyOffWhereItStands_data();
     void windowIsMovedOnlyOffWhereItStands();
     void copyUnderOtherCookiesIsNeverPrerendered();
+    void timedStepPassesOverWhatDoesNotLoad_data();
+    void timedStepPassesOverWhatDoesNotLoad();
 
 private:
     DevToolsConnection& connection() { return m_chromium->connection(); }
@@ -621,3 +623,60 @@ void BrowserMachinesTest::copyUnderOtherCookiesIsNeverPrerendered()
 
 QTEST_GUILESS_MAIN(BrowserMachinesTest)
 #include "test_browser_machines.moc"
+
+void BrowserMachinesTest::timedStepPassesOverWhatDoesNotLoad_data()
+{
+    // What the timed step's link brings: "download", an answer "NNN" with that status, "load" its
+    // page, "input" the user's own in the page. why: how it was passed over, if it was;
+    // givenBack: whether the profile may save downloads again after it.
+    QTest::addColumn<QStringList>("link");
+    QTest::addColumn<QString>("why");
+    QTest::addColumn<bool>("givenBack");
+    QTest::newRow("a download") << QStringList{"download"} << "a download" << false;
+    QTest::newRow("a download, then the user")
+        << QStringList{"download", "input"} << "a download" << true;
+    QTest::newRow("a server error")
+        << QStringList{"503"} << "a link that did not load (the server answered 503)" << false;
+    QTest::newRow("a page") << QStringList{"200", "load"} << "" << true;
+    QTest::newRow("a download after the page came")
+        << QStringList{"load", "download"} << "" << true;
+}
+
+void BrowserMachinesTest::timedStepPassesOverWhatDoesNotLoad()
+{
+    QFETCH(QStringList, link);
+    QFETCH(QString, why);
+    QFETCH(bool, givenBack);
+    auto visible = WindowBrowser::open(m_chromium, m_chromium->openWindow());
+    QStringList passedOver;
+    visible->watchPassedOver(
+        [&passedOver](const QString& url, const QString& reason) { passedOver << url << reason; });
+    visible->watchUserInput([] {});
+    visible->NavigateUnattended("http://a/");
+    exchange();
+    const QStringList& heard = m_browser->heard;
+    QCOMPARE(heard.count("Browser.setDownloadBehavior@"), 1);
+    const QJsonObject request{{"url", "http://a/"}, {"method", "GET"}};
+    for (const QString& event : link) {
+        if (event == "download")
+            m_browser->send("Page.downloadWillBegin", {{"frameId", "T"}}, "S");
+        else if (event == "load")
+            m_browser->send("Page.loadEventFired", {}, "S");
+        else if (event == "input")
+            m_browser->send("Runtime.bindingCalled",
+                            {{"name", "quillonStepKey"}, {"payload", "input"}}, "S");
+        else
+            m_browser->send("Fetch.requestPaused",
+                            {{"requestId", "R"},
+                             {"frameId", "T"},
+                             {"request", request},
+                             {"responseStatusCode", event.toInt()}},
+                            "S");
+        exchange();
+    }
+    QCOMPARE(passedOver, why.isEmpty() ? QStringList() : (QStringList{"http://a/", why}));
+    // A failed answer is dropped, so that the page before stays; any other goes on.
+    QCOMPARE(heard.contains("Fetch.failRequest@S"), why.contains("server"));
+    QCOMPARE(heard.contains("Fetch.continueRequest@S"), link.contains("200"));
+    QCOMPARE(heard.count("Browser.setDownloadBehavior@"), 1 + int(givenBack));
+}
