@@ -1,6 +1,6 @@
 #include "browser/devtools/PipeFrames.h"
 
-#include <QJsonObject>
+#include "browser/Str.h"
 
 namespace PipeFrames {
 
@@ -42,11 +42,9 @@ QString sessionAtEnd(QByteArrayView tail)
 
 QJsonObject answerTooLarge(int id)
 {
-    return {{QStringLiteral("id"), id},
-            {QStringLiteral("error"),
-             QJsonObject{
-                 {QStringLiteral("code"), -32000},
-                 {QStringLiteral("message"), QStringLiteral("The answer was too large to read")}}}};
+    return {{str("id"), id},
+            {str("error"), QJsonObject{{str("code"), -32000},
+                                       {str("message"), str("The answer was too large to read")}}}};
 }
 
 } // namespace PipeFrames
