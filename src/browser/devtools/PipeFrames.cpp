@@ -8,7 +8,6 @@ FrameStart frameStart(QByteArrayView text)
 {
     constexpr QByteArrayView answerStart(R"({"id":)");
     constexpr QByteArrayView eventStart(R"({"method":")");
-    FrameStart start;
     if (text.startsWith(answerStart)) {
         qsizetype end = answerStart.size();
         while (end < text.size() && end - answerStart.size() <= 10 && text[end] >= '0' &&
@@ -16,18 +15,14 @@ FrameStart frameStart(QByteArrayView text)
             ++end;
         bool isNumber = false;
         const int id = text.sliced(answerStart.size(), end - answerStart.size()).toInt(&isNumber);
-        if (end < text.size() && isNumber) {
-            start.kind = FrameStart::Answer;
-            start.id = id;
-        }
+        if (end < text.size() && isNumber)
+            return {FrameStart::Answer, id, {}};
     } else if (text.startsWith(eventStart)) {
         const qsizetype end = text.indexOf('"', eventStart.size());
-        if (end >= 0) {
-            start.kind = FrameStart::Event;
-            start.method = text.sliced(eventStart.size(), end - eventStart.size());
-        }
+        if (end >= 0)
+            return {FrameStart::Event, 0, text.sliced(eventStart.size(), end - eventStart.size())};
     }
-    return start;
+    return {};
 }
 
 QString sessionAtEnd(QByteArrayView tail)
