@@ -71,15 +71,15 @@ QString ChromiumBrowserFactory::usableExecutable(const QString& executable)
 
 ChromiumBrowserFactory::Launched ChromiumBrowserFactory::launchAhead()
 {
-    Launched launched;
     try {
         BrowserProfile profile = BrowserProfile::choose();
+        Launched launched;
         launched.process = RunningChromium::startProcess(usableExecutable({}), profile);
         launched.profile = std::move(profile);
+        return launched;
     } catch (const Failure&) {
-        launched.process.reset();
+        return {};
     }
-    return launched;
 }
 
 std::unique_ptr<Browser> ChromiumBrowserFactory::createWindow()
