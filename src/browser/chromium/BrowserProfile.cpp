@@ -1,5 +1,6 @@
 #include "browser/chromium/BrowserProfile.h"
 
+#include "browser/Str.h"
 #include "platform/Failure.h"
 
 #include <QDir>
@@ -28,14 +29,7 @@ QString linkTarget(const QString& path)
 QString hostName()
 {
     char name[HOST_NAME_MAX + 1] = {};
-    if (gethostname(name, sizeof name - 1) != 0)
-        return {};
-    return QString::fromLocal8Bit(name);
-}
-
-bool processIsAlive(pid_t pid)
-{
-    return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM);
+    return gethostname(name, sizeof name - 1) == 0 ? QString::fromLocal8Bit(name) : QString();
 }
 
 // Reads the JSON object in `file`, lets `change` edit it and writes it back in one replace when
@@ -70,15 +64,13 @@ QString BrowserProfile::defaultPath()
 {
     const QString configHome =
         QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    if (configHome.isEmpty())
-        return {};
-    return configHome + QStringLiteral("/Quillon2/browser-profile");
+    return configHome.isEmpty() ? QString() : configHome + str("/Quillon2/browser-profile");
 }
 
 bool BrowserProfile::isHeldByRunningBrowser(const QString& path)
 {
     // The browser marks its profile with a link named SingletonLock to "<host>-<pid>".
-    const QString lock = linkTarget(path + QStringLiteral("/SingletonLock"));
+    const QString lock = linkTarget(path + str("/SingletonLock"));
     const qsizetype dash = lock.lastIndexOf(QLatin1Char('-'));
     if (dash <= 0)
         return false;
@@ -89,7 +81,8 @@ bool BrowserProfile::isHeldByRunningBrowser(const QString& path)
     // A lock from another machine that shares this home cannot be checked: treat it as held.
     if (lock.left(dash) != hostName())
         return true;
-    return processIsAlive(pid);
+    // Alive, whether or not it is ours to signal.
+    return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM);
 }
 
 BrowserProfile BrowserProfile::choose(const QString& preferred)
@@ -102,8 +95,7 @@ BrowserProfile BrowserProfile::choose(const QString& preferred)
 
 BrowserProfile BrowserProfile::makeTemporary()
 {
-    QByteArray pattern =
-        QFile::encodeName(QDir::tempPath() + QStringLiteral("/quillon-browser-XXXXXX"));
+    QByteArray pattern = QFile::encodeName(QDir::tempPath() + str("/quillon-browser-XXXXXX"));
     if (!mkdtemp(pattern.data()))
         throw Failure(FailureNumber::CannotCreateObject);
     return BrowserProfile(QFile::decodeName(pattern), true);
@@ -114,19 +106,19 @@ void BrowserProfile::preventSessionRestore(const QString& path)
     // The browser's values: 1 restores the last session, 4 opens given pages, 5 a new tab page,
     // 6 both the last session and given pages.
     constexpr int newTabPage = 5;
-    editJsonFile(path + QStringLiteral("/Default/Preferences"), [](QJsonObject& preferences) {
-        QJsonObject session = preferences.value(QStringLiteral("session")).toObject();
-        const QJsonValue startup = session.value(QStringLiteral("restore_on_startup"));
+    editJsonFile(path + str("/Default/Preferences"), [](QJsonObject& preferences) {
+        QJsonObject session = preferences.value(str("session")).toObject();
+        const QJsonValue startup = session.value(str("restore_on_startup"));
         if (startup.isUndefined() || startup.toInt(-1) == newTabPage)
             return false;
-        session.insert(QStringLiteral("restore_on_startup"), newTabPage);
-        preferences.insert(QStringLiteral("session"), session);
+        session.insert(str("restore_on_startup"), newTabPage);
+        preferences.insert(str("session"), session);
         return true;
     });
-    editJsonFile(path + QStringLiteral("/Local State"), [](QJsonObject& state) {
-        if (!state.value(QStringLiteral("was_restarted")).toBool())
+    editJsonFile(path + str("/Local State"), [](QJsonObject& state) {
+        if (!state.value(str("was_restarted")).toBool())
             return false;
-        state.insert(QStringLiteral("was_restarted"), false);
+        state.insert(str("was_restarted"), false);
         return true;
     });
 }

@@ -2,7 +2,6 @@
 
 #include "browser/NavigationUrl.h"
 #include "browser/ahead/AheadBrowser.h"
-#include "browser/chromium/BrowserProfile.h"
 #include "browser/chromium/ChromiumProcess.h"
 #include "browser/chromium/RunningChromium.h"
 #include "browser/devtools/DevToolsConnection.h"
@@ -34,8 +33,8 @@ QString ChromiumBrowserFactory::findExecutable()
 {
     for (const char* name :
          {"chromium", "chromium-browser", "google-chrome", "google-chrome-stable"}) {
-        QString path = QStandardPaths::findExecutable(QString::fromLatin1(name));
-        if (!path.isEmpty())
+        if (QString path = QStandardPaths::findExecutable(QString::fromLatin1(name));
+            !path.isEmpty())
             return path;
     }
     return {};
@@ -43,8 +42,10 @@ QString ChromiumBrowserFactory::findExecutable()
 
 std::unique_ptr<Browser> ChromiumBrowserFactory::create()
 {
+    // A hidden instance's target is made on its first load, after the window's first address has
+    // gone out.
     if (m_chromium && m_chromium->connection().isAlive())
-        return createHidden();
+        return std::make_unique<AheadBrowser>(m_chromium);
     return createWindow();
 }
 
@@ -70,15 +71,15 @@ QString ChromiumBrowserFactory::usableExecutable(const QString& executable)
 
 ChromiumBrowserFactory::Launched ChromiumBrowserFactory::launchAhead()
 {
-    Launched launched;
     try {
         BrowserProfile profile = BrowserProfile::choose();
+        Launched launched;
         launched.process = RunningChromium::startProcess(usableExecutable({}), profile);
         launched.profile = std::move(profile);
+        return launched;
     } catch (const Failure&) {
-        launched.process.reset();
+        return {};
     }
-    return launched;
 }
 
 std::unique_ptr<Browser> ChromiumBrowserFactory::createWindow()
@@ -108,10 +109,4 @@ std::unique_ptr<Browser> ChromiumBrowserFactory::createWindow()
         tabId = m_chromium->openWindow(firstAddress, edges);
     }
     return WindowBrowser::open(m_chromium, tabId, firstAddress);
-}
-
-// Its target is made on its first load, after the window's first address has gone out.
-std::unique_ptr<Browser> ChromiumBrowserFactory::createHidden()
-{
-    return std::make_unique<AheadBrowser>(m_chromium);
 }

@@ -56,7 +56,6 @@ public:
 
 private:
     std::unique_ptr<Browser> createWindow();
-    std::unique_ptr<Browser> createHidden();
     static QString usableExecutable(const QString& executable);
 
     QString m_executable;

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <fcntl.h>
 #include <linux/close_range.h>
 #include <string>
@@ -38,15 +37,6 @@ private:
     std::vector<std::string> m_storage;
     std::vector<char*> m_pointers;
 };
-
-void closeBoth(int fds[2])
-{
-    for (int i = 0; i < 2; ++i) {
-        if (fds[i] >= 0)
-            close(fds[i]);
-        fds[i] = -1;
-    }
-}
 
 [[noreturn]] void failInChild(int errorFd)
 {
@@ -127,7 +117,6 @@ ChromiumProcess::ChromiumProcess(const QString& program, const QStringList& argu
     }
     for (const QString& entry : extraEnvironment)
         envp.add(entry);
-    const std::string path = program.toStdString();
 
     int commandPipe[2] = {-1, -1};
     int eventPipe[2] = {-1, -1};
@@ -136,10 +125,8 @@ ChromiumProcess::ChromiumProcess(const QString& program, const QStringList& argu
     const int outputFd = nullFd < 0 ? -1 : openOutput(nullFd);
     if (outputFd < 0 || pipe2(commandPipe, O_CLOEXEC) != 0 || pipe2(eventPipe, O_CLOEXEC) != 0 ||
         pipe2(errorPipe, O_CLOEXEC) != 0) {
-        closeBoth(commandPipe);
-        closeBoth(eventPipe);
-        closeBoth(errorPipe);
-        for (const int fd : {nullFd, outputFd})
+        for (const int fd : {commandPipe[0], commandPipe[1], eventPipe[0], eventPipe[1],
+                             errorPipe[0], errorPipe[1], nullFd, outputFd})
             if (fd >= 0)
                 close(fd);
         throw Failure(FailureNumber::CannotCreateObject);
@@ -149,14 +136,11 @@ ChromiumProcess::ChromiumProcess(const QString& program, const QStringList& argu
 
     const pid_t pid = fork();
     if (pid == 0)
-        execChild(path.c_str(), argvPointers, envpPointers, commandPipe[0], eventPipe[1], nullFd,
+        execChild(argvPointers[0], argvPointers, envpPointers, commandPipe[0], eventPipe[1], nullFd,
                   outputFd, errorPipe[1]);
 
-    close(nullFd);
-    close(outputFd);
-    close(commandPipe[0]);
-    close(eventPipe[1]);
-    close(errorPipe[1]);
+    for (const int fd : {nullFd, outputFd, commandPipe[0], eventPipe[1], errorPipe[1]})
+        close(fd);
     const int execError = pid > 0 ? readExecError(errorPipe[0]) : errno;
     close(errorPipe[0]);
     if (pid < 0 || execError != 0) {
@@ -173,10 +157,9 @@ ChromiumProcess::ChromiumProcess(const QString& program, const QStringList& argu
 
 ChromiumProcess::~ChromiumProcess()
 {
-    if (m_pipe.commandFd >= 0)
-        close(m_pipe.commandFd);
-    if (m_pipe.eventFd >= 0)
-        close(m_pipe.eventFd);
+    for (const int fd : {m_pipe.commandFd, m_pipe.eventFd})
+        if (fd >= 0)
+            close(fd);
     // Without its pipe the browser ends by itself; one that hangs, and helpers still shutting
     // down after it, are killed.
     waitForExit(3000);

@@ -4,6 +4,8 @@
 #include "browser/devtools/PipeFrames.h"
 #include "platform/Failure.h"
 
+#include <algorithm>
+
 namespace {
 // The id of the request that a Fetch.requestPaused frame pauses, from the frame's start as the
 // browser writes it; empty for any other frame.
@@ -82,13 +84,10 @@ void DevToolsConnection::trackTarget(const DevToolsEvent& event)
     }
     // A session of ours that ends leaves its instance without a way to drive the target.
     m_typeOfTarget.remove(event.text("targetId"));
-    if (event.method != QLatin1String("Target.targetDestroyed") || !m_closeWithLastPage)
-        return;
-    for (const QString& type : std::as_const(m_typeOfTarget)) {
-        if (type == QLatin1String("page"))
-            return;
-    }
-    m_pipe->send(str("Browser.close"));
+    if (event.method == QLatin1String("Target.targetDestroyed") && m_closeWithLastPage &&
+        std::ranges::none_of(m_typeOfTarget,
+                             [](const QString& type) { return type == QLatin1String("page"); }))
+        m_pipe->send(str("Browser.close"));
 }
 
 bool DevToolsConnection::hasTarget(const QString& targetId) const
@@ -117,7 +116,7 @@ QJsonObject DevToolsConnection::command(const QString& method, const QJsonObject
 {
     settle();
     const auto reply = m_pipe->call(method, params, sessionId, ReplyTimeoutMs);
-    if (!reply || !DevToolsPipe::succeeded(*reply))
+    if (!reply || !succeeded(*reply))
         throw Failure(failureNumber);
     return reply->value(str("result")).toObject();
 }
@@ -127,13 +126,6 @@ bool DevToolsConnection::send(const QString& method, const QJsonObject& params,
 {
     return (onReply ? m_pipe->send(method, params, sessionId, std::move(onReply))
                     : m_pipe->send(method, params, sessionId)) != 0;
-}
-
-void DevToolsConnection::post(const QString& method, const QJsonObject& params,
-                              const QString& sessionId)
-{
-    if (!send(method, params, sessionId))
-        throw Failure(FailureNumber::ObjectDisconnected);
 }
 
 void DevToolsConnection::post(const QString& method, const QJsonObject& params,
@@ -159,7 +151,7 @@ void DevToolsConnection::postChecked(const QString& method, const QJsonObject& p
 {
     const auto onReply = [this, then = std::move(then)](const QJsonObject& reply) {
         const int number = m_unsettled.take(reply.value(str("id")).toInt());
-        int failed = DevToolsPipe::succeeded(reply) ? 0 : number;
+        int failed = succeeded(reply) ? 0 : number;
         if (failed == 0 && then) {
             // Answers are read wherever the pipe is: nothing may leave this handler.
             try {

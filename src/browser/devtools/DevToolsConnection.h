@@ -9,7 +9,6 @@
 #include <QMap>
 #include <QObject>
 #include <QPointer>
-#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -27,11 +26,7 @@ struct DevToolsEvent
     // page's main frame: one without a parent.
     bool ofMainFrame() const
     {
-        return params.value(QLatin1String("frame"))
-            .toObject()
-            .value(QLatin1String("parentId"))
-            .toString()
-            .isEmpty();
+        return params.value(QLatin1String("frame"))[QLatin1String("parentId")].toString().isEmpty();
     }
 };
 
@@ -69,7 +64,10 @@ public:
         m_pipe->setClosedHandler(std::move(handler));
     }
     // Whether an answer carries a result rather than an error.
-    static bool succeeded(const QJsonObject& answer) { return DevToolsPipe::succeeded(answer); }
+    static bool succeeded(const QJsonObject& answer)
+    {
+        return answer.contains(QLatin1String("result"));
+    }
     bool hasTarget(const QString& targetId) const;
     // Records a target that the program made, whether or not its creation was reported yet.
     void noteTarget(const QString& targetId, const QString& type);
@@ -100,11 +98,10 @@ public:
     {
         return m_pipe->call(method, params, sessionId, timeoutMs);
     }
-    // Sends a command without waiting; throws 462 when the browser is gone.
-    void post(const QString& method, const QJsonObject& params, const QString& sessionId = {});
-    // The same; `onReply` gets the whole answer ({"result": ...} or {"error": ...}) when it comes.
-    void post(const QString& method, const QJsonObject& params, const QString& sessionId,
-              ReplyHandler onReply);
+    // Sends a command without waiting; throws 462 when the browser is gone. `onReply`, when given,
+    // gets the whole answer ({"result": ...} or {"error": ...}) when it comes.
+    void post(const QString& method, const QJsonObject& params, const QString& sessionId = {},
+              ReplyHandler onReply = nullptr);
     // A set-up command that need not hold up its caller: sent at once, its answer checked by
     // settle(). The browser runs the commands of a session in the order sent, but a page that
     // moves to a new renderer before they are answered may come up without what they set up:

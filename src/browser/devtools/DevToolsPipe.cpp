@@ -82,10 +82,7 @@ int DevToolsPipe::send(const QString& method, const QJsonObject& params, const Q
     if (!isOpen())
         return 0;
     const int id = m_nextId++;
-    QByteArray text = messageText(id, method, params, sessionId);
-    text += "}}";
-    text.append('\0');
-    return writeMessage(text) ? id : 0;
+    return writeMessage(messageText(id, method, params, sessionId) + "}}" + '\0') ? id : 0;
 }
 
 int DevToolsPipe::sendWithBytes(const QString& method, const QJsonObject& params,
@@ -165,15 +162,11 @@ std::optional<QJsonObject> DevToolsPipe::call(const QString& method, const QJson
     const int id = send(method, params, sessionId);
     if (id == 0)
         return std::nullopt;
-    const int outerId = m_awaitedId;
-    auto outerReply = std::move(m_awaitedReply);
-    m_awaitedId = id;
-    m_awaitedReply.reset();
+    const int outerId = std::exchange(m_awaitedId, id);
+    auto outerReply = std::exchange(m_awaitedReply, std::nullopt);
     waitUntil([this] { return m_awaitedReply.has_value(); }, timeoutMs);
-    auto reply = std::move(m_awaitedReply);
     m_awaitedId = outerId;
-    m_awaitedReply = std::move(outerReply);
-    return reply;
+    return std::exchange(m_awaitedReply, std::move(outerReply));
 }
 
 bool DevToolsPipe::waitUntil(const std::function<bool()>& done, int timeoutMs)

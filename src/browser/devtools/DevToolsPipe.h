@@ -58,12 +58,6 @@ public:
         m_droppedEventHandler = std::move(handler);
     }
 
-    // Whether an answer carries a result rather than an error.
-    static bool succeeded(const QJsonObject& answer)
-    {
-        return answer.contains(QLatin1String("result"));
-    }
-
     bool isOpen() const { return m_commandFd >= 0; }
     // Sends a command without waiting for its answer; returns its id, or 0 when the pipe is gone.
     int send(const QString& method, const QJsonObject& params = {}, const QString& sessionId = {});

@@ -1,6 +1,6 @@
 #include "browser/devtools/PipeFrames.h"
 
-#include <QJsonObject>
+#include "browser/Str.h"
 
 namespace PipeFrames {
 
@@ -8,7 +8,6 @@ FrameStart frameStart(QByteArrayView text)
 {
     constexpr QByteArrayView answerStart(R"({"id":)");
     constexpr QByteArrayView eventStart(R"({"method":")");
-    FrameStart start;
     if (text.startsWith(answerStart)) {
         qsizetype end = answerStart.size();
         while (end < text.size() && end - answerStart.size() <= 10 && text[end] >= '0' &&
@@ -16,18 +15,14 @@ FrameStart frameStart(QByteArrayView text)
             ++end;
         bool isNumber = false;
         const int id = text.sliced(answerStart.size(), end - answerStart.size()).toInt(&isNumber);
-        if (end < text.size() && isNumber) {
-            start.kind = FrameStart::Answer;
-            start.id = id;
-        }
+        if (end < text.size() && isNumber)
+            return {FrameStart::Answer, id, {}};
     } else if (text.startsWith(eventStart)) {
         const qsizetype end = text.indexOf('"', eventStart.size());
-        if (end >= 0) {
-            start.kind = FrameStart::Event;
-            start.method = text.sliced(eventStart.size(), end - eventStart.size());
-        }
+        if (end >= 0)
+            return {FrameStart::Event, 0, text.sliced(eventStart.size(), end - eventStart.size())};
     }
-    return start;
+    return {};
 }
 
 QString sessionAtEnd(QByteArrayView tail)
@@ -42,11 +37,9 @@ QString sessionAtEnd(QByteArrayView tail)
 
 QJsonObject answerTooLarge(int id)
 {
-    return {{QStringLiteral("id"), id},
-            {QStringLiteral("error"),
-             QJsonObject{
-                 {QStringLiteral("code"), -32000},
-                 {QStringLiteral("message"), QStringLiteral("The answer was too large to read")}}}};
+    return {{str("id"), id},
+            {str("error"), QJsonObject{{str("code"), -32000},
+                                       {str("message"), str("The answer was too large to read")}}}};
 }
 
 } // namespace PipeFrames
