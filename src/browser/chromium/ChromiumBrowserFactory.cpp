@@ -105,7 +105,7 @@ std::unique_ptr<Browser> ChromiumBrowserFactory::createWindow()
         launched.reset();
         if (profile.isTemporary() || !BrowserProfile::isHeldByRunningBrowser(profile.path()))
             throw;
-        m_chromium = RunningChromium::launch(executable, BrowserProfile::makeTemporary());
+        m_chromium = RunningChromium::launch(executable, BrowserProfile::makeTemporary(), m_clock);
         tabId = m_chromium->openWindow(firstAddress, edges);
     }
     return WindowBrowser::open(m_chromium, tabId, firstAddress);
