@@ -4,7 +4,6 @@
 #include <QStringList>
 #include <QUrl>
 
-#include <algorithm>
 #include <optional>
 
 namespace {
@@ -42,13 +41,12 @@ QString shownAddress(const QString& link)
     if (isTooLongForBrowser(address))
         return blank();
     const QUrl parsed(address);
-    const QString scheme = urlScheme(address);
     if (!parsed.isValid() || (isWorthLoadingAhead(address) && parsed.host().isEmpty()))
         return blank();
     static const QStringList shown{QStringLiteral("http"), QStringLiteral("https"),
                                    QStringLiteral("file"), QStringLiteral("data"),
                                    QStringLiteral("about")};
-    return shown.contains(scheme) ? address : blank();
+    return shown.contains(urlScheme(address)) ? address : blank();
 }
 
 bool isWorthLoadingAhead(const QString& url)
