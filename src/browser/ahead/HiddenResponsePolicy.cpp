@@ -1,6 +1,7 @@
 #include "browser/ahead/HiddenResponsePolicy.h"
 
 #include "browser/NavigationUrl.h"
+#include "browser/Str.h"
 #include "browser/ahead/FetchHeaders.h"
 
 #include <QJsonObject>
@@ -12,15 +13,10 @@ namespace {
 bool isShownAsPage(const QString& contentType)
 {
     const QString type = contentType.section(QLatin1Char(';'), 0, 0).trimmed().toLower();
-    static const QStringList pageTypes{QStringLiteral("text/html"),
-                                       QStringLiteral("application/xhtml+xml"),
-                                       QStringLiteral("text/plain"),
-                                       QStringLiteral("text/xml"),
-                                       QStringLiteral("application/xml"),
-                                       QStringLiteral("application/json"),
-                                       QStringLiteral("text/css"),
-                                       QStringLiteral("text/javascript"),
-                                       QStringLiteral("application/javascript")};
+    static const QStringList pageTypes{
+        str("text/html"), str("application/xhtml+xml"), str("text/plain"),
+        str("text/xml"),  str("application/xml"),       str("application/json"),
+        str("text/css"),  str("text/javascript"),       str("application/javascript")};
     return pageTypes.contains(type) ||
            (type.startsWith(QLatin1String("image/")) && type.size() > 6);
 }
@@ -48,13 +44,12 @@ bool HiddenResponsePolicy::redirectLeavesTheWeb(const QJsonArray& responseHeader
 QJsonArray HiddenResponsePolicy::sandboxedHeaders(const QJsonArray& responseHeaders)
 {
     QJsonArray headers = FetchHeaders::forWholeBody(responseHeaders);
-    headers.append(
-        QJsonObject{{QStringLiteral("name"), QStringLiteral("Content-Security-Policy")},
-                    {QStringLiteral("value"), QStringLiteral("sandbox allow-same-origin")}});
+    headers.append(QJsonObject{{str("name"), str("Content-Security-Policy")},
+                               {str("value"), str("sandbox allow-same-origin")}});
     // A page type stays what the server said: the browser would otherwise take a text/plain
     // body of binary bytes for a file and save it.
-    headers.append(QJsonObject{{QStringLiteral("name"), QStringLiteral("X-Content-Type-Options")},
-                               {QStringLiteral("value"), QStringLiteral("nosniff")}});
+    headers.append(
+        QJsonObject{{str("name"), str("X-Content-Type-Options")}, {str("value"), str("nosniff")}});
     return headers;
 }
 
