@@ -111,10 +111,11 @@ void HiddenTargetGuard::askWithPurpose(const QJsonObject& params, const QString&
 
 void HiddenTargetGuard::answerPausedResponse(const QJsonObject& params, const QString& sessionId)
 {
-    const QJsonObject request{{str("requestId"), params.value(str("requestId"))}};
+    const QJsonValue requestId = params.value(str("requestId"));
+    const QJsonObject request{{str("requestId"), requestId}};
     if (!params.contains(str("responseStatusCode"))) {
         // A network error: nothing arrived that could be saved or played.
-        FetchDocuments::goOn(m_connection, sessionId, request.value(str("requestId")));
+        FetchDocuments::goOn(m_connection, sessionId, requestId);
         return;
     }
     const int status = params.value(str("responseStatusCode")).toInt();
@@ -128,19 +129,16 @@ void HiddenTargetGuard::answerPausedResponse(const QJsonObject& params, const QS
         // address goes too. The browser's cache took the answer before it reached here; the
         // window's step asks the site past it.
         m_kept.decline(params.value(str("request")).toObject().value(str("url")).toString());
-        FetchDocuments::fail(m_connection, sessionId, request.value(str("requestId")),
-                             str("BlockedByClient"));
+        FetchDocuments::fail(m_connection, sessionId, requestId, str("BlockedByClient"));
         return;
     }
     if (HiddenResponsePolicy::isRedirect(status)) {
         // A redirect to mailto:, a custom protocol or a file would hand the address to the
         // desktop or show what nobody asked for; only the web is loaded ahead.
-        if (HiddenResponsePolicy::redirectLeavesTheWeb(headers)) {
-            FetchDocuments::fail(m_connection, sessionId, request.value(str("requestId")),
-                                 str("BlockedByClient"));
-        } else {
+        if (HiddenResponsePolicy::redirectLeavesTheWeb(headers))
+            FetchDocuments::fail(m_connection, sessionId, requestId, str("BlockedByClient"));
+        else
             m_connection.send(str("Fetch.continueResponse"), request, sessionId);
-        }
         return;
     }
     if (status == 204 || status == 205) {
@@ -153,8 +151,7 @@ void HiddenTargetGuard::answerPausedResponse(const QJsonObject& params, const QS
         loadAsPrefetch(params, sessionId);
         return;
     }
-    FetchDocuments::fail(m_connection, sessionId, request.value(str("requestId")),
-                         str("BlockedByClient"));
+    FetchDocuments::fail(m_connection, sessionId, requestId, str("BlockedByClient"));
 }
 
 void HiddenTargetGuard::loadAsPrefetch(const QJsonObject& params, const QString& sessionId)
