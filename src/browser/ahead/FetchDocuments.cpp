@@ -3,8 +3,6 @@
 #include "browser/Str.h"
 #include "browser/devtools/DevToolsConnection.h"
 
-#include <QJsonObject>
-
 #include <algorithm>
 
 namespace FetchDocuments {

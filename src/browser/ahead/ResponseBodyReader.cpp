@@ -22,10 +22,7 @@ struct ResponseBodyReader::Read
 
 void ResponseBodyReader::read(const QString& sessionId, const QJsonValue& requestId, Done done)
 {
-    auto read = std::make_shared<Read>();
-    read->sessionId = sessionId;
-    read->requestId = requestId;
-    read->done = std::move(done);
+    auto read = std::make_shared<Read>(Read{sessionId, requestId, std::move(done), {}, {}});
     m_reads.append(read);
     m_connection.send(str("Fetch.takeResponseBodyAsStream"), {{str("requestId"), requestId}},
                       sessionId, [this, read](const QJsonObject& reply) {
