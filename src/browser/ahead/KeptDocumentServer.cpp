@@ -38,7 +38,13 @@ KeptDocumentServer::KeptDocumentServer(DevToolsConnection& connection, PageLoads
                                        KeptDocuments& documents, QObject* parent)
     : QObject(parent), m_connection(connection), m_loads(loads), m_documents(documents)
 {
-    subscribe(connection);
+    connection.subscribe("Target.detachedFromTarget", this, [this](const DevToolsEvent& event) {
+        const QString sessionId = event.text("sessionId");
+        m_prerenderSessions.remove(sessionId);
+        m_prerenderedUrls.remove(sessionId);
+    });
+    connection.subscribe("Fetch.requestPaused", this,
+                         [this](const DevToolsEvent& event) { paused(event); });
 }
 
 QString KeptDocumentServer::windowSession() const
@@ -180,17 +186,6 @@ void KeptDocumentServer::cookiesOf(const QString& url, const QString& sessionId,
     askCookies(url, sessionId, std::move(then));
 }
 
-void KeptDocumentServer::subscribe(DevToolsConnection& connection)
-{
-    connection.subscribe("Target.detachedFromTarget", this, [this](const DevToolsEvent& event) {
-        const QString sessionId = event.text("sessionId");
-        m_prerenderSessions.remove(sessionId);
-        m_prerenderedUrls.remove(sessionId);
-    });
-    connection.subscribe("Fetch.requestPaused", this,
-                         [this](const DevToolsEvent& event) { paused(event); });
-}
-
 // A copy on show has stopped loading: its cookies are checked now, and once more a moment later.
 void KeptDocumentServer::windowLoaded(const QString& frameId)
 {
@@ -204,16 +199,13 @@ void KeptDocumentServer::windowLoaded(const QString& frameId)
 
 void KeptDocumentServer::paused(const DevToolsEvent& event)
 {
-    const bool ofWindow = !event.sessionId.isEmpty() && event.sessionId == windowSession();
-    if (!ofWindow && !m_prerenderSessions.contains(event.sessionId))
+    const QString& sessionId = event.sessionId;
+    const QJsonObject& params = event.params;
+    const bool ofWindow = !sessionId.isEmpty() && sessionId == windowSession();
+    if (!ofWindow && !m_prerenderSessions.contains(sessionId))
         return;
     if (ofWindow && !m_loads.isSubframe(event.text("frameId")))
         StepTrace::mark("paused");
-    answer(event.sessionId, event.params);
-}
-
-void KeptDocumentServer::answer(const QString& sessionId, const QJsonObject& params)
-{
     const bool prerender = sessionId != windowSession();
     const Request paused{sessionId, params.value(str("requestId")), prerender};
     if (params.contains(str("responseStatusCode")) || params.contains(str("responseErrorReason"))) {

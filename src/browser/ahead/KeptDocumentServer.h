@@ -67,7 +67,6 @@ private:
         bool prerender = false;
     };
     QString windowSession() const;
-    void subscribe(DevToolsConnection& connection);
     void paused(const DevToolsEvent& event);
     void showReplacedPage();
     void windowLeaves(const QString& address);
@@ -75,7 +74,6 @@ private:
     using CookiesThen = std::function<void(const std::optional<KeptDocuments::Cookies>& now)>;
     void cookiesOf(const QString& url, const QString& sessionId, CookiesThen then);
     void askCookies(const QString& url, const QString& sessionId, CookiesThen then);
-    void answer(const QString& sessionId, const QJsonObject& params);
     void serve(const Request& request, const KeptDocuments::Document& document);
     void cookiesStill(const QString& url, const QString& sessionId,
                       const KeptDocuments::Document& document, std::function<void(bool same)> then);
