@@ -14,8 +14,6 @@ AheadBrowser::AheadBrowser(std::shared_ptr<RunningBrowser> chromium)
     : m_chromium(std::move(chromium))
 {}
 
-AheadBrowser::~AheadBrowser() = default;
-
 DevToolsConnection& AheadBrowser::connection()
 {
     return m_chromium->connection();

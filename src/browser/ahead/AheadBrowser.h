@@ -19,7 +19,6 @@ class AheadBrowser : public QObject, public Browser
 {
 public:
     explicit AheadBrowser(std::shared_ptr<RunningBrowser> chromium);
-    ~AheadBrowser() override;
 
     // Whatever it is told, it has no window to place or show.
     void setVisible(bool /*visible*/) override { requireTarget(); }

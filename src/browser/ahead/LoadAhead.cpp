@@ -15,8 +15,6 @@ LoadAhead::LoadAhead(DevToolsConnection& connection, PageLoads& loads, QObject* 
     m_holdTimer->fired = [this] { endHold(); };
 }
 
-LoadAhead::~LoadAhead() = default;
-
 void LoadAhead::followWindow(ShownPage& page)
 {
     m_window = &page;

@@ -37,7 +37,6 @@ public:
     static constexpr int PaintAfterLoadMs = 500;
 
     LoadAhead(DevToolsConnection& connection, PageLoads& loads, QObject* parent = nullptr);
-    ~LoadAhead() override;
 
     KeptDocuments& keptDocuments() { return m_kept; }
     KeptDocumentServer& keptDocumentServer() { return m_server; }

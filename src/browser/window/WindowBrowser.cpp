@@ -63,8 +63,6 @@ WindowBrowser::WindowBrowser(std::shared_ptr<RunningBrowser> chromium, const Sho
     });
 }
 
-WindowBrowser::~WindowBrowser() = default;
-
 // What the window's page has, the prerender has before it starts: the step keys and the input
 // watch, load events, and its documents from the ones loaded ahead.
 void WindowBrowser::setUpPrerender(const QString& sessionId)

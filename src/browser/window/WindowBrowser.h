@@ -33,7 +33,6 @@ public:
     static std::unique_ptr<WindowBrowser>
     open(std::shared_ptr<RunningBrowser> chromium, const QString& tabId,
          const QString& madeOn = QStringLiteral("about:blank"));
-    ~WindowBrowser() override;
 
     void setVisible(bool visible) override;
     void setTop(double pixels) override { placeWindow(QStringLiteral("top"), pixels); }

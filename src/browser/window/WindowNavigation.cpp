@@ -24,10 +24,53 @@ WindowNavigation::WindowNavigation(DevToolsConnection& connection, ShownPage& pa
         if (m_state != State::Idle)
             meanwhile([this] { go(); });
     });
-    subscribe();
+    m_connection.subscribe("Page.frameNavigated", this, [this](const DevToolsEvent& event) {
+        if (event.sessionId != m_page.sessionId() || !event.ofMainFrame())
+            return;
+        m_openDialog.clear();
+        committed(event.params.value(str("frame")).toObject().value(str("loaderId")).toString());
+    });
+    m_connection.subscribe("Page.frameStartedNavigating", this, [this](const DevToolsEvent& event) {
+        if (event.sessionId == m_page.sessionId() &&
+            !m_page.loads().isSubframe(event.text("frameId")) && m_sent > 0 && !m_stepCommitted &&
+            event.text("loaderId") != m_stepLoader)
+            m_leftLoaders.insert(event.text("loaderId"));
+    });
+    m_connection.subscribe("Page.javascriptDialogOpening", this,
+                           [this](const DevToolsEvent& event) {
+                               if (event.sessionId != m_page.sessionId())
+                                   return;
+                               m_openDialog = event.text("type");
+                               if (m_state == State::Leaving && m_committedRound != 0) {
+                                   // The next page's own, for its user: it runs its scripts, so
+                                   // nothing holds it.
+                                   m_state = State::Idle;
+                                   m_questionOut = false;
+                                   m_timer->stop();
+                               } else if (m_state != State::Idle) {
+                                   // Opened while the page is being left: the step answers it at
+                                   // once.
+                                   meanwhile([this] { dismissDialog(); });
+                               }
+                           });
+    m_connection.subscribe("Page.javascriptDialogClosed", this, [this](const DevToolsEvent& event) {
+        if (event.sessionId == m_page.sessionId())
+            m_openDialog.clear();
+    });
+    m_connection.subscribe("Target.targetInfoChanged", this, [this](const DevToolsEvent& event) {
+        const QJsonObject info = event.params.value(str("targetInfo")).toObject();
+        if (info.value(str("targetId")).toString() != m_page.targetId())
+            return;
+        if (m_state == State::Idle) {
+            // A page came in a new renderer.
+            m_rendererGone = false;
+        } else if (m_state == State::Activating && info.value(str("url")).toString() == m_address) {
+            // The browser loaded the address in the page instead of activating its prerender.
+            m_state = State::Idle;
+            m_timer->stop();
+        }
+    });
 }
-
-WindowNavigation::~WindowNavigation() = default;
 
 void WindowNavigation::navigate(const QString& address,
                                 const std::optional<PrerenderActivation>& activation)
@@ -293,54 +336,4 @@ void WindowNavigation::committed(const QString& loaderId)
         StepTrace::mark("navigate:again");
         meanwhile([this] { start(m_address, m_historyEntry); });
     }
-}
-
-void WindowNavigation::subscribe()
-{
-    m_connection.subscribe("Page.frameNavigated", this, [this](const DevToolsEvent& event) {
-        if (event.sessionId != m_page.sessionId() || !event.ofMainFrame())
-            return;
-        m_openDialog.clear();
-        committed(event.params.value(str("frame")).toObject().value(str("loaderId")).toString());
-    });
-    m_connection.subscribe("Page.frameStartedNavigating", this, [this](const DevToolsEvent& event) {
-        if (event.sessionId == m_page.sessionId() &&
-            !m_page.loads().isSubframe(event.text("frameId")) && m_sent > 0 && !m_stepCommitted &&
-            event.text("loaderId") != m_stepLoader)
-            m_leftLoaders.insert(event.text("loaderId"));
-    });
-    m_connection.subscribe("Page.javascriptDialogOpening", this,
-                           [this](const DevToolsEvent& event) {
-                               if (event.sessionId != m_page.sessionId())
-                                   return;
-                               m_openDialog = event.text("type");
-                               if (m_state == State::Leaving && m_committedRound != 0) {
-                                   // The next page's own, for its user: it runs its scripts, so
-                                   // nothing holds it.
-                                   m_state = State::Idle;
-                                   m_questionOut = false;
-                                   m_timer->stop();
-                               } else if (m_state != State::Idle) {
-                                   // Opened while the page is being left: the step answers it at
-                                   // once.
-                                   meanwhile([this] { dismissDialog(); });
-                               }
-                           });
-    m_connection.subscribe("Page.javascriptDialogClosed", this, [this](const DevToolsEvent& event) {
-        if (event.sessionId == m_page.sessionId())
-            m_openDialog.clear();
-    });
-    m_connection.subscribe("Target.targetInfoChanged", this, [this](const DevToolsEvent& event) {
-        const QJsonObject info = event.params.value(str("targetInfo")).toObject();
-        if (info.value(str("targetId")).toString() != m_page.targetId())
-            return;
-        if (m_state == State::Idle) {
-            // A page came in a new renderer.
-            m_rendererGone = false;
-        } else if (m_state == State::Activating && info.value(str("url")).toString() == m_address) {
-            // The browser loaded the address in the page instead of activating its prerender.
-            m_state = State::Idle;
-            m_timer->stop();
-        }
-    });
 }

@@ -62,7 +62,6 @@ public:
     // Takes its timer from the connection's clock.
     WindowNavigation(DevToolsConnection& connection, ShownPage& page, Freshness freshness,
                      QObject* parent = nullptr);
-    ~WindowNavigation() override;
 
     // Starts taking the window to `address` and returns at once; throws Failure (462) when the
     // browser is gone. A later call replaces an address that is not yet on its way.
@@ -94,7 +93,6 @@ private:
     void go();
     void showReplacedPage();
     void committed(const QString& loaderId);
-    void subscribe();
 
     DevToolsConnection& m_connection;
     ShownPage& m_page;

@@ -70,37 +70,6 @@ WindowPrerender::WindowPrerender(DevToolsConnection& connection, ShownPage& page
         newDocument();
         m_settled = true;
     });
-    subscribe();
-    m_connection.send(str("Preload.enable"), {}, m_page.sessionId());
-}
-
-WindowPrerender::~WindowPrerender() = default;
-
-std::optional<PrerenderActivation> WindowPrerender::activationFor(const QString& address) const
-{
-    if (m_world == 0 || address != m_rulesFor || !m_readyUrls.contains(m_rulesUrl))
-        return std::nullopt;
-    return PrerenderActivation{m_world, str("location.href = ") + scriptString(address)};
-}
-
-void WindowPrerender::leave()
-{
-    m_settled = false;
-    newDocument();
-}
-
-void WindowPrerender::newDocument()
-{
-    ++m_generation;
-    m_world = 0;
-    m_watch->stop();
-    m_rulesFor.clear();
-    m_rulesUrl.clear();
-    m_readyUrls.clear();
-}
-
-void WindowPrerender::subscribe()
-{
     // Also the hidden instance's loads: the next link's document may be kept now.
     connect(&m_page.loads(), &PageLoads::ended, this, [this] { prepare(); });
     m_connection.subscribe("Preload.prerenderStatusUpdated", this,
@@ -131,6 +100,30 @@ void WindowPrerender::subscribe()
         else
             m_prerenders.remove(targetId);
     });
+    m_connection.send(str("Preload.enable"), {}, m_page.sessionId());
+}
+
+std::optional<PrerenderActivation> WindowPrerender::activationFor(const QString& address) const
+{
+    if (m_world == 0 || address != m_rulesFor || !m_readyUrls.contains(m_rulesUrl))
+        return std::nullopt;
+    return PrerenderActivation{m_world, str("location.href = ") + scriptString(address)};
+}
+
+void WindowPrerender::leave()
+{
+    m_settled = false;
+    newDocument();
+}
+
+void WindowPrerender::newDocument()
+{
+    ++m_generation;
+    m_world = 0;
+    m_watch->stop();
+    m_rulesFor.clear();
+    m_rulesUrl.clear();
+    m_readyUrls.clear();
 }
 
 void WindowPrerender::attached(const QJsonObject& params)

@@ -43,7 +43,6 @@ public:
     // one that `ahead` loads; its documents are the ones that `ahead` kept.
     WindowPrerender(DevToolsConnection& connection, ShownPage& page, QString tabSessionId,
                     LoadAhead& ahead, QObject* parent = nullptr);
-    ~WindowPrerender() override;
 
     // How to show `address` from its prerender, when the browser has it ready.
     std::optional<PrerenderActivation> activationFor(const QString& address) const;
@@ -65,7 +64,6 @@ private:
         QString sessionId;
         QString url;
     };
-    void subscribe();
     void attached(const QJsonObject& params);
     void activate(const QString& targetId);
     void newDocument();
