@@ -55,8 +55,22 @@ StepKeyBinding::StepKeyBinding(DevToolsConnection& connection, const ShownPage& 
                                std::function<void()> inputSeen, QObject* parent)
     : QObject(parent), m_connection(connection), m_page(page), m_inputSeen(std::move(inputSeen))
 {
-    m_connection.subscribe("Runtime.bindingCalled", this,
-                           [this](const DevToolsEvent& event) { handleEvent(event); });
+    m_connection.subscribe("Runtime.bindingCalled", this, [this](const DevToolsEvent& event) {
+        if (event.sessionId != m_page.sessionId() ||
+            event.text("name") != QLatin1String(bindingName))
+            return;
+        const QString direction = event.text("payload");
+        if (direction == QLatin1String("input")) {
+            if (m_inputSeen)
+                m_inputSeen();
+            if (active)
+                active();
+        } else if (pressed && direction == QLatin1String("left")) {
+            pressed(StepKey::Left);
+        } else if (pressed && direction == QLatin1String("right")) {
+            pressed(StepKey::Right);
+        }
+    });
 }
 
 // Binding calls come with the runtime domain. Isolated worlds come with the page domain, which
@@ -85,21 +99,4 @@ void StepKeyBinding::installIn(const QString& sessionId)
 {
     for (const auto& [method, params] : setUpCommands())
         m_connection.post(method, params, sessionId);
-}
-
-void StepKeyBinding::handleEvent(const DevToolsEvent& event) const
-{
-    if (event.sessionId != m_page.sessionId() || event.text("name") != QLatin1String(bindingName))
-        return;
-    const QString direction = event.text("payload");
-    if (direction == QLatin1String("input")) {
-        if (m_inputSeen)
-            m_inputSeen();
-        if (active)
-            active();
-    } else if (pressed && direction == QLatin1String("left")) {
-        pressed(StepKey::Left);
-    } else if (pressed && direction == QLatin1String("right")) {
-        pressed(StepKey::Right);
-    }
 }

@@ -8,7 +8,6 @@
 #include <QString>
 
 class DevToolsConnection;
-struct DevToolsEvent;
 class ShownPage;
 
 // The step keys in the pages of the visible window. A listener runs in an isolated world of
@@ -52,7 +51,6 @@ public:
 
 private:
     static QList<std::pair<QString, QJsonObject>> setUpCommands();
-    void handleEvent(const DevToolsEvent& event) const;
 
     DevToolsConnection& m_connection;
     const ShownPage& m_page;
