@@ -151,8 +151,7 @@ void WindowPrerender::activate(const QString& targetId)
     m_prerenders.erase(prerender);
     StepTrace::mark("prerender:activated");
     // Its frame stops loading as it is shown, whether or not it had loaded whole before.
-    m_settled = false;
-    newDocument();
+    leave();
     m_page.replace(shown.targetId, shown.sessionId, shown.url);
 }
 

@@ -12,7 +12,6 @@
 #include <optional>
 
 class DevToolsConnection;
-struct DevToolsEvent;
 class LoadAhead;
 class ShownPage;
 struct PrerenderActivation;
