@@ -196,10 +196,9 @@ void HiddenTargetGuard::loadAsPrefetch(const QJsonObject& params, const QString&
 
 void HiddenTargetGuard::closePopup(const QJsonObject& targetInfo)
 {
-    if (!m_targets.contains(targetInfo.value(str("openerId")).toString()))
-        return;
-    m_connection.send(str("Target.closeTarget"),
-                      {{str("targetId"), targetInfo.value(str("targetId"))}});
+    if (m_targets.contains(targetInfo.value(str("openerId")).toString()))
+        m_connection.send(str("Target.closeTarget"),
+                          {{str("targetId"), targetInfo.value(str("targetId"))}});
 }
 
 void HiddenTargetGuard::forgetTarget(const QString& targetId)

@@ -20,8 +20,7 @@
 std::unique_ptr<WindowBrowser> WindowBrowser::open(std::shared_ptr<RunningBrowser> chromium,
                                                    const QString& tabId, const QString& madeOn)
 {
-    DevToolsConnection& connection = chromium->connection();
-    const ShownPage::Tab tab = ShownPage::attachTab(connection, tabId);
+    const ShownPage::Tab tab = ShownPage::attachTab(chromium->connection(), tabId);
     return std::unique_ptr<WindowBrowser>(new WindowBrowser(std::move(chromium), tab, madeOn));
 }
 
