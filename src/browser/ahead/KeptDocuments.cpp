@@ -164,9 +164,7 @@ std::optional<KeptDocuments::Document> KeptDocuments::find(const QString& url,
                                                            const QString& method)
 {
     const qsizetype index = indexOf(url, method);
-    if (index < 0)
-        return std::nullopt;
-    return m_documents[index];
+    return index < 0 ? std::nullopt : std::optional(m_documents[index]);
 }
 
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters)

@@ -10,9 +10,7 @@ namespace {
 // Fractional pixels are rounded; values no screen has are held to what a window can take.
 int wholePixels(double pixels)
 {
-    if (!std::isfinite(pixels))
-        return 0;
-    return int(std::lround(std::clamp(pixels, -1.0e6, 1.0e6)));
+    return std::isfinite(pixels) ? int(std::lround(std::clamp(pixels, -1.0e6, 1.0e6))) : 0;
 }
 
 // Asks for the window and, as its answer comes, sets the bounds that `boundsFor` gives for the
